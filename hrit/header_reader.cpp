@@ -1,0 +1,72 @@
+#include "hrit/header_reader.h"
+
+#include "hrit/big_endian_reader.h"
+#include "hrit/channel.h"
+
+namespace segweld {
+namespace {
+
+constexpr std::streamsize kPrimaryRecordLength = 16;
+
+// Reads up to `count` bytes; returns how many arrived.
+std::streamsize ReadBytes(std::istream& stream, uint8_t* out, std::streamsize count) {
+    stream.read(reinterpret_cast<char*>(out), count);
+    return stream.gcount();
+}
+
+// Moves the stream back over bytes just read, clearing the end-of-file and
+// failed states that a short read leaves, so it stands where it stood before.
+void StepBack(std::istream& stream, std::streamsize count) {
+    stream.clear(stream.rdstate() & std::ios::badbit);
+    if (count > 0) {
+        stream.seekg(-count, std::ios::cur);
+    }
+}
+
+char CompressionKind(const uint8_t* first, std::streamsize count) {
+    if (count == 2 && first[0] == 0xFF && first[1] == 0x01) {
+        return 'w';
+    }
+    if (count == 2 && first[0] == 0xFF && first[1] == 0xD8) {
+        return 'j';
+    }
+    return '?';
+}
+
+}  // namespace
+
+uint32_t CHritHeaderReader::ReadHeader(std::istream& stream) {
+    uint8_t probe[kPrimaryRecordLength];
+    const std::streamsize probed = ReadBytes(stream, probe, kPrimaryRecordLength);
+    StepBack(stream, probed);
+    if (probed < kPrimaryRecordLength) {
+        return 0;
+    }
+    const BigEndianReader primary(probe, sizeof probe);
+    if (primary.U8(0) != 0 || primary.U16(1) != kPrimaryRecordLength) {
+        return 0;
+    }
+    const int32_t total = primary.I32(4);
+    if (total < kMinHeaderLength || total > kMaxHeaderLength) {
+        return 0;
+    }
+
+    const std::streamsize read = ReadBytes(stream, buffer_.data(), total);
+    if (read < total) {
+        StepBack(stream, read);
+        return 0;
+    }
+    DecodeHeaderRecords(buffer_.data(), total, header_, report_);
+
+    if (header_.fileTypeCode == 0) {
+        uint8_t first[2];
+        const std::streamsize count = ReadBytes(stream, first, sizeof first);
+        StepBack(stream, count);
+        header_.compressionKind = CompressionKind(first, count);
+    }
+    ClassifyChannel(header_);
+    headerLength_ = static_cast<uint32_t>(total);
+    return headerLength_;
+}
+
+}  // namespace segweld

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <istream>
+
+#include "hrit/header_records.h"
+#include "hrit/hrit_header.h"
+
+namespace segweld {
+
+// Reads the HRIT/LRIT header at the start of a segment file and keeps the
+// record of the header it accepted last.
+class CHritHeaderReader {
+  public:
+    static constexpr int32_t kMinHeaderLength = 10;
+    static constexpr int32_t kMaxHeaderLength = 10000;
+
+    CHritHeaderReader() = default;
+    explicit CHritHeaderReader(UnexpectedTypeReport report) : report_(std::move(report)) {}
+    virtual ~CHritHeaderReader() = default;
+
+    // Takes a binary stream standing at the first byte of a segment file.
+    // Returns the total header length (10 to 10000) when the header was accepted
+    // and decoded; the stream then stands at the first byte of the data field.
+    // Returns 0 for a file without an acceptable header, including one that ends
+    // before its header does; the record then keeps the previous header.
+    uint32_t ReadHeader(std::istream& stream);
+
+    const HritHeader& header() const { return header_; }
+    uint32_t headerLength() const { return headerLength_; }
+
+  private:
+    HritHeader header_{};
+    uint32_t headerLength_ = 0;
+    UnexpectedTypeReport report_ = PrintUnexpectedType;
+    std::array<uint8_t, kMaxHeaderLength> buffer_;
+};
+
+}  // namespace segweld

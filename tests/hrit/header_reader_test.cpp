@@ -1,0 +1,194 @@
+#include "hrit/header_reader.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "hrit/memory_stream.h"
+#include "tests/support/header_builder.h"
+
+namespace segweld {
+namespace {
+
+using test::HeaderBuilder;
+
+std::vector<uint8_t> WithData(std::vector<uint8_t> header, std::vector<uint8_t> data) {
+    header.insert(header.end(), data.begin(), data.end());
+    return header;
+}
+
+std::vector<uint8_t> HeaderWithTotal(uint32_t total) {
+    auto bytes = HeaderBuilder().Primary(0, 800).TotalHeaderLength(total).Build();
+    bytes.resize(std::max<size_t>(bytes.size(), std::min<uint32_t>(total, 10001)) + 100, 0);
+    return bytes;
+}
+
+TEST(HeaderReader, RealSegmentIsAcceptedAndLeavesTheStreamAtItsData) {
+    test::SegmentShape shape;
+    shape.annotation = test::kWorkedExample;
+    shape.compressionFlag = 1;
+    const auto file = WithData(test::RealSegmentHeader(shape), {0xFF, 0x01, 0x42});
+    MemoryInputStream stream(file.data(), file.size());
+    CHritHeaderReader reader;
+
+    EXPECT_EQ(reader.ReadHeader(stream), 6198u);
+    EXPECT_EQ(reader.headerLength(), 6198u);
+    EXPECT_EQ(stream.tellg(), 6198);
+    EXPECT_TRUE(stream.good());
+    const HritHeader& h = reader.header();
+    EXPECT_EQ(h.compressionKind, 'w');
+    EXPECT_EQ(h.compressionFlag, 1u);
+    EXPECT_EQ(h.channelCode, 9);
+    EXPECT_STREQ(h.shortName, "200706151200H901");
+    EXPECT_EQ(h.segmentId[0], 321u) << "MSG layout, chosen by the annotation decoded before it";
+    EXPECT_EQ(h.segmentId[1], 9u);
+    EXPECT_EQ(h.segmentId[2], 1u);
+    EXPECT_EQ(h.segmentId[3], 1u);
+    EXPECT_EQ(h.segmentId[4], 8u);
+    EXPECT_EQ(h.segmentId[5], 3u);
+    EXPECT_EQ(h.segmentId[6], 0u);
+}
+
+TEST(HeaderReader, PrologueHeaderIsNotProbedForCompression) {
+    const std::string annotation = "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__";
+    const auto file = WithData(test::RealPrologueHeader(annotation, 128, 8 * 4), {0xFF, 0x01});
+    ASSERT_EQ(file.size(), 92u);
+    MemoryInputStream stream(file.data(), file.size());
+    CHritHeaderReader reader;
+    EXPECT_EQ(reader.ReadHeader(stream), 90u);
+    EXPECT_EQ(reader.header().compressionKind, 0);
+    EXPECT_EQ(reader.header().segmentKind, 'P');
+    EXPECT_EQ(reader.header().channelCode, 0);
+    EXPECT_EQ(stream.tellg(), 90);
+}
+
+TEST(HeaderReader, TotalHeaderLengthLimits) {
+    for (uint32_t total : {10u, 16u, 10000u}) {
+        const auto file = HeaderWithTotal(total);
+        MemoryInputStream stream(file.data(), file.size());
+        EXPECT_EQ(CHritHeaderReader().ReadHeader(stream), total) << total;
+    }
+    for (uint32_t total : {0u, 9u, 10001u, 0x80000000u, 0xFFFFFFFFu}) {
+        const auto file = HeaderWithTotal(total);
+        MemoryInputStream stream(file.data(), file.size());
+        EXPECT_EQ(CHritHeaderReader().ReadHeader(stream), 0u) << total;
+        EXPECT_EQ(stream.tellg(), 0) << "a refused probe leaves the stream where it was";
+    }
+}
+
+TEST(HeaderReader, ProbeRefusesWrongTypeOrLength) {
+    auto wrongType = HeaderBuilder().Primary(0, 800).Build();
+    wrongType[0] = 1;
+    auto wrongLength = HeaderBuilder().Primary(0, 800).Build();
+    wrongLength[2] = 17;
+    for (const auto& file : {wrongType, wrongLength}) {
+        MemoryInputStream stream(file.data(), file.size());
+        EXPECT_EQ(CHritHeaderReader().ReadHeader(stream), 0u);
+    }
+}
+
+TEST(HeaderReader, HeaderShorterThanItsPrimaryRecordDecodesNothing) {
+    const auto file = HeaderWithTotal(12);
+    MemoryInputStream stream(file.data(), file.size());
+    CHritHeaderReader reader;
+    EXPECT_EQ(reader.ReadHeader(stream), 12u);
+    const HritHeader& h = reader.header();
+    EXPECT_EQ(h.hdrType, 0u);
+    EXPECT_EQ(h.recLength, 16u);
+    EXPECT_EQ(h.dataLength, 0u);
+    EXPECT_EQ(h.channelCode, -1);
+    EXPECT_EQ(h.compressionKind, '?') << "bytes 12 and 13 of the primary record were probed";
+    EXPECT_EQ(stream.tellg(), 12);
+}
+
+TEST(HeaderReader, PrimaryRecordAloneIsAccepted) {
+    const auto file = WithData(HeaderBuilder().Primary(0, 800).Build(), {0xFF, 0xD8});
+    MemoryInputStream stream(file.data(), file.size());
+    CHritHeaderReader reader;
+    EXPECT_EQ(reader.ReadHeader(stream), 16u);
+    HritHeader expected{};
+    expected.recLength = 16;
+    expected.totalHeaderLength = 16;
+    expected.dataFieldLengthLow = 800;
+    expected.dataLength = 100;
+    expected.compressionKind = 'j';
+    expected.channelCode = -1;
+    EXPECT_EQ(std::memcmp(&reader.header(), &expected, sizeof expected), 0);
+}
+
+TEST(HeaderReader, CompressionProbeOfImageData) {
+    const std::pair<std::vector<uint8_t>, char> cases[] = {
+        {{0xFF, 0x01}, 'w'}, {{0xFF, 0xD8}, 'j'}, {{0xFF, 0x00}, '?'},
+        {{0x00, 0xD8}, '?'}, {{0xFF}, '?'},       {{}, '?'},
+    };
+    for (const auto& [data, kind] : cases) {
+        const auto file = WithData(HeaderBuilder().Primary(0, 16).Build(), data);
+        MemoryInputStream stream(file.data(), file.size());
+        CHritHeaderReader reader;
+        EXPECT_EQ(reader.ReadHeader(stream), 16u);
+        EXPECT_EQ(reader.header().compressionKind, kind);
+        EXPECT_TRUE(stream.good()) << "a short data field leaves the stream usable";
+        EXPECT_EQ(stream.tellg(), 16);
+    }
+}
+
+TEST(HeaderReader, RefusalKeepsThePreviousHeader) {
+    const auto good = WithData(test::RealSegmentHeader(), {1, 2});
+    const auto bad = HeaderWithTotal(10001);
+    CHritHeaderReader reader;
+    MemoryInputStream first(good.data(), good.size());
+    ASSERT_EQ(reader.ReadHeader(first), 6198u);
+    const HritHeader before = reader.header();
+    MemoryInputStream second(bad.data(), bad.size());
+    EXPECT_EQ(reader.ReadHeader(second), 0u);
+    EXPECT_EQ(reader.headerLength(), 6198u);
+    EXPECT_EQ(std::memcmp(&reader.header(), &before, sizeof before), 0);
+}
+
+// Every prefix of a real segment file: a clean refusal before the header is
+// complete, acceptance from there on, and never a byte read beyond the prefix
+// (the sanitizer build checks the last part).
+TEST(HeaderReader, TruncatedAtEveryLength) {
+    const auto file = WithData(test::RealSegmentHeader(), {0xFF, 0x01});
+    CHritHeaderReader reader;
+    for (size_t length = 0; length <= file.size(); ++length) {
+        const std::vector<uint8_t> prefix(file.begin(), file.begin() + static_cast<long>(length));
+        MemoryInputStream stream(prefix.data(), prefix.size());
+        const uint32_t result = reader.ReadHeader(stream);
+        if (length < 6198) {
+            ASSERT_EQ(result, 0u) << length;
+            ASSERT_EQ(stream.tellg(), 0) << length;
+        } else {
+            ASSERT_EQ(result, 6198u) << length;
+            ASSERT_EQ(reader.header().compressionKind, length == file.size() ? 'w' : '?');
+        }
+    }
+}
+
+TEST(HeaderReader, UnexpectedTypesGoWhereTheCallerSays) {
+    const auto file = HeaderBuilder().Primary(0, 0).Record(8, {}).Record(255, {}).Build();
+    std::vector<uint32_t> seen;
+    CHritHeaderReader reader([&](uint32_t type) { seen.push_back(type); });
+    MemoryInputStream stream(file.data(), file.size());
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(reader.ReadHeader(stream), 22u);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_THAT(seen, ::testing::ElementsAre(8u, 255u));
+}
+
+TEST(HeaderReader, NonSeekableStreamIsRefused) {
+    const auto file = test::RealSegmentHeader();
+    struct NoSeek : std::streambuf {
+        explicit NoSeek(const std::vector<uint8_t>& bytes) {
+            char* begin = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+            setg(begin, begin, begin + bytes.size());
+        }
+    } noSeek(file);
+    std::istream stream(&noSeek);
+    EXPECT_EQ(CHritHeaderReader().ReadHeader(stream), 0u);
+}
+
+}  // namespace
+}  // namespace segweld

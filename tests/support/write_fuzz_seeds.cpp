@@ -1,0 +1,59 @@
+// Writes seed inputs for the fuzz targets, one folder per target. For the
+// header reader: real-shaped segment, prologue and compressed headers and a
+// few malformed ones, each followed by data bytes.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/header_builder.h"
+
+namespace {
+
+using segweld::test::HeaderBuilder;
+
+void Write(const std::filesystem::path& folder, const std::string& name,
+           std::vector<uint8_t> bytes) {
+    bytes.insert(bytes.end(), {0xFF, 0x01, 0x00, 0x10});
+    std::ofstream out(folder / name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path folder = std::filesystem::path(argv[1]) / "read_header_fuzz";
+    std::filesystem::create_directories(folder);
+
+    segweld::test::SegmentShape segment;
+    Write(folder, "segment", segweld::test::RealSegmentHeader(segment));
+    segment.annotation = segweld::test::kWorkedExample;
+    segment.compressionFlag = 1;
+    Write(folder, "compressed", segweld::test::RealSegmentHeader(segment));
+    segment.annotation = "H-000-MSG2__-MSG2________-HRV______-000024___-201012311145-__";
+    segment.columns = 5568;
+    Write(folder, "hrv", segweld::test::RealSegmentHeader(segment));
+    Write(folder, "prologue",
+          segweld::test::RealPrologueHeader(
+              "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__", 128, 8 * 445));
+    Write(folder, "foreign",
+          HeaderBuilder()
+              .Primary(0, 800)
+              .Annotation("L-000-MTP___-GOES12______-IR_107___-000001___-")
+              .Record(128, {0, 7, 0, 2, 0, 0, 0, 0, 0, 5})
+              .Build());
+    Write(folder, "unexpected",
+          HeaderBuilder().Primary(0, 64).Record(8, {1}).Record(250, {}).Build());
+    Write(folder, "short-records",
+          HeaderBuilder()
+              .Primary(0, 64)
+              .RecordWithLength(2, 10, {})
+              .RecordWithLength(4, 2, {})
+              .Build());
+    return 0;
+}
