@@ -35,26 +35,42 @@ char CompressionKind(const uint8_t* first, std::streamsize count) {
 
 }  // namespace
 
+const char* DescribeRefusal(HeaderRefusal refusal) {
+    switch (refusal) {
+        case HeaderRefusal::None:
+            return "accepted";
+        case HeaderRefusal::TooShort:
+            return "the file is shorter than a primary header record (16 bytes)";
+        case HeaderRefusal::NotPrimaryRecord:
+            return "the file does not begin with a primary header record";
+        case HeaderRefusal::LengthOutOfRange:
+            return "the total header length is outside 10 to 10000 bytes";
+        case HeaderRefusal::EndsInsideHeader:
+            return "the file ends inside its header";
+    }
+    return "unknown";
+}
+
 uint32_t CHritHeaderReader::ReadHeader(std::istream& stream) {
     uint8_t probe[kPrimaryRecordLength];
     const std::streamsize probed = ReadBytes(stream, probe, kPrimaryRecordLength);
     StepBack(stream, probed);
     if (probed < kPrimaryRecordLength) {
-        return 0;
+        return Refuse(HeaderRefusal::TooShort);
     }
     const BigEndianReader primary(probe, sizeof probe);
     if (primary.U8(0) != 0 || primary.U16(1) != kPrimaryRecordLength) {
-        return 0;
+        return Refuse(HeaderRefusal::NotPrimaryRecord);
     }
     const int32_t total = primary.I32(4);
     if (total < kMinHeaderLength || total > kMaxHeaderLength) {
-        return 0;
+        return Refuse(HeaderRefusal::LengthOutOfRange);
     }
 
     const std::streamsize read = ReadBytes(stream, buffer_.data(), total);
     if (read < total) {
         StepBack(stream, read);
-        return 0;
+        return Refuse(HeaderRefusal::EndsInsideHeader);
     }
     DecodeHeaderRecords(buffer_.data(), total, header_, report_);
 
@@ -66,6 +82,7 @@ uint32_t CHritHeaderReader::ReadHeader(std::istream& stream) {
     }
     ClassifyChannel(header_);
     headerLength_ = static_cast<uint32_t>(total);
+    refusal_ = HeaderRefusal::None;
     return headerLength_;
 }
 

@@ -9,6 +9,17 @@
 
 namespace segweld {
 
+// Why the last ReadHeader refused a header.
+enum class HeaderRefusal {
+    None,
+    TooShort,          // fewer than 16 bytes
+    NotPrimaryRecord,  // the file does not begin with a 16-byte record of type 0
+    LengthOutOfRange,  // total header length outside 10 to 10000
+    EndsInsideHeader,  // the file ends before its header does
+};
+
+const char* DescribeRefusal(HeaderRefusal refusal);
+
 // Reads the HRIT/LRIT header at the start of a segment file and keeps the
 // record of the header it accepted last.
 class CHritHeaderReader {
@@ -29,10 +40,18 @@ class CHritHeaderReader {
 
     const HritHeader& header() const { return header_; }
     uint32_t headerLength() const { return headerLength_; }
+    // Why the last call returned 0; None after one that accepted.
+    HeaderRefusal refusal() const { return refusal_; }
 
   private:
+    uint32_t Refuse(HeaderRefusal refusal) {
+        refusal_ = refusal;
+        return 0;
+    }
+
     HritHeader header_{};
     uint32_t headerLength_ = 0;
+    HeaderRefusal refusal_ = HeaderRefusal::None;
     UnexpectedTypeReport report_ = PrintUnexpectedType;
     std::array<uint8_t, kMaxHeaderLength> buffer_;
 };

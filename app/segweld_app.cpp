@@ -1,0 +1,122 @@
+#include "app/segweld_app.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/dialog_mode.h"
+#include "app/message_box.h"
+#include "join/join_segments.h"
+
+namespace segweld {
+namespace {
+
+constexpr int kExitJoined = 0;
+constexpr int kExitNothingWritten = 1;
+constexpr int kExitBadArguments = 2;
+
+bool IsWhiteSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string Trim(const std::string& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && IsWhiteSpace(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsWhiteSpace(text[end - 1])) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+// Every double quote that opens a quoted stretch, and everything after it up
+// to the closing quote, becomes '_', so blanks inside quotes are not found.
+std::string MaskQuotedStretches(const std::string& tail) {
+    std::string masked = tail;
+    bool insideQuotes = false;
+    for (size_t i = 0; i < tail.size(); ++i) {
+        if (tail[i] == '"') {
+            insideQuotes = !insideQuotes;
+        }
+        if (insideQuotes) {
+            masked[i] = '_';
+        }
+    }
+    return masked;
+}
+
+}  // namespace
+
+std::string FormCommandTail(int argc, char** argv) {
+    std::string tail;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) {
+            tail += ' ';
+        }
+        tail += '"';
+        tail += argv[i];
+        tail += '"';
+    }
+    return tail;
+}
+
+std::string CSegweldApp::SplitCommandArgument(std::string tail, int& cursor) {
+    const std::string masked = MaskQuotedStretches(tail);
+    std::replace(tail.begin(), tail.end(), '"', ' ');
+    if (cursor < 0) {
+        cursor = 0;
+    }
+    const size_t start = static_cast<size_t>(cursor);
+    if (start >= tail.size()) {
+        return "";
+    }
+    const size_t blank = masked.find(' ', start);
+    const size_t end = (blank != std::string::npos && blank > 0) ? blank + 1 : tail.size();
+    cursor = static_cast<int>(end);
+    return Trim(tail.substr(start, end - start));
+}
+
+bool CSegweldApp::InitInstance() {
+    const std::string tail = m_lpCmdLine;
+    int cursor = 0;
+    const std::string segmentPath = SplitCommandArgument(tail, cursor);
+    if (segmentPath.empty()) {
+        exitCode_ = RunDialogMode(m_argc, m_argv);
+        return false;
+    }
+    const std::string outputFolder = SplitCommandArgument(tail, cursor);
+    RunCommandLine(segmentPath, outputFolder);
+    return false;
+}
+
+void CSegweldApp::RunCommandLine(const std::string& segmentPath, const std::string& outputFolder) {
+    exitCode_ = kExitBadArguments;
+    if (outputFolder.empty()) {
+        MessageBoxLine("Please specify a folder where to write the resulting joined file.",
+                       "No output folder specified");
+        return;
+    }
+    if (!PathExists(segmentPath)) {
+        MessageBoxLine("The input file does not exist.", "Check input file");
+        return;
+    }
+    if (!PathExists(outputFolder)) {
+        MessageBoxLine("The output folder does not exist.", "Check output folder");
+        return;
+    }
+
+    const JoinReport report = JoinSegments(segmentPath, outputFolder);
+    std::fflush(stdout);  // any "Unexpected hdrtype" lines come before the summary
+    for (const std::string& warning : report.warnings) {
+        std::fprintf(stderr, "segweld: warning: %s\n", warning.c_str());
+    }
+    if (!report.written()) {
+        std::fprintf(stderr, "segweld: %s\n", report.FailureText().c_str());
+        exitCode_ = kExitNothingWritten;
+        return;
+    }
+    exitCode_ = kExitJoined;
+}
+
+}  // namespace segweld

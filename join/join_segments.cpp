@@ -1,0 +1,109 @@
+#include "join/join_segments.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+
+#include "join/joined_output.h"
+#include "join/segment_name.h"
+
+namespace segweld {
+namespace {
+
+class Joiner {
+  public:
+    Joiner(std::string segmentPath, std::string outputFolder)
+        : outputFolder_(std::move(outputFolder)),
+          segmentName_(SplitSegmentPath(segmentPath).name),
+          segmentPath_(std::move(segmentPath)) {}
+
+    JoinReport Run() {
+        const SegmentPath parts = SplitSegmentPath(segmentPath_);
+        report_.firstSegmentPath = parts.directory + SegmentName(parts.name, 1);
+        try {
+            CHritHeaderReader reader;
+            report_.stoppedAt =
+                WalkSegments(segmentPath_, reader, [this](const SegmentVisit& v) { Take(v); });
+            if (output_) {
+                output_->Commit();
+                report_.outputPath = output_->path();
+                report_.bytesWritten = output_->bytesWritten();
+            }
+        } catch (const OutputError& error) {
+            report_.error = error.what();
+            report_.outputPath.clear();
+        }
+        output_.reset();
+        return std::move(report_);
+    }
+
+  private:
+    void Take(const SegmentVisit& visit) {
+        SegmentOutcome outcome;
+        outcome.number = visit.number;
+        outcome.path = visit.path;
+        outcome.status = visit.status;
+        outcome.reason = visit.reason;
+        if (visit.status == SegmentStatus::Accepted) {
+            Append(visit, outcome);
+        } else {
+            report_.warnings.push_back("segment " + visit.path + " skipped: " + visit.reason);
+        }
+        report_.segments.push_back(std::move(outcome));
+    }
+
+    void Append(const SegmentVisit& visit, SegmentOutcome& outcome) {
+        const uint64_t dataStart = visit.file->position();
+        outcome.dataLength = visit.header->dataLength;
+        if (!output_) {
+            std::array<uint8_t, 4> first{};
+            const size_t wanted = std::min<size_t>(first.size(), outcome.dataLength);
+            const size_t count = visit.file->ReadAt(dataStart, std::span(first.data(), wanted));
+            output_ = OpenJoinedOutput(segmentName_, outputFolder_, std::span(first.data(), count));
+        }
+        outcome.bytesPresent = output_->AppendFrom(*visit.file, dataStart, outcome.dataLength);
+        if (outcome.bytesPresent < outcome.dataLength) {
+            report_.warnings.push_back("segment " + visit.path + " holds " +
+                                       std::to_string(outcome.bytesPresent) + " of its " +
+                                       std::to_string(outcome.dataLength) +
+                                       " data bytes; zeros stand for the missing " +
+                                       std::to_string(outcome.dataLength - outcome.bytesPresent));
+        }
+    }
+
+    std::string outputFolder_;
+    std::string segmentName_;
+    std::string segmentPath_;
+    JoinReport report_;
+    std::unique_ptr<JoinedOutputFile> output_;
+};
+
+}  // namespace
+
+int JoinReport::segmentsJoined() const {
+    int joined = 0;
+    for (const SegmentOutcome& segment : segments) {
+        joined += segment.status == SegmentStatus::Accepted ? 1 : 0;
+    }
+    return joined;
+}
+
+std::string JoinReport::FailureText() const {
+    if (written()) {
+        return "";
+    }
+    if (!error.empty()) {
+        return error;
+    }
+    if (segments.empty()) {
+        return "Nothing joined: the first segment " + firstSegmentPath + " does not exist.";
+    }
+    return "Nothing joined: none of the " + std::to_string(segments.size()) + " segments from " +
+           firstSegmentPath + " on could be joined.";
+}
+
+JoinReport JoinSegments(std::string segmentPath, std::string outputFolder) {
+    return Joiner(std::move(segmentPath), std::move(outputFolder)).Run();
+}
+
+}  // namespace segweld

@@ -1,0 +1,47 @@
+#include "join/output_name.h"
+
+#include "join/segment_name.h"
+
+namespace segweld {
+
+bool IsAlnumChar(signed char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool HasAlnumTail(std::string text) {
+    for (size_t i = 1; i < text.size(); ++i) {
+        if (!IsAlnumChar(static_cast<signed char>(text[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+std::string JoinedOutputName(const std::string& segmentName, std::span<const uint8_t> firstBytes) {
+    std::string extension = ".xyz";
+    if (firstBytes.size() >= 4) {
+        const std::string fromData = "." + std::string(firstBytes.begin(), firstBytes.begin() + 4);
+        if (HasAlnumTail(fromData)) {
+            extension = fromData;
+        }
+    }
+    return LowerAscii(segmentName + extension);
+}
+
+std::string JoinedOutputPath(const std::string& outputFolder, const std::string& fileName) {
+    if (outputFolder.empty() || IsFolderSeparator(outputFolder.back())) {
+        return outputFolder + fileName;
+    }
+    return outputFolder + kFolderSeparator + fileName;
+}
+
+}  // namespace segweld

@@ -1,0 +1,69 @@
+#include "join/segment_walk.h"
+
+#include <sys/stat.h>
+
+#include <limits>
+
+#include "join/segment_name.h"
+
+namespace segweld {
+namespace {
+
+void ReadSegment(SegmentVisit& visit, SegmentFile& file, CHritHeaderReader& reader) {
+    switch (file.Open(visit.path)) {
+        case OpenOutcome::NotRegularFile:
+            visit.status = SegmentStatus::NotRegularFile;
+            visit.reason = "not a regular file";
+            return;
+        case OpenOutcome::Failed:
+            visit.status = SegmentStatus::CannotOpen;
+            visit.reason = "cannot be opened: " + file.error();
+            return;
+        case OpenOutcome::Opened:
+            break;
+    }
+    visit.file = &file;
+    visit.headerLength = reader.ReadHeader(file.stream());
+    if (visit.headerLength == 0) {
+        visit.status = SegmentStatus::HeaderRefused;
+        visit.reason = std::string("header refused: ") + DescribeRefusal(reader.refusal());
+        return;
+    }
+    visit.header = &reader.header();
+    if (DataFieldBytes(reader.header()) > std::numeric_limits<uint32_t>::max()) {
+        visit.status = SegmentStatus::DataFieldTooLong;
+        visit.reason = "data field of " + std::to_string(DataFieldBytes(reader.header())) +
+                       " bytes is too long to join";
+        return;
+    }
+    visit.status = SegmentStatus::Accepted;
+}
+
+}  // namespace
+
+bool PathExists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
+                     const std::function<void(const SegmentVisit&)>& visit) {
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    int32_t number = 1;
+    for (;; ++number) {
+        SegmentVisit segment;
+        segment.number = number;
+        segment.path = parts.directory + SegmentName(parts.name, number);
+        if (!PathExists(segment.path)) {
+            return number;
+        }
+        SegmentFile file;
+        ReadSegment(segment, file, reader);
+        visit(segment);
+        if (number == std::numeric_limits<int32_t>::max()) {
+            return number;
+        }
+    }
+}
+
+}  // namespace segweld

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "hrit/header_reader.h"
+#include "join/segment_file.h"
+
+namespace segweld {
+
+// What the walk found at one segment number whose name exists.
+enum class SegmentStatus {
+    Accepted,          // header accepted; the file stands at its data field
+    NotRegularFile,    // a folder, FIFO or device: never opened for reading
+    CannotOpen,        // exists but does not open for reading
+    HeaderRefused,     // ReadHeader returned 0
+    DataFieldTooLong,  // the data field length does not fit 32 bits
+};
+
+struct SegmentVisit {
+    int32_t number = 0;
+    std::string path;
+    SegmentStatus status = SegmentStatus::CannotOpen;
+    std::string reason;                  // why it was not accepted, for people
+    SegmentFile* file = nullptr;         // open, when the header was read
+    const HritHeader* header = nullptr;  // when Accepted or DataFieldTooLong
+    uint32_t headerLength = 0;           // when Accepted or DataFieldTooLong
+};
+
+// Walks the segments of the product that `segmentPath` belongs to, from
+// number 1 up to the first number for which nothing exists, which it returns.
+// Segment names come from the file name of `segmentPath` (SegmentName); each
+// one that exists is opened, its header read with `reader`, and handed to
+// `visit` while its file is open.
+int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
+                     const std::function<void(const SegmentVisit&)>& visit);
+
+// True when something (a file, a folder, anything) exists at `path`.
+bool PathExists(const std::string& path);
+
+}  // namespace segweld
