@@ -29,7 +29,8 @@ std::string LowerAscii(std::string text) {
 std::string JoinedOutputName(const std::string& segmentName, std::span<const uint8_t> firstBytes) {
     std::string extension = ".xyz";
     if (firstBytes.size() >= 4) {
-        const std::string fromData = "." + std::string(firstBytes.begin(), firstBytes.begin() + 4);
+        std::string fromData(1, '.');
+        fromData.append(firstBytes.begin(), firstBytes.begin() + 4);
         if (HasAlnumTail(fromData)) {
             extension = fromData;
         }

@@ -1,0 +1,204 @@
+// Runs the real segweld program the way a user does, in temporary folders.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/product_files.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_folder.h"
+
+namespace segweld {
+namespace {
+
+using test::DistinctData;
+using test::ListFolder;
+using test::ProgramResult;
+using test::ReadFile;
+using test::RunOptions;
+using test::SegmentFileName;
+using test::SmallSegment;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+constexpr const char* kSegweld = SEGWELD_BIN;
+
+ProgramResult Segweld(std::vector<std::string> arguments, const RunOptions& options = {}) {
+    arguments.insert(arguments.begin(), kSegweld);
+    return test::RunProgram(arguments, options);
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+class CommandLineTest : public ::testing::Test {
+  protected:
+    void SetUp() override { std::filesystem::create_directory(inputFolder()); }
+
+    std::string inputFolder() const { return input / "seg dir"; }
+    std::string Segment(int number) const { return inputFolder() + "/" + SegmentFileName(number); }
+    std::string OutputFor(int number, const std::string& extension) const {
+        return output / Lower(SegmentFileName(number) + extension);
+    }
+    std::vector<uint8_t> WriteSeries(int count, size_t size = 1000) {
+        std::vector<uint8_t> all;
+        for (int number = 1; number <= count; ++number) {
+            const auto data = DistinctData(number, size);
+            test::WriteFile(Segment(number), SmallSegment(number, data));
+            all.insert(all.end(), data.begin(), data.end());
+        }
+        return all;
+    }
+
+    test::TempFolder input;
+    test::TempFolder output;
+};
+
+TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
+    WriteSeries(1);
+    const std::string missing = input / "missing";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{Segment(1)},
+         "No output folder specified: Please specify a folder where to write the resulting "
+         "joined file.\n"},
+        {{missing},
+         "No output folder specified: Please specify a folder where to write the "
+         "resulting joined file.\n"},
+        {{missing, output.path().string()}, "Check input file: The input file does not exist.\n"},
+        {{missing, missing}, "Check input file: The input file does not exist.\n"},
+        {{Segment(1), missing}, "Check output folder: The output folder does not exist.\n"},
+        {{Segment(1) + "\t" + output.path().string()},
+         "No output folder specified: Please specify a folder where to write the resulting "
+         "joined file.\n"},
+    };
+    for (const Case& c : cases) {
+        const ProgramResult result = Segweld(c.arguments);
+        EXPECT_EQ(result.exitCode, 2) << c.message;
+        EXPECT_EQ(result.err, c.message);
+        EXPECT_EQ(result.out, "");
+    }
+    EXPECT_THAT(ListFolder(output.path()), ElementsAre());
+}
+
+TEST_F(CommandLineTest, HelpVersionAndDialogModeWithoutADisplay) {
+    const ProgramResult help = Segweld({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_THAT(help.out, StartsWith("Usage: segweld"));
+    const ProgramResult version = Segweld({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_THAT(version.out, StartsWith("segweld 1."));
+
+    RunOptions noDisplay;
+    noDisplay.unsetEnvironment = {"DISPLAY", "WAYLAND_DISPLAY"};
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{}, {"", output.path().string()}}) {
+        const ProgramResult dialog = Segweld(arguments, noDisplay);
+        EXPECT_EQ(dialog.exitCode, 2);
+        EXPECT_THAT(dialog.err, HasSubstr("Usage: segweld"));
+    }
+}
+
+TEST_F(CommandLineTest, JoinsAProductGivenByAPathWithBlanks) {
+    const auto expected = WriteSeries(8);
+    const ProgramResult result = Segweld({Segment(3), output.path().string() + "/"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(ReadFile(OutputFor(3, ".segm")), expected);
+    EXPECT_THAT(ListFolder(output.path()), ElementsAre(Lower(SegmentFileName(3) + ".segm")));
+}
+
+TEST_F(CommandLineTest, PathWithoutFolderIsLookedUpInTheWorkingFolder) {
+    const auto expected = WriteSeries(2);
+    RunOptions inInput;
+    inInput.workingFolder = inputFolder();
+    const ProgramResult result = Segweld({SegmentFileName(1), output.path().string()}, inInput);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(ReadFile(OutputFor(1, ".segm")), expected);
+}
+
+TEST_F(CommandLineTest, NothingJoinedSaysWhyAndWhere) {
+    test::WriteFile(inputFolder() + "/" + SegmentFileName(2), SmallSegment(2, DistinctData(2)));
+    const ProgramResult missingFirst =
+        Segweld({inputFolder() + "/" + SegmentFileName(2), output.path().string()});
+    EXPECT_EQ(missingFirst.exitCode, 1);
+    EXPECT_THAT(missingFirst.err, HasSubstr(Segment(1)));
+    EXPECT_THAT(missingFirst.err, HasSubstr("does not exist"));
+
+    test::WriteFile(Segment(1), {'j', 'u', 'n', 'k'});
+    std::filesystem::remove(inputFolder() + "/" + SegmentFileName(2));
+    const ProgramResult refused = Segweld({Segment(1), output.path().string()});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_THAT(refused.err, HasSubstr("header refused"));
+    EXPECT_THAT(refused.err, HasSubstr("Nothing joined"));
+    EXPECT_THAT(ListFolder(output.path()), ElementsAre());
+}
+
+TEST_F(CommandLineTest, OutputFolderThatIsAFile) {
+    WriteSeries(2);
+    const std::string plain = output / "plain";
+    test::WriteFile(plain, {'x'});
+    const ProgramResult result = Segweld({Segment(1), plain});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err,
+              "segweld: Cannot create the output file in " + plain + "/: Not a directory\n");
+}
+
+TEST_F(CommandLineTest, FullDiskLeavesTheExistingOutputWhole) {
+    WriteSeries(3, 1000);
+    const std::string target = OutputFor(1, ".segm");
+    test::WriteFile(target, {'o', 'l', 'd'});
+    RunOptions limited;
+    limited.fileSizeLimit = 2500;  // the third data field does not fit
+    const ProgramResult result = Segweld({Segment(1), output.path().string()}, limited);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_THAT(result.err, HasSubstr("Cannot write the output file " + target));
+    EXPECT_THAT(result.err, HasSubstr("File too large"));
+    EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_THAT(ListFolder(output.path()), ElementsAre(Lower(SegmentFileName(1) + ".segm")));
+}
+
+TEST_F(CommandLineTest, DamagedSegmentsAreReportedAndTheJoinGoesOn) {
+    WriteSeries(4);
+    const auto partial = DistinctData(2, 300);
+    test::WriteFile(Segment(2), SmallSegment(2, partial, 1000));
+    std::filesystem::remove(Segment(3));
+    ASSERT_EQ(mkfifo(Segment(3).c_str(), 0644), 0);
+
+    const ProgramResult result = Segweld({Segment(1), output.path().string()});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "segweld: warning: segment " + Segment(2) +
+                              " holds 300 of its 1000 data bytes; zeros stand for the missing "
+                              "700\nsegweld: warning: segment " +
+                              Segment(3) + " skipped: not a regular file\n");
+    EXPECT_EQ(ReadFile(OutputFor(1, ".segm")).size(), 3000u);
+}
+
+TEST_F(CommandLineTest, UnexpectedRecordTypesAreListedOnStandardOutput) {
+    auto segment = test::HeaderBuilder()
+                       .Primary(0, 8 * 4)
+                       .Annotation(SegmentFileName(1))
+                       .Record(8, {})
+                       .Record(140, {1, 2})
+                       .Build();
+    segment.insert(segment.end(), {'D', 'A', 'T', 'A'});
+    test::WriteFile(Segment(1), segment);
+    const ProgramResult result = Segweld({Segment(1), output.path().string()});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "Unexpected hdrtype=8\nUnexpected hdrtype=140\n");
+    EXPECT_EQ(ReadFile(OutputFor(1, ".data")), (std::vector<uint8_t>{'D', 'A', 'T', 'A'}));
+}
+
+}  // namespace
+}  // namespace segweld

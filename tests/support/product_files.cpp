@@ -1,0 +1,38 @@
+#include "tests/support/product_files.h"
+
+#include <cstdio>
+
+namespace segweld::test {
+
+std::string SegmentFileName(int number, const std::string& channelToken, const std::string& marks) {
+    char segment[16];
+    std::snprintf(segment, sizeof segment, "%06d___", number);
+    return "H-000-MSG1__-MSG1________-" + channelToken + "-" + segment + "-200706151200-" + marks;
+}
+
+std::vector<uint8_t> SmallSegment(int number, const std::vector<uint8_t>& data, int64_t announced) {
+    const uint64_t dataBytes = announced < 0 ? data.size() : static_cast<uint64_t>(announced);
+    auto bytes = HeaderBuilder()
+                     .Primary(0, 8 * dataBytes)
+                     .ImageStructure(8, 1, 1, 0)
+                     .Annotation(SegmentFileName(number))
+                     .TimeStamp(18062, 43200000)
+                     .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(number), 1, 8, 3)
+                     .Build();
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return bytes;
+}
+
+std::vector<uint8_t> DistinctData(int number, size_t size) {
+    std::vector<uint8_t> data(size);
+    for (size_t i = 0; i < size; ++i) {
+        data[i] = static_cast<uint8_t>(number * 31 + i * 7);
+    }
+    const char* letters = "SEGM";
+    for (size_t i = 0; i < 4 && i < size; ++i) {
+        data[i] = static_cast<uint8_t>(letters[i]);
+    }
+    return data;
+}
+
+}  // namespace segweld::test

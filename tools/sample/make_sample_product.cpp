@@ -1,0 +1,167 @@
+// segweld-sample: writes a realistic MSG product to try Segweld on: the
+// prologue, the image segments of one channel at their real size and header
+// layout, and the epilogue. The segments hold a picture of the Earth's disk,
+// stored as the satellite stores it: south at the top of segment 1 and
+// columns running from east to west.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/header_builder.h"
+#include "tools/sample/sample_picture.h"
+
+namespace {
+
+using segweld::sample::SamplePicture;
+using segweld::test::SegmentShape;
+
+constexpr int kBitsPerPixel = 10;
+
+struct Options {
+    std::string folder;
+    bool hrv = false;
+    int segments = 0;  // 0: the product's full count
+};
+
+std::string FileName(const std::string& channelToken, const std::string& segmentToken) {
+    return "H-000-MSG1__-MSG1________-" + channelToken + "-" + segmentToken + "-200706151200-__";
+}
+
+std::string SegmentToken(int number) {
+    char token[16];
+    std::snprintf(token, sizeof token, "%06d___", number);
+    return token;
+}
+
+// Packs 10-bit counts big-endian, most significant bit first.
+void PackLine(const std::vector<uint16_t>& counts, std::vector<uint8_t>& out) {
+    uint32_t pending = 0;
+    int pendingBits = 0;
+    for (uint16_t count : counts) {
+        pending = (pending << kBitsPerPixel) | (count & 0x3FF);
+        pendingBits += kBitsPerPixel;
+        while (pendingBits >= 8) {
+            pendingBits -= 8;
+            out.push_back(static_cast<uint8_t>(pending >> pendingBits));
+        }
+    }
+    if (pendingBits > 0) {
+        out.push_back(static_cast<uint8_t>(pending << (8 - pendingBits)));
+    }
+}
+
+std::vector<uint8_t> SegmentData(const SamplePicture& picture, const SegmentShape& shape,
+                                 uint32_t width, uint32_t height) {
+    std::vector<uint8_t> data;
+    data.reserve(static_cast<size_t>(shape.columns) * shape.lines * kBitsPerPixel / 8);
+    std::vector<uint16_t> line(shape.columns);
+    for (uint32_t row = 0; row < shape.lines; ++row) {
+        const uint32_t storedLine = (shape.sequence - 1u) * shape.lines + row;
+        const uint32_t y = height - 1 - storedLine;
+        for (uint32_t column = 0; column < shape.columns; ++column) {
+            line[column] = picture.At(width - 1 - column, y);
+        }
+        PackLine(line, data);
+    }
+    return data;
+}
+
+bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& header,
+               const std::vector<uint8_t>& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(header.data()), static_cast<long>(header.size()));
+    out.write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "segweld-sample: cannot write %s: %s\n", path.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool WriteProduct(const Options& options) {
+    const std::filesystem::path folder = options.folder;
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "segweld-sample: cannot create %s: %s\n", folder.c_str(),
+                     error.message().c_str());
+        return false;
+    }
+    const std::string channel = options.hrv ? "HRV______" : "IR_108___";
+    const int planned = options.hrv ? 24 : 8;
+    const int count = options.segments > 0 ? options.segments : planned;
+
+    SegmentShape shape;
+    shape.columns = options.hrv ? 5568 : 3712;
+    shape.lines = 464;
+    shape.plannedEnd = static_cast<uint16_t>(planned);
+    shape.channelId = options.hrv ? 12 : 9;
+    const uint32_t height = static_cast<uint32_t>(count) * shape.lines;
+    const SamplePicture picture(shape.columns, height);
+
+    const std::vector<uint8_t> small(1024, 0);
+    for (const auto& [token, type] : {std::pair{"PRO______", 128}, std::pair{"EPI______", 129}}) {
+        const std::string name = FileName("_________", token);
+        if (!WriteFile(folder / name,
+                       segweld::test::RealPrologueHeader(name, static_cast<uint8_t>(type),
+                                                         8 * small.size()),
+                       small)) {
+            return false;
+        }
+    }
+    for (int number = 1; number <= count; ++number) {
+        shape.sequence = static_cast<uint16_t>(number);
+        shape.annotation = FileName(channel, SegmentToken(number));
+        if (!WriteFile(folder / shape.annotation, segweld::test::RealSegmentHeader(shape),
+                       SegmentData(picture, shape, shape.columns, height))) {
+            return false;
+        }
+    }
+    std::printf("%s\n", (folder / FileName(channel, SegmentToken(1))).c_str());
+    return true;
+}
+
+void PrintUsage(std::FILE* out) {
+    std::fputs(
+        "Usage: segweld-sample [--hrv] [--segments N] FOLDER\n"
+        "Writes a sample MSG product into FOLDER: the prologue and epilogue and the\n"
+        "IR_108 segments (8, 3712 x 464 pixels at 10 bits), or with --hrv the HRV\n"
+        "segments (24, 5568 x 464). Prints the path of segment 1.\n",
+        out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--help") {
+            PrintUsage(stdout);
+            return 0;
+        } else if (argument == "--hrv") {
+            options.hrv = true;
+        } else if (argument == "--segments" && i + 1 < argc) {
+            options.segments = std::atoi(argv[++i]);
+            if (options.segments < 1 || options.segments > 999) {
+                std::fputs("segweld-sample: --segments takes 1 to 999\n", stderr);
+                return 2;
+            }
+        } else if (options.folder.empty() && !argument.starts_with("--")) {
+            options.folder = argument;
+        } else {
+            PrintUsage(stderr);
+            return 2;
+        }
+    }
+    if (options.folder.empty()) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    return WriteProduct(options) ? 0 : 1;
+}
