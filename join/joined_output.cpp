@@ -33,19 +33,48 @@ bool KernelCopyUnsupported(int error) {
 }  // namespace
 
 JoinedOutputFile::JoinedOutputFile(std::string finalPath) : finalPath_(std::move(finalPath)) {
-    const SegmentPath parts = SplitSegmentPath(finalPath_);
-    std::string pattern = parts.directory + ".segweld-XXXXXX";
+    const std::string directory = SplitSegmentPath(finalPath_).directory;
+    folder_ = directory.empty() ? "." : directory;
+    // An unnamed file in the output folder leaves nothing behind when the
+    // process dies mid-join; it gets a name only in Commit().
+    if (access("/proc/self/fd", X_OK) == 0) {
+        fd_ = open(folder_.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+        if (fd_ >= 0) {
+            return;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR) {
+            Fail("Cannot create the output file in " + folder_, errno);
+        }
+    }
+    CreateNamedTemporary();
+}
+
+void JoinedOutputFile::CreateNamedTemporary() {
+    std::string pattern = JoinedOutputPath(folder_, ".segweld-XXXXXX");
     fd_ = mkostemp(pattern.data(), O_CLOEXEC);
     if (fd_ < 0) {
-        const int error = errno;
-        Fail("Cannot create the output file in " +
-                 (parts.directory.empty() ? std::string(".") : parts.directory),
-             error);
+        Fail("Cannot create the output file in " + folder_, errno);
     }
     temporaryPath_ = pattern;
     // mkostemp creates the file for its owner alone; give it the permissions
     // of any newly created file. Where the file system keeps none, leave it.
     (void)fchmod(fd_, CreationMode());
+}
+
+void JoinedOutputFile::NameUnnamedFile() {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = JoinedOutputPath(
+            folder_, ".segweld-" + std::to_string(getpid()) + "-" + std::to_string(attempt));
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporaryPath_ = name;
+            return;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    Fail("Cannot create the output file " + finalPath_, errno);
 }
 
 JoinedOutputFile::~JoinedOutputFile() {
@@ -142,6 +171,9 @@ uint64_t JoinedOutputFile::AppendFrom(const SegmentFile& source, uint64_t offset
 }
 
 void JoinedOutputFile::Commit() {
+    if (temporaryPath_.empty()) {
+        NameUnnamedFile();
+    }
     const int fd = fd_;
     fd_ = -1;
     if (close(fd) != 0) {

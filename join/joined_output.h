@@ -17,10 +17,11 @@ class OutputError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// The joined output file. It is written under a temporary name in the output
-// folder and takes its final name only in Commit(), so a join that fails
-// leaves no partial file and never harms an existing file of the final name.
-// Every failure throws OutputError.
+// The joined output file. It is written as an unnamed file in the output
+// folder (or, where the file system cannot do that, under a temporary name)
+// and takes its final name only in Commit(), so a join that fails leaves no
+// partial file and never harms an existing file of the final name. Every
+// failure throws OutputError.
 class JoinedOutputFile {
   public:
     // Creates the temporary file beside `finalPath`.
@@ -43,6 +44,8 @@ class JoinedOutputFile {
     void Commit();
 
   private:
+    void CreateNamedTemporary();
+    void NameUnnamedFile();
     void Write(std::span<const uint8_t> bytes);
     void WriteZeros(uint64_t count);
     uint64_t CopyWithKernel(const SegmentFile& source, uint64_t offset, uint64_t length);
@@ -50,7 +53,8 @@ class JoinedOutputFile {
     [[noreturn]] void Fail(const std::string& what, int error) const;
 
     std::string finalPath_;
-    std::string temporaryPath_;
+    std::string folder_;
+    std::string temporaryPath_;  // empty while the file has no name
     int fd_ = -1;
     uint64_t bytesWritten_ = 0;
     bool kernelCopy_ = true;
