@@ -13,6 +13,12 @@ namespace {
 
 using segweld::test::HeaderBuilder;
 
+void WriteText(const std::filesystem::path& folder, const std::string& name,
+               const std::string& text) {
+    std::ofstream out(folder / name, std::ios::binary);
+    out << text;
+}
+
 void Write(const std::filesystem::path& folder, const std::string& name,
            std::vector<uint8_t> bytes) {
     bytes.insert(bytes.end(), {0xFF, 0x01, 0x00, 0x10});
@@ -27,8 +33,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
         return 2;
     }
-    const std::filesystem::path folder = std::filesystem::path(argv[1]) / "read_header_fuzz";
-    std::filesystem::create_directories(folder);
+    const std::filesystem::path root = argv[1];
+    const std::filesystem::path annotations = root / "annotation_fuzz";
+    const std::filesystem::path tails = root / "command_tail_fuzz";
+    const std::filesystem::path folder = root / "read_header_fuzz";
+    for (const auto& target : {annotations, tails, folder}) {
+        std::filesystem::create_directories(target);
+    }
+
+    WriteText(annotations, "example", segweld::test::kWorkedExample);
+    WriteText(annotations, "prologue",
+              "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__");
+    WriteText(annotations, "hrv", "H-000-MSG2__-MSG2________-HRV______-000024___-201012311145-CE");
+    WriteText(annotations, "doubled", "L--000-MSG1__-SERVICE____-XY-000010___-2007-");
+    WriteText(tails, "quoted", "\"/data/seg dir/first file\" \"/out dir\"");
+    WriteText(tails, "middle", "C:\\x\"y z\"\\f out");
+    WriteText(tails, "unclosed", "\"/never closed /out");
+    WriteText(tails, "blanks", "a  b\tc d");
 
     segweld::test::SegmentShape segment;
     Write(folder, "segment", segweld::test::RealSegmentHeader(segment));
