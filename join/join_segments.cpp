@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "join/joined_output.h"
+#include "join/product_survey.h"
 #include "join/segment_name.h"
 
 namespace segweld {
@@ -24,6 +25,7 @@ class Joiner {
             CHritHeaderReader reader;
             report_.stoppedAt =
                 WalkSegments(segmentPath_, reader, [this](const SegmentVisit& v) { Take(v); });
+            WarnOfIncompleteProduct();
             if (output_) {
                 output_->Commit();
                 report_.outputPath = output_->path();
@@ -49,7 +51,15 @@ class Joiner {
         } else {
             report_.warnings.push_back("segment " + visit.path + " skipped: " + visit.reason);
         }
+        survey_.Note(visit, outcome.bytesPresent);
         report_.segments.push_back(std::move(outcome));
+    }
+
+    void WarnOfIncompleteProduct() {
+        survey_.Finish(segmentPath_, report_.stoppedAt);
+        for (std::string& warning : IncompleteProductWarnings(survey_)) {
+            report_.warnings.push_back(std::move(warning));
+        }
     }
 
     void Append(const SegmentVisit& visit, SegmentOutcome& outcome) {
@@ -75,6 +85,7 @@ class Joiner {
     std::string segmentName_;
     std::string segmentPath_;
     JoinReport report_;
+    ProductSurvey survey_;
     std::unique_ptr<JoinedOutputFile> output_;
 };
 

@@ -39,7 +39,9 @@ struct JoinReport {
 // belongs to into one file in `outputFolder`, from segment 1 up to the first
 // number for which nothing exists. The output is named from the file name of
 // `segmentPath` and the first data bytes (JoinedOutputName), and appears only
-// when the whole walk has succeeded.
+// when the whole walk has succeeded. The report warns of skipped and short
+// segments, of planned segments that were not joined and of segment files
+// beyond the gap that ended the walk (IncompleteProductWarnings).
 JoinReport JoinSegments(std::string segmentPath, std::string outputFolder);
 
 }  // namespace segweld

@@ -36,36 +36,47 @@ std::string SegmentToken(int number) {
     return token;
 }
 
-// Packs 10-bit counts big-endian, most significant bit first.
-void PackLine(const std::vector<uint16_t>& counts, std::vector<uint8_t>& out) {
-    uint32_t pending = 0;
-    int pendingBits = 0;
-    for (uint16_t count : counts) {
-        pending = (pending << kBitsPerPixel) | (count & 0x3FF);
-        pendingBits += kBitsPerPixel;
-        while (pendingBits >= 8) {
-            pendingBits -= 8;
-            out.push_back(static_cast<uint8_t>(pending >> pendingBits));
+// Packs 10-bit counts big-endian, most significant bit first, without any
+// padding between lines; only the end of the data field is padded to a byte.
+class CountPacker {
+  public:
+    explicit CountPacker(std::vector<uint8_t>& out) : out_(out) {}
+
+    void Add(uint16_t count) {
+        pending_ = (pending_ << kBitsPerPixel) | (count & 0x3FF);
+        pendingBits_ += kBitsPerPixel;
+        while (pendingBits_ >= 8) {
+            pendingBits_ -= 8;
+            out_.push_back(static_cast<uint8_t>(pending_ >> pendingBits_));
         }
     }
-    if (pendingBits > 0) {
-        out.push_back(static_cast<uint8_t>(pending << (8 - pendingBits)));
+
+    void Finish() {
+        if (pendingBits_ > 0) {
+            out_.push_back(static_cast<uint8_t>(pending_ << (8 - pendingBits_)));
+            pendingBits_ = 0;
+        }
     }
-}
+
+  private:
+    std::vector<uint8_t>& out_;
+    uint32_t pending_ = 0;
+    int pendingBits_ = 0;
+};
 
 std::vector<uint8_t> SegmentData(const SamplePicture& picture, const SegmentShape& shape,
                                  uint32_t width, uint32_t height) {
     std::vector<uint8_t> data;
-    data.reserve(static_cast<size_t>(shape.columns) * shape.lines * kBitsPerPixel / 8);
-    std::vector<uint16_t> line(shape.columns);
+    data.reserve((static_cast<size_t>(shape.columns) * shape.lines * kBitsPerPixel + 7) / 8);
+    CountPacker packer(data);
     for (uint32_t row = 0; row < shape.lines; ++row) {
         const uint32_t storedLine = (shape.sequence - 1u) * shape.lines + row;
         const uint32_t y = height - 1 - storedLine;
         for (uint32_t column = 0; column < shape.columns; ++column) {
-            line[column] = picture.At(width - 1 - column, y);
+            packer.Add(picture.At(width - 1 - column, y));
         }
-        PackLine(line, data);
     }
+    packer.Finish();
     return data;
 }
 

@@ -1,0 +1,130 @@
+#include "join/product_survey.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "join/number_list.h"
+#include "join/segment_scan.h"
+
+namespace segweld {
+namespace {
+
+int32_t SegmentIdValue(uint32_t value) {
+    return static_cast<int32_t>(std::min<uint32_t>(value, std::numeric_limits<int32_t>::max()));
+}
+
+}  // namespace
+
+void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
+    Visited& entry = visited_[visit.number];
+    entry.status = visit.status;
+    if (visit.status != SegmentStatus::Accepted) {
+        return;
+    }
+    entry.damaged = bytesPresent < visit.header->dataLength;
+    plannedStart_ = SegmentIdValue(visit.header->segmentId[3]);
+    plannedEnd_ = SegmentIdValue(visit.header->segmentId[4]);
+}
+
+void ProductSurvey::Finish(const std::string& segmentPath, int32_t stoppedAt) {
+    stoppedAt_ = stoppedAt;
+    beyondGap_.clear();
+    for (int32_t number : SegmentNumbersInFolder(segmentPath)) {
+        if (number > stoppedAt) {
+            beyondGap_.push_back(number);
+        }
+    }
+}
+
+int32_t ProductSurvey::plannedStart() const {
+    return plannedStart_ >= 1 && plannedStart_ <= plannedEnd_ ? plannedStart_ : 1;
+}
+
+int32_t ProductSurvey::plannedCount() const {
+    return plannedEnd_ >= plannedStart() ? plannedEnd_ - plannedStart() + 1 : 0;
+}
+
+bool ProductSurvey::WasVisited(int32_t number) const {
+    return visited_.contains(number);
+}
+
+bool ProductSurvey::IsBeyondGap(int32_t number) const {
+    return std::binary_search(beyondGap_.begin(), beyondGap_.end(), number);
+}
+
+template <typename Keep>
+std::vector<int32_t> ProductSurvey::PlannedWhere(Keep keep) const {
+    std::vector<int32_t> numbers;
+    for (int32_t number = plannedStart(); number <= plannedEnd_ && plannedEnd_ > 0; ++number) {
+        if (keep(number)) {
+            numbers.push_back(number);
+        }
+    }
+    return numbers;
+}
+
+template <typename Keep>
+std::vector<int32_t> ProductSurvey::VisitedWhere(Keep keep) const {
+    std::vector<int32_t> numbers;
+    for (const auto& [number, entry] : visited_) {
+        if (keep(entry)) {
+            numbers.push_back(number);
+        }
+    }
+    return numbers;
+}
+
+std::vector<int32_t> ProductSurvey::PlannedPresent() const {
+    return PlannedWhere(
+        [this](int32_t number) { return WasVisited(number) || IsBeyondGap(number); });
+}
+
+std::vector<int32_t> ProductSurvey::PlannedJoined() const {
+    return PlannedWhere([this](int32_t number) {
+        return WasVisited(number) && visited_.at(number).status == SegmentStatus::Accepted;
+    });
+}
+
+std::vector<int32_t> ProductSurvey::Missing() const {
+    return PlannedWhere(
+        [this](int32_t number) { return !WasVisited(number) && !IsBeyondGap(number); });
+}
+
+std::vector<int32_t> ProductSurvey::NotJoined() const {
+    return PlannedWhere([this](int32_t number) {
+        return !WasVisited(number) || visited_.at(number).status != SegmentStatus::Accepted;
+    });
+}
+
+std::vector<int32_t> ProductSurvey::Refused() const {
+    return VisitedWhere(
+        [](const Visited& entry) { return entry.status != SegmentStatus::Accepted; });
+}
+
+std::vector<int32_t> ProductSurvey::Damaged() const {
+    return VisitedWhere([](const Visited& entry) { return entry.damaged; });
+}
+
+bool ProductSurvey::CompleteAndUndamaged() const {
+    return plannedEnd_ > 0 && NotJoined().empty() && Refused().empty() && Damaged().empty();
+}
+
+std::vector<std::string> IncompleteProductWarnings(const ProductSurvey& survey) {
+    std::vector<std::string> warnings;
+    const std::vector<int32_t> notJoined = survey.NotJoined();
+    if (!notJoined.empty()) {
+        warnings.push_back("only " + std::to_string(survey.PlannedJoined().size()) + " of the " +
+                           std::to_string(survey.plannedCount()) + " planned segments (" +
+                           std::to_string(survey.plannedStart()) + " to " +
+                           std::to_string(survey.plannedEnd()) +
+                           ") were joined; not joined: " + FormatNumberList(notJoined));
+    }
+    if (!survey.beyondGap().empty()) {
+        warnings.push_back("no file exists for segment " + std::to_string(survey.stoppedAt()) +
+                           ", so the walk ended there; segment files beyond it were not joined: " +
+                           FormatNumberList(survey.beyondGap()));
+    }
+    return warnings;
+}
+
+}  // namespace segweld

@@ -1,0 +1,59 @@
+#include "join/segment_scan.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <limits>
+
+#include "join/segment_name.h"
+
+namespace segweld {
+namespace {
+
+constexpr size_t kNumberPosition = 36;
+constexpr size_t kNumberEnd = 42;
+constexpr size_t kMinDigits = 6;
+
+bool AllDigits(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+int32_t SegmentNumberOfName(const std::string& productName, const std::string& entryName) {
+    const std::string prefix = productName.substr(0, kNumberPosition);
+    const std::string suffix =
+        productName.size() > kNumberEnd ? productName.substr(kNumberEnd) : std::string();
+    if (entryName.size() < prefix.size() + kMinDigits + suffix.size() ||
+        !entryName.starts_with(prefix) || !entryName.ends_with(suffix)) {
+        return -1;
+    }
+    const std::string digits =
+        entryName.substr(prefix.size(), entryName.size() - prefix.size() - suffix.size());
+    int64_t number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (!AllDigits(digits) || error != std::errc() || end != digits.data() + digits.size() ||
+        number > std::numeric_limits<int32_t>::max()) {
+        return -1;
+    }
+    const auto candidate = static_cast<int32_t>(number);
+    return SegmentName(productName, candidate) == entryName ? candidate : -1;
+}
+
+std::vector<int32_t> SegmentNumbersInFolder(const std::string& segmentPath) {
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    const std::filesystem::path folder = parts.directory.empty() ? "." : parts.directory;
+    std::vector<int32_t> numbers;
+    std::error_code error;
+    std::filesystem::directory_iterator entries(folder, error);
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const int32_t number = SegmentNumberOfName(parts.name, entries->path().filename().string());
+        if (number >= 0) {
+            numbers.push_back(number);
+        }
+    }
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+}  // namespace segweld

@@ -1,0 +1,110 @@
+// segweld-info --series: what the walk of the join finds in a product.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/support/product_files.h"
+#include "tests/tools/info_test_product.h"
+
+namespace segweld {
+namespace {
+
+using test::ParseJson;
+using test::ProgramResult;
+using test::RunInfo;
+using ::testing::HasSubstr;
+using Json = nlohmann::ordered_json;
+
+class SeriesTest : public ::testing::Test {
+  protected:
+    Json SeriesJson(int expectedExit) {
+        const ProgramResult result = RunInfo({"--series", "--json", product.Path(1)});
+        EXPECT_EQ(result.exitCode, expectedExit) << result.err;
+        return ParseJson(result.out);
+    }
+
+    test::TestProduct product;
+};
+
+TEST_F(SeriesTest, CompleteProductPassesWithEverySegmentAccounted) {
+    product.WriteSeries(1, 8);
+    const Json report = SeriesJson(0);
+    ASSERT_EQ(report["segments"].size(), 9u) << "eight segments and the number that ends the walk";
+    for (int i = 0; i < 8; ++i) {
+        const Json& segment = report["segments"][i];
+        EXPECT_EQ(segment["number"], i + 1);
+        EXPECT_EQ(segment["status"], "accepted");
+        EXPECT_EQ(segment["dataLength"], product.dataBytes());
+        EXPECT_EQ(segment["bytesPresent"], product.dataBytes());
+        EXPECT_EQ(segment["sequenceNumber"], i + 1);
+        EXPECT_EQ(segment["plannedEnd"], 8);
+        EXPECT_EQ(segment["annotationSegmentNumber"], i + 1);
+        EXPECT_EQ(segment["nameAgrees"], true);
+    }
+    EXPECT_EQ(report["segments"][8]["status"], "absent");
+    const Json& summary = report["summary"];
+    EXPECT_EQ(summary["planned"], 8);
+    EXPECT_EQ(summary["joinable"].size(), 8u);
+    EXPECT_EQ(summary["missing"], Json::array());
+    EXPECT_EQ(summary["complete"], true);
+
+    const ProgramResult text = RunInfo({"--series", product.Path(5)});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_THAT(text.out, HasSubstr("complete         yes"));
+}
+
+TEST_F(SeriesTest, GapDamageAndRefusalAreFoundFromHeadersAlone) {
+    product.WriteSeries(1, 8);
+    product.Write(2, std::vector<uint8_t>(product.dataBytes() - 10, 1));
+    product.WriteRaw(3, {'n', 'o', 't', ' ', 'H', 'R', 'I', 'T', 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    std::filesystem::remove(product.Path(5));
+
+    const Json report = SeriesJson(1);
+    const Json& segments = report["segments"];
+    ASSERT_EQ(segments.size(), 5u) << "the walk ends at the gap";
+    EXPECT_EQ(segments[1]["bytesPresent"], product.dataBytes() - 10);
+    EXPECT_EQ(segments[2]["status"], "headerRefused");
+    EXPECT_THAT(segments[2]["reason"].get<std::string>(), HasSubstr("primary header record"));
+    EXPECT_EQ(segments[4]["present"], false);
+    EXPECT_EQ(report["beyondGap"].size(), 3u);
+    EXPECT_EQ(report["beyondGap"][0]["path"], product.Path(6));
+
+    const Json& summary = report["summary"];
+    EXPECT_EQ(summary["present"], Json::array({1, 2, 3, 4, 6, 7, 8}));
+    EXPECT_EQ(summary["joinable"], Json::array({1, 2, 4}));
+    EXPECT_EQ(summary["missing"], Json::array({5}));
+    EXPECT_EQ(summary["notJoined"], Json::array({3, 5, 6, 7, 8}));
+    EXPECT_EQ(summary["refused"], Json::array({3}));
+    EXPECT_EQ(summary["damaged"], Json::array({2}));
+    EXPECT_EQ(summary["beyondGap"], Json::array({6, 7, 8}));
+    EXPECT_EQ(summary["complete"], false);
+
+    const ProgramResult text = RunInfo({"--series", product.Path(1)});
+    EXPECT_EQ(text.exitCode, 1);
+    EXPECT_THAT(text.out, HasSubstr("short by 10 bytes"));
+    EXPECT_THAT(text.out, HasSubstr("missing          5\n"));
+    EXPECT_THAT(text.out, HasSubstr("beyond the gap   6-8\n"));
+    EXPECT_THAT(text.out, HasSubstr(product.Path(8)));
+}
+
+TEST_F(SeriesTest, HeaderThatNamesAnotherSegmentIsFlagged) {
+    product.WriteSeries(1, 3, 3);
+    product.Write(2, product.Shape(5, 3), std::vector<uint8_t>(product.dataBytes()));
+    const Json report = SeriesJson(0);
+    EXPECT_EQ(report["segments"][1]["nameAgrees"], false);
+    EXPECT_EQ(report["segments"][1]["sequenceNumber"], 5);
+    EXPECT_EQ(report["summary"]["nameDisagrees"], Json::array({2}));
+}
+
+TEST_F(SeriesTest, ProductWithoutAPlanIsNotCalledComplete) {
+    for (int number = 1; number <= 2; ++number) {
+        product.WriteRaw(
+            number,
+            test::HeaderBuilder().Primary(0, 0).Annotation(test::SegmentFileName(number)).Build());
+    }
+    const Json report = SeriesJson(1);
+    EXPECT_EQ(report["summary"]["plannedEnd"], 0);
+    EXPECT_EQ(report["segments"][0]["nameAgrees"], true) << "the annotation alone decides";
+}
+
+}  // namespace
+}  // namespace segweld

@@ -1,0 +1,58 @@
+#include "tools/info/header_json.h"
+
+#include <string>
+
+#include "tools/info/header_fields.h"
+
+namespace segweld::info {
+namespace {
+
+Json CalendarJson(const std::tm& time) {
+    return Json{{"tm_sec", time.tm_sec},   {"tm_min", time.tm_min},   {"tm_hour", time.tm_hour},
+                {"tm_mday", time.tm_mday}, {"tm_mon", time.tm_mon},   {"tm_year", time.tm_year},
+                {"tm_wday", time.tm_wday}, {"tm_yday", time.tm_yday}, {"tm_isdst", time.tm_isdst}};
+}
+
+template <typename Number, size_t N>
+Json NumberArray(std::span<const Number, N> numbers) {
+    Json array = Json::array();
+    for (const Number number : numbers) {
+        array.push_back(number);
+    }
+    return array;
+}
+
+struct FieldToJson {
+    Json operator()(int64_t number) const { return number; }
+    Json operator()(const Text& text) const { return Latin1Text(text.bytes); }
+    Json operator()(const Character& c) const {
+        return c.value == 0 ? Json("") : Latin1Text(std::string_view(&c.value, 1));
+    }
+    Json operator()(const CharacterCode& code) const { return code.value; }
+    Json operator()(const std::tm& time) const { return CalendarJson(time); }
+    Json operator()(const TimeStampBytes& stamp) const { return NumberArray(stamp.bytes); }
+    Json operator()(const SegmentIdValues& id) const { return NumberArray(id.values); }
+};
+
+}  // namespace
+
+Json HeaderJson(const HritHeader& header) {
+    Json object = Json::object();
+    for (const HeaderField& field : HeaderFields(header)) {
+        object[std::string(field.name)] = std::visit(FieldToJson{}, field.value);
+    }
+    return object;
+}
+
+Json HeaderReadingJson(const HeaderReading& reading) {
+    Json object{{"file", reading.file}, {"headerLength", reading.headerLength}};
+    if (!reading.accepted()) {
+        object["refusal"] = reading.refusal;
+        return object;
+    }
+    object["unexpectedTypes"] = reading.unexpectedTypes;
+    object["header"] = HeaderJson(reading.header);
+    return object;
+}
+
+}  // namespace segweld::info

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace segweld::info {
+
+enum class InfoMode { Headers, Series, Preview, Help };
+
+// What the command line asks for.
+struct InfoOptions {
+    InfoMode mode = InfoMode::Headers;
+    bool json = false;
+    std::string previewPath;  // the PNG file to write, for Preview
+    std::vector<std::string> files;
+    std::string error;  // why the arguments are unusable; empty when they are fine
+};
+
+// Reads the arguments after the program name.
+InfoOptions ParseInfoOptions(const std::vector<std::string>& arguments);
+
+}  // namespace segweld::info

@@ -1,0 +1,106 @@
+#include "tools/info/series_survey.h"
+
+#include <utility>
+
+#include "join/segment_name.h"
+#include "tools/info/data_field_extent.h"
+
+namespace segweld::info {
+namespace {
+
+std::optional<int32_t> AnnotationNumber(const HritHeader& header) {
+    const bool decoded = header.hritOrLrit != 0;
+    if (!decoded || header.segmentKind != 0) {
+        return std::nullopt;
+    }
+    return header.segmentNumber;
+}
+
+std::optional<bool> NameAgrees(const SeriesSegment& segment) {
+    if (!segment.annotationNumber && segment.sequence == 0) {
+        return std::nullopt;
+    }
+    const bool annotationAgrees =
+        !segment.annotationNumber || *segment.annotationNumber == segment.number;
+    const bool sequenceAgrees =
+        segment.sequence == 0 || segment.sequence == static_cast<uint32_t>(segment.number);
+    return annotationAgrees && sequenceAgrees;
+}
+
+void TakeHeader(const SegmentVisit& visit, SeriesSegment& segment) {
+    const HritHeader& header = *visit.header;
+    segment.hasHeader = true;
+    segment.headerLength = visit.headerLength;
+    segment.dataLength = DataFieldBytes(header);
+    segment.bytesPresent = DataBytesHeld(visit);
+    segment.sequence = header.segmentId[2];
+    segment.plannedStart = header.segmentId[3];
+    segment.plannedEnd = header.segmentId[4];
+    segment.annotationNumber = AnnotationNumber(header);
+    segment.nameAgrees = NameAgrees(segment);
+}
+
+SeriesSegment Describe(const SegmentVisit& visit) {
+    SeriesSegment segment;
+    segment.number = visit.number;
+    segment.path = visit.path;
+    segment.status = visit.status;
+    segment.reason = visit.reason;
+    if (visit.header) {
+        TakeHeader(visit, segment);
+    }
+    return segment;
+}
+
+SeriesSegment Absent(const std::string& segmentPath, int32_t number) {
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    SeriesSegment segment;
+    segment.number = number;
+    segment.path = parts.directory + SegmentName(parts.name, number);
+    segment.present = false;
+    segment.reason = "no such file; the walk ends here";
+    return segment;
+}
+
+}  // namespace
+
+const char* StatusName(SegmentStatus status) {
+    switch (status) {
+        case SegmentStatus::Accepted:
+            return "accepted";
+        case SegmentStatus::NotRegularFile:
+            return "notRegularFile";
+        case SegmentStatus::CannotOpen:
+            return "cannotOpen";
+        case SegmentStatus::HeaderRefused:
+            return "headerRefused";
+        case SegmentStatus::DataFieldTooLong:
+            return "dataFieldTooLong";
+    }
+    return "unknown";
+}
+
+SeriesReport SurveySeries(const std::string& segmentPath) {
+    SeriesReport report;
+    report.file = segmentPath;
+    std::vector<uint32_t> unexpected;
+    CHritHeaderReader reader([&unexpected](uint32_t type) { unexpected.push_back(type); });
+    const int32_t stoppedAt = WalkSegments(segmentPath, reader, [&](const SegmentVisit& visit) {
+        SeriesSegment segment = Describe(visit);
+        segment.unexpectedTypes = std::exchange(unexpected, {});
+        report.survey.Note(visit, segment.bytesPresent);
+        if (segment.nameAgrees == false) {
+            report.nameDisagrees.push_back(segment.number);
+        }
+        report.segments.push_back(std::move(segment));
+    });
+    report.segments.push_back(Absent(segmentPath, stoppedAt));
+    report.survey.Finish(segmentPath, stoppedAt);
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    for (const int32_t number : report.survey.beyondGap()) {
+        report.beyondGapPaths.push_back(parts.directory + SegmentName(parts.name, number));
+    }
+    return report;
+}
+
+}  // namespace segweld::info
