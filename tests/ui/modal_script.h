@@ -1,0 +1,61 @@
+#pragma once
+
+#include <wx/dialog.h>
+#include <wx/modalhook.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace segweld::test {
+
+// One modal dialog that the code under test showed.
+struct ShownDialog {
+    std::string kind;     // "message", "file", "folder browser", "about" or "other"
+    std::string text;     // a message box's message
+    std::string caption;  // the window's caption
+    wxWindow* parent = nullptr;
+};
+
+// Stands in for the user in front of modal dialogs: answers each dialog shown
+// with the next answer of the script and records it. A dialog beyond the
+// script fails the test and is cancelled without being shown.
+class ModalScript : public wxModalDialogHook {
+  public:
+    // Returns what ShowModal is to return, or wxID_NONE to let the dialog run.
+    using Answer = std::function<int(wxDialog&)>;
+
+    ModalScript();
+    ~ModalScript() override;
+
+    ModalScript& Then(Answer answer);
+
+    const std::vector<ShownDialog>& shown() const { return shown_; }
+    std::vector<std::string> MessageTexts() const;
+    bool AllAnswered() const { return answers_.empty(); }
+
+  protected:
+    int Enter(wxDialog* dialog) override;
+    void Exit(wxDialog*) override {}
+
+  private:
+    std::deque<Answer> answers_;
+    std::vector<ShownDialog> shown_;
+};
+
+// Closes the dialog with `id` without showing it.
+ModalScript::Answer Press(int id);
+// Picks `path` in a file dialog.
+ModalScript::Answer ChooseFile(const std::string& path);
+// Lets the dialog run for real and calls `act` inside its modal loop; `act`
+// ends it. One that is left open fails the test and is cancelled.
+ModalScript::Answer RunAndDo(std::function<void(wxDialog&)> act);
+
+// `T` inside a shown dialog, which must be one.
+template <typename T>
+T& As(wxDialog& dialog) {
+    return dynamic_cast<T&>(dialog);
+}
+
+}  // namespace segweld::test

@@ -1,0 +1,148 @@
+// Takes the pictures of Segweld's dialogs that docs/ shows: the main dialog
+// after a join of a product it writes into SCRATCH_FOLDER, the about box and
+// the folder chooser. Runs on an X server (scripts/screenshots starts one).
+//
+//   ui_screenshots PICTURE_FOLDER SCRATCH_FOLDER
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/image.h>
+#include <wx/init.h>
+#include <wx/modalhook.h>
+#include <wx/textctrl.h>
+#include <wx/timer.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "join/segment_name.h"
+#include "tests/support/header_builder.h"
+#include "tests/ui/screen_grab.h"
+#include "ui/about_dlg.h"
+#include "ui/folder_browser.h"
+#include "ui/folder_chooser.h"
+#include "ui/path_text.h"
+#include "ui/segweld_dlg.h"
+
+namespace segweld {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Lets the X server, GTK and the window manager draw what was shown.
+void Settle() {
+    wxGUIEventLoop loop;
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&loop](wxTimerEvent&) { loop.Exit(); });
+    timer.StartOnce(700);
+    loop.Run();
+}
+
+bool SaveWindow(wxTopLevelWindow& window, const std::string& file) {
+    window.Raise();
+    Settle();
+    const wxRect frame = window.GetScreenRect();
+    std::vector<uint8_t> rgb = test::GrabScreen(frame.x, frame.y, frame.width, frame.height);
+    bool saved = false;
+    if (!rgb.empty()) {
+        wxImage picture(frame.width, frame.height, rgb.data(), true);
+        saved = picture.SaveFile(file, wxBITMAP_TYPE_PNG);
+    }
+    std::printf("%s %s (%d x %d)\n", saved ? "wrote" : "could not write", file.c_str(), frame.width,
+                frame.height);
+    return saved;
+}
+
+// The eight segments of one IR 10.8 product as the dissemination sends them.
+std::string WriteProduct(const fs::path& folder) {
+    fs::create_directories(folder);
+    const std::string name = test::kWorkedExample;
+    for (uint16_t number = 1; number <= 8; ++number) {
+        test::SegmentShape shape;
+        shape.sequence = number;
+        shape.annotation = SegmentName(shape.annotation, number);
+        const std::vector<uint8_t> header = test::RealSegmentHeader(shape);
+        std::ofstream out(folder / SegmentName(name, number), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(header.data()),
+                  static_cast<std::streamsize>(header.size()));
+        const std::string data(test::DataFieldBits(shape) / 8, '\0');
+        out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    }
+    return (folder / SegmentName(name, 1)).string();
+}
+
+// Photographs the folder browser as soon as it is open, then cancels it.
+class BrowserCamera : public wxModalDialogHook {
+  public:
+    explicit BrowserCamera(std::string file) : file_(std::move(file)) { Register(); }
+    ~BrowserCamera() override { Unregister(); }
+    bool saved = false;
+
+  protected:
+    int Enter(wxDialog* dialog) override {
+        if (dynamic_cast<FolderBrowser*>(dialog) == nullptr) {
+            return wxID_CANCEL;
+        }
+        dialog->CallAfter([this, dialog] {
+            saved = SaveWindow(*dialog, file_);
+            dialog->EndModal(wxID_CANCEL);
+        });
+        return wxID_NONE;
+    }
+    void Exit(wxDialog*) override {}
+
+  private:
+    std::string file_;
+};
+
+void Type(CSegweldDlg& dialog, int id, const std::string& text) {
+    dynamic_cast<wxTextCtrl&>(*dialog.FindWindow(id)).ChangeValue(TextFromPath(text));
+}
+
+bool TakePictures(const fs::path& pictures, const fs::path& scratch) {
+    fs::remove_all(scratch);
+    const std::string firstFile = WriteProduct(scratch / "hrit");
+    const std::string output = (scratch / "joined").string();
+    fs::create_directories(output);
+    fs::create_directories(pictures);
+
+    CSegweldDlg dialog(nullptr);
+    dialog.Show();
+    Type(dialog, IDC_FIRST_FILE, firstFile);
+    Type(dialog, IDC_OUTPUT_FOLDER, output);
+    wxCommandEvent run(wxEVT_BUTTON, IDC_RUN);
+    dialog.FindWindow(IDC_RUN)->GetEventHandler()->ProcessEvent(run);
+    bool saved = SaveWindow(dialog, (pictures / "dialog.png").string());
+
+    CAboutDlg about(&dialog);
+    about.Show();
+    saved = SaveWindow(about, (pictures / "about.png").string()) && saved;
+    about.Hide();
+
+    BrowserCamera camera((pictures / "folder-chooser.png").string());
+    ChooseFolder(&dialog, "Choose Destination Folder", output);
+    return camera.saved && saved;
+}
+
+}  // namespace
+}  // namespace segweld
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fputs("usage: ui_screenshots PICTURE_FOLDER SCRATCH_FOLDER\n", stderr);
+        return 2;
+    }
+    const std::filesystem::path pictures = argv[1];
+    const std::filesystem::path scratch = argv[2];
+    wxApp::SetInstance(new wxApp);
+    if (!wxEntryStart(argc, argv)) {
+        std::fputs("ui_screenshots: no display\n", stderr);
+        return 2;
+    }
+    wxTheApp->SetAppName("segweld");
+    wxImage::AddHandler(new wxPNGHandler);
+    const bool saved = segweld::TakePictures(pictures, scratch);
+    wxEntryCleanup();
+    return saved ? 0 : 1;
+}

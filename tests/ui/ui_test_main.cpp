@@ -1,0 +1,35 @@
+// The dialog tests run with wxWidgets initialised once, on a real X server.
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/init.h>
+
+#include <cstdio>
+
+namespace {
+
+// A failed wxWidgets assertion fails the test that caused it.
+void FailOnAssert(const wxString& file, int line, const wxString& function, const wxString& cond,
+                  const wxString& message) {
+    ADD_FAILURE_AT(file.utf8_str().data(), line)
+        << "wxWidgets assertion " << cond.utf8_str().data() << " in " << function.utf8_str().data()
+        << ": " << message.utf8_str().data();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    if (::testing::GTEST_FLAG(list_tests)) {
+        return RUN_ALL_TESTS();
+    }
+    wxApp::SetInstance(new wxApp);
+    if (!wxEntryStart(argc, argv)) {
+        std::fputs("The dialog tests need an X server: run them under xvfb-run -a.\n", stderr);
+        return 1;
+    }
+    wxTheApp->SetAppName("segweld");
+    wxSetAssertHandler(FailOnAssert);
+    const int result = RUN_ALL_TESTS();
+    wxEntryCleanup();
+    return result;
+}

@@ -1,0 +1,47 @@
+#include "ui/join_summary.h"
+
+namespace segweld {
+namespace {
+
+std::string Counted(uint64_t count, const std::string& noun) {
+    return GroupThousands(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
+std::string Outcome(const JoinReport& report) {
+    if (!report.written()) {
+        return report.FailureText();
+    }
+    return "Joined " + Counted(static_cast<uint64_t>(report.segmentsJoined()), "segment") + ", " +
+           Counted(report.bytesWritten, "byte") + ", into " + report.outputPath;
+}
+
+}  // namespace
+
+std::string GroupThousands(uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (size_t i = digits.size(); i > 3; i -= 3) {
+        digits.insert(i - 3, ",");
+    }
+    return digits;
+}
+
+std::string JoinSummaryLine(const JoinReport& report) {
+    std::string line = Outcome(report);
+    if (report.warnings.empty()) {
+        return line;
+    }
+    line += report.warnings.size() == 1
+                ? "; 1 warning: "
+                : "; " + Counted(report.warnings.size(), "warning") + ", the first: ";
+    return line + report.warnings.front();
+}
+
+std::string JoinSummaryDetails(const JoinReport& report) {
+    std::string details = Outcome(report);
+    for (const std::string& warning : report.warnings) {
+        details += "\nWarning: " + warning;
+    }
+    return details;
+}
+
+}  // namespace segweld
