@@ -17,7 +17,7 @@ mkdir -p "$work/out"
 segments=("$work"/product/*-HRV______-0000*)
 echo "Product: ${#segments[@]} segments, $(du -sh "$work/product" | cut -f1) in all"
 
-hyperfine --warmup 2 --runs 15 \
+hyperfine --warmup 3 --runs 40 \
     --prepare "rm -f '$work'/out/*" \
     -n segweld "'$build/bin/segweld' '$first' '$work/out'" \
     -n cat "cat ${segments[*]@Q} > '$work/out/cat'"

@@ -4,47 +4,17 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
-#include <cstdio>
-#include <cstdlib>
-
-#include "app/usage.h"
 #include "ui/segweld_dlg.h"
 
 namespace segweld {
 namespace {
-
-constexpr int kExitNoDisplay = 2;
-
-bool Set(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0';
-}
-
-// Where the toolkit needs a display server, one must be named; asking GTK to
-// open a display that is not named only adds its own complaints.
-bool DisplayNamed() {
-#if defined(__WXGTK__)
-    return Set("DISPLAY") || Set("WAYLAND_DISPLAY");
-#else
-    return true;
-#endif
-}
-
-int NoDisplay() {
-    std::fputs(
-        "segweld: no display is available for the dialog; give a segment file and an "
-        "output folder to join without one.\n\n",
-        stderr);
-    PrintUsage(stderr);
-    return kExitNoDisplay;
-}
 
 // wxWidgets lives from here to the end of the dialog and nowhere else.
 class Toolkit {
   public:
     Toolkit(int argc, char** argv) {
         wxApp::SetInstance(new wxApp);
-        wxLogNull quiet;  // a display that cannot be opened is reported below
+        wxLogNull quiet;  // a display that cannot be opened is reported by the caller
         started_ = wxEntryStart(argc, argv);
     }
     ~Toolkit() {
@@ -61,15 +31,10 @@ class Toolkit {
     bool started_ = false;
 };
 
-}  // namespace
-
-int RunDialogMode(int argc, char** argv) {
-    if (!DisplayNamed()) {
-        return NoDisplay();
-    }
+int RunDialog(int argc, char** argv) {
     Toolkit toolkit(argc, argv);
     if (!toolkit.started()) {
-        return NoDisplay();
+        return kDialogNoDisplay;
     }
     wxTheApp->SetAppName(kApplicationName);
     CSegweldDlg dialog(nullptr);
@@ -78,4 +43,10 @@ int RunDialogMode(int argc, char** argv) {
     return 0;
 }
 
+}  // namespace
 }  // namespace segweld
+
+// The entry point that segweld looks up when it loads this module.
+extern "C" [[gnu::visibility("default")]] int SegweldRunDialogMode(int argc, char** argv) {
+    return segweld::RunDialog(argc, argv);
+}
