@@ -91,22 +91,13 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
     EXPECT_THAT(ListFolder(output.path()), ElementsAre());
 }
 
-TEST_F(CommandLineTest, HelpVersionAndDialogModeWithoutADisplay) {
+TEST_F(CommandLineTest, HelpAndVersion) {
     const ProgramResult help = Segweld({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_THAT(help.out, StartsWith("Usage: segweld"));
     const ProgramResult version = Segweld({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_THAT(version.out, StartsWith("segweld 1."));
-
-    RunOptions noDisplay;
-    noDisplay.unsetEnvironment = {"DISPLAY", "WAYLAND_DISPLAY"};
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{}, {"", output.path().string()}}) {
-        const ProgramResult dialog = Segweld(arguments, noDisplay);
-        EXPECT_EQ(dialog.exitCode, 2);
-        EXPECT_THAT(dialog.err, HasSubstr("Usage: segweld"));
-    }
 }
 
 TEST_F(CommandLineTest, JoinsAProductGivenByAPathWithBlanks) {

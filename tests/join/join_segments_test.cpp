@@ -192,19 +192,6 @@ TEST_F(JoinTest, ExistingOutputIsReplacedOnlyByASuccessfulJoin) {
     EXPECT_EQ(ReadFile(target), expected);
 }
 
-TEST_F(JoinTest, OutputFolderThatIsAFileFailsCleanly) {
-    WriteSeries(1, 2);
-    const std::string notAFolder = output / "plain-file";
-    test::WriteFile(notAFolder, {'x'});
-    for (const std::string& folder : {notAFolder, notAFolder + "/"}) {
-        const JoinReport report = JoinSegments(Segment(1), folder);
-        EXPECT_FALSE(report.written());
-        EXPECT_THAT(report.error, HasSubstr("Not a directory"));
-        EXPECT_THAT(report.FailureText(), HasSubstr(notAFolder));
-    }
-    EXPECT_THAT(ListFolder(output.path()), ElementsAre("plain-file"));
-}
-
 TEST_F(JoinTest, OutputNameTakenByAFolderFailsAndLeavesNothing) {
     WriteSeries(1, 2);
     std::filesystem::create_directory(output / OutputNameFor(1, ".segm"));

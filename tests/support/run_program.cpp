@@ -22,9 +22,6 @@ namespace {
     if (!options.workingFolder.empty() && chdir(options.workingFolder.c_str()) != 0) {
         _exit(126);
     }
-    for (const std::string& name : options.unsetEnvironment) {
-        unsetenv(name.c_str());
-    }
     if (options.fileSizeLimit) {
         const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit),
                            static_cast<rlim_t>(*options.fileSizeLimit)};

@@ -14,9 +14,8 @@ struct ProgramResult {
 };
 
 struct RunOptions {
-    std::string workingFolder;                  // empty: the test's own
-    std::optional<long> fileSizeLimit;          // RLIMIT_FSIZE in bytes
-    std::vector<std::string> unsetEnvironment;  // variables removed for the child
+    std::string workingFolder;          // empty: the test's own
+    std::optional<long> fileSizeLimit;  // RLIMIT_FSIZE in bytes
 };
 
 // Runs a program with the given arguments (argv[0] included), collects what

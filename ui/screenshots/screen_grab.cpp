@@ -1,6 +1,6 @@
 // Kept apart from everything that includes wxWidgets: Xlib's macros (None,
 // Status, Bool) collide with names there.
-#include "tests/ui/screen_grab.h"
+#include "ui/screenshots/screen_grab.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

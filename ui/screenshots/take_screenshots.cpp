@@ -18,11 +18,11 @@
 
 #include "join/segment_name.h"
 #include "tests/support/header_builder.h"
-#include "tests/ui/screen_grab.h"
 #include "ui/about_dlg.h"
 #include "ui/folder_browser.h"
 #include "ui/folder_chooser.h"
 #include "ui/path_text.h"
+#include "ui/screenshots/screen_grab.h"
 #include "ui/segweld_dlg.h"
 
 namespace segweld {
