@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "join/number_list.h"
+#include "join/segment_name.h"
 #include "join/segment_scan.h"
 
 namespace segweld {
@@ -29,6 +30,17 @@ void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
 void ProductSurvey::Finish(const std::string& segmentPath, int32_t stoppedAt) {
     stoppedAt_ = stoppedAt;
     beyondGap_.clear();
+    if (plannedEnd_ > 0) {
+        // The plan bounds the search: a few name lookups instead of a read of
+        // a folder that in an archive may hold a hundred thousand files.
+        const SegmentPath parts = SplitSegmentPath(segmentPath);
+        for (int32_t number = stoppedAt + 1; number <= plannedEnd_; ++number) {
+            if (PathExists(parts.directory + SegmentName(parts.name, number))) {
+                beyondGap_.push_back(number);
+            }
+        }
+        return;
+    }
     for (int32_t number : SegmentNumbersInFolder(segmentPath)) {
         if (number > stoppedAt) {
             beyondGap_.push_back(number);

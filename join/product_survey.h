@@ -20,7 +20,8 @@ class ProductSurvey {
     void Note(const SegmentVisit& visit, uint64_t bytesPresent);
 
     // Ends the survey at `stoppedAt`, the number WalkSegments returned, and
-    // looks in the folder of `segmentPath` for segment files numbered above it.
+    // looks for segment files numbered above it: up to the planned end when
+    // the headers gave one, else among all the names in the folder.
     void Finish(const std::string& segmentPath, int32_t stoppedAt);
 
     // The planned segment numbers plannedStart() to plannedEnd(), from the

@@ -77,7 +77,7 @@ OpenOutcome SegmentFile::Open(const std::string& path) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
         error_ = std::strerror(errno);
-        return OpenOutcome::Failed;
+        return OpenOutcome::Missing;
     }
     if (!S_ISREG(info.st_mode)) {
         error_ = "not a regular file";

@@ -31,7 +31,12 @@ class PositionedReadBuf : public std::streambuf {
 };
 
 // How opening a segment file went.
-enum class OpenOutcome { Opened, NotRegularFile, Failed };
+enum class OpenOutcome {
+    Opened,
+    Missing,         // nothing of that name exists
+    NotRegularFile,  // a folder, FIFO or device: not opened
+    Failed,          // exists but does not open for reading
+};
 
 // One segment file, open for reading. Only regular files are opened: a folder,
 // FIFO or device of the name is refused without being opened for reading.
@@ -42,7 +47,9 @@ class SegmentFile {
     SegmentFile& operator=(const SegmentFile&) = delete;
     ~SegmentFile();
 
-    // Opens `path`; on failure `error()` says why.
+    // Opens `path`; on failure `error()` says why. Whether something of that
+    // name exists, and whether it is a regular file, is learnt from one look
+    // at the name before anything is opened.
     OpenOutcome Open(const std::string& path);
 
     std::istream& stream() { return stream_; }

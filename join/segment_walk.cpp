@@ -9,13 +9,15 @@
 namespace segweld {
 namespace {
 
-void ReadSegment(SegmentVisit& visit, SegmentFile& file, CHritHeaderReader& reader) {
-    switch (file.Open(visit.path)) {
+void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentFile& file,
+                 CHritHeaderReader& reader) {
+    switch (opened) {
         case OpenOutcome::NotRegularFile:
             visit.status = SegmentStatus::NotRegularFile;
             visit.reason = "not a regular file";
             return;
         case OpenOutcome::Failed:
+        case OpenOutcome::Missing:
             visit.status = SegmentStatus::CannotOpen;
             visit.reason = "cannot be opened: " + file.error();
             return;
@@ -54,11 +56,12 @@ int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
         SegmentVisit segment;
         segment.number = number;
         segment.path = parts.directory + SegmentName(parts.name, number);
-        if (!PathExists(segment.path)) {
+        SegmentFile file;
+        const OpenOutcome opened = file.Open(segment.path);
+        if (opened == OpenOutcome::Missing) {
             return number;
         }
-        SegmentFile file;
-        ReadSegment(segment, file, reader);
+        ReadSegment(opened, segment, file, reader);
         visit(segment);
         if (number == std::numeric_limits<int32_t>::max()) {
             return number;

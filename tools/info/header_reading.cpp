@@ -13,6 +13,7 @@ HeaderReading ReadHeaderOfFile(const std::string& path) {
         case OpenOutcome::NotRegularFile:
             reading.refusal = "not a regular file";
             return reading;
+        case OpenOutcome::Missing:
         case OpenOutcome::Failed:
             reading.refusal = "cannot be opened: " + file.error();
             return reading;
