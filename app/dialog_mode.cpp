@@ -22,6 +22,8 @@ int NoDialog(const std::string& why) {
     return kExitNoDialog;
 }
 
+#ifdef SEGWELD_HAS_DIALOG
+
 bool Set(const char* variable) {
     const char* value = std::getenv(variable);
     return value != nullptr && *value != '\0';
@@ -37,6 +39,8 @@ std::string ProgramFolder() {
     path.resize(static_cast<size_t>(length));
     return path.substr(0, path.rfind('/') + 1);
 }
+
+#endif
 
 }  // namespace
 
