@@ -11,10 +11,17 @@
 namespace segweld {
 namespace {
 
+// The progress callback is asked whether to go on at least this often.
+constexpr uint64_t kProgressChunk = 8 << 20;
+
+// Thrown when the progress callback asks the join to stop.
+struct JoinStopped {};
+
 class Joiner {
   public:
-    Joiner(std::string segmentPath, std::string outputFolder)
-        : outputFolder_(std::move(outputFolder)),
+    Joiner(std::string segmentPath, std::string outputFolder, const JoinOptions& options)
+        : options_(options),
+          outputFolder_(std::move(outputFolder)),
           segmentName_(SplitSegmentPath(segmentPath).name),
           segmentPath_(std::move(segmentPath)) {}
 
@@ -34,13 +41,31 @@ class Joiner {
         } catch (const OutputError& error) {
             report_.error = error.what();
             report_.outputPath.clear();
+        } catch (const JoinStopped&) {
+            report_.stopped = true;
+            report_.error = "The join was stopped; nothing was written.";
+            report_.outputPath.clear();
         }
         output_.reset();
         return std::move(report_);
     }
 
   private:
+    void ReportProgress(int32_t segmentNumber) {
+        if (!options_.progress) {
+            return;
+        }
+        JoinProgress progress;
+        progress.segmentNumber = segmentNumber;
+        progress.plannedSegments = survey_.plannedEnd();
+        progress.bytesWritten = output_ ? output_->bytesWritten() : 0;
+        if (!options_.progress(progress)) {
+            throw JoinStopped{};
+        }
+    }
+
     void Take(const SegmentVisit& visit) {
+        ReportProgress(visit.number);
         SegmentOutcome outcome;
         outcome.number = visit.number;
         outcome.path = visit.path;
@@ -71,7 +96,8 @@ class Joiner {
             const size_t count = visit.file->ReadAt(dataStart, std::span(first.data(), wanted));
             output_ = OpenJoinedOutput(segmentName_, outputFolder_, std::span(first.data(), count));
         }
-        outcome.bytesPresent = output_->AppendFrom(*visit.file, dataStart, outcome.dataLength);
+        outcome.bytesPresent =
+            AppendInChunks(*visit.file, dataStart, outcome.dataLength, visit.number);
         if (outcome.bytesPresent < outcome.dataLength) {
             report_.warnings.push_back("segment " + visit.path + " holds " +
                                        std::to_string(outcome.bytesPresent) + " of its " +
@@ -81,6 +107,27 @@ class Joiner {
         }
     }
 
+    // Appends like JoinedOutputFile::AppendFrom, asking the progress callback
+    // between chunks.
+    uint64_t AppendInChunks(const SegmentFile& file, uint64_t offset, uint64_t length,
+                            int32_t number) {
+        uint64_t held = 0;
+        for (uint64_t done = 0; done < length;) {
+            const uint64_t step = std::min(length - done, kProgressChunk);
+            const uint64_t got = output_->AppendFrom(file, offset + done, step);
+            held += got;
+            done += step;
+            if (got < step) {
+                // The file ended inside the chunk: the rest is zeros.
+                output_->AppendFrom(file, offset + length, length - done);
+                break;
+            }
+            ReportProgress(number);
+        }
+        return held;
+    }
+
+    const JoinOptions& options_;
     std::string outputFolder_;
     std::string segmentName_;
     std::string segmentPath_;
@@ -113,8 +160,9 @@ std::string JoinReport::FailureText() const {
            firstSegmentPath + " on could be joined.";
 }
 
-JoinReport JoinSegments(std::string segmentPath, std::string outputFolder) {
-    return Joiner(std::move(segmentPath), std::move(outputFolder)).Run();
+JoinReport JoinSegments(std::string segmentPath, std::string outputFolder,
+                        const JoinOptions& options) {
+    return Joiner(std::move(segmentPath), std::move(outputFolder), options).Run();
 }
 
 }  // namespace segweld

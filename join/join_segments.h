@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,24 @@ struct SegmentOutcome {
     uint64_t bytesPresent = 0;  // of those, bytes the file held; zeros stand for the rest
 };
 
+// Where a join stands, for a progress display.
+struct JoinProgress {
+    int32_t segmentNumber = 0;    // the segment being joined
+    int32_t plannedSegments = 0;  // the plan's last number; 0 while unknown
+    uint64_t bytesWritten = 0;    // into the output so far
+};
+
+// Called between segments and between chunks of a segment's data field, on
+// the joining thread. Returning false stops the join: nothing is written.
+using JoinProgressCallback = std::function<bool(const JoinProgress&)>;
+
+struct JoinOptions {
+    // Walk on to the planned end past missing segments and put zeros (holes)
+    // of each missing segment's size in its place; see JoinSegments.
+    bool fillGaps = false;
+    JoinProgressCallback progress;  // may be empty
+};
+
 // What a join did. Callers that want nothing of it ignore it.
 struct JoinReport {
     std::string firstSegmentPath;  // the path of segment number 1
@@ -26,7 +45,9 @@ struct JoinReport {
     std::string outputPath;  // the file written; empty when none was
     uint64_t bytesWritten = 0;
     std::vector<std::string> warnings;
-    std::string error;  // why the output could not be written; empty when it was
+    std::string error;            // why the output could not be written; empty when it was
+    bool stopped = false;         // the progress callback stopped the join
+    std::vector<int32_t> filled;  // missing segments written as zeros (fillGaps)
 
     bool written() const { return !outputPath.empty(); }
     int segmentsJoined() const;
@@ -42,6 +63,13 @@ struct JoinReport {
 // when the whole walk has succeeded. The report warns of skipped and short
 // segments, of planned segments that were not joined and of segment files
 // beyond the gap that ended the walk (IncompleteProductWarnings).
-JoinReport JoinSegments(std::string segmentPath, std::string outputFolder);
+//
+// With `options.fillGaps` and a plan from the segment identification, the walk
+// goes on past missing numbers to the planned end, and each missing segment is
+// written as zeros of the size its neighbours' image structure gives, so every
+// present segment lands at its place in the image. Without a plan, or for
+// compressed data, it warns and walks as without it.
+JoinReport JoinSegments(std::string segmentPath, std::string outputFolder,
+                        const JoinOptions& options = {});
 
 }  // namespace segweld

@@ -29,11 +29,15 @@ inline constexpr char kApplicationName[] = "segweld";
 
 using JoinFunction = std::function<JoinReport(std::string segmentPath, std::string outputFolder)>;
 
+inline JoinReport JoinProduct(std::string segmentPath, std::string outputFolder) {
+    return JoinSegments(std::move(segmentPath), std::move(outputFolder));
+}
+
 // The window of the dialog mode: a segment file and an output folder, a
 // Browse... button for each, "Run!" to join them and "Close".
 class CSegweldDlg : public wxDialog {
   public:
-    explicit CSegweldDlg(wxWindow* parent, JoinFunction join = JoinSegments);
+    explicit CSegweldDlg(wxWindow* parent, JoinFunction join = JoinProduct);
 
     // true: the edit boxes into m_firstFile and m_outputFolder; false: back.
     bool UpdateData(bool saveAndValidate);

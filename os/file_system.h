@@ -1,0 +1,140 @@
+#pragma once
+
+// The files of the operating system as the joiner, the tools and the start-up
+// see them. Exactly one implementation is built: posix_file_system.cpp or
+// win32_file_system.cpp. Paths are UTF-8 here; the Win32 implementation widens
+// them to UTF-16 only at its system calls.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+namespace segweld::os {
+
+// What a path names, after symbolic links are followed.
+enum class PathKind {
+    Missing,  // nothing of that name
+    RegularFile,
+    Folder,
+    Other,         // FIFO, device, socket
+    DanglingLink,  // a symbolic link whose target does not exist
+    LinkLoop,      // symbolic links that lead back to themselves
+    Inaccessible,  // the system refused to say (permissions, name too long, I/O)
+};
+
+// Which file a name leads to: equal for two names of the same file.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t file = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+struct PathInfo {
+    PathKind kind = PathKind::Missing;
+    uint64_t size = 0;
+    int64_t modifiedNanoseconds = 0;  // since 1970, for up-to-date checks
+    FileIdentity identity;
+    std::string error;  // the system's text, when Inaccessible
+};
+
+// One look at `path`, links followed. Never throws.
+PathInfo LookAt(const std::string& path);
+
+// True when something (a file, a folder, anything) exists at `path`.
+inline bool PathExists(const std::string& path) {
+    const PathKind kind = LookAt(path).kind;
+    return kind != PathKind::Missing && kind != PathKind::DanglingLink;
+}
+
+// A read that failed for another reason than the end of the file: what()
+// names the file and gives the system's text.
+class ReadError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A failure to create, write or commit an output file; what() names the file
+// and gives the system's text.
+class OutputError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// A regular file open for reading. Anything else of the name is refused
+// without being opened for reading, so a FIFO never blocks.
+class InputFile {
+  public:
+    enum class Outcome { Opened, Missing, NotRegularFile, Failed };
+
+    InputFile();
+    InputFile(InputFile&&) noexcept;
+    InputFile& operator=(InputFile&&) noexcept;
+    ~InputFile();
+
+    // Opens `path`; on failure error() says why.
+    Outcome Open(const std::string& path);
+    bool isOpen() const;
+
+    const std::string& path() const { return path_; }
+    uint64_t size() const { return size_; }
+    FileIdentity identity() const { return identity_; }
+    const std::string& error() const { return error_; }
+
+    // Reads up to out.size() bytes at `offset`. Fewer arrive only where the
+    // file ends; any other failure throws ReadError.
+    size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const;
+
+    struct Native;
+    const Native& native() const { return *native_; }
+
+  private:
+    std::unique_ptr<Native> native_;
+    std::string path_;
+    std::string error_;
+    uint64_t size_ = 0;
+    FileIdentity identity_;
+};
+
+// An output file that appears under its final name only when committed. It is
+// written hidden in the folder of the final name (of the file a symbolic link
+// of that name leads to), so a failed, stopped or killed run leaves nothing
+// behind and never harms an existing file of the name. Committing replaces
+// such a file atomically and keeps its permission bits (and its owner and
+// group where the process may set them). Every failure throws OutputError;
+// reads from an InputFile throw ReadError.
+class HiddenOutput {
+  public:
+    explicit HiddenOutput(std::string finalPath);
+    HiddenOutput(const HiddenOutput&) = delete;
+    HiddenOutput& operator=(const HiddenOutput&) = delete;
+    // Abandons the file unless Commit() succeeded.
+    ~HiddenOutput();
+
+    const std::string& finalPath() const { return finalPath_; }
+    uint64_t size() const { return size_; }
+
+    void Append(std::span<const uint8_t> bytes);
+    // Appends `length` bytes of `source` from `offset`, copied by the kernel
+    // where it can. Returns how many bytes the source held there: fewer than
+    // `length` only where the source ends.
+    uint64_t AppendFrom(const InputFile& source, uint64_t offset, uint64_t length);
+    // Appends `count` zero bytes, as a hole where the file system allows.
+    void AppendZeros(uint64_t count);
+
+    // Writes everything out and renames the file onto its final name.
+    void Commit();
+    // Removes the file now; the object is done.
+    void Abandon() noexcept;
+
+    struct Native;
+
+  private:
+    std::unique_ptr<Native> native_;
+    std::string finalPath_;
+    uint64_t size_ = 0;
+    bool done_ = false;
+};
+
+}  // namespace segweld::os

@@ -1,0 +1,43 @@
+#pragma once
+
+// The process as the start-up sees it. Exactly one implementation is built:
+// posix_process.cpp or win32_process.cpp.
+
+#include <memory>
+#include <string>
+
+namespace segweld::os {
+
+// Opens the null device onto every one of the standard descriptors 0 to 2
+// that is closed, so that no file the program opens later takes its place.
+// Called first thing in every program's main().
+void EnsureStandardStreams();
+
+// The folder of the running program, with a trailing separator; empty when it
+// cannot be found.
+std::string ProgramFolder();
+
+// A shared library loaded on demand (the dialog). It stays loaded until the
+// process ends.
+class LoadedModule {
+  public:
+    // Loads `path`; nullptr with `error` set when that fails.
+    static std::unique_ptr<LoadedModule> Load(const std::string& path, std::string& error);
+    virtual ~LoadedModule() = default;
+    // The address of `name`, or nullptr.
+    virtual void* Symbol(const char* name) = 0;
+};
+
+}  // namespace segweld::os
+
+namespace segweld::os {
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the named temporary of every
+// HiddenOutput open at that moment (where the system offers no unnamed
+// files), then end the process as the signal would have. Called once in
+// main(), before any thread starts; the watch mode, which finishes its joins
+// on those signals, handles them itself instead. Nothing on Windows, where
+// the system removes the temporaries itself.
+void RemoveTemporariesOnInterrupt();
+
+}  // namespace segweld::os
