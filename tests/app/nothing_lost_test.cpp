@@ -62,17 +62,10 @@ std::vector<uint8_t> Segment(int number, const SegmentHeader& shape,
     return bytes;
 }
 
-class NothingLostTest : public ::testing::Test {
+class NothingLostTest : public ::testing::Test, protected test::ProductFolders {
   protected:
-    std::string Path(int number) const { return input / SegmentFileName(number); }
-    std::string Output() const {
-        std::string name = SegmentFileName(1) + ".segm";
-        for (char& c : name) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        return output / name;
-    }
-    std::vector<uint8_t> WriteSeries(int count, const SegmentHeader& shape = {}) {
+    std::string Output() const { return OutputPath(1, ".segm"); }
+    std::vector<uint8_t> WriteShaped(int count, const SegmentHeader& shape = {}) {
         std::vector<uint8_t> all;
         for (int number = 1; number <= count; ++number) {
             const auto data = DistinctData(number, shape.announced);
@@ -84,15 +77,12 @@ class NothingLostTest : public ::testing::Test {
     ProgramResult Join(const RunOptions& options = {}) {
         return RunTool(SEGWELD_BIN, {Path(1), output.path().string()}, options);
     }
-
-    test::TempFolder input;
-    test::TempFolder output;
 };
 
 TEST_F(NothingLostTest, ClosedStandardStreamsNeverReachTheOutput) {
     SegmentHeader noisy;
     noisy.unexpectedRecords = 60;  // more "Unexpected hdrtype" lines than a stdio buffer holds
-    const auto expected = WriteSeries(8, noisy);
+    const auto expected = WriteShaped(8, noisy);
     RunOptions closed;
     closed.closedStandardStreams = true;
     EXPECT_EQ(Join(closed).exitCode, 0);
@@ -100,8 +90,8 @@ TEST_F(NothingLostTest, ClosedStandardStreamsNeverReachTheOutput) {
 }
 
 TEST_F(NothingLostTest, ReadErrorsFailWithTheFileAndTheSystemsText) {
-    WriteSeries(3);
-    const size_t headerBytes = Segment(2, {}, {}).size();
+    WriteSeries(1, 3);
+    const size_t headerBytes = SmallSegment(2, {}).size();
     const std::string preview = output / "p.png";
     struct Row {
         const char* label;
@@ -131,7 +121,7 @@ TEST_F(NothingLostTest, ReadErrorsFailWithTheFileAndTheSystemsText) {
 }
 
 TEST_F(NothingLostTest, PreviewNeverOverwritesItsInput) {
-    WriteSeries(3);
+    WriteSeries(1, 3);
     const std::string link = output / "link.png";
     ASSERT_EQ(::link(Path(2).c_str(), link.c_str()), 0);
     for (const std::string& out : {Path(1), Path(3), link}) {
@@ -178,7 +168,7 @@ TEST_F(NothingLostTest, ZerosStandOnlyForWhatTheImageStructureHolds) {
 }
 
 TEST_F(NothingLostTest, InterruptsRemoveTheNamedTemporary) {
-    WriteSeries(3);
+    WriteSeries(1, 3);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
         RunOptions interrupted;
@@ -192,7 +182,7 @@ TEST_F(NothingLostTest, InterruptsRemoveTheNamedTemporary) {
 }
 
 TEST_F(NothingLostTest, ArgumentsThatTheCommandTailWouldChangeAreRefused) {
-    WriteSeries(2);
+    WriteSeries(1, 2);
     const std::string out = output.path().string();
     const std::vector<std::vector<std::string>> rows = {
         {Path(1) + "\" \"" + out, out}, {Path(1), out + " "}, {"\t" + Path(1), out}};
@@ -210,7 +200,7 @@ TEST_F(NothingLostTest, APlanComesOnlyFromTheMsgLayoutAndItsOwnNumber) {
     SegmentHeader outside;
     outside.sequence = 20;
     for (const SegmentHeader& shape : {met7, outside}) {
-        WriteSeries(2, shape);
+        WriteShaped(2, shape);
         const ProgramResult result = Join();
         EXPECT_EQ(result.exitCode, 0);
         EXPECT_THAT(result.err, Not(HasSubstr("planned"))) << shape.sequence;
@@ -218,7 +208,7 @@ TEST_F(NothingLostTest, APlanComesOnlyFromTheMsgLayoutAndItsOwnNumber) {
 }
 
 TEST_F(NothingLostTest, ReplacingAnOutputKeepsItsModeOwnerAndLink) {
-    const auto expected = WriteSeries(2);
+    const auto expected = WriteSeries(1, 2);
     test::WriteFile(Output(), {'o', 'l', 'd'});
     ASSERT_EQ(chmod(Output().c_str(), 0640), 0);
     const bool mayChown = geteuid() == 0 && chown(Output().c_str(), 4321, 4321) == 0;
@@ -240,7 +230,7 @@ TEST_F(NothingLostTest, ReplacingAnOutputKeepsItsModeOwnerAndLink) {
 }
 
 TEST_F(NothingLostTest, WhatEndsTheWalkIsNamed) {
-    WriteSeries(4);
+    WriteSeries(1, 4);
     const std::pair<std::string, const char*> rows[] = {
         {"nowhere", "symbolic link whose target does not exist"},
         {Path(3), "loop of symbolic links"}};
@@ -269,7 +259,7 @@ TEST(NothingLostInfo, TooLongANameGetsTheSameWordsInEveryMode) {
 
 TEST_F(NothingLostTest, PreviewWithoutAWholeLineFailsAndSaysWhy) {
     const SegmentHeader huge{.columns = 65535, .lines = 65535};
-    WriteSeries(1, huge);
+    WriteShaped(1, huge);
     const ProgramResult result =
         RunTool(SEGWELD_INFO_BIN, {"--preview", output / "p.png", Path(1)});
     EXPECT_EQ(result.exitCode, 1);
