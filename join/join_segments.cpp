@@ -69,7 +69,8 @@ class Joiner {
                 [this](int32_t number) { return PassGap(number); });
             FillPendingGaps(previousImageBytes_);
             if (!report_.filled.empty()) {
-                AddWarning("missing segments " + FormatNumberList(report_.filled) +
+                const char* noun = report_.filled.size() == 1 ? "segment " : "segments ";
+                AddWarning("missing " + std::string(noun) + FormatNumberList(report_.filled) +
                            " written as zeros in their place");
             }
             WarnOfIncompleteProduct();
