@@ -56,6 +56,7 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
         {{missing, output.path().string()}, "Check input file: The input file does not exist.\n"},
         {{missing, missing}, "Check input file: The input file does not exist.\n"},
         {{Path(1), missing}, "Check output folder: The output folder does not exist.\n"},
+        {{"--fill-gaps"}, "segweld: --fill-gaps needs a segment file and an output folder\n"},
         {{Path(1) + "\t" + output.path().string()},
          "No output folder specified: Please specify a folder where to write the resulting "
          "joined file.\n"},
