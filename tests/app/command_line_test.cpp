@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/product_files.h"
@@ -175,46 +176,34 @@ TEST_F(CommandLineTest, UnexpectedRecordTypesAreListedOnStandardOutput) {
 }
 
 TEST_F(CommandLineTest, FillGapsPutsEveryPresentSegmentAtItsPlace) {
-    struct Row {
-        const char* label;
-        std::vector<int> missing;
-        bool compressed;
-        const char* warning;
+    const std::tuple<std::vector<int>, uint8_t, const char*> rows[] = {
+        {{3, 5}, 'S', "missing segments 3, 5 written as zeros in their place"},
+        {{1, 8}, 'S', "missing segments 1, 8 written as zeros in their place"},
+        {{3}, 0xFF, "--fill-gaps has no effect"},  // FF 01: compressed, so no size is known
     };
-    const Row rows[] = {
-        {"inner gaps", {3, 5}, false, "missing segments 3, 5 written as zeros in their place"},
-        {"first and last", {1, 8}, false, "missing segments 1, 8 written as zeros in their place"},
-        {"compressed data", {3}, true, "--fill-gaps has no effect"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
+    for (const auto& [missing, firstByte, warning] : rows) {
         std::filesystem::remove_all(inputFolder);
         std::filesystem::create_directory(inputFolder);
         std::vector<uint8_t> expected;
         for (int number = 1; number <= 8; ++number) {
             auto data = DistinctData(number);
-            if (row.compressed) {
-                data[0] = 0xFF;  // FF 01: wavelet compression
-                data[1] = 0x01;
-            }
-            const bool gap =
-                std::find(row.missing.begin(), row.missing.end(), number) != row.missing.end();
+            data[0] = firstByte;
+            data[1] = firstByte == 0xFF ? 0x01 : data[1];
+            const bool gap = std::find(missing.begin(), missing.end(), number) != missing.end();
             if (!gap) {
-                test::WriteFile(Path(number), SmallSegment(number, data));
+                WriteSegment(number, data);
             }
-            const bool walked = !row.compressed || number < row.missing.front();
-            if (walked && gap) {
-                expected.insert(expected.end(), data.size(), 0);
-            } else if (walked) {
-                expected.insert(expected.end(), data.begin(), data.end());
+            if (firstByte == 0xFF && number >= missing.front()) {
+                continue;  // the walk ends at the gap
             }
+            expected.insert(expected.end(), gap ? 1000 : 0, 0);
+            expected.insert(expected.end(), data.begin(), gap ? data.begin() : data.end());
         }
-        const std::string given = Path(row.missing.front() == 1 ? 2 : 1);
-        const ProgramResult result = Segweld({"--fill-gaps", given, output.path().string()});
+        const int given = missing.front() == 1 ? 2 : 1;
+        const ProgramResult result = Segweld({"--fill-gaps", Path(given), output.path().string()});
         EXPECT_EQ(result.exitCode, 0);
-        EXPECT_THAT(result.err, HasSubstr(row.warning));
-        const std::string extension = row.compressed ? ".xyz" : ".segm";
-        EXPECT_EQ(ReadFile(OutputPath(row.missing.front() == 1 ? 2 : 1, extension)), expected);
+        EXPECT_THAT(result.err, HasSubstr(warning));
+        EXPECT_EQ(ReadFile(OutputPath(given, firstByte == 0xFF ? ".xyz" : ".segm")), expected);
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "hrit/bounded_text.h"
 #include "hrit/channel.h"
@@ -53,14 +54,10 @@ TEST(Annotation, WorkedExampleYieldsEveryField) {
     EXPECT_EQ(h.segmentKind, 0);
     EXPECT_EQ(h.segmentNumber, 1);
     EXPECT_STREQ(h.timeText, "200706151200");
-    EXPECT_EQ(h.nominalTime.tm_year, 107);
-    EXPECT_EQ(h.nominalTime.tm_mon, 5);
-    EXPECT_EQ(h.nominalTime.tm_mday, 15);
-    EXPECT_EQ(h.nominalTime.tm_hour, 12);
-    EXPECT_EQ(h.nominalTime.tm_min, 0);
-    EXPECT_EQ(h.nominalTime.tm_sec, 0);
-    EXPECT_EQ(h.nominalTime.tm_wday, 0);
-    EXPECT_EQ(h.nominalTime.tm_yday, 0);
+    const std::tm& t = h.nominalTime;
+    EXPECT_EQ(std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_wday,
+                       t.tm_yday),
+              std::make_tuple(107, 5, 15, 12, 0, 0, 0, 0));
     EXPECT_EQ(h.compressedMark, 'C');
     EXPECT_EQ(h.encryptedMark, '_');
     EXPECT_STREQ(h.shortName, "200706151200H901");

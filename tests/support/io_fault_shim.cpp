@@ -59,24 +59,12 @@ int open(const char* path, int flags, ...) {
     return fd;
 }
 
-int open64(const char* path, int flags, ...) {
-    va_list rest;
-    va_start(rest, flags);
-    const int fd = OpenFaulty("open64", path, flags, rest);
-    va_end(rest);
-    return fd;
-}
-
 ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
     if (ReadFails(fd, offset)) {
         errno = EIO;
         return -1;
     }
     return Next<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, buffer, count, offset);
-}
-
-ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
-    return pread(fd, buffer, count, offset);
 }
 
 ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t count,

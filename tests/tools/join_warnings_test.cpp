@@ -39,18 +39,6 @@ TEST_F(JoinWarningsTest, MissingSegmentsAndFilesBeyondTheGapAreNamed) {
     EXPECT_EQ(OutputSize(), 2 * product.dataBytes()) << "the output is unchanged by the warnings";
 }
 
-TEST_F(JoinWarningsTest, RefusedSegmentIsNamedAmongThoseNotJoined) {
-    product.WriteSeries(1, 8);
-    product.WriteRaw(6, {'j', 'u', 'n', 'k'});
-    const ProgramResult result = Join();
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_THAT(result.err, HasSubstr("skipped: header refused"));
-    EXPECT_THAT(result.err, HasSubstr("only 7 of the 8 planned segments (1 to 8) were joined; "
-                                      "not joined: 6\n"));
-    EXPECT_THAT(result.err, ::testing::Not(HasSubstr("beyond")));
-    EXPECT_EQ(OutputSize(), 7 * product.dataBytes());
-}
-
 TEST_F(JoinWarningsTest, FilesBeyondAMissingFirstSegmentAreNamed) {
     product.WriteSeries(2, 3);
     const ProgramResult result = RunSegweld({product.Path(2), output.path().string()});
