@@ -173,9 +173,8 @@ TEST_F(NothingLostTest, InterruptsRemoveTheNamedTemporary) {
         SCOPED_TRACE(signal);
         RunOptions interrupted;
         interrupted.environment = test::FaultShim(
-            {"SEGWELD_TEST_NO_UNNAMED_FILES=1", "SEGWELD_TEST_STALL_COPIES=-000002___"});
-        interrupted.interruptWhenTemporaryIn = output.path().string();
-        interrupted.interrupt = signal;
+            {"SEGWELD_TEST_NO_UNNAMED_FILES=1", "SEGWELD_TEST_SIGNAL_COPIES=-000002___",
+             "SEGWELD_TEST_SIGNAL=" + std::to_string(signal)});
         EXPECT_EQ(Join(interrupted).signal, signal);
         EXPECT_THAT(ListFolder(output.path()), ElementsAre());
     }

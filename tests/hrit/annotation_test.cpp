@@ -8,7 +8,6 @@
 
 #include "hrit/bounded_text.h"
 #include "hrit/channel.h"
-#include "hrit/header_records.h"
 #include "hrit/token_splitter.h"
 #include "tests/support/header_builder.h"
 
@@ -97,18 +96,6 @@ TEST(Annotation, TextsOutsideTheConventionAreNotDecoded) {
         CopyText(untouched.annotation, text, 61);
         EXPECT_EQ(std::memcmp(&d.header, &untouched, sizeof untouched), 0) << text;
     }
-}
-
-TEST(Annotation, NotDecodedLeavesChannelCodeMinusOneAfterTheWalk) {
-    const auto bytes = test::HeaderBuilder()
-                           .Primary(0, 0)
-                           .Annotation("L-000-GOES12-GOES12______-IR_108___-000001___-2007061512")
-                           .Build();
-    HritHeader header;
-    DecodeHeaderRecords(bytes.data(), static_cast<int32_t>(bytes.size()), header);
-    ClassifyChannel(header);
-    EXPECT_STREQ(header.channel, "");
-    EXPECT_EQ(header.channelCode, -1);
 }
 
 TEST(Annotation, MissingTokensStopTheParseAtTheirStep) {

@@ -1,7 +1,8 @@
 // Loaded with LD_PRELOAD into a program under test, it plays a failing disk:
 //   SEGWELD_TEST_FAIL_READS=TEXT       reads of files whose path holds TEXT fail
 //   SEGWELD_TEST_FAIL_READS_FROM=N     ... at file offsets from N on (default 0)
-//   SEGWELD_TEST_STALL_COPIES=TEXT     copies from such files wait a minute first
+//   SEGWELD_TEST_SIGNAL_COPIES=TEXT    copies from such files raise the signal
+//   SEGWELD_TEST_SIGNAL=N              ... numbered N in the middle of the copy
 //   SEGWELD_TEST_NO_UNNAMED_FILES=1    the file system offers no unnamed files
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -73,8 +75,8 @@ ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size
         errno = EIO;
         return -1;
     }
-    if (PathHolds(in, "SEGWELD_TEST_STALL_COPIES")) {
-        sleep(60);
+    if (PathHolds(in, "SEGWELD_TEST_SIGNAL_COPIES")) {
+        raise(std::atoi(std::getenv("SEGWELD_TEST_SIGNAL")));
     }
     return Next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned)>("copy_file_range")(
         in, inOffset, out, outOffset, count, flags);

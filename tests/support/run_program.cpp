@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <stdexcept>
 
 namespace segweld::test {
@@ -45,29 +44,13 @@ namespace {
     _exit(127);
 }
 
-bool TemporaryIn(const std::string& folder) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.path().filename().string().starts_with(".segweld-")) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void DrainPipes(int outFd, int errFd, ProgramResult& result, pid_t child,
-                const RunOptions& options) {
-    bool interrupted = options.interruptWhenTemporaryIn.empty();
+void DrainPipes(int outFd, int errFd, ProgramResult& result) {
     pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
     char buffer[4096];
     while (open > 0) {
-        if (poll(fds, 2, interrupted ? -1 : 10) <= 0) {
-            if (!interrupted && TemporaryIn(options.interruptWhenTemporaryIn)) {
-                kill(child, options.interrupt);
-                interrupted = true;
-            }
+        if (poll(fds, 2, -1) < 0) {
             continue;
         }
         for (int i = 0; i < 2; ++i) {
@@ -113,7 +96,7 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOpt
     close(outPipe[1]);
     close(errPipe[1]);
     ProgramResult result;
-    DrainPipes(outPipe[0], errPipe[0], result, child, options);
+    DrainPipes(outPipe[0], errPipe[0], result);
     int status = 0;
     waitpid(child, &status, 0);
     if (WIFEXITED(status)) {

@@ -18,9 +18,6 @@ struct RunOptions {
     std::optional<long> fileSizeLimit;     // RLIMIT_FSIZE in bytes
     std::vector<std::string> environment;  // NAME=value, added to the test's own
     bool closedStandardStreams = false;    // start with descriptors 0 and 1 closed
-    // Sends `interrupt` once an entry named .segweld-* appears in this folder.
-    std::string interruptWhenTemporaryIn;
-    int interrupt = 0;
 };
 
 // The environment that preloads the test's I/O fault shim, with its settings.
