@@ -114,6 +114,24 @@ TEST_F(CommandLineTest, NothingJoinedSaysWhyAndWhere) {
     EXPECT_THAT(ListFolder(output.path()), ElementsAre());
 }
 
+TEST_F(CommandLineTest, MissingSegmentsAndFilesBeyondTheGapAreNamed) {
+    const auto expected = WriteSeries(2);
+    ProductFolders::WriteSeries(4, 5);
+    const ProgramResult result = Segweld({Path(1), output.path().string()});
+    EXPECT_EQ(result.exitCode, 0) << "the join itself still succeeds";
+    EXPECT_EQ(result.err,
+              "segweld: warning: only 2 of the 8 planned segments (1 to 8) were joined; not "
+              "joined: 3-8\nsegweld: warning: no file exists for segment 3, so the walk ended "
+              "there; segment files beyond it were not joined: 4-5\n");
+    EXPECT_EQ(ReadFile(OutputPath(1, ".segm")), expected);
+
+    std::filesystem::remove(Path(1));
+    const ProgramResult none = Segweld({Path(2), output.path().string()});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_THAT(none.err, HasSubstr("no file exists for segment 1"));
+    EXPECT_THAT(none.err, HasSubstr("not joined: 2, 4-5\n"));
+}
+
 TEST_F(CommandLineTest, OutputFolderThatIsAFile) {
     WriteSeries(2);
     const std::string plain = output / "plain";

@@ -167,17 +167,6 @@ TEST(HeaderReader, TruncatedAtEveryLength) {
     }
 }
 
-TEST(HeaderReader, UnexpectedTypesGoWhereTheCallerSays) {
-    const auto file = HeaderBuilder().Primary(0, 0).Record(8, {}).Record(255, {}).Build();
-    std::vector<uint32_t> seen;
-    CHritHeaderReader reader([&](uint32_t type) { seen.push_back(type); });
-    MemoryInputStream stream(file.data(), file.size());
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(reader.ReadHeader(stream), 22u);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_THAT(seen, ::testing::ElementsAre(8u, 255u));
-}
-
 TEST(HeaderReader, NonSeekableStreamIsRefused) {
     const auto file = test::RealSegmentHeader();
     struct NoSeek : std::streambuf {
