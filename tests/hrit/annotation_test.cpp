@@ -66,25 +66,21 @@ TEST(Annotation, WorkedExampleYieldsEveryField) {
 }
 
 TEST(Annotation, PrologueAndEpilogueMarks) {
-    const Decoded prologue = Decode(WithToken(6, "PRO______").replace(26, 9, "_________"));
-    EXPECT_EQ(prologue.result, 1);
-    EXPECT_STREQ(prologue.header.channel, "");
-    EXPECT_EQ(prologue.header.segmentKind, 'P');
-    EXPECT_EQ(prologue.header.channelCode, 0);
-    EXPECT_EQ(prologue.header.segmentNumber, 0);
-    EXPECT_STREQ(prologue.header.shortName, "200706151200H000");
-
-    const Decoded namedPrologue = Decode(WithToken(6, "PRO______"));
-    EXPECT_EQ(namedPrologue.header.segmentKind, 'p');
-    EXPECT_EQ(namedPrologue.header.channelCode, 0);
-
-    EXPECT_EQ(Decode(WithToken(6, "EPI______").replace(26, 9, "_________")).header.segmentKind,
-              'E');
-    EXPECT_EQ(Decode(WithToken(6, "EPI______")).header.segmentKind, 'e');
-
-    const Decoded notQuitePrologue = Decode(WithToken(6, "PRO"));
-    EXPECT_EQ(notQuitePrologue.header.segmentKind, 0);
-    EXPECT_EQ(notQuitePrologue.header.segmentNumber, 0);
+    const std::string unnamed = "_________";  // no channel token
+    const std::tuple<std::string, char> cases[] = {
+        {WithToken(6, "PRO______").replace(26, 9, unnamed), 'P'},
+        {WithToken(6, "PRO______"), 'p'},
+        {WithToken(6, "EPI______").replace(26, 9, unnamed), 'E'},
+        {WithToken(6, "EPI______"), 'e'},
+        {WithToken(6, "PRO"), 0},
+    };
+    for (const auto& [text, kind] : cases) {
+        const Decoded d = Decode(text);
+        EXPECT_EQ(d.header.segmentKind, kind) << text;
+        EXPECT_EQ(d.header.segmentNumber, 0) << text;
+        EXPECT_EQ(d.header.channelCode, kind == 0 ? 9 : 0) << text;
+    }
+    EXPECT_STREQ(Decode(std::get<0>(cases[0])).header.shortName, "200706151200H000");
 }
 
 TEST(Annotation, TextsOutsideTheConventionAreNotDecoded) {

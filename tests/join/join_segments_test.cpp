@@ -15,7 +15,6 @@ namespace {
 using test::DistinctData;
 using test::ListFolder;
 using test::ReadFile;
-using test::SegmentFileName;
 using test::SmallSegment;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
