@@ -3,12 +3,17 @@
 
 #include "app/segweld_app.h"
 #include "app/usage.h"
+#include "station/station_command.h"
 
 segweld::CSegweldApp theApp;
 
 int main(int argc, char** argv) {
     // A file size limit must end the join with an error, not kill the process.
     std::signal(SIGXFSZ, SIG_IGN);
+
+    if (segweld::station::IsStationCommand(argc, argv)) {
+        return segweld::station::RunStationCommand(argc, argv);
+    }
 
     if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
         segweld::PrintUsage(stdout);

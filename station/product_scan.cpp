@@ -1,0 +1,144 @@
+#include "station/product_scan.h"
+
+#include <algorithm>
+#include <map>
+
+#include "join/segment_name.h"
+
+namespace segweld::station {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kNumberPosition = 36;
+constexpr size_t kNumberDigits = 6;
+constexpr size_t kOutputExtensionLength = 5;  // ".segm", ".xyz " and the like
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool LooksLikeJoinedOutput(std::string_view name) {
+    return name.size() > kOutputExtensionLength &&
+           name[name.size() - kOutputExtensionLength] == '.';
+}
+
+std::string KeyOf(const fs::path& relativeFolder, std::string_view name) {
+    const std::string folder = relativeFolder.generic_string();
+    return (folder.empty() || folder == ".") ? MaskedName(name) : folder + "/" + MaskedName(name);
+}
+
+// Adds the entry to its product when it is a regular file with a segment name.
+void Take(const fs::directory_entry& entry, const fs::path& root,
+          std::map<std::string, Product>& products) {
+    const std::string name = entry.path().filename().string();
+    const int32_t number = SegmentNumberInName(name);
+    std::error_code error;
+    if (number < 0 || !entry.is_regular_file(error)) {
+        return;
+    }
+    SegmentEntry segment;
+    segment.number = number;
+    segment.name = name;
+    segment.size = entry.file_size(error);
+    segment.modified = entry.last_write_time(error);
+    if (error) {
+        return;  // gone between the listing and the look
+    }
+    const fs::path relativeFolder = entry.path().parent_path().lexically_relative(root);
+    Product& product = products[KeyOf(relativeFolder, name)];
+    if (product.segments.empty()) {
+        product.key = KeyOf(relativeFolder, name);
+        product.folder = FolderPrefix(entry.path().parent_path().string());
+    }
+    product.segments.push_back(std::move(segment));
+}
+
+template <typename Iterator>
+void ScanWith(Iterator entries, const fs::path& root, std::map<std::string, Product>& products) {
+    std::error_code error;
+    for (; entries != Iterator(); entries.increment(error)) {
+        if (error) {
+            break;
+        }
+        Take(*entries, root, products);
+    }
+}
+
+}  // namespace
+
+std::string Product::FirstSegmentPath() const {
+    return segments.empty() ? std::string() : folder + segments.front().name;
+}
+
+uint64_t Product::TotalBytes() const {
+    uint64_t total = 0;
+    for (const SegmentEntry& segment : segments) {
+        total += segment.size;
+    }
+    return total;
+}
+
+fs::file_time_type Product::NewestModification() const {
+    fs::file_time_type newest = fs::file_time_type::min();
+    for (const SegmentEntry& segment : segments) {
+        newest = std::max(newest, segment.modified);
+    }
+    return newest;
+}
+
+std::string FolderPrefix(const std::string& folder) {
+    if (folder.empty() || IsFolderSeparator(folder.back())) {
+        return folder;
+    }
+    return folder + kFolderSeparator;
+}
+
+int32_t SegmentNumberInName(std::string_view name) {
+    if (name.size() < kNumberPosition + kNumberDigits || name.front() == '.' ||
+        LooksLikeJoinedOutput(name)) {
+        return -1;
+    }
+    int32_t number = 0;
+    for (char c : name.substr(kNumberPosition, kNumberDigits)) {
+        if (!IsDigit(c)) {
+            return -1;
+        }
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+std::string MaskedName(std::string_view name) {
+    std::string masked(name);
+    if (masked.size() >= kNumberPosition + kNumberDigits) {
+        masked.replace(kNumberPosition, kNumberDigits, kNumberDigits, '?');
+    }
+    return masked;
+}
+
+std::vector<Product> FindProducts(const std::string& folder, bool recursive, std::string& error) {
+    const fs::path root(folder);
+    std::map<std::string, Product> byKey;
+    std::error_code failure;
+    if (recursive) {
+        const auto options = fs::directory_options::skip_permission_denied;
+        ScanWith(fs::recursive_directory_iterator(root, options, failure), root, byKey);
+    } else {
+        ScanWith(fs::directory_iterator(root, failure), root, byKey);
+    }
+    if (failure) {
+        error = "cannot read folder " + folder + ": " + failure.message();
+        return {};
+    }
+    std::vector<Product> products;
+    products.reserve(byKey.size());
+    for (auto& [key, product] : byKey) {
+        std::sort(product.segments.begin(), product.segments.end(),
+                  [](const SegmentEntry& a, const SegmentEntry& b) { return a.number < b.number; });
+        products.push_back(std::move(product));
+    }
+    return products;
+}
+
+}  // namespace segweld::station
