@@ -11,7 +11,7 @@ namespace segweld::station {
 
 enum class ProductStatus {
     Joined,      // written whole
-    UpToDate,    // its output was newer than its segments; left alone
+    UpToDate,    // its output was not older than its segments; left alone
     Incomplete,  // written, but planned segments are missing, damaged or filled
     Failed,      // nothing written
 };

@@ -72,7 +72,10 @@ ProductPlan PlanProduct(const Product& product, const std::string& outputFolder,
 bool IsUpToDate(const Product& product, const std::string& outputPath) {
     std::error_code error;
     const auto written = std::filesystem::last_write_time(outputPath, error);
-    return !error && written > product.NewestModification();
+    // Not older, rather than newer: file times advance in clock ticks of a few
+    // milliseconds, and a watch joins a product within the tick of its last
+    // segment.
+    return !error && written >= product.NewestModification();
 }
 
 }  // namespace segweld::station

@@ -44,8 +44,8 @@ struct ProductPlan {
 ProductPlan PlanProduct(const Product& product, const std::string& outputFolder,
                         SegmentProber& prober);
 
-// True when `outputPath` exists and was written after every segment file of
-// `product` was last changed.
+// True when `outputPath` exists and was written no earlier than every segment
+// file of `product` was last changed.
 bool IsUpToDate(const Product& product, const std::string& outputPath);
 
 }  // namespace segweld::station
