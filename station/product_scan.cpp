@@ -1,9 +1,12 @@
 #include "station/product_scan.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <limits>
 #include <map>
 
 #include "join/segment_name.h"
+#include "os/file_system.h"
 
 namespace segweld::station {
 namespace {
@@ -33,18 +36,18 @@ void Take(const fs::directory_entry& entry, const fs::path& root,
           std::map<std::string, Product>& products) {
     const std::string name = entry.path().filename().string();
     const int32_t number = SegmentNumberInName(name);
-    std::error_code error;
-    if (number < 0 || !entry.is_regular_file(error)) {
+    if (number < 0) {
         return;
+    }
+    const os::PathInfo info = os::LookAt(entry.path().string());
+    if (info.kind != os::PathKind::RegularFile) {
+        return;  // gone between the listing and the look, or no file
     }
     SegmentEntry segment;
     segment.number = number;
     segment.name = name;
-    segment.size = entry.file_size(error);
-    segment.modified = entry.last_write_time(error);
-    if (error) {
-        return;  // gone between the listing and the look
-    }
+    segment.size = info.size;
+    segment.modifiedNanoseconds = info.modifiedNanoseconds;
     const fs::path relativeFolder = entry.path().parent_path().lexically_relative(root);
     Product& product = products[KeyOf(relativeFolder, name)];
     if (product.segments.empty()) {
@@ -79,10 +82,10 @@ uint64_t Product::TotalBytes() const {
     return total;
 }
 
-fs::file_time_type Product::NewestModification() const {
-    fs::file_time_type newest = fs::file_time_type::min();
+int64_t Product::NewestModification() const {
+    int64_t newest = std::numeric_limits<int64_t>::min();
     for (const SegmentEntry& segment : segments) {
-        newest = std::max(newest, segment.modified);
+        newest = std::max(newest, segment.modifiedNanoseconds);
     }
     return newest;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,7 +12,7 @@ struct SegmentEntry {
     int32_t number = 0;
     std::string name;
     uint64_t size = 0;
-    std::filesystem::file_time_type modified{};
+    int64_t modifiedNanoseconds = 0;  // since 1970
 };
 
 // The segment files of one product: the files of one folder whose names are
@@ -29,7 +28,7 @@ struct Product {
     // The lowest-numbered file: the one `segweld FILE OUTPUT_FOLDER` is given.
     std::string FirstSegmentPath() const;
     uint64_t TotalBytes() const;
-    std::filesystem::file_time_type NewestModification() const;
+    int64_t NewestModification() const;
 };
 
 // The segment number that characters 36 to 41 of `name` carry, or -1 when

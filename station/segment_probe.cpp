@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <filesystem>
 #include <limits>
 
 #include "join/output_name.h"
 #include "join/segment_file.h"
+#include "os/file_system.h"
 
 namespace segweld::station {
 namespace {
@@ -36,7 +36,12 @@ SegmentProbe SegmentProber::Probe(const std::string& path) {
     probe.plannedEnd = Clamped(header.segmentId[4]);
     std::array<uint8_t, kExtensionBytes> first{};
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(first.size(), dataLength));
-    const size_t got = file.ReadAt(dataStart, std::span(first.data(), wanted));
+    size_t got = 0;
+    try {
+        got = file.ReadAt(dataStart, std::span(first.data(), wanted));
+    } catch (const os::ReadError&) {
+        return SegmentProbe{};  // the join will say why
+    }
     probe.firstBytes.assign(first.begin(), first.begin() + static_cast<std::ptrdiff_t>(got));
     return probe;
 }
@@ -70,12 +75,12 @@ ProductPlan PlanProduct(const Product& product, const std::string& outputFolder,
 }
 
 bool IsUpToDate(const Product& product, const std::string& outputPath) {
-    std::error_code error;
-    const auto written = std::filesystem::last_write_time(outputPath, error);
+    const os::PathInfo output = os::LookAt(outputPath);
     // Not older, rather than newer: file times advance in clock ticks of a few
     // milliseconds, and a watch joins a product within the tick of its last
     // segment.
-    return !error && written >= product.NewestModification();
+    return output.kind == os::PathKind::RegularFile &&
+           output.modifiedNanoseconds >= product.NewestModification();
 }
 
 }  // namespace segweld::station

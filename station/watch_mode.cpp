@@ -2,11 +2,11 @@
 
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 
 #include "join/segment_name.h"
+#include "os/file_system.h"
 #include "os/folder_watch.h"
 #include "station/batch_mode.h"
 #include "station/product_log.h"
@@ -19,7 +19,6 @@
 namespace segweld::station {
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 // The watch itself runs on the calling thread; joins and --then commands run
@@ -123,9 +122,11 @@ class WatchSession {
     }
 
     static Clock::time_point ArrivalOf(const SegmentEntry& segment) {
-        const auto age = fs::file_time_type::clock::now() - segment.modified;
+        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+        const auto age = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch) -
+                         std::chrono::nanoseconds(segment.modifiedNanoseconds);
         const Clock::time_point now = Clock::now();
-        return age > fs::file_time_type::duration::zero()
+        return age > std::chrono::nanoseconds::zero()
                    ? now - std::chrono::duration_cast<Clock::duration>(age)
                    : now;
     }
@@ -164,20 +165,15 @@ class WatchSession {
     }
 
     std::optional<SegmentEntry> LookAtSegment(const std::string& name, int32_t number) const {
-        const fs::path path(folder_ + name);
-        std::error_code error;
-        const fs::file_status status = fs::status(path, error);
-        if (error || !fs::is_regular_file(status)) {
+        const os::PathInfo info = os::LookAt(folder_ + name);
+        if (info.kind != os::PathKind::RegularFile) {
             return std::nullopt;
         }
         SegmentEntry segment;
         segment.number = number;
         segment.name = name;
-        segment.size = fs::file_size(path, error);
-        segment.modified = fs::last_write_time(path, error);
-        if (error) {
-            return std::nullopt;
-        }
+        segment.size = info.size;
+        segment.modifiedNanoseconds = info.modifiedNanoseconds;
         return segment;
     }
 
