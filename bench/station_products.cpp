@@ -18,8 +18,7 @@ std::string BenchSegmentName(int index, int number) {
     return name;
 }
 
-void WriteBenchSegment(const std::string& folder, int index, int number, int segments,
-                       int bytes) {
+void WriteBenchSegment(const std::string& folder, int index, int number, int segments, int bytes) {
     const std::string name = BenchSegmentName(index, number);
     std::vector<uint8_t> file = test::HeaderBuilder()
                                     .Primary(0, 8ull * static_cast<uint64_t>(bytes))
@@ -34,7 +33,8 @@ void WriteBenchSegment(const std::string& folder, int index, int number, int seg
         file.push_back(static_cast<uint8_t>(i < 4 ? "SEGM"[i] : 'A' + (index + number + i) % 26));
     }
     std::ofstream out(folder + "/" + name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
     out.close();
     if (!out) {
         throw std::runtime_error("cannot write " + folder + "/" + name);

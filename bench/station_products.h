@@ -10,7 +10,6 @@ std::string BenchSegmentName(int index, int number);
 
 // Writes segment `number` of product `index` (of `segments` planned, each
 // `bytes` data bytes) into `folder`.
-void WriteBenchSegment(const std::string& folder, int index, int number, int segments,
-                       int bytes);
+void WriteBenchSegment(const std::string& folder, int index, int number, int segments, int bytes);
 
 }  // namespace segweld::bench

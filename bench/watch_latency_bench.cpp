@@ -70,7 +70,8 @@ int main(int argc, char** argv) {
     const int products = argc > 2 ? std::atoi(argv[2]) : 100;
     const int segments = argc > 3 ? std::atoi(argv[3]) : 8;
     const int bytes = argc > 4 ? std::atoi(argv[4]) : 20000;
-    const fs::path work = fs::temp_directory_path() / ("segweld-watch-bench-" + std::to_string(getpid()));
+    const fs::path work =
+        fs::temp_directory_path() / ("segweld-watch-bench-" + std::to_string(getpid()));
     const std::string in = (work / "in").string();
     const std::string out = (work / "out").string();
     fs::create_directories(in);
@@ -109,14 +110,17 @@ int main(int argc, char** argv) {
             kill(watcher, SIGTERM);
             return 1;
         }
-        milliseconds.push_back(std::chrono::duration<double, std::milli>(Clock::now() - closed).count());
+        milliseconds.push_back(
+            std::chrono::duration<double, std::milli>(Clock::now() - closed).count());
     }
     kill(watcher, SIGTERM);
     int status = 0;
     waitpid(watcher, &status, 0);
-    std::printf("watch latency over %d products of %d x %d bytes: median %.2f ms, p95 %.2f ms, max %.2f ms\n",
-                products, segments, bytes, Percentile(milliseconds, 0.5),
-                Percentile(milliseconds, 0.95), Percentile(milliseconds, 1.0));
+    std::printf(
+        "watch latency over %d products of %d x %d bytes: median %.2f ms, p95 %.2f ms, max %.2f "
+        "ms\n",
+        products, segments, bytes, Percentile(milliseconds, 0.5), Percentile(milliseconds, 0.95),
+        Percentile(milliseconds, 1.0));
     fs::remove_all(work);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }

@@ -49,9 +49,11 @@ ProductResult BatchOne(const Product& product, const StationOptions& options,
 }
 
 void LogResult(const ProductResult& result, bool onTerminal, ProgressDisplay& display) {
-    // On a terminal the status line says how far the batch is; products that
-    // needed nothing are left out of the log there.
-    if (onTerminal && result.status == ProductStatus::UpToDate) {
+    // On a terminal the status line tells how far the batch is; only what
+    // needs a look (failures, incomplete products, warnings) goes above it.
+    const bool routine = result.status == ProductStatus::UpToDate ||
+                         (result.status == ProductStatus::Joined && result.warnings.empty());
+    if (onTerminal && routine) {
         return;
     }
     for (const std::string& line : DescribeResult(result)) {
