@@ -9,6 +9,11 @@ void ProductTracker::Note(const std::string& key, const std::string& folder,
                           Clock::time_point arrived) {
     Tracked& tracked = products_[key];
     tracked.folder = folder;
+    const auto known = tracked.segments.find(segment.number);
+    if (known != tracked.segments.end() && known->second.entry.size == segment.size &&
+        known->second.entry.modifiedNanoseconds == segment.modifiedNanoseconds) {
+        return;
+    }
     tracked.segments[segment.number] = Seen{segment, probe};
     if (probe.accepted && probe.plannedEnd > 0) {
         tracked.plannedStart = probe.plannedStart;
@@ -40,6 +45,14 @@ bool ProductTracker::IsComplete(const Tracked& tracked) {
         }
     }
     return true;
+}
+
+std::optional<Product> ProductTracker::ProductOf(const std::string& key) const {
+    const auto found = products_.find(key);
+    if (found == products_.end()) {
+        return std::nullopt;
+    }
+    return Ready(key, found->second, false).product;
 }
 
 ReadyProduct ProductTracker::Ready(const std::string& key, const Tracked& tracked, bool complete) {

@@ -31,12 +31,17 @@ class ProductTracker {
     explicit ProductTracker(std::chrono::milliseconds timeout) : timeout_(timeout) {}
 
     // A segment file of product `key` in `folder` was seen at `arrived`; a
-    // later look at the same number replaces the earlier one.
+    // later look at the same number replaces the earlier one. A look that
+    // finds the file as it was (same size and time) changes nothing: one file
+    // may be reported twice, by an event and by a look from its neighbour.
     void Note(const std::string& key, const std::string& folder, const SegmentEntry& segment,
               const SegmentProbe& probe, Clock::time_point arrived);
 
     bool Knows(const std::string& key) const { return products_.contains(key); }
     bool IsJoining(const std::string& key) const;
+    // The files of `key` seen so far; nullopt when it is not tracked.
+    std::optional<Product> ProductOf(const std::string& key) const;
+    void Forget(const std::string& key) { products_.erase(key); }
 
     // The products that are complete, or whose last segment arrived the
     // timeout ago or earlier, and that are not being joined; they are marked

@@ -145,6 +145,10 @@ class WatchSession {
         const SegmentProbe probe = Note(key, *segment, Clock::now());
         if (firstSight) {
             NoteSiblings(key, *segment, probe);
+            // A late event for a product that has just been joined.
+            if (IsUpToDateProduct(*tracker_.ProductOf(key))) {
+                tracker_.Forget(key);
+            }
         }
     }
 

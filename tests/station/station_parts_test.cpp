@@ -209,10 +209,12 @@ class TrackerTest : public ::testing::Test {
   protected:
     using Clock = ProductTracker::Clock;
 
-    void Arrive(int32_t number, bool whole, Clock::time_point when, int32_t planEnd = 3) {
+    void Arrive(int32_t number, bool whole, Clock::time_point when, int32_t planEnd = 3,
+                uint64_t size = 100) {
         SegmentEntry entry;
         entry.number = number;
         entry.name = "seg" + std::to_string(number);
+        entry.size = whole ? size : size / 2;
         SegmentProbe probe;
         probe.accepted = true;
         probe.whole = whole;
@@ -254,10 +256,16 @@ TEST_F(TrackerTest, TimeoutCountsFromTheLastArrival) {
     EXPECT_THAT(ReadyNames(t0 + std::chrono::seconds(14)), ElementsAre("p timed out"));
 }
 
-TEST_F(TrackerTest, SegmentsArrivingDuringAJoinMakeTheProductWaitAgain) {
+TEST_F(TrackerTest, ChangedSegmentDuringAJoinMakesTheProductWaitAgain) {
     Arrive(1, true, t0, 1);
     EXPECT_THAT(ReadyNames(t0), ElementsAre("p complete"));
-    Arrive(1, true, t0 + std::chrono::seconds(2), 1);
+    Arrive(1, true, t0 + std::chrono::seconds(1), 1);
+    tracker.JoinEnded("p");
+    EXPECT_FALSE(tracker.Knows("p")) << "the same file reported twice is no change";
+
+    Arrive(1, true, t0, 1);
+    EXPECT_THAT(ReadyNames(t0), ElementsAre("p complete"));
+    Arrive(1, true, t0 + std::chrono::seconds(2), 1, 200);
     tracker.JoinEnded("p");
     ASSERT_TRUE(tracker.Knows("p"));
     EXPECT_THAT(ReadyNames(t0 + std::chrono::seconds(2)), ElementsAre("p complete"));

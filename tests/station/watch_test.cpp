@@ -162,6 +162,7 @@ TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
         EXPECT_TRUE(WaitUntil([&] { return Count(watch->Log(), row.logged) == 2; }))
             << watch->Log();
         EXPECT_EQ(watch->Stop(SIGTERM), 0);
+        EXPECT_EQ(Count(watch->Log(), row.logged), 2u) << "once per product\n" << watch->Log();
     }
     for (const TestProduct& product : products) {
         EXPECT_EQ(ReadFile(copies + "/" + product.OutputName()), product.Joined(Numbers(1, 2)));
