@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -31,34 +32,11 @@ ProgramResult Segweld(std::vector<std::string> arguments, const RunOptions& opti
     return test::RunProgram(arguments, options);
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-class CommandLineTest : public ::testing::Test {
+class CommandLineTest : public ::testing::Test, protected test::ProductFolders {
   protected:
-    void SetUp() override { std::filesystem::create_directory(inputFolder()); }
-
-    std::string inputFolder() const { return input / "seg dir"; }
-    std::string Segment(int number) const { return inputFolder() + "/" + SegmentFileName(number); }
-    std::string OutputFor(int number, const std::string& extension) const {
-        return output / Lower(SegmentFileName(number) + extension);
-    }
     std::vector<uint8_t> WriteSeries(int count, size_t size = 1000) {
-        std::vector<uint8_t> all;
-        for (int number = 1; number <= count; ++number) {
-            const auto data = DistinctData(number, size);
-            test::WriteFile(Segment(number), SmallSegment(number, data));
-            all.insert(all.end(), data.begin(), data.end());
-        }
-        return all;
+        return ProductFolders::WriteSeries(1, count, size);
     }
-
-    test::TempFolder input;
-    test::TempFolder output;
 };
 
 TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
@@ -69,7 +47,7 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
         std::string message;
     };
     const Case cases[] = {
-        {{Segment(1)},
+        {{Path(1)},
          "No output folder specified: Please specify a folder where to write the resulting "
          "joined file.\n"},
         {{missing},
@@ -77,8 +55,8 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
          "resulting joined file.\n"},
         {{missing, output.path().string()}, "Check input file: The input file does not exist.\n"},
         {{missing, missing}, "Check input file: The input file does not exist.\n"},
-        {{Segment(1), missing}, "Check output folder: The output folder does not exist.\n"},
-        {{Segment(1) + "\t" + output.path().string()},
+        {{Path(1), missing}, "Check output folder: The output folder does not exist.\n"},
+        {{Path(1) + "\t" + output.path().string()},
          "No output folder specified: Please specify a folder where to write the resulting "
          "joined file.\n"},
     };
@@ -102,33 +80,32 @@ TEST_F(CommandLineTest, HelpAndVersion) {
 
 TEST_F(CommandLineTest, JoinsAProductGivenByAPathWithBlanks) {
     const auto expected = WriteSeries(8);
-    const ProgramResult result = Segweld({Segment(3), output.path().string() + "/"});
+    const ProgramResult result = Segweld({Path(3), output.path().string() + "/"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(ReadFile(OutputFor(3, ".segm")), expected);
-    EXPECT_THAT(ListFolder(output.path()), ElementsAre(Lower(SegmentFileName(3) + ".segm")));
+    EXPECT_EQ(ReadFile(OutputPath(3, ".segm")), expected);
+    EXPECT_THAT(ListFolder(output.path()), ElementsAre(OutputName(3, ".segm")));
 }
 
 TEST_F(CommandLineTest, PathWithoutFolderIsLookedUpInTheWorkingFolder) {
     const auto expected = WriteSeries(2);
     RunOptions inInput;
-    inInput.workingFolder = inputFolder();
+    inInput.workingFolder = inputFolder;
     const ProgramResult result = Segweld({SegmentFileName(1), output.path().string()}, inInput);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(ReadFile(OutputFor(1, ".segm")), expected);
+    EXPECT_EQ(ReadFile(OutputPath(1, ".segm")), expected);
 }
 
 TEST_F(CommandLineTest, NothingJoinedSaysWhyAndWhere) {
-    test::WriteFile(inputFolder() + "/" + SegmentFileName(2), SmallSegment(2, DistinctData(2)));
-    const ProgramResult missingFirst =
-        Segweld({inputFolder() + "/" + SegmentFileName(2), output.path().string()});
+    test::WriteFile(Path(2), SmallSegment(2, DistinctData(2)));
+    const ProgramResult missingFirst = Segweld({Path(2), output.path().string()});
     EXPECT_EQ(missingFirst.exitCode, 1);
-    EXPECT_THAT(missingFirst.err, HasSubstr(Segment(1)));
+    EXPECT_THAT(missingFirst.err, HasSubstr(Path(1)));
     EXPECT_THAT(missingFirst.err, HasSubstr("does not exist"));
 
-    test::WriteFile(Segment(1), {'j', 'u', 'n', 'k'});
-    std::filesystem::remove(inputFolder() + "/" + SegmentFileName(2));
-    const ProgramResult refused = Segweld({Segment(1), output.path().string()});
+    test::WriteFile(Path(1), {'j', 'u', 'n', 'k'});
+    std::filesystem::remove(Path(2));
+    const ProgramResult refused = Segweld({Path(1), output.path().string()});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_THAT(refused.err, HasSubstr("header refused"));
     EXPECT_THAT(refused.err, HasSubstr("Nothing joined"));
@@ -139,46 +116,46 @@ TEST_F(CommandLineTest, OutputFolderThatIsAFile) {
     WriteSeries(2);
     const std::string plain = output / "plain";
     test::WriteFile(plain, {'x'});
-    const ProgramResult result = Segweld({Segment(1), plain});
+    const ProgramResult result = Segweld({Path(1), plain});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(
-        result.err,
-        "segweld: Cannot create the output file " +
-            OutputFor(1, ".segm").substr(output.path().string().size() + 1).insert(0, plain + "/") +
-            " in " + plain + "/: Not a directory\n");
+    EXPECT_EQ(result.err, "segweld: Cannot create the output file " +
+                              OutputPath(1, ".segm")
+                                  .substr(output.path().string().size() + 1)
+                                  .insert(0, plain + "/") +
+                              " in " + plain + "/: Not a directory\n");
 }
 
 TEST_F(CommandLineTest, FullDiskLeavesTheExistingOutputWhole) {
     WriteSeries(3, 1000);
-    const std::string target = OutputFor(1, ".segm");
+    const std::string target = OutputPath(1, ".segm");
     test::WriteFile(target, {'o', 'l', 'd'});
     RunOptions limited;
     limited.fileSizeLimit = 2500;  // the third data field does not fit
-    const ProgramResult result = Segweld({Segment(1), output.path().string()}, limited);
+    const ProgramResult result = Segweld({Path(1), output.path().string()}, limited);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.signal, 0);
     EXPECT_THAT(result.err, HasSubstr("Cannot write the output file " + target));
     EXPECT_THAT(result.err, HasSubstr("File too large"));
     EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    EXPECT_THAT(ListFolder(output.path()), ElementsAre(Lower(SegmentFileName(1) + ".segm")));
+    EXPECT_THAT(ListFolder(output.path()), ElementsAre(OutputName(1, ".segm")));
 }
 
 TEST_F(CommandLineTest, DamagedSegmentsAreReportedAndTheJoinGoesOn) {
     WriteSeries(8);
     const auto partial = DistinctData(2, 300);
-    test::WriteFile(Segment(2), SmallSegment(2, partial, 1000));
-    std::filesystem::remove(Segment(3));
-    ASSERT_EQ(mkfifo(Segment(3).c_str(), 0644), 0);
+    test::WriteFile(Path(2), SmallSegment(2, partial, 1000));
+    std::filesystem::remove(Path(3));
+    ASSERT_EQ(mkfifo(Path(3).c_str(), 0644), 0);
 
-    const ProgramResult result = Segweld({Segment(1), output.path().string()});
+    const ProgramResult result = Segweld({Path(1), output.path().string()});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "segweld: warning: segment " + Segment(2) +
+    EXPECT_EQ(result.err, "segweld: warning: segment " + Path(2) +
                               " holds 300 of its 1000 data bytes; zeros stand for the missing "
                               "700\nsegweld: warning: segment " +
-                              Segment(3) +
+                              Path(3) +
                               " skipped: not a regular file\nsegweld: warning: only 7 of the 8 "
                               "planned segments (1 to 8) were joined; not joined: 3\n");
-    EXPECT_EQ(ReadFile(OutputFor(1, ".segm")).size(), 7000u);
+    EXPECT_EQ(ReadFile(OutputPath(1, ".segm")).size(), 7000u);
 }
 
 TEST_F(CommandLineTest, UnexpectedRecordTypesAreListedOnStandardOutput) {
@@ -189,11 +166,55 @@ TEST_F(CommandLineTest, UnexpectedRecordTypesAreListedOnStandardOutput) {
                        .Record(140, {1, 2})
                        .Build();
     segment.insert(segment.end(), {'D', 'A', 'T', 'A'});
-    test::WriteFile(Segment(1), segment);
-    const ProgramResult result = Segweld({Segment(1), output.path().string()});
+    test::WriteFile(Path(1), segment);
+    const ProgramResult result = Segweld({Path(1), output.path().string()});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "Unexpected hdrtype=8\nUnexpected hdrtype=140\n");
-    EXPECT_EQ(ReadFile(OutputFor(1, ".data")), (std::vector<uint8_t>{'D', 'A', 'T', 'A'}));
+    EXPECT_EQ(ReadFile(OutputPath(1, ".data")), (std::vector<uint8_t>{'D', 'A', 'T', 'A'}));
+}
+
+TEST_F(CommandLineTest, FillGapsPutsEveryPresentSegmentAtItsPlace) {
+    struct Row {
+        const char* label;
+        std::vector<int> missing;
+        bool compressed;
+        const char* warning;
+    };
+    const Row rows[] = {
+        {"inner gaps", {3, 5}, false, "missing segments 3, 5 written as zeros in their place"},
+        {"first and last", {1, 8}, false, "missing segments 1, 8 written as zeros in their place"},
+        {"compressed data", {3}, true, "--fill-gaps has no effect"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::filesystem::remove_all(inputFolder);
+        std::filesystem::create_directory(inputFolder);
+        std::vector<uint8_t> expected;
+        for (int number = 1; number <= 8; ++number) {
+            auto data = DistinctData(number);
+            if (row.compressed) {
+                data[0] = 0xFF;  // FF 01: wavelet compression
+                data[1] = 0x01;
+            }
+            const bool gap =
+                std::find(row.missing.begin(), row.missing.end(), number) != row.missing.end();
+            if (!gap) {
+                test::WriteFile(Path(number), SmallSegment(number, data));
+            }
+            const bool walked = !row.compressed || number < row.missing.front();
+            if (walked && gap) {
+                expected.insert(expected.end(), data.size(), 0);
+            } else if (walked) {
+                expected.insert(expected.end(), data.begin(), data.end());
+            }
+        }
+        const std::string given = Path(row.missing.front() == 1 ? 2 : 1);
+        const ProgramResult result = Segweld({"--fill-gaps", given, output.path().string()});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_THAT(result.err, HasSubstr(row.warning));
+        const std::string extension = row.compressed ? ".xyz" : ".segm";
+        EXPECT_EQ(ReadFile(OutputPath(row.missing.front() == 1 ? 2 : 1, extension)), expected);
+    }
 }
 
 }  // namespace
