@@ -132,6 +132,14 @@ TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
                 HasSubstr("2 joined, 0 up to date, 1 incomplete, 1 failed"));
 }
 
+TEST_F(BatchTest, FillGapsPutsTheSegmentsAfterAGapAtTheirPlace) {
+    Batch({"--fill-gaps", "--report", reportPath});
+    EXPECT_EQ(ReadFile(out / gap.OutputName()), gap.Joined({1, 2, 3, 0, 5, 6, 7, 8}));
+    const nlohmann::json entry = ByKey(Report()).at(gap.Key());
+    EXPECT_EQ(entry.at("filled").get<std::vector<int>>(), std::vector<int>{4});
+    EXPECT_EQ(entry.at("status"), "incomplete");
+}
+
 TEST_F(BatchTest, ShardsRunByGnuParallelCoverEveryProductOnce) {
     // More products, so that every shard is likely to hold some.
     const char* channels[] = {"IR_039___", "IR_087___", "IR_097___", "IR_120___",

@@ -54,7 +54,8 @@ std::vector<uint8_t> TestProduct::File(int number) const {
 std::vector<uint8_t> TestProduct::Joined(const std::vector<int>& numbers) const {
     std::vector<uint8_t> all;
     for (int number : numbers) {
-        const auto data = Data(number);
+        const auto data =
+            number == 0 ? std::vector<uint8_t>(size_t{columns} * lines) : Data(number);
         all.insert(all.end(), data.begin(), data.end());
     }
     return all;

@@ -24,7 +24,8 @@ struct TestProduct {
     std::vector<uint8_t> Data(int number) const;
     // The whole segment file: header, then the data field.
     std::vector<uint8_t> File(int number) const;
-    // The data fields of `numbers`, back to back.
+    // The data fields of `numbers`, back to back; 0 stands for a segment's
+    // worth of zeros.
     std::vector<uint8_t> Joined(const std::vector<int>& numbers) const;
     // Writes the prologue and epilogue files of the product's time slot.
     void WriteCompanions(const std::string& folder) const;

@@ -111,6 +111,14 @@ TEST_F(WatchTest, IncompleteProductIsJoinedWhenItsTimeoutRunsOut) {
     EXPECT_THAT(watch->Log(), HasSubstr("only 5 of the 8 planned segments"));
 }
 
+TEST_F(WatchTest, FillGapsPutsTheSegmentsAfterAGapAtTheirPlace) {
+    const auto watch = Start({"--timeout", "0.3", "--fill-gaps"});
+    const TestProduct product{"IR_087___"};
+    Write(product, {1, 2, 3, 5, 6, 7, 8});
+    ASSERT_TRUE(OutputAppears(product)) << watch->Log();
+    EXPECT_EQ(ReadFile(out / product.OutputName()), product.Joined({1, 2, 3, 0, 5, 6, 7, 8}));
+}
+
 TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
     const TestProduct early{"IR_108___"};
     const TestProduct interrupted{"VIS006___"};
