@@ -23,7 +23,7 @@ echo "Input: 200 products, $(ls "$work/in" | wc -l) files, $(du -sh "$work/in" |
 hyperfine --warmup 2 --runs 10 \
     --prepare "rm -f '$work'/out/*" \
     -n "shell loop" "for f in '$work'/in/*-000001___-*; do '$segweld' \"\$f\" '$work/out'; done" \
-    -n "--batch -j 1" "'$segweld' --batch '$work/in' '$work/out' -j 1" \
-    -n "--batch -j $cores" "'$segweld' --batch '$work/in' '$work/out' -j $cores"
+    -n "batch -j 1" "'$segweld' --batch '$work/in' '$work/out' -j 1" \
+    -n "batch -j $cores" "'$segweld' --batch '$work/in' '$work/out' -j $cores"
 
 "$build/bin/watch_latency_bench" "$segweld" 100 8 20000
