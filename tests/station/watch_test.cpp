@@ -100,7 +100,7 @@ TEST_F(WatchTest, SegmentStillBeingWrittenIsWaitedFor) {
 }
 
 TEST_F(WatchTest, IncompleteProductIsJoinedWhenItsTimeoutRunsOut) {
-    const auto watch = Start({"--timeout", "0.5"});
+    const auto watch = Start({"--timeout", "1"});
     const TestProduct product{"WV_062___"};
     Write(product, Numbers(1, 5));
 
@@ -112,9 +112,9 @@ TEST_F(WatchTest, IncompleteProductIsJoinedWhenItsTimeoutRunsOut) {
 }
 
 TEST_F(WatchTest, FillGapsPutsTheSegmentsAfterAGapAtTheirPlace) {
-    const auto watch = Start({"--timeout", "0.3", "--fill-gaps"});
     const TestProduct product{"IR_087___"};
     Write(product, {1, 2, 3, 5, 6, 7, 8});
+    const auto watch = Start({"--timeout", "0.3", "--fill-gaps"});
     ASSERT_TRUE(OutputAppears(product)) << watch->Log();
     EXPECT_EQ(ReadFile(out / product.OutputName()), product.Joined({1, 2, 3, 0, 5, 6, 7, 8}));
 }
