@@ -58,12 +58,9 @@ void Take(const fs::directory_entry& entry, const fs::path& root,
 }
 
 template <typename Iterator>
-void ScanWith(Iterator entries, const fs::path& root, std::map<std::string, Product>& products) {
-    std::error_code error;
-    for (; entries != Iterator(); entries.increment(error)) {
-        if (error) {
-            break;
-        }
+void ScanWith(Iterator entries, const fs::path& root, std::map<std::string, Product>& products,
+              std::error_code& error) {
+    for (; !error && entries != Iterator(); entries.increment(error)) {
         Take(*entries, root, products);
     }
 }
@@ -126,9 +123,9 @@ std::vector<Product> FindProducts(const std::string& folder, bool recursive, std
     std::error_code failure;
     if (recursive) {
         const auto options = fs::directory_options::skip_permission_denied;
-        ScanWith(fs::recursive_directory_iterator(root, options, failure), root, byKey);
+        ScanWith(fs::recursive_directory_iterator(root, options, failure), root, byKey, failure);
     } else {
-        ScanWith(fs::directory_iterator(root, failure), root, byKey);
+        ScanWith(fs::directory_iterator(root, failure), root, byKey, failure);
     }
     if (failure) {
         error = "cannot read folder " + folder + ": " + failure.message();
