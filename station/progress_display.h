@@ -29,10 +29,9 @@ class ProgressDisplay {
     // Clears the status line for good.
     void Finish();
 
-    // The status line as it would be drawn, without its terminal controls.
-    std::string StatusLine(Clock::time_point now) const;
-
   private:
+    // The status line as it is drawn, without its terminal controls.
+    std::string StatusLine(Clock::time_point now) const;
     void RedrawIfDue(bool force);
 
     mutable std::mutex mutex_;

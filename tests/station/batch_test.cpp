@@ -171,6 +171,20 @@ TEST_F(BatchTest, ShardsRunByGnuParallelCoverEveryProductOnce) {
     EXPECT_EQ(seen, every);
 }
 
+TEST_F(BatchTest, TerminalGetsOneStatusLineAndOnlyWhatNeedsALook) {
+    // script(1) gives the program a terminal; its output comes back here.
+    const std::string command = "env TERM=xterm " + std::string(SEGWELD_BIN) + " --batch " +
+                                in.path().string() + " " + out.path().string();
+    const ProgramResult run =
+        segweld::test::RunProgram({"/usr/bin/script", "-qec", command, "/dev/null"});
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_THAT(run.out, HasSubstr("\r\033[K4/4 products"));
+    EXPECT_THAT(run.out, HasSubstr("failed " + noFirst.Key()));
+    EXPECT_THAT(run.out, HasSubstr("incomplete " + gap.Key()));
+    EXPECT_THAT(run.out, ::testing::Not(HasSubstr("joined " + complete.Key())))
+        << "a product joined whole leaves the status line alone";
+}
+
 TEST_F(BatchTest, RecursiveFindsProductsInSubfolders) {
     const TestProduct nested{"IR_134___", 2};
     fs::create_directory(in / "2007");
