@@ -5,6 +5,7 @@
 #include "app/segweld_app.h"
 #include "app/usage.h"
 #include "os/process.h"
+#include "station/station_command.h"
 
 segweld::CSegweldApp theApp;
 
@@ -15,6 +16,10 @@ int main(int argc, char** argv) {
     // A file size limit must end the join with an error, not kill the process.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+
+    if (segweld::station::IsStationCommand(argc, argv)) {
+        return segweld::station::RunStationCommand(argc, argv);
+    }
 
     if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
         segweld::PrintUsage(stdout);

@@ -6,6 +6,8 @@ void PrintUsage(std::FILE* out) {
     std::fputs(
         "Usage: segweld [--fill-gaps] SEGMENT_FILE OUTPUT_FOLDER\n"
         "       segweld                 (opens the dialog)\n"
+        "       segweld --batch IN_FOLDER OUTPUT_FOLDER ...  (every product of a folder)\n"
+        "       segweld --watch IN_FOLDER OUTPUT_FOLDER ...  (each product as it arrives)\n"
         "\n"
         "Joins the data fields of the HRIT/LRIT segment files of one product into one\n"
         "file in OUTPUT_FOLDER. SEGMENT_FILE is any segment file of the product; the\n"

@@ -1,0 +1,48 @@
+#include "station/product_log.h"
+
+#include "join/number_list.h"
+#include "station/progress_display.h"
+
+namespace segweld::station {
+namespace {
+
+std::string Outline(const ProductResult& result) {
+    std::string line = std::to_string(result.segmentsJoined) + " segments, " +
+                       HumanBytes(static_cast<double>(result.bytesWritten)) + " -> " +
+                       result.outputPath;
+    if (!result.missing.empty()) {
+        line += "; missing " + FormatNumberList(result.missing);
+    }
+    if (!result.damaged.empty()) {
+        line += "; damaged " + FormatNumberList(result.damaged);
+    }
+    if (!result.filled.empty()) {
+        line += "; filled " + FormatNumberList(result.filled);
+    }
+    return line;
+}
+
+}  // namespace
+
+std::vector<std::string> DescribeResult(const ProductResult& result) {
+    std::vector<std::string> lines;
+    switch (result.status) {
+        case ProductStatus::UpToDate:
+            lines.push_back("up to date " + result.key + " -> " + result.outputPath);
+            break;
+        case ProductStatus::Failed:
+            lines.push_back("failed " + result.key + ": " + result.error);
+            break;
+        case ProductStatus::Joined:
+        case ProductStatus::Incomplete:
+            lines.push_back(std::string(StatusName(result.status)) + " " + result.key + ": " +
+                            Outline(result));
+            break;
+    }
+    for (const std::string& warning : result.warnings) {
+        lines.push_back("  warning: " + warning);
+    }
+    return lines;
+}
+
+}  // namespace segweld::station

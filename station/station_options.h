@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "station/shard.h"
+
+namespace segweld::station {
+
+enum class StationMode { Batch, Watch };
+
+// The command line of `segweld --batch` and `segweld --watch`.
+struct StationOptions {
+    StationMode mode = StationMode::Batch;
+    std::string inputFolder;
+    std::string outputFolder;
+    bool fillGaps = false;
+    unsigned workers = 0;  // 0: one per processor
+    // --batch
+    bool recursive = false;
+    bool force = false;
+    std::string reportPath;
+    Shard shard;
+    // --watch
+    std::chrono::milliseconds timeout = std::chrono::seconds(900);
+    std::vector<std::string> thenCommand;  // "{}" stands for the output path
+};
+
+// True when the arguments (argv[1] on) ask for --batch or --watch.
+bool IsStationCommand(const std::vector<std::string>& arguments);
+
+// Parses the arguments after the program name. On bad arguments `error`
+// says why and the options are not to be used.
+StationOptions ParseStationOptions(const std::vector<std::string>& arguments, std::string& error);
+
+void PrintStationUsage(std::FILE* out);
+
+}  // namespace segweld::station
