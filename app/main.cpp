@@ -1,6 +1,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "app/geotiff_mode.h"
 #include "app/segweld_app.h"
 #include "app/usage.h"
 
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
         segweld::PrintVersion(stdout);
         return 0;
+    }
+    if (segweld::WantsGeoTiff(argc, argv)) {
+        return segweld::RunGeoTiffMode(argc, argv);
     }
     theApp.m_lpCmdLine = segweld::FormCommandTail(argc, argv);
     theApp.m_argc = argc;
