@@ -18,11 +18,17 @@
 namespace segweld::geo {
 namespace {
 
-// GDAL's block cache: enough for a row of tiles of the widest MSG image many
-// times over, small enough to keep the whole run well under 64 MiB.
-constexpr int64_t kBlockCacheBytes = 16 << 20;
+// GDAL's block cache and the source lines it reads at a time to make an
+// overview: small, so that the whole run stays under 64 MiB (GDAL and its
+// libraries take more than half of that before any image is read). The
+// temporary raster's tiles are small enough for a row of them (a full-disk IR
+// image is 15 tiles wide) to fit the cache; the GeoTIFF's are COG's usual.
+constexpr int64_t kBlockCacheBytes = 2 << 20;
+constexpr const char* kOverviewChunkBytes = "1000000";
+constexpr const char* kTemporaryTileSize = "256";
+constexpr int kTileSize = 512;
 // Pixels unpacked and handed to GDAL at a time.
-constexpr uint64_t kBatchPixels = 1 << 20;
+constexpr uint64_t kBatchPixels = 1 << 18;
 
 void StartGdal() {
     static std::once_flag started;
@@ -174,6 +180,27 @@ void Describe(GDALDatasetH dataset, const RasterDescription& description, GdalFa
     }
 }
 
+// Overviews halve the image until it fits one tile, as the COG driver would
+// make them. They are built here, uncompressed, by nearest neighbour: the COG
+// driver's own way keeps them in a compressed temporary whose compressor
+// alone takes tens of megabytes.
+void BuildOverviews(GDALDatasetH raster, GdalFailures& failures) {
+    std::vector<int> factors;
+    for (int factor = 2; GDALGetRasterXSize(raster) / (factor / 2) > kTileSize ||
+                         GDALGetRasterYSize(raster) / (factor / 2) > kTileSize;
+         factor *= 2) {
+        factors.push_back(factor);
+    }
+    if (factors.empty()) {
+        return;
+    }
+    CPLSetThreadLocalConfigOption("GDAL_OVR_CHUNK_MAX_SIZE", kOverviewChunkBytes);
+    const CPLErr result = GDALBuildOverviews(raster, "NEAREST", static_cast<int>(factors.size()),
+                                             factors.data(), 0, nullptr, nullptr, nullptr);
+    CPLSetThreadLocalConfigOption("GDAL_OVR_CHUNK_MAX_SIZE", nullptr);
+    failures.Check(result == CE_None, "cannot build the overviews");
+}
+
 }  // namespace
 
 void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescription& description,
@@ -186,8 +213,10 @@ void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescripti
     failures.Check(gtiff && cog, "this GDAL has no GTiff or COG driver");
 
     const std::string rasterPath = workFolder + "/raster.tif";
-    const Options rasterOptions{"TILED=YES", "BLOCKXSIZE=512", "BLOCKYSIZE=512", "SPARSE_OK=TRUE",
-                                "BIGTIFF=IF_NEEDED"};
+    const std::string tileWidth = std::string("BLOCKXSIZE=") + kTemporaryTileSize;
+    const std::string tileHeight = std::string("BLOCKYSIZE=") + kTemporaryTileSize;
+    const Options rasterOptions{"TILED=YES", tileWidth.c_str(), tileHeight.c_str(),
+                                "SPARSE_OK=TRUE", "BIGTIFF=IF_NEEDED"};
     Dataset raster(GDALCreate(gtiff, rasterPath.c_str(), static_cast<int>(frame.navigation.columns),
                               static_cast<int>(frame.navigation.lines), 1,
                               PixelType(frame.bitsPerPixel), rasterOptions.get()));
@@ -201,8 +230,11 @@ void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescripti
         }
     }
 
-    const Options cogOptions{"COMPRESS=DEFLATE", "PREDICTOR=YES", "BLOCKSIZE=512",
-                             "OVERVIEW_RESAMPLING=NEAREST", "BIGTIFF=IF_SAFER"};
+    BuildOverviews(raster.get(), failures);
+
+    const std::string blockSize = "BLOCKSIZE=" + std::to_string(kTileSize);
+    const Options cogOptions{"COMPRESS=DEFLATE", "PREDICTOR=YES", blockSize.c_str(),
+                             "OVERVIEWS=FORCE_USE_EXISTING", "BIGTIFF=IF_SAFER"};
     Dataset output(GDALCreateCopy(cog, cogPath.c_str(), raster.get(), FALSE, cogOptions.get(),
                                   nullptr, nullptr));
     failures.Check(output != nullptr, "cannot write " + cogPath);
