@@ -4,6 +4,7 @@
 #include <cpl_error.h>
 #include <cpl_string.h>
 #include <gdal.h>
+#include <gdal_frmts.h>
 #include <ogr_srs_api.h>
 
 #include <algorithm>
@@ -33,7 +34,10 @@ constexpr uint64_t kBatchPixels = 1 << 18;
 void StartGdal() {
     static std::once_flag started;
     std::call_once(started, [] {
-        GDALAllRegister();
+        // Only the two drivers used: registering all of them costs time and
+        // memory for nothing.
+        GDALRegister_GTiff();
+        GDALRegister_COG();
         GDALSetCacheMax64(kBlockCacheBytes);
     });
 }

@@ -34,7 +34,7 @@ def main(product_folder, geotiff_path):
     print("GeoTIFF:", tif.GetMetadataItem("GEOREFERENCING_OFFSET"))
 
     crs = area.crs.to_dict()
-    print("satpy:  ", {key: crs.get(key) for key in ("proj", "lon_0", "h", "a", "b")})
+    print("satpy:  ", {key: crs.get(key) for key in ("proj", "lon_0", "h", "a", "rf")})
     print("GeoTIFF:", tif.GetSpatialRef().ExportToProj4())
     worst = 0.0
     for row, col in ((0, 0), (0, cols - 1), (rows - 1, 0), (rows - 1, cols - 1), (rows // 2, cols // 2)):
