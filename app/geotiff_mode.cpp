@@ -17,6 +17,8 @@ int NoGeoTiff(const std::string& why) {
     return kExitNoGeoTiff;
 }
 
+#ifdef SEGWELD_HAS_GEOTIFF
+
 // The folder of the running program, with a trailing separator.
 std::string ProgramFolder() {
     std::string path(4096, '\0');
@@ -27,6 +29,8 @@ std::string ProgramFolder() {
     path.resize(static_cast<size_t>(length));
     return path.substr(0, path.rfind('/') + 1);
 }
+
+#endif
 
 }  // namespace
 
