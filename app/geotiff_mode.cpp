@@ -1,11 +1,11 @@
 #include "app/geotiff_mode.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+
+#include "os/process.h"
 
 namespace segweld {
 namespace {
@@ -16,21 +16,6 @@ int NoGeoTiff(const std::string& why) {
     std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n", why.c_str());
     return kExitNoGeoTiff;
 }
-
-#ifdef SEGWELD_HAS_GEOTIFF
-
-// The folder of the running program, with a trailing separator.
-std::string ProgramFolder() {
-    std::string path(4096, '\0');
-    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
-    if (length <= 0 || static_cast<size_t>(length) >= path.size()) {
-        return "";
-    }
-    path.resize(static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/') + 1);
-}
-
-#endif
 
 }  // namespace
 
@@ -49,14 +34,18 @@ int RunGeoTiffMode(int argc, char** argv) {
     (void)argv;
     return NoGeoTiff("it was built without GDAL");
 #else
-    const std::string modulePath = ProgramFolder() + kGeoTiffModuleName;
-    void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        return NoGeoTiff(dlerror());
-    }
+    const std::string modulePath = os::ProgramFolder() + kGeoTiffModuleName;
+    std::string error;
     // The module stays loaded until the process ends.
-    const auto run = reinterpret_cast<GeoTiffEntry>(dlsym(module, kGeoTiffEntryName));
-    return run ? run(argc, argv) : NoGeoTiff(dlerror());
+    static std::unique_ptr<os::LoadedModule> module = os::LoadedModule::Load(modulePath, error);
+    if (module == nullptr) {
+        return NoGeoTiff(error);
+    }
+    const auto run = reinterpret_cast<GeoTiffEntry>(module->Symbol(kGeoTiffEntryName));
+    if (run == nullptr) {
+        return NoGeoTiff(std::string("no entry ") + kGeoTiffEntryName + " in " + modulePath);
+    }
+    return run(argc, argv);
 #endif
 }
 

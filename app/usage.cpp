@@ -4,7 +4,7 @@ namespace segweld {
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
-        "Usage: segweld SEGMENT_FILE OUTPUT_FOLDER\n"
+        "Usage: segweld [--fill-gaps] SEGMENT_FILE OUTPUT_FOLDER\n"
         "       segweld --geotiff [--fill-gaps] SEGMENT_FILE OUTPUT_FOLDER\n"
         "       segweld                 (opens the dialog)\n"
         "\n"
@@ -15,6 +15,9 @@ void PrintUsage(std::FILE* out) {
         "bytes as its extension (\".xyz\" when they are not letters and digits).\n"
         "With --geotiff it writes the product's image instead, as a georeferenced\n"
         "Cloud-Optimized GeoTIFF of the same name with the extension \".tif\".\n"
+        "\n"
+        "  --fill-gaps  walk on past missing segments to the planned end that the\n"
+        "               segment identification gives, with zeros in their place\n"
         "\n"
         "Exit status: 0 the output was written, 1 nothing was joined or the output\n"
         "could not be written, 2 bad arguments.\n",

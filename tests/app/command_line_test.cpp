@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -141,8 +142,11 @@ TEST_F(CommandLineTest, OutputFolderThatIsAFile) {
     test::WriteFile(plain, {'x'});
     const ProgramResult result = Segweld({Segment(1), plain});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.err,
-              "segweld: Cannot create the output file in " + plain + "/: Not a directory\n");
+    EXPECT_EQ(
+        result.err,
+        "segweld: Cannot create the output file " +
+            OutputFor(1, ".segm").substr(output.path().string().size() + 1).insert(0, plain + "/") +
+            " in " + plain + "/: Not a directory\n");
 }
 
 TEST_F(CommandLineTest, FullDiskLeavesTheExistingOutputWhole) {
@@ -191,6 +195,50 @@ TEST_F(CommandLineTest, UnexpectedRecordTypesAreListedOnStandardOutput) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "Unexpected hdrtype=8\nUnexpected hdrtype=140\n");
     EXPECT_EQ(ReadFile(OutputFor(1, ".data")), (std::vector<uint8_t>{'D', 'A', 'T', 'A'}));
+}
+
+TEST_F(CommandLineTest, FillGapsPutsEveryPresentSegmentAtItsPlace) {
+    struct Row {
+        const char* label;
+        std::vector<int> missing;
+        bool compressed;
+        const char* warning;
+    };
+    const Row rows[] = {
+        {"inner gaps", {3, 5}, false, "missing segments 3, 5 written as zeros in their place"},
+        {"first and last", {1, 8}, false, "missing segments 1, 8 written as zeros in their place"},
+        {"compressed data", {3}, true, "--fill-gaps has no effect"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::filesystem::remove_all(inputFolder());
+        std::filesystem::create_directory(inputFolder());
+        std::vector<uint8_t> expected;
+        for (int number = 1; number <= 8; ++number) {
+            auto data = DistinctData(number);
+            if (row.compressed) {
+                data[0] = 0xFF;  // FF 01: wavelet compression
+                data[1] = 0x01;
+            }
+            const bool gap =
+                std::find(row.missing.begin(), row.missing.end(), number) != row.missing.end();
+            if (!gap) {
+                test::WriteFile(Segment(number), SmallSegment(number, data));
+            }
+            const bool walked = !row.compressed || number < row.missing.front();
+            if (walked && gap) {
+                expected.insert(expected.end(), data.size(), 0);
+            } else if (walked) {
+                expected.insert(expected.end(), data.begin(), data.end());
+            }
+        }
+        const std::string given = Segment(row.missing.front() == 1 ? 2 : 1);
+        const ProgramResult result = Segweld({"--fill-gaps", given, output.path().string()});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_THAT(result.err, HasSubstr(row.warning));
+        const std::string extension = row.compressed ? ".xyz" : ".segm";
+        EXPECT_EQ(ReadFile(OutputFor(row.missing.front() == 1 ? 2 : 1, extension)), expected);
+    }
 }
 
 }  // namespace

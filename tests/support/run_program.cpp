@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <stdexcept>
 
 namespace segweld::test {
@@ -19,6 +20,14 @@ namespace {
     dup2(errFd, STDERR_FILENO);
     const int devNull = open("/dev/null", O_RDONLY);
     dup2(devNull, STDIN_FILENO);
+    close(devNull);
+    if (options.closedStandardStreams) {
+        close(STDIN_FILENO);
+        close(STDOUT_FILENO);
+    }
+    for (const std::string& setting : options.environment) {
+        putenv(const_cast<char*>(setting.c_str()));
+    }
     if (!options.workingFolder.empty() && chdir(options.workingFolder.c_str()) != 0) {
         _exit(126);
     }
@@ -36,13 +45,29 @@ namespace {
     _exit(127);
 }
 
-void DrainPipes(int outFd, int errFd, ProgramResult& result) {
+bool TemporaryIn(const std::string& folder) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        if (entry.path().filename().string().starts_with(".segweld-")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void DrainPipes(int outFd, int errFd, ProgramResult& result, pid_t child,
+                const RunOptions& options) {
+    bool interrupted = options.interruptWhenTemporaryIn.empty();
     pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
     char buffer[4096];
     while (open > 0) {
-        if (poll(fds, 2, -1) < 0) {
+        if (poll(fds, 2, interrupted ? -1 : 10) <= 0) {
+            if (!interrupted && TemporaryIn(options.interruptWhenTemporaryIn)) {
+                kill(child, options.interrupt);
+                interrupted = true;
+            }
             continue;
         }
         for (int i = 0; i < 2; ++i) {
@@ -63,6 +88,13 @@ void DrainPipes(int outFd, int errFd, ProgramResult& result) {
 
 }  // namespace
 
+std::vector<std::string> FaultShim(std::vector<std::string> settings) {
+    settings.push_back(std::string("LD_PRELOAD=") + SEGWELD_IO_FAULT_SHIM);
+    // Under AddressSanitizer the shim comes before the sanitizer's runtime.
+    settings.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+    return settings;
+}
+
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOptions& options) {
     int outPipe[2];
     int errPipe[2];
@@ -81,7 +113,7 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOpt
     close(outPipe[1]);
     close(errPipe[1]);
     ProgramResult result;
-    DrainPipes(outPipe[0], errPipe[0], result);
+    DrainPipes(outPipe[0], errPipe[0], result, child, options);
     int status = 0;
     waitpid(child, &status, 0);
     if (WIFEXITED(status)) {

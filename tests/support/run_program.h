@@ -14,9 +14,17 @@ struct ProgramResult {
 };
 
 struct RunOptions {
-    std::string workingFolder;          // empty: the test's own
-    std::optional<long> fileSizeLimit;  // RLIMIT_FSIZE in bytes
+    std::string workingFolder;             // empty: the test's own
+    std::optional<long> fileSizeLimit;     // RLIMIT_FSIZE in bytes
+    std::vector<std::string> environment;  // NAME=value, added to the test's own
+    bool closedStandardStreams = false;    // start with descriptors 0 and 1 closed
+    // Sends `interrupt` once an entry named .segweld-* appears in this folder.
+    std::string interruptWhenTemporaryIn;
+    int interrupt = 0;
 };
+
+// The environment that preloads the test's I/O fault shim, with its settings.
+std::vector<std::string> FaultShim(std::vector<std::string> settings);
 
 // Runs a program with the given arguments (argv[0] included), collects what
 // it writes and how it ended; it never reads standard input.

@@ -104,7 +104,9 @@ PreviewPlan PlanPreview(const std::string& segmentPath) {
         plan.survey.Note(visit, DataBytesHeld(visit));
     });
     plan.survey.Finish(segmentPath, stoppedAt);
-    if (plan.firstSegment == 0) {
+    if (plan.firstSegment == 0 && stoppedAt == 1) {
+        plan.error = "nothing to show: " + plan.survey.walkEnd() + ", where the product begins";
+    } else if (plan.firstSegment == 0) {
         plan.error = "nothing to show: no segment of the product has an acceptable header";
     } else if (plan.error.empty()) {
         plan.error = ShapeRefusal(plan.shape);
@@ -126,17 +128,22 @@ class SegmentPainter {
           // A line that starts inside a byte reaches into one byte more.
           lineBytes_(static_cast<size_t>((lineBits_ + 7) / 8 + 1)) {}
 
-    void Paint(const SegmentVisit& visit) {
+    // Paints the lines that the data field reaches; returns how many of them
+    // it holds whole.
+    uint64_t Paint(const SegmentVisit& visit) {
         const uint64_t held = ImageBytesHeld(visit);
         const uint64_t firstLine = uint64_t(visit.number - plan_.firstSegment) * plan_.shape.lines;
+        uint64_t whole = 0;
         for (uint32_t line = 0; line < plan_.shape.lines; ++line) {
             const uint64_t bitStart = line * lineBits_;
             if (bitStart / 8 >= held) {
-                return;  // the rest of the segment stays black
+                break;  // the rest of the segment stays black
             }
             ReadLine(visit, bitStart, held);
             canvas_.AddLine(plan_.fullHeight() - 1 - (firstLine + line), samples_);
+            whole += (bitStart + lineBits_ + 7) / 8 <= held ? 1 : 0;
         }
+        return whole;
     }
 
   private:
@@ -174,9 +181,12 @@ std::string Unpaintable(const SegmentVisit& visit, const PreviewPlan& plan) {
     return "";
 }
 
-void PaintSegments(const std::string& segmentPath, const PreviewPlan& plan, PreviewCanvas& canvas,
-                   std::vector<std::string>& warnings) {
+// Paints every segment that can be painted; returns how many lines it held whole.
+uint64_t PaintSegments(const std::string& segmentPath, const PreviewPlan& plan,
+                       PreviewCanvas& canvas, std::vector<std::string>& warnings) {
     SegmentPainter painter(plan, canvas);
+    uint64_t painted = 0;
+    std::vector<int32_t> smallerThanImage;
     CHritHeaderReader reader([](uint32_t) {});
     WalkSegments(segmentPath, reader, [&](const SegmentVisit& visit) {
         if (visit.status != SegmentStatus::Accepted || visit.number < plan.firstSegment ||
@@ -188,8 +198,19 @@ void PaintSegments(const std::string& segmentPath, const PreviewPlan& plan, Prev
             warnings.push_back(problem + "; it shows black");
             return;
         }
-        painter.Paint(visit);
+        painted += painter.Paint(visit);
+        if (visit.header->dataLength < ImageStructureBytes(*visit.header)) {
+            smallerThanImage.push_back(visit.number);
+        }
     });
+    if (!smallerThanImage.empty()) {
+        warnings.push_back(
+            "the data fields of segments " + FormatNumberList(smallerThanImage) +
+            " are smaller than their image structure (" + std::to_string(plan.shape.columns) +
+            " x " + std::to_string(plan.shape.lines) + " pixels of " +
+            std::to_string(plan.shape.bitsPerPixel) + " bits); the rest shows black");
+    }
+    return painted;
 }
 
 std::vector<std::string> GapWarnings(const ProductSurvey& survey) {
@@ -216,7 +237,10 @@ PreviewPicture RenderPreview(const std::string& segmentPath, uint32_t maxSide) {
     }
     PreviewCanvas canvas(plan.shape.columns, plan.fullHeight(), maxSide);
     picture.warnings = GapWarnings(plan.survey);
-    PaintSegments(segmentPath, plan, canvas, picture.warnings);
+    if (PaintSegments(segmentPath, plan, canvas, picture.warnings) == 0) {
+        picture.error = "no line of the picture has its data";
+        return picture;
+    }
     picture.width = canvas.width();
     picture.height = canvas.height();
     picture.pixels = canvas.Render((1u << plan.shape.bitsPerPixel) - 1);

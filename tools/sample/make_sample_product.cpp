@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "os/process.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/prologue_data.h"
 #include "tools/sample/sample_picture.h"
@@ -157,6 +158,7 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    segweld::os::EnsureStandardStreams();
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
