@@ -102,18 +102,17 @@ GDALDataType PixelType(uint32_t bitsPerPixel) {
     return bitsPerPixel <= 8 ? GDT_Byte : GDT_UInt16;
 }
 
-// Copies the counts of the joined file into `band`, a batch of lines at a time.
+// Copies the counts of the segment files into `band`, a batch of lines at a time.
 class CountCopier {
   public:
-    CountCopier(const ProductFrame& frame, const RasterPlacement& placement,
-                const std::string& joinedPath, GDALRasterBandH band)
-        : frame_(frame), placement_(placement), band_(band), joined_(joinedPath, std::ios::binary) {
-        if (!joined_) {
-            throw GeoTiffError("cannot read the joined file " + joinedPath);
-        }
-    }
+    CountCopier(const ProductFrame& frame, const RasterPlacement& placement, GDALRasterBandH band)
+        : frame_(frame), placement_(placement), band_(band) {}
 
     void CopySegment(const SegmentPlace& place, GdalFailures& failures) {
+        segment_ = std::ifstream(place.path, std::ios::binary);
+        if (!segment_) {
+            throw GeoTiffError("cannot read segment " + place.path);
+        }
         const uint32_t columns = frame_.navigation.columns;
         const uint32_t batch = static_cast<uint32_t>(std::max<uint64_t>(1, kBatchPixels / columns));
         for (uint32_t line = 0; line < frame_.linesPerSegment; line += batch) {
@@ -131,12 +130,12 @@ class CountCopier {
         const uint64_t firstByte = firstBit / 8;
         const uint64_t lastByte = (firstBit + count * lineBits + 7) / 8;
         packed_.assign(lastByte - firstByte, 0);
-        joined_.clear();
-        joined_.seekg(static_cast<std::streamoff>(place.joinedOffset + firstByte));
-        joined_.read(reinterpret_cast<char*>(packed_.data()),
-                     static_cast<std::streamsize>(packed_.size()));
-        if (joined_.bad()) {
-            throw GeoTiffError("cannot read the joined file");
+        segment_.clear();
+        segment_.seekg(static_cast<std::streamoff>(place.dataOffset + firstByte));
+        segment_.read(reinterpret_cast<char*>(packed_.data()),
+                      static_cast<std::streamsize>(packed_.size()));
+        if (segment_.bad()) {
+            throw GeoTiffError("cannot read segment " + place.path);
         }
 
         pixels_.resize(uint64_t{count} * columns);
@@ -161,7 +160,7 @@ class CountCopier {
     const ProductFrame& frame_;
     const RasterPlacement& placement_;
     GDALRasterBandH band_;
-    std::ifstream joined_;
+    std::ifstream segment_;
     std::vector<uint8_t> packed_;
     std::vector<uint16_t> pixels_;
 };
@@ -208,8 +207,7 @@ void BuildOverviews(GDALDatasetH raster, GdalFailures& failures) {
 }  // namespace
 
 void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescription& description,
-                                const std::string& joinedPath, const std::string& workFolder,
-                                const std::string& cogPath) {
+                                const std::string& workFolder, const std::string& cogPath) {
     StartGdal();
     GdalFailures failures;
     GDALDriverH gtiff = GDALGetDriverByName("GTiff");
@@ -227,8 +225,7 @@ void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescripti
     failures.Check(raster != nullptr, "cannot create the temporary raster " + rasterPath);
     Describe(raster.get(), description, failures);
     {
-        CountCopier copier(frame, description.placement, joinedPath,
-                           GDALGetRasterBand(raster.get(), 1));
+        CountCopier copier(frame, description.placement, GDALGetRasterBand(raster.get(), 1));
         for (const SegmentPlace& place : frame.places) {
             copier.CopySegment(place, failures);
         }

@@ -62,7 +62,7 @@ std::vector<JoinedSegment> ReadJoinedSegments(const JoinReport& join) {
         if (!stream || reader.ReadHeader(stream) == 0) {
             throw GeoTiffError("segment " + outcome.path + " changed while it was being joined");
         }
-        segments.push_back({outcome.number, reader.header(), outcome.dataLength});
+        segments.push_back({outcome.number, outcome.path, reader.header(), reader.headerLength()});
     }
     return segments;
 }
@@ -105,8 +105,7 @@ std::string GeoTiffName(const std::string& joinedPath) {
 
 void Convert(const std::string& segmentPath, const std::string& outputFolder,
              const WorkFolder& work, GeoTiffReport& report) {
-    const ProductFrame frame =
-        FrameProduct(ReadJoinedSegments(report.join), report.join.filled, report.join.bytesWritten);
+    const ProductFrame frame = FrameProduct(ReadJoinedSegments(report.join));
     const EarthModelReading earthModel = ReadEarthModel(segmentPath);
     if (earthModel.offset == GeoreferencingOffset::Unknown) {
         report.warnings.push_back(earthModel.problem +
@@ -116,7 +115,7 @@ void Convert(const std::string& segmentPath, const std::string& outputFolder,
     const std::string name = GeoTiffName(report.join.outputPath);
     const fs::path hidden = work.path() / name;
     WriteCloudOptimizedGeoTiff(frame, DescribeRaster(frame, report.join, earthModel),
-                               report.join.outputPath, work.path().string(), hidden.string());
+                               work.path().string(), hidden.string());
     const fs::path final = fs::path(outputFolder) / name;
     std::error_code error;
     fs::rename(hidden, final, error);

@@ -22,9 +22,10 @@ struct GeoTiffReport {
 };
 
 // Joins the product that `segmentPath` belongs to exactly as JoinSegments
-// does, into a hidden folder inside `outputFolder`, and writes its image from
-// there as a Cloud-Optimized GeoTIFF in `outputFolder`, named like the joined
-// output with ".tif" in place of its extension. The GeoTIFF appears only when
+// does, into a hidden folder inside `outputFolder`, and writes the image of
+// the segments it joined (read from their files, each at its place) as a
+// Cloud-Optimized GeoTIFF in `outputFolder`, named like the joined output
+// with ".tif" in place of its extension. The GeoTIFF appears only when
 // complete; the hidden folder goes in any case. Products that cannot be
 // georeferenced (HRV, compressed, not image data) are refused.
 GeoTiffReport WriteProductGeoTiff(const std::string& segmentPath, const std::string& outputFolder,

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
-#include <map>
 
 namespace segweld::geo {
 namespace {
@@ -38,8 +37,8 @@ void RefuseUnlessImage(const JoinedSegment& segment) {
         throw ProductRefused(which + " has no image navigation");
     }
     const uint64_t imageBytes = (uint64_t{h.columns} * h.lines * h.bitsPerPixel + 7) / 8;
-    if (segment.dataLength < imageBytes) {
-        throw ProductRefused(which + " has a data field of " + std::to_string(segment.dataLength) +
+    if (h.dataLength < imageBytes) {
+        throw ProductRefused(which + " has a data field of " + std::to_string(h.dataLength) +
                              " bytes, too short for its " + std::to_string(h.columns) + " x " +
                              std::to_string(h.lines) + " pixels");
     }
@@ -65,8 +64,7 @@ std::string IsoTime(const std::tm& time) {
 
 }  // namespace
 
-ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments,
-                          const std::vector<int32_t>& filled, uint64_t bytesWritten) {
+ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments) {
     if (segments.empty()) {
         throw ProductRefused("no segment was joined");
     }
@@ -86,38 +84,19 @@ ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments,
     frame.bitsPerPixel = h.bitsPerPixel;
     frame.linesPerSegment = h.lines;
 
-    // The joined file holds the joined segments and the filled ones by number.
-    std::map<int32_t, uint64_t> lengths;
-    uint64_t joinedBytes = 0;
     for (const JoinedSegment& segment : segments) {
-        lengths[segment.number] = segment.dataLength;
-        joinedBytes += segment.dataLength;
         frame.joined.push_back(segment.number);
     }
-    if (!filled.empty()) {
-        const uint64_t fillBytes = bytesWritten - std::min(bytesWritten, joinedBytes);
-        if (fillBytes % filled.size() != 0) {
-            throw ProductRefused(
-                "the filled segments differ in size; their lines cannot be placed");
-        }
-        for (int32_t number : filled) {
-            lengths.emplace(number, fillBytes / filled.size());
-        }
-    }
-
+    const auto [lowest, highest] = std::minmax_element(frame.joined.begin(), frame.joined.end());
     const int32_t plannedStart = static_cast<int32_t>(h.segmentId[3]);
     const int32_t plannedEnd = static_cast<int32_t>(h.segmentId[4]);
     const bool planned = plannedStart >= 1 && plannedEnd >= plannedStart;
-    frame.firstNumber = std::min(planned ? plannedStart : first.number, lengths.begin()->first);
-    frame.lastNumber = std::max(planned ? plannedEnd : first.number, lengths.rbegin()->first);
-
-    uint64_t offset = 0;
-    for (const auto& [number, length] : lengths) {
-        if (std::count(frame.joined.begin(), frame.joined.end(), number) > 0) {
-            frame.places.push_back(
-                {number, offset, static_cast<uint32_t>(number - frame.firstNumber) * h.lines});
-        }
-        offset += length;
+    frame.firstNumber = std::min(planned ? plannedStart : *lowest, *lowest);
+    frame.lastNumber = std::max(planned ? plannedEnd : *highest, *highest);
+    for (const JoinedSegment& segment : segments) {
+        frame.places.push_back(
+            {segment.number, segment.path, segment.headerLength,
+             static_cast<uint32_t>(segment.number - frame.firstNumber) * h.lines});
     }
     for (int32_t number = frame.firstNumber; number <= frame.lastNumber; ++number) {
         if (std::count(frame.joined.begin(), frame.joined.end(), number) == 0) {

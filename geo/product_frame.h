@@ -20,15 +20,17 @@ class ProductRefused : public std::runtime_error {
 // One segment whose data field the join wrote, with its decoded header.
 struct JoinedSegment {
     int32_t number = 0;  // from the file name, as the join walked it
+    std::string path;
     HritHeader header{};
-    uint64_t dataLength = 0;  // bytes it takes in the joined file
+    uint32_t headerLength = 0;
 };
 
-// Where one joined segment's pixels lie: in the joined file and in the image.
+// Where one joined segment's pixels lie: in its file and in the image.
 struct SegmentPlace {
     int32_t number = 0;
-    uint64_t joinedOffset = 0;  // first byte of its data field in the joined file
-    uint32_t firstLine = 0;     // its first stored line, counted from 0 in the image
+    std::string path;
+    uint64_t dataOffset = 0;  // its data field's first byte in the file
+    uint32_t firstLine = 0;   // its first stored line, counted from 0 in the image
 };
 
 // The product as one stored image: every planned segment has its band of
@@ -40,7 +42,7 @@ struct ProductFrame {
     int32_t lastNumber = 0;
     StoredImageNavigation navigation;  // for the whole image
     double subSatelliteLongitude = 0.0;
-    std::vector<SegmentPlace> places;  // joined segments, in the joined file's order
+    std::vector<SegmentPlace> places;  // joined segments, by number
 
     std::string satellite;
     std::string channel;
@@ -49,14 +51,13 @@ struct ProductFrame {
     std::vector<int32_t> missing;  // planned segments the join did not write
 };
 
-// Lays out the joined segments, given in the order they were written, and the
-// segments the join wrote as zeros (`filled`, `bytesWritten` in all). The
+// Lays out the joined segments, given in the order they were joined. The
 // image runs over the planned segments of the first one's segment
-// identification (over the joined ones where it gives no plan); its line
-// offset comes from the first joined segment. Throws ProductRefused for
-// products that are not uncompressed, evenly segmented, GEOS-navigated image
-// data of a channel other than HRV.
-ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments,
-                          const std::vector<int32_t>& filled, uint64_t bytesWritten);
+// identification (over the joined ones where it gives no plan); each segment
+// takes its band of lines by its number, and the first joined segment's line
+// offset places the whole. Throws ProductRefused for products that are not
+// uncompressed, evenly segmented, GEOS-navigated image data of a channel
+// other than HRV.
+ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments);
 
 }  // namespace segweld::geo

@@ -146,7 +146,7 @@ struct GeoTiff {
         OSRExportToProj4(GDALGetSpatialRef(d), &proj4);
         crs = proj4 ? proj4 : "";
         CPLFree(proj4);
-        for (const char* key : {"CHANNEL", "SEGMENTS_JOINED", "SEGMENTS_MISSING",
+        for (const char* key : {"CHANNEL", "SEGMENTS_JOINED", "SEGMENTS_MISSING", "SEGMENTS_FILLED",
                                 "GEOREFERENCING_OFFSET", "NOMINAL_TIME", "SATELLITE"}) {
             const char* value = GDALGetMetadataItem(d, key, nullptr);
             tags[key] = value ? value : "";
@@ -286,19 +286,39 @@ TEST(GeoTiffGeoreferencing, RefusedFirstSegmentLeavesItsLinesEmpty) {
     EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), "1");
 }
 
-TEST(GeoTiffGaps, SegmentsBeyondAGapAreNodata) {
-    Product p;
-    p.planned = 4;
-    GeoTiffRun run(p, {1, 2, 4});
-    ASSERT_EQ(run.Execute().exitCode, 0) << run.result.err;
-    EXPECT_THAT(run.result.err, HasSubstr("not joined: 3-4"));
-    const GeoTiff tif(run.GeoTiffPath());
-    ASSERT_EQ(tif.height, 4 * p.lines);
-    for (int row = 0; row < 2 * p.lines; ++row) {
-        EXPECT_EQ(tif.At(row, 0), 0) << row;
+TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndFilledOnesKeepTheirPlace) {
+    const struct {
+        std::vector<std::string> options;
+        bool segment4Present;
+        const char* missing;
+        const char* filled;
+    } rows[] = {
+        {{}, false, "3-4", "none"},
+        {{"--fill-gaps"}, true, "3", "3"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.missing);
+        Product p;
+        p.planned = 4;
+        GeoTiffRun run(p, {1, 2, 4});
+        ASSERT_EQ(run.Execute(row.options).exitCode, 0) << run.result.err;
+        const test::TempFolder plainOutput;
+        std::vector<std::string> plain{SEGWELD_BIN};
+        plain.insert(plain.end(), row.options.begin(), row.options.end());
+        plain.push_back(run.input / test::SegmentFileName(1));
+        plain.push_back(plainOutput.path().string());
+        EXPECT_EQ(run.result.err, test::RunProgram(plain).err) << "the plain join's warnings";
+        const GeoTiff tif(run.GeoTiffPath());
+        ASSERT_EQ(tif.height, 4 * p.lines);
+        for (int row3 = p.lines; row3 < 2 * p.lines; ++row3) {
+            EXPECT_EQ(tif.At(row3, 0), 0) << "segment 3 is nodata";
+        }
+        const uint16_t segment4 = StoredCount(p, 4, p.lines - 1, p.columns - 1);
+        EXPECT_EQ(tif.At(0, 0), row.segment4Present ? segment4 : 0);
+        EXPECT_EQ(tif.At(2 * p.lines, 0), StoredCount(p, 2, p.lines - 1, p.columns - 1));
+        EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), row.missing);
+        EXPECT_EQ(tif.tags.at("SEGMENTS_FILLED"), row.filled);
     }
-    EXPECT_EQ(tif.At(2 * p.lines, 0), StoredCount(p, 2, p.lines - 1, p.columns - 1));
-    EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), "3-4");
 }
 
 TEST(GeoTiffRefusals, ProductsThatCannotBeGeoreferencedLeaveTheFolderAsItWas) {
