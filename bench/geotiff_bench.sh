@@ -22,7 +22,9 @@ hyperfine --warmup 2 --runs 15 --export-json "$work/times.json" \
     --prepare "rm -f '$work'/out/*" \
     -n join "'$build/bin/segweld' '$first' '$work/out'" \
     -n geotiff "'$build/bin/segweld' --geotiff '$first' '$work/out'"
-jq -r '.results | "GeoTIFF / join: \(.[1].mean / .[0].mean * 100 | round / 100)"' "$work/times.json"
+jq -r '.results | "GeoTIFF / join, wall time: \(.[1].mean / .[0].mean * 100 | round / 100)",
+    "GeoTIFF / join, CPU time (user + system): \((.[1].user + .[1].system) /
+        (.[0].user + .[0].system) * 100 | round / 100)"' "$work/times.json"
 
 peak() {
     rm -f "$work"/out/*
