@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -93,6 +94,12 @@ ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments) {
     const bool planned = plannedStart >= 1 && plannedEnd >= plannedStart;
     frame.firstNumber = std::min(planned ? plannedStart : *lowest, *lowest);
     frame.lastNumber = std::max(planned ? plannedEnd : *highest, *highest);
+    const int64_t segmentCount = int64_t{frame.lastNumber} - frame.firstNumber + 1;
+    const int64_t frameLoff =
+        h.loff + (int64_t{first.number} - frame.firstNumber) * int64_t{h.lines};
+    if (segmentCount * h.lines > INT32_MAX || frameLoff > INT32_MAX || frameLoff < INT32_MIN) {
+        throw ProductRefused("the product's planned segments make an image too tall to write");
+    }
     for (const JoinedSegment& segment : segments) {
         frame.places.push_back(
             {segment.number, segment.path, segment.headerLength,
@@ -104,15 +111,10 @@ ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments) {
         }
     }
 
-    const uint64_t segmentCount = static_cast<uint64_t>(frame.lastNumber - frame.firstNumber) + 1;
-    if (segmentCount * h.lines > UINT32_MAX / 2) {
-        throw ProductRefused("the product's planned segments make an image too tall to write");
-    }
     frame.navigation.cfac = h.cfac;
     frame.navigation.lfac = h.lfac;
     frame.navigation.coff = h.coff;
-    frame.navigation.loff =
-        h.loff + (first.number - frame.firstNumber) * static_cast<int32_t>(h.lines);
+    frame.navigation.loff = static_cast<int32_t>(frameLoff);
     frame.navigation.columns = h.columns;
     frame.navigation.lines = static_cast<uint32_t>(segmentCount * h.lines);
 
