@@ -143,7 +143,7 @@ GeoTiffReport WriteProductGeoTiff(const std::string& segmentPath, const std::str
         Convert(segmentPath, outputFolder, work, report);
     } catch (const ProductRefused& refusal) {
         report.error = std::string("no GeoTIFF written: ") + refusal.what();
-    } catch (const GeoTiffError& failure) {
+    } catch (const std::exception& failure) {
         report.error = std::string("no GeoTIFF written: ") + failure.what();
     }
     return report;
