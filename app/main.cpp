@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/geotiff_mode.h"
 #include "app/segweld_app.h"
 #include "app/usage.h"
 #include "os/process.h"
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
         segweld::PrintVersion(stdout);
         return 0;
+    }
+    if (segweld::WantsGeoTiff(argc, argv)) {
+        return segweld::RunGeoTiffMode(argc, argv);
     }
     const segweld::CommandOptions options = segweld::TakeCommandOptions(argc, argv);
     std::string refusal = segweld::RefuseUnsplittableArgument(argc, argv, options.firstPath);

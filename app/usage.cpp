@@ -5,6 +5,7 @@ namespace segweld {
 void PrintUsage(std::FILE* out) {
     std::fputs(
         "Usage: segweld [--fill-gaps] SEGMENT_FILE OUTPUT_FOLDER\n"
+        "       segweld --geotiff [--fill-gaps] SEGMENT_FILE OUTPUT_FOLDER\n"
         "       segweld                 (opens the dialog)\n"
         "       segweld --batch IN_FOLDER OUTPUT_FOLDER ...  (every product of a folder)\n"
         "       segweld --watch IN_FOLDER OUTPUT_FOLDER ...  (each product as it arrives)\n"
@@ -14,6 +15,8 @@ void PrintUsage(std::FILE* out) {
         "segments are taken from number 000001 up to the first number that is missing.\n"
         "The output is named after SEGMENT_FILE, lower-cased, with the first four data\n"
         "bytes as its extension (\".xyz\" when they are not letters and digits).\n"
+        "With --geotiff it writes the product's image instead, as a georeferenced\n"
+        "Cloud-Optimized GeoTIFF of the same name with the extension \".tif\".\n"
         "\n"
         "  --fill-gaps  walk on past missing segments to the planned end that the\n"
         "               segment identification gives, with zeros in their place\n"

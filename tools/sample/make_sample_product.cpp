@@ -8,10 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "os/process.h"
 #include "tests/support/header_builder.h"
+#include "tests/support/prologue_data.h"
 #include "tools/sample/sample_picture.h"
 
 namespace {
@@ -25,6 +27,7 @@ struct Options {
     std::string folder;
     bool hrv = false;
     int segments = 0;  // 0: the product's full count
+    uint8_t earthModel = 1;
 };
 
 std::string FileName(const std::string& channelToken, const std::string& segmentToken) {
@@ -116,13 +119,16 @@ bool WriteProduct(const Options& options) {
     const uint32_t height = static_cast<uint32_t>(count) * shape.lines;
     const SamplePicture picture(shape.columns, height);
 
-    const std::vector<uint8_t> small(1024, 0);
-    for (const auto& [token, type] : {std::pair{"PRO______", 128}, std::pair{"EPI______", 129}}) {
+    // Data of 2007: the georeferencing offset is not corrected (earth model 1).
+    const std::vector<uint8_t> prologue = segweld::test::PrologueData(options.earthModel);
+    const std::vector<uint8_t> epilogue(segweld::test::kEpilogueDataBytes, 0);
+    for (const auto& [token, type, data] :
+         {std::tuple{"PRO______", 128, &prologue}, std::tuple{"EPI______", 129, &epilogue}}) {
         const std::string name = FileName("_________", token);
         if (!WriteFile(folder / name,
                        segweld::test::RealPrologueHeader(name, static_cast<uint8_t>(type),
-                                                         8 * small.size()),
-                       small)) {
+                                                         8 * data->size()),
+                       *data)) {
             return false;
         }
     }
@@ -140,10 +146,12 @@ bool WriteProduct(const Options& options) {
 
 void PrintUsage(std::FILE* out) {
     std::fputs(
-        "Usage: segweld-sample [--hrv] [--segments N] FOLDER\n"
+        "Usage: segweld-sample [--hrv] [--segments N] [--offset-corrected] FOLDER\n"
         "Writes a sample MSG product into FOLDER: the prologue and epilogue and the\n"
         "IR_108 segments (8, 3712 x 464 pixels at 10 bits), or with --hrv the HRV\n"
-        "segments (24, 5568 x 464). Prints the path of segment 1.\n",
+        "segments (24, 5568 x 464). The prologue says that the georeferencing offset\n"
+        "of data before December 2017 is present, or with --offset-corrected that it\n"
+        "was corrected. Prints the path of segment 1.\n",
         out);
 }
 
@@ -159,6 +167,8 @@ int main(int argc, char** argv) {
             return 0;
         } else if (argument == "--hrv") {
             options.hrv = true;
+        } else if (argument == "--offset-corrected") {
+            options.earthModel = 2;
         } else if (argument == "--segments" && i + 1 < argc) {
             options.segments = std::atoi(argv[++i]);
             if (options.segments < 1 || options.segments > 999) {

@@ -1,0 +1,87 @@
+// The module that segweld loads for --geotiff: the command's arguments, the
+// GeoTIFF and what is reported of it.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/geotiff_mode.h"
+#include "geo/geotiff_product.h"
+#include "join/segment_walk.h"
+
+namespace segweld::geo {
+namespace {
+
+constexpr int kExitWritten = 0;
+constexpr int kExitNothingWritten = 1;
+constexpr int kExitBadArguments = 2;
+
+struct GeoTiffArguments {
+    bool fillGaps = false;
+    std::vector<std::string> paths;
+};
+
+bool Parse(int argc, char** argv, GeoTiffArguments& arguments) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--geotiff") {
+            continue;
+        }
+        if (argument == "--fill-gaps") {
+            arguments.fillGaps = true;
+        } else if (argument.starts_with("--") || arguments.paths.size() == 2) {
+            return false;
+        } else {
+            arguments.paths.push_back(argument);
+        }
+    }
+    return !arguments.paths.empty();
+}
+
+// The command line's checks and messages ("Caption: Text").
+bool PathsExist(const std::vector<std::string>& paths) {
+    const char* message = nullptr;
+    if (paths.size() < 2 || paths[1].empty()) {
+        message =
+            "No output folder specified: Please specify a folder where to write the "
+            "resulting joined file.";
+    } else if (!PathExists(paths[0])) {
+        message = "Check input file: The input file does not exist.";
+    } else if (!PathExists(paths[1])) {
+        message = "Check output folder: The output folder does not exist.";
+    }
+    if (message != nullptr) {
+        std::fprintf(stderr, "%s\n", message);
+    }
+    return message == nullptr;
+}
+
+int Run(int argc, char** argv) {
+    GeoTiffArguments arguments;
+    if (!Parse(argc, argv, arguments)) {
+        std::fputs("Usage: segweld --geotiff [--fill-gaps] SEGMENT_FILE OUTPUT_FOLDER\n", stderr);
+        return kExitBadArguments;
+    }
+    if (!PathsExist(arguments.paths)) {
+        return kExitBadArguments;
+    }
+    const GeoTiffReport report = WriteProductGeoTiff(arguments.paths[0], arguments.paths[1],
+                                                     {.fillGaps = arguments.fillGaps});
+    std::fflush(stdout);  // any "Unexpected hdrtype" lines come before the summary
+    for (const auto* list : {&report.join.warnings, &report.warnings}) {
+        for (const std::string& warning : *list) {
+            std::fprintf(stderr, "segweld: warning: %s\n", warning.c_str());
+        }
+    }
+    if (!report.written()) {
+        std::fprintf(stderr, "segweld: %s\n", report.error.c_str());
+        return kExitNothingWritten;
+    }
+    return kExitWritten;
+}
+
+}  // namespace
+}  // namespace segweld::geo
+
+extern "C" [[gnu::visibility("default")]] int SegweldRunGeoTiffMode(int argc, char** argv) {
+    return segweld::geo::Run(argc, argv);
+}

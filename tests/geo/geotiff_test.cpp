@@ -1,0 +1,347 @@
+// segweld --geotiff on products built in code, read back with GDAL.
+#include <cpl_conv.h>
+#include <gdal.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <ogr_srs_api.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "tests/support/header_builder.h"
+#include "tests/support/product_files.h"
+#include "tests/support/prologue_data.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_folder.h"
+
+namespace segweld {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr int32_t kCfac = -13642337;  // MSG's VIS/IR sampling
+
+struct Product {
+    uint16_t columns = 6;
+    uint16_t lines = 4;
+    uint8_t bits = 10;
+    int planned = 3;
+    std::string channel = "IR_108___";
+    uint8_t fileType = 0;
+    uint8_t compression = 0;
+    std::string projection = "GEOS(+000.0)";
+    int32_t cfac = kCfac;
+    int32_t coff = 1856;
+    int32_t loff = 1856;  // of segment 1; each later one counts `lines` fewer
+    int earthModel = 2;   // 0: no prologue
+};
+
+// The count stored at column c (0-based, east first) of line j of segment k.
+uint16_t StoredCount(const Product& p, int k, int j, int c) {
+    return static_cast<uint16_t>((1 + ((k - 1) * p.lines + j) * p.columns + c) % (1 << p.bits));
+}
+
+std::vector<uint8_t> PackedCounts(const Product& p, int k) {
+    std::vector<uint8_t> out((p.columns * p.lines * p.bits + 7) / 8, 0);
+    uint64_t bit = 0;
+    for (int j = 0; j < p.lines; ++j) {
+        for (int c = 0; c < p.columns; ++c) {
+            const uint16_t count = StoredCount(p, k, j, c);
+            for (int b = p.bits - 1; b >= 0; --b, ++bit) {
+                out[bit / 8] |= static_cast<uint8_t>(((count >> b) & 1) << (7 - bit % 8));
+            }
+        }
+    }
+    return out;
+}
+
+void WriteSegment(const test::TempFolder& folder, const Product& p, int k) {
+    const std::string name = test::SegmentFileName(k, p.channel);
+    const std::vector<uint8_t> data = PackedCounts(p, k);
+    std::vector<uint8_t> bytes =
+        test::HeaderBuilder()
+            .Primary(p.fileType, 8 * data.size())
+            .ImageStructure(p.bits, p.columns, p.lines, p.compression)
+            .Navigation(p.projection, p.cfac, p.cfac, p.coff, p.loff - p.lines * (k - 1))
+            .Annotation(name)
+            .TimeStamp(18062, 43200000)
+            .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(k), 1,
+                                      static_cast<uint16_t>(p.planned), 3)
+            .Build();
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    test::WriteFile(folder / name, bytes);
+}
+
+void WritePrologue(const test::TempFolder& folder, const Product& p) {
+    const std::string name = "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__";
+    const std::vector<uint8_t> data = test::PrologueData(static_cast<uint8_t>(p.earthModel));
+    std::vector<uint8_t> bytes = test::RealPrologueHeader(name, 128, 8 * data.size());
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    test::WriteFile(folder / name, bytes);
+}
+
+// A product's segments (all planned ones unless `numbers` are given) and
+// its prologue in a folder, turned into a GeoTIFF by Execute().
+struct GeoTiffRun {
+    explicit GeoTiffRun(const Product& p, std::vector<int> numbers = {}) : product(p) {
+        if (numbers.empty()) {
+            for (int k = 1; k <= p.planned; ++k) {
+                numbers.push_back(k);
+            }
+        }
+        for (int k : numbers) {
+            WriteSegment(input, p, k);
+        }
+        if (p.earthModel != 0) {
+            WritePrologue(input, p);
+        }
+    }
+
+    const test::ProgramResult& Execute(const std::vector<std::string>& options = {}) {
+        std::vector<std::string> arguments{SEGWELD_BIN, "--geotiff"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        arguments.push_back(input / test::SegmentFileName(1, product.channel));
+        arguments.push_back(output.path().string());
+        result = test::RunProgram(arguments);
+        return result;
+    }
+
+    std::string GeoTiffPath() const {
+        std::string name = test::SegmentFileName(1, product.channel);
+        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+        return output / (name + ".tif");
+    }
+
+    Product product;
+    test::TempFolder input;
+    test::TempFolder output;
+    test::ProgramResult result;
+};
+
+struct DatasetCloser {
+    void operator()(GDALDatasetH d) const { GDALClose(d); }
+};
+
+// What the tests look at in a GeoTIFF.
+struct GeoTiff {
+    explicit GeoTiff(const std::string& path) {
+        GDALAllRegister();
+        std::unique_ptr<void, DatasetCloser> dataset(GDALOpen(path.c_str(), GA_ReadOnly));
+        if (!dataset) {
+            ADD_FAILURE() << "GDAL cannot open " << path;
+            return;
+        }
+        GDALDatasetH d = dataset.get();
+        GDALRasterBandH band = GDALGetRasterBand(d, 1);
+        width = GDALGetRasterXSize(d);
+        height = GDALGetRasterYSize(d);
+        type = GDALGetRasterDataType(band);
+        noData = GDALGetRasterNoDataValue(band, &hasNoData);
+        GDALGetGeoTransform(d, gt.data());
+        char* proj4 = nullptr;
+        OSRExportToProj4(GDALGetSpatialRef(d), &proj4);
+        crs = proj4 ? proj4 : "";
+        CPLFree(proj4);
+        for (const char* key : {"CHANNEL", "SEGMENTS_JOINED", "SEGMENTS_MISSING", "SEGMENTS_FILLED",
+                                "GEOREFERENCING_OFFSET", "NOMINAL_TIME", "SATELLITE"}) {
+            const char* value = GDALGetMetadataItem(d, key, nullptr);
+            tags[key] = value ? value : "";
+        }
+        pixels.resize(static_cast<size_t>(width) * height);
+        EXPECT_EQ(GDALRasterIO(band, GF_Read, 0, 0, width, height, pixels.data(), width, height,
+                               GDT_UInt16, 0, 0),
+                  CE_None);
+        layout = GDALGetMetadataItem(d, "LAYOUT", "IMAGE_STRUCTURE") ?: "";
+    }
+
+    uint16_t At(int row, int column) const { return pixels[row * width + column]; }
+    // Projection coordinates of the centre of a pixel.
+    double X(double column) const { return gt[0] + (column + 0.5) * gt[1]; }
+    double Y(double row) const { return gt[3] + (row + 0.5) * gt[5]; }
+
+    int width = 0, height = 0;
+    GDALDataType type = GDT_Unknown;
+    int hasNoData = 0;
+    double noData = -1;
+    std::array<double, 6> gt{};
+    std::string crs, layout;
+    std::map<std::string, std::string> tags;
+    std::vector<uint16_t> pixels;
+};
+
+TEST(GeoTiffPixels, CountsOfEachPackingLandNorthUpAndEastRight) {
+    const struct {
+        uint8_t bits;
+        GDALDataType type;
+    } rows[] = {{8, GDT_Byte}, {10, GDT_UInt16}, {12, GDT_UInt16}, {16, GDT_UInt16}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(static_cast<int>(row.bits));
+        Product p;
+        p.bits = row.bits;
+        GeoTiffRun run(p);
+        ASSERT_EQ(run.Execute().exitCode, 0) << run.result.err;
+        const GeoTiff tif(run.GeoTiffPath());
+        EXPECT_EQ(tif.layout, "COG");
+        EXPECT_EQ(tif.type, row.type);
+        EXPECT_TRUE(tif.hasNoData && tif.noData == 0);
+        ASSERT_EQ(tif.width, p.columns);
+        ASSERT_EQ(tif.height, p.planned * p.lines);
+        // Stored line 0 of segment 1 (the south) is the bottom row; stored
+        // column 0 (the east) the rightmost.
+        for (int row = 0; row < tif.height; ++row) {
+            const int stored = tif.height - 1 - row;
+            for (int column = 0; column < tif.width; ++column) {
+                ASSERT_EQ(
+                    tif.At(row, column),
+                    StoredCount(p, 1 + stored / p.lines, stored % p.lines, p.columns - 1 - column))
+                    << "row " << row << " column " << column;
+            }
+        }
+        EXPECT_EQ(tif.tags.at("CHANNEL"), "IR_108");
+        EXPECT_EQ(tif.tags.at("SATELLITE"), "MSG1");
+        EXPECT_EQ(tif.tags.at("NOMINAL_TIME"), "2007-06-15T12:00:00Z");
+        EXPECT_EQ(tif.tags.at("SEGMENTS_JOINED"), "1-3");
+        EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), "none");
+    }
+}
+
+TEST(GeoTiffGeoreferencing, SubSatellitePointAndPixelSizeFollowTheNavigation) {
+    const struct {
+        const char* label;
+        std::string projection;
+        int32_t cfac, coff, loff;
+        const char* lon0;
+        double pixelMetres;  // at the sub-satellite point, as published
+    } rows[] = {
+        {"0 degrees", "GEOS(+000.0)", kCfac, 1856, 1856, "+lon_0=0 ", 3000.403},
+        {"9.5 east", "GEOS(+009.5)", kCfac, 1856, 1856, "+lon_0=9.5 ", 3000.403},
+        {"75 west", "GEOS(-075.0)", kCfac, 3, 1, "+lon_0=-75 ", 3000.403},
+        {"HRV sampling", "GEOS(+041.5)", -40927014, 5566, 5566, "+lon_0=41.5 ", 1000.134},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        Product p;
+        p.projection = row.projection;
+        p.cfac = row.cfac;
+        p.coff = row.coff;
+        p.loff = row.loff;
+        GeoTiffRun run(p);
+        ASSERT_EQ(run.Execute().exitCode, 0) << run.result.err;
+        const GeoTiff tif(run.GeoTiffPath());
+        EXPECT_THAT(tif.crs, HasSubstr("+proj=geos "));
+        EXPECT_THAT(tif.crs, HasSubstr(row.lon0));
+        EXPECT_THAT(tif.crs, HasSubstr("+h=35785831 "));
+        EXPECT_THAT(tif.crs, HasSubstr("+a=6378169 "));
+        EXPECT_THAT(tif.crs, HasSubstr("+rf=295.48806"));  // b = 6356583.8
+        EXPECT_NEAR(tif.gt[1], row.pixelMetres, 0.001);
+        EXPECT_NEAR(tif.gt[5], -row.pixelMetres, 0.001);
+        // Stored column COFF and line LOFF (1-based, from the east and the
+        // south) hold the sub-satellite point.
+        EXPECT_NEAR(tif.X(tif.width - row.coff), 0.0, 1e-3);
+        EXPECT_NEAR(tif.Y(tif.height - row.loff), 0.0, 1e-3);
+    }
+}
+
+TEST(GeoTiffGeoreferencing, PrologueDecidesTheOffsetShift) {
+    const struct {
+        int earthModel;
+        double shift;
+        const char* tag;
+        bool warned;
+    } rows[] = {
+        {2, 0.0, "corrected in the data", false},
+        {1, 1500.0, "not corrected", false},
+        {0, 0.0, "unknown", true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.earthModel);
+        Product p;
+        p.earthModel = row.earthModel;
+        GeoTiffRun run(p);
+        ASSERT_EQ(run.Execute().exitCode, 0) << run.result.err;
+        EXPECT_EQ(run.result.err.find("no prologue") != std::string::npos, row.warned)
+            << run.result.err;
+        const GeoTiff tif(run.GeoTiffPath());
+        EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(row.tag));
+        EXPECT_NEAR(tif.X(tif.width - p.coff), row.shift, 1e-3) << "moved east";
+        EXPECT_NEAR(tif.Y(tif.height - p.loff), -row.shift, 1e-3) << "moved south";
+    }
+}
+
+// The first joined segment places the whole product, whichever it is.
+TEST(GeoTiffGeoreferencing, RefusedFirstSegmentLeavesItsLinesEmpty) {
+    Product p;
+    GeoTiffRun run(p, {2, 3});
+    test::WriteFile(run.input / test::SegmentFileName(1), {'j', 'u', 'n', 'k'});
+    ASSERT_EQ(run.Execute().exitCode, 0) << run.result.err;
+    const GeoTiff tif(run.GeoTiffPath());
+    ASSERT_EQ(tif.height, p.planned * p.lines);
+    EXPECT_EQ(tif.At(tif.height - 1, 0), 0) << "segment 1's lines are nodata";
+    EXPECT_EQ(tif.At(tif.height - 1 - p.lines, p.columns - 1), StoredCount(p, 2, 0, 0));
+    EXPECT_NEAR(tif.Y(tif.height - p.loff), 0.0, 1e-3);
+    EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), "1");
+}
+
+TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndFilledOnesKeepTheirPlace) {
+    const struct {
+        std::vector<std::string> options;
+        bool segment4Present;
+        const char* missing;
+        const char* filled;
+    } rows[] = {
+        {{}, false, "3-4", "none"},
+        {{"--fill-gaps"}, true, "3", "3"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.missing);
+        Product p;
+        p.planned = 4;
+        GeoTiffRun run(p, {1, 2, 4});
+        ASSERT_EQ(run.Execute(row.options).exitCode, 0) << run.result.err;
+        const test::TempFolder plainOutput;
+        std::vector<std::string> plain{SEGWELD_BIN};
+        plain.insert(plain.end(), row.options.begin(), row.options.end());
+        plain.push_back(run.input / test::SegmentFileName(1));
+        plain.push_back(plainOutput.path().string());
+        EXPECT_EQ(run.result.err, test::RunProgram(plain).err) << "the plain join's warnings";
+        const GeoTiff tif(run.GeoTiffPath());
+        ASSERT_EQ(tif.height, 4 * p.lines);
+        for (int row3 = p.lines; row3 < 2 * p.lines; ++row3) {
+            EXPECT_EQ(tif.At(row3, 0), 0) << "segment 3 is nodata";
+        }
+        const uint16_t segment4 = StoredCount(p, 4, p.lines - 1, p.columns - 1);
+        EXPECT_EQ(tif.At(0, 0), row.segment4Present ? segment4 : 0);
+        EXPECT_EQ(tif.At(2 * p.lines, 0), StoredCount(p, 2, p.lines - 1, p.columns - 1));
+        EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), row.missing);
+        EXPECT_EQ(tif.tags.at("SEGMENTS_FILLED"), row.filled);
+    }
+}
+
+TEST(GeoTiffRefusals, ProductsThatCannotBeGeoreferencedLeaveTheFolderAsItWas) {
+    const struct {
+        const char* label;
+        void (*change)(Product&);
+        const char* reason;
+    } rows[] = {
+        {"HRV", [](Product& p) { p.channel = "HRV______"; }, "HRV"},
+        {"compressed", [](Product& p) { p.compression = 1; }, "compressed"},
+        {"not image data", [](Product& p) { p.fileType = 2; }, "not image data"},
+        {"no GEOS", [](Product& p) { p.projection = "POLAR"; }, "not a geostationary"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        Product p;
+        row.change(p);
+        GeoTiffRun run(p);
+        EXPECT_EQ(run.Execute().exitCode, 1);
+        EXPECT_THAT(run.result.err, HasSubstr(row.reason));
+        EXPECT_THAT(test::ListFolder(run.output.path()), ::testing::IsEmpty());
+    }
+}
+
+}  // namespace
+}  // namespace segweld
