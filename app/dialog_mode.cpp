@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "app/usage.h"
@@ -40,6 +41,21 @@ std::string ProgramFolder() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
+// The dialog module: in the installed layout's private folder, relative to the
+// program's, or else beside the program, as in the build tree. Empty when
+// neither exists.
+std::string DialogModulePath() {
+    const std::string programFolder = ProgramFolder();
+    for (const std::string& folder :
+         {programFolder + SEGWELD_INSTALLED_MODULE_FOLDER, programFolder}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(folder + kDialogModuleName, error)) {
+            return folder + kDialogModuleName;
+        }
+    }
+    return "";
+}
+
 #endif
 
 }  // namespace
@@ -53,7 +69,11 @@ int RunDialogMode(int argc, char** argv) {
     if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
         return NoDialog("no display is available for the dialog");
     }
-    const std::string modulePath = ProgramFolder() + kDialogModuleName;
+    const std::string modulePath = DialogModulePath();
+    if (modulePath.empty()) {
+        return NoDialog(std::string("the dialog module ") + kDialogModuleName +
+                        " is not installed");
+    }
     void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) {
         return NoDialog(std::string("the dialog cannot be loaded: ") + dlerror());

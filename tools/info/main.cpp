@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "join/segment_walk.h"
+#include "segweld_version.h"
 #include "tools/info/info_commands.h"
 #include "tools/info/info_options.h"
 #include "tools/info/info_usage.h"
@@ -21,6 +22,9 @@ int Run(const InfoOptions& options) {
     switch (options.mode) {
         case InfoMode::Help:
             PrintInfoUsage(stdout);
+            return kExitFine;
+        case InfoMode::Version:
+            std::fputs("segweld-info " SEGWELD_VERSION "\n", stdout);
             return kExitFine;
         case InfoMode::Headers:
             return RunHeaderDump(options);
