@@ -1,5 +1,6 @@
 # Drops the paragraph breaks that scdoc writes where no paragraph follows or
-# where a section has just begun, which man page linters flag.
+# where a section has just begun, which man page linters flag, and keeps man
+# from hyphenating option names (.TH turns hyphenation back on).
 { lines[NR] = $0 }
 END {
     kept = ""
@@ -11,5 +12,8 @@ END {
         }
         print line
         kept = line
+        if (line ~ /^\.TH /) {
+            print ".nh"
+        }
     }
 }

@@ -11,8 +11,8 @@ set(CPACK_PACKAGE_VENDOR "The Segweld developers")
 set(SEGWELD_PACKAGE_CONTACT "The Segweld developers <segweld@invalid>"
     CACHE STRING "Maintainer of the Debian packages")
 set(CPACK_PACKAGE_CONTACT "${SEGWELD_PACKAGE_CONTACT}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-    "joins the HRIT/LRIT segment files of one Meteosat product into one file")
+# No CPACK_PACKAGE_DESCRIPTION_SUMMARY: CPackDeb would put it before every
+# package's own summary, the first line of its description below.
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -24,6 +24,9 @@ set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 
 set(CPACK_COMPONENTS_ALL cli dev)
+# Packages that hold only modules loaded by path: no ldconfig scripts.
+set(CPACK_SEGWELD_MODULE_PACKAGES segweld-gui segweld-geotiff)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/drop_ldconfig_calls.cmake)
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME segweld)
 set(CPACK_COMPONENT_CLI_DESCRIPTION
