@@ -55,7 +55,7 @@ echo "-- unpacked"
 root=$work/root
 for program in segweld segweld-info; do
     [ "$("$root/usr/bin/$program" --version)" = "$program $version" ] || fail "$program --version"
-    mandoc -T lint "$root/usr/share/man/man1/$program.1.gz" || fail "$program.1 lint"
+    [ -f "$root/usr/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
 done
 [ -f "$root/usr/share/doc/segweld/copyright" ] || fail "no copyright file"
 if [ -n "${built[segweld-gui]:-}" ]; then
