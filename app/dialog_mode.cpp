@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/program_module.h"
 #include "app/usage.h"
 #include "os/process.h"
 
@@ -40,7 +41,11 @@ int RunDialogMode(int argc, char** argv) {
     if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
         return NoDialog("no display is available for the dialog");
     }
-    const std::string modulePath = os::ProgramFolder() + kDialogModuleName;
+    const std::string modulePath = FindProgramModule(kDialogModuleName);
+    if (modulePath.empty()) {
+        return NoDialog(std::string("the dialog module ") + kDialogModuleName +
+                        " is not installed");
+    }
     std::string error;
     // The module stays loaded until the process ends.
     static std::unique_ptr<os::LoadedModule> module = os::LoadedModule::Load(modulePath, error);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "app/program_module.h"
 #include "os/process.h"
 
 namespace segweld {
@@ -34,7 +35,10 @@ int RunGeoTiffMode(int argc, char** argv) {
     (void)argv;
     return NoGeoTiff("it was built without GDAL");
 #else
-    const std::string modulePath = os::ProgramFolder() + kGeoTiffModuleName;
+    const std::string modulePath = FindProgramModule(kGeoTiffModuleName);
+    if (modulePath.empty()) {
+        return NoGeoTiff(std::string("the module ") + kGeoTiffModuleName + " is not installed");
+    }
     std::string error;
     // The module stays loaded until the process ends.
     static std::unique_ptr<os::LoadedModule> module = os::LoadedModule::Load(modulePath, error);

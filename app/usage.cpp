@@ -1,5 +1,7 @@
 #include "app/usage.h"
 
+#include "segweld_version.h"
+
 namespace segweld {
 
 void PrintUsage(std::FILE* out) {
@@ -27,7 +29,7 @@ void PrintUsage(std::FILE* out) {
 }
 
 void PrintVersion(std::FILE* out) {
-    std::fputs("segweld 1.0\n", out);
+    std::fputs("segweld " SEGWELD_VERSION "\n", out);
 }
 
 }  // namespace segweld

@@ -9,8 +9,13 @@ bool IsOption(const std::string& argument) {
     return argument.size() > 1 && argument[0] == '-';
 }
 
+// --help and --version answer at once, whatever else the line holds.
+bool AnswersAtOnce(InfoMode mode) {
+    return mode == InfoMode::Help || mode == InfoMode::Version;
+}
+
 void SetMode(InfoOptions& options, InfoMode mode) {
-    if (options.mode == InfoMode::Help) {
+    if (AnswersAtOnce(options.mode)) {
         return;
     }
     if (options.mode != InfoMode::Headers && options.mode != mode) {
@@ -25,6 +30,8 @@ void TakeOption(const std::vector<std::string>& arguments, size_t& next, InfoOpt
     const std::string& option = arguments[next - 1];
     if (option == "--help" || option == "-h") {
         options.mode = InfoMode::Help;
+    } else if (option == "--version") {
+        options.mode = InfoMode::Version;
     } else if (option == "--json") {
         options.json = true;
     } else if (option == "--series") {
@@ -74,7 +81,7 @@ InfoOptions ParseInfoOptions(const std::vector<std::string>& arguments) {
             options.files.push_back(argument);
         }
     }
-    if (options.mode == InfoMode::Help || !options.error.empty()) {
+    if (AnswersAtOnce(options.mode) || !options.error.empty()) {
         return options;
     }
     options.error = CheckCombination(options);

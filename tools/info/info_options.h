@@ -5,7 +5,7 @@
 
 namespace segweld::info {
 
-enum class InfoMode { Headers, Series, Preview, Help };
+enum class InfoMode { Headers, Series, Preview, Help, Version };
 
 // What the command line asks for.
 struct InfoOptions {

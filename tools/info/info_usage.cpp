@@ -21,6 +21,7 @@ void PrintInfoUsage(std::FILE* out) {
         "                      show as black bands; compressed data is not decoded\n"
         "  --json              prints JSON instead of tables\n"
         "  --help              prints this text\n"
+        "  --version           prints the version\n"
         "\n"
         "Exit status: 0 every header accepted, the product complete and undamaged, or\n"
         "the preview written; 1 otherwise; 2 bad arguments.\n",

@@ -4,6 +4,8 @@
 
 #include "os/file_system.h"
 #include "os/process.h"
+#include "join/segment_walk.h"
+#include "segweld_version.h"
 #include "tools/info/info_commands.h"
 #include "tools/info/info_options.h"
 #include "tools/info/info_usage.h"
@@ -22,6 +24,9 @@ int Run(const InfoOptions& options) {
     switch (options.mode) {
         case InfoMode::Help:
             PrintInfoUsage(stdout);
+            return kExitFine;
+        case InfoMode::Version:
+            std::fputs("segweld-info " SEGWELD_VERSION "\n", stdout);
             return kExitFine;
         case InfoMode::Headers:
             return RunHeaderDump(options);
