@@ -19,13 +19,16 @@ TEST(JoinSummaryTest, CountsInSingularAndPluralAndNamesTheFirstWarning) {
     report.segments[0].status = SegmentStatus::Accepted;
     report.outputPath = "/out/a.xyz";
     report.bytesWritten = 1;
-    EXPECT_EQ(JoinSummaryLine(report), "Joined 1 segment, 1 byte, into /out/a.xyz");
+    EXPECT_EQ(JoinSummaryLines(report),
+              std::vector<std::string>{"Joined 1 segment, 1 byte, into /out/a.xyz"});
 
     report.segments.resize(3);
-    report.warnings = {"segment 2 skipped: no header", "segment 3 skipped: no header"};
-    EXPECT_EQ(JoinSummaryLine(report),
-              "Joined 1 segment, 1 byte, into /out/a.xyz; 2 warnings, the first: segment 2 "
-              "skipped: no header");
+    report.warnings = {"segment 2 skipped: no header"};
+    EXPECT_EQ(JoinSummaryLines(report).at(1), "1 warning: segment 2 skipped: no header");
+    report.warnings.push_back("segment 3 skipped: no header");
+    EXPECT_EQ(JoinSummaryLines(report),
+              (std::vector<std::string>{"Joined 1 segment, 1 byte, into /out/a.xyz",
+                                        "2 warnings, the first: segment 2 skipped: no header"}));
     EXPECT_EQ(JoinSummaryDetails(report),
               "Joined 1 segment, 1 byte, into /out/a.xyz\n"
               "Warning: segment 2 skipped: no header\n"

@@ -87,6 +87,18 @@ ModalScript::Answer ChooseFile(const std::string& path) {
     };
 }
 
+bool PumpUntil(const std::function<bool()>& done) {
+    for (int round = 0; round < 5000; ++round) {
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessPendingEvents();
+        if (done()) {
+            return true;
+        }
+        wxMilliSleep(2);
+    }
+    return false;
+}
+
 ModalScript::Answer RunAndDo(std::function<void(wxDialog&)> act) {
     return [act](wxDialog& dialog) {
         dialog.CallAfter([act, &dialog] {

@@ -52,6 +52,9 @@ ModalScript::Answer ChooseFile(const std::string& path);
 // ends it. One that is left open fails the test and is cancelled.
 ModalScript::Answer RunAndDo(std::function<void(wxDialog&)> act);
 
+// Runs the window's events until `done` holds, for at most ten seconds.
+bool PumpUntil(const std::function<bool()>& done);
+
 // `T` inside a shown dialog, which must be one.
 template <typename T>
 T& As(wxDialog& dialog) {

@@ -24,7 +24,8 @@ int main(int argc, char** argv) {
     }
     wxApp::SetInstance(new wxApp);
     if (!wxEntryStart(argc, argv)) {
-        std::fputs("The dialog tests need an X server: run them under xvfb-run -a -s -noreset.\n", stderr);
+        std::fputs("The dialog tests need an X server: run them under xvfb-run -a -s -noreset.\n",
+                   stderr);
         return 1;
     }
     wxTheApp->SetAppName("segweld");
