@@ -152,6 +152,7 @@ void CSegweldDlg::BindHandlers() {
     Bind(wxEVT_CONTEXT_MENU, &CSegweldDlg::OnContextMenu, this);
     Bind(wxEVT_CLOSE_WINDOW, &CSegweldDlg::OnClose, this);
     Bind(wxEVT_SIZE, &CSegweldDlg::OnSize, this);
+    Bind(wxEVT_SHOW, &CSegweldDlg::OnShow, this);
 }
 
 bool CSegweldDlg::UpdateData(bool saveAndValidate) {
@@ -313,6 +314,23 @@ void CSegweldDlg::FitStatus() {
     }
 }
 
+// GTK tells an edit box's true height only once the box is on the screen
+// with its font; until then it may give one too small for that font.
+void CSegweldDlg::OnShow(wxShowEvent& event) {
+    event.Skip();
+    if (!event.IsShown() || fittedWhenShown_) {
+        return;
+    }
+    fittedWhenShown_ = true;
+    for (int id : {IDC_FIRST_FILE, IDC_OUTPUT_FOLDER}) {
+        FindWindow(id)->InvalidateBestSize();
+    }
+    const wxSize grown = GetSizer()->ComputeFittingWindowSize(this);
+    SetSizeHints(grown, wxSize(-1, grown.y));
+    SetSize(wxSize(std::max(GetSize().x, grown.x), grown.y));
+    Layout();
+}
+
 void CSegweldDlg::OnSize(wxSizeEvent&) {
     Layout();
     FitStatus();
@@ -341,6 +359,8 @@ void CSegweldDlg::OnBrowseFile() {
         m_outputFolder = FolderOf(m_firstFile);
     }
     UpdateData(false);
+    // The end of the path, with the segment number, is what tells files apart.
+    dynamic_cast<wxTextCtrl&>(*FindWindow(IDC_FIRST_FILE)).SetInsertionPointEnd();
 }
 
 void CSegweldDlg::OnBrowseFolder() {

@@ -15,6 +15,7 @@ class wxContextMenuEvent;
 class wxGauge;
 class wxKeyEvent;
 class wxMenu;
+class wxShowEvent;
 class wxSizeEvent;
 class wxStaticText;
 
@@ -72,6 +73,7 @@ class CSegweldDlg : public wxDialog {
     void OnClose(wxCloseEvent& event);
     void OnCloseButton(wxCommandEvent& event);
     void OnSize(wxSizeEvent& event);
+    void OnShow(wxShowEvent& event);
 
     const char* FirstProblem() const;
     void StartJoin();
@@ -93,7 +95,8 @@ class CSegweldDlg : public wxDialog {
     std::vector<std::string> statusLines_;
     std::vector<std::string> statusFolders_;
     int statusMinHeight_ = 0;
-    int closeWhenStopped_ = 0;  // the code to end the dialog with once the join has stopped
+    int closeWhenStopped_ = 0;
+    bool fittedWhenShown_ = false;  // the code to end the dialog with once the join has stopped
 };
 
 }  // namespace segweld
