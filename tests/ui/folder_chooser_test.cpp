@@ -5,115 +5,129 @@
 #include <wx/dirctrl.h>
 #include <wx/frame.h>
 #include <wx/treectrl.h>
+#include <wx/uiaction.h>
 
+#include "tests/support/temp_folder.h"
 #include "tests/ui/modal_script.h"
-#include "tests/ui/scratch_folder.h"
 
 namespace segweld {
 namespace {
 
 using test::As;
 using test::ModalScript;
+using test::PumpUntil;
 using test::RunAndDo;
 using ::testing::Contains;
 
-// What the user saw when the browser opened, and then did.
+// What the user saw when the browser opened.
 struct Visit {
-    std::string title;
-    std::string status;
-    std::string highlighted;
-    bool hasStatusLine = false;
+    std::string title, status, highlighted;
     wxWindow* owner = nullptr;
     std::vector<std::string> topFolders;
 };
 
-Visit Look(FolderBrowser& browser) {
-    Visit visit;
-    visit.title = browser.TitleText();
-    visit.status = browser.StatusText();
-    visit.highlighted = browser.PathOfItem(browser.HighlightedItem());
-    visit.hasStatusLine = browser.HasStatusLine();
-    visit.owner = browser.GetParent();
-    wxTreeCtrl& tree = *browser.Tree()->GetTreeCtrl();
-    wxTreeItemIdValue cookie;
-    for (wxTreeItemId item = tree.GetFirstChild(tree.GetRootItem(), cookie); item.IsOk();
-         item = tree.GetNextChild(tree.GetRootItem(), cookie)) {
-        visit.topFolders.push_back(browser.PathOfItem(item));
-    }
-    return visit;
-}
-
 // Looks at the browser as it opens, then ends it with `id`.
 ModalScript::Answer LookAndEnd(Visit& visit, int id) {
     return RunAndDo([&visit, id](wxDialog& shown) {
-        visit = Look(As<FolderBrowser>(shown));
+        auto& browser = As<FolderBrowser>(shown);
+        EXPECT_TRUE(browser.HasStatusLine());
+        visit = {browser.TitleText(),
+                 browser.StatusText(),
+                 browser.PathOfItem(browser.HighlightedItem()),
+                 browser.GetParent(),
+                 {}};
+        wxTreeCtrl& tree = *browser.Tree()->GetTreeCtrl();
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId item = tree.GetFirstChild(tree.GetRootItem(), cookie); item.IsOk();
+             item = tree.GetNextChild(tree.GetRootItem(), cookie)) {
+            visit.topFolders.push_back(browser.PathOfItem(item));
+        }
         shown.EndModal(id);
     });
 }
 
 class FolderChooserTest : public ::testing::Test {
   protected:
-    test::ScratchFolder scratch;
-    std::string data = scratch.MakeFolder("data");
-    std::string inner = scratch.MakeFolder("data/inner");
+    std::string MakeFolder(const std::string& name) {
+        std::filesystem::create_directories(scratch / name);
+        return scratch / name;
+    }
+    test::TempFolder scratch;
+    std::string data = MakeFolder("data");
+    std::string inner = MakeFolder("data/inner");
     wxFrame owner{nullptr, wxID_ANY, "owner"};
 };
 
-TEST_F(FolderChooserTest, OpensOnTheInitialFolderWithSeparatorAndCancelReturnsItAsGiven) {
+TEST_F(FolderChooserTest, OpensOnTheInitialFolderAndReturnsTheConfirmedOneOrTheInitialAsGiven) {
     struct Case {
-        std::string initial;
-        std::string status;
-        std::string highlighted;
+        std::string initial, status, highlighted;
     };
-    const std::vector<Case> cases = {
+    const Case cases[] = {
         {data, data + "/", data},
         {data + "/", data + "/", data},
         {"", "", "/"},
+        // The status line shows what OK would return: the deepest folder that exists.
+        {data + "/gone/deeper", data, data},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("initial folder \"" + c.initial + "\"");
-        ModalScript user;
-        Visit visit;
-        user.Then(LookAndEnd(visit, wxID_CANCEL));
+        for (const int answer : {wxID_CANCEL, wxID_OK}) {
+            SCOPED_TRACE("initial folder \"" + c.initial + "\", answer " + std::to_string(answer));
+            ModalScript user;
+            Visit visit;
+            user.Then(LookAndEnd(visit, answer));
 
-        EXPECT_EQ(ChooseFolder(&owner, "Pick one", c.initial), c.initial);
+            EXPECT_EQ(ChooseFolder(&owner, "Pick one", c.initial),
+                      answer == wxID_OK ? c.highlighted : c.initial);
 
-        EXPECT_EQ(visit.status, c.status);
-        EXPECT_EQ(visit.highlighted, c.highlighted);
-        EXPECT_EQ(visit.title, "Pick one");
-        EXPECT_EQ(visit.owner, &owner);
-        EXPECT_TRUE(visit.hasStatusLine);
-        EXPECT_THAT(visit.topFolders, Contains("/")) << "the whole file system";
+            EXPECT_EQ(visit.status, c.status);
+            EXPECT_EQ(visit.highlighted, c.highlighted);
+            EXPECT_EQ(visit.title, "Pick one");
+            EXPECT_EQ(visit.owner, &owner);
+            EXPECT_THAT(visit.topFolders, Contains("/")) << "the whole file system";
+        }
     }
 }
 
-TEST_F(FolderChooserTest, ConfirmingReturnsTheHighlightedFolderWhichTheStatusLineFollows) {
-    const std::string odd = scratch.MakeFolder("a&b c");
-    std::vector<std::string> statusAfterMove;
-    {
-        ModalScript user;
-        user.Then(RunAndDo([&](wxDialog& shown) { shown.EndModal(wxID_OK); }));
-        EXPECT_EQ(ChooseFolder(&owner, "Pick one", data + "/"), data);
-    }
+// Also run at a 15-point font (CMakeLists.txt).
+TEST_F(FolderChooserTest, KeyboardStartsInTheTreeWhoseHighlightTheStatusFollowsAndTabReachesOk) {
+    const std::string odd = MakeFolder("data/a&b c");  // listed before inner
+    std::vector<std::string> statuses;
+    std::vector<int> focused;
+    wxWindow* tree = nullptr;
     ModalScript user;
     user.Then(RunAndDo([&](wxDialog& shown) {
         auto& browser = As<FolderBrowser>(shown);
-        for (const std::string& folder : {inner, odd, scratch.path()}) {
-            browser.Tree()->SelectPath(folder);
-            statusAfterMove.push_back(browser.StatusText());
+        tree = browser.Tree()->GetTreeCtrl();
+        wxUIActionSimulator keys;
+        PumpUntil([&] { return wxWindow::FindFocus() == tree; });
+        for (const std::string& next : {odd, inner}) {
+            keys.Char(WXK_DOWN);
+            PumpUntil([&] { return browser.StatusText() == next; });
+            statuses.push_back(browser.StatusText());
+        }
+        for (int press = 0; press < 4; ++press) {
+            wxWindow* before = wxWindow::FindFocus();
+            focused.push_back(before == tree ? wxID_ANY : before ? before->GetId() : wxID_NONE);
+            keys.Char(WXK_TAB);
+            PumpUntil([&] { return wxWindow::FindFocus() != before; });
         }
         shown.EndModal(wxID_OK);
     }));
-    EXPECT_EQ(ChooseFolder(&owner, "Pick one", data), scratch.path());
-    EXPECT_EQ(statusAfterMove, (std::vector<std::string>{inner, odd, scratch.path()}));
+
+    EXPECT_EQ(ChooseFolder(&owner, "Pick one", data), inner);
+
+    EXPECT_EQ(statuses, (std::vector<std::string>{odd, inner}));
+    ASSERT_EQ(focused.size(), 4u);
+    EXPECT_EQ(focused[0], wxID_ANY) << "the tree";
+    EXPECT_THAT(focused, Contains(wxID_OK));
+    EXPECT_THAT(focused, Contains(wxID_CANCEL));
 }
 
 // Changes every setting from inside the open browser, as the callback may.
 class MeddlingChooser : public CFolderChooser {
   public:
     using CFolderChooser::CFolderChooser;
-    std::string root;
-    std::string initialFolder;
+    std::string root, initialFolder;
 
   protected:
     void OnInitialized() override {
@@ -133,12 +147,11 @@ TEST_F(FolderChooserTest, SettingsAreFrozenWhileTheBrowserIsOpenButTheInitialFol
     chooser.root = data;
     chooser.initialFolder = inner + "/";
     chooser.SetStatusText("ignored: no browser is open");
-    chooser.SetSelection(scratch.path());
-
-    Visit first;
-    Visit second;
+    chooser.SetSelection(scratch.path().string());
+    Visit first, second;
     ModalScript user;
     user.Then(LookAndEnd(first, wxID_CANCEL)).Then(LookAndEnd(second, wxID_CANCEL));
+
     EXPECT_FALSE(chooser.Browse());
     EXPECT_FALSE(chooser.Browse());
 
@@ -147,7 +160,6 @@ TEST_F(FolderChooserTest, SettingsAreFrozenWhileTheBrowserIsOpenButTheInitialFol
     for (const Visit& visit : {first, second}) {
         EXPECT_EQ(visit.title, "Original");
         EXPECT_EQ(visit.owner, &owner);
-        EXPECT_TRUE(visit.hasStatusLine);
         EXPECT_THAT(visit.topFolders, Contains("/")) << "the whole file system";
     }
 }

@@ -79,10 +79,7 @@ ModalScript::Answer ChooseFile(const std::string& path) {
     return [path](wxDialog& dialog) {
         auto& files = As<wxFileDialogBase>(dialog);
         files.SetPath(TextFromPath(path));
-        for (int round = 0; round < 400 && PathFromText(files.GetPath()) != path; ++round) {
-            wxMilliSleep(25);
-            wxTheApp->Yield(true);
-        }
+        PumpUntil([&] { return PathFromText(files.GetPath()) == path; });
         return wxID_OK;
     };
 }

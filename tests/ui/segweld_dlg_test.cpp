@@ -1,24 +1,22 @@
 #include "ui/segweld_dlg.h"
 
 #include <gtest/gtest.h>
-#include <wx/button.h>
 #include <wx/filedlg.h>
 #include <wx/gauge.h>
 #include <wx/menu.h>
-#include <wx/settings.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <climits>
 #include <condition_variable>
-#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <stdexcept>
 
 #include "join/segment_name.h"
-#include "tests/support/header_builder.h"
+#include "tests/support/product_files.h"
+#include "tests/support/temp_folder.h"
 #include "tests/ui/modal_script.h"
-#include "tests/ui/scratch_folder.h"
 #include "ui/folder_browser.h"
 #include "ui/path_text.h"
 
@@ -30,77 +28,16 @@ using test::ModalScript;
 using test::PumpUntil;
 using test::RunAndDo;
 
-struct ButtonState {
-    std::string label;
-    bool enabled = false;
-    bool operator==(const ButtonState&) const = default;
-};
-
-void PrintTo(const ButtonState& state, std::ostream* out) {
-    *out << '"' << state.label << '"' << (state.enabled ? " enabled" : " disabled");
-}
-
-const ButtonState kIdle{"Run!", true};
-const ButtonState kRunning{"Wait...", false};
-
-// Holds the join at each progress report until the test lets it on.
-class Gate {
-  public:
-    void Pass() {
-        std::unique_lock lock(mutex_);
-        ++arrivals_;
-        changed_.notify_all();
-        changed_.wait(lock, [this] { return open_ || permits_ > 0; });
-        permits_ -= open_ ? 0 : 1;
-    }
-    void Let(int reports) {
-        Change([&] { permits_ += reports; });
-    }
-    void Shut() {
-        Change([&] { open_ = false; });
-    }
-    void Open() {
-        Change([&] { open_ = true; });
-    }
-    int arrivals() {
-        std::lock_guard lock(mutex_);
-        return arrivals_;
-    }
-
-  private:
-    template <typename F>
-    void Change(F change) {
-        std::lock_guard lock(mutex_);
-        change();
-        changed_.notify_all();
-    }
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    int arrivals_ = 0;
-    int permits_ = 0;
-    bool open_ = true;
-};
-
-// Segment `number` of a product planned as `planned` segments.
-std::string SegmentFile(uint16_t number, uint16_t planned, const std::string& data) {
-    test::SegmentShape shape;
-    shape.sequence = number;
-    shape.plannedEnd = planned;
-    shape.columns = static_cast<uint16_t>(data.size());
-    shape.lines = 1;
-    shape.bitsPerPixel = 8;
-    const std::vector<uint8_t> header = test::RealSegmentHeader(shape);
-    return std::string(header.begin(), header.end()) + data;
-}
+constexpr char kIdle[] = "Run! enabled";
+constexpr char kRunning[] = "Wait... disabled";
 
 class SegweldDlgTest : public ::testing::Test {
   protected:
     SegweldDlgTest() {
         dialog.Show();  // a hidden window cannot own message boxes
-        dialog.Raise();
         PumpUntil([] { return true; });
     }
-    ~SegweldDlgTest() override { gate.Open(); }
+    ~SegweldDlgTest() override { Hold(INT_MAX); }
 
     wxTextCtrl& Box(int id) { return dynamic_cast<wxTextCtrl&>(*dialog.FindWindow(id)); }
     std::string Text(int id) { return PathFromText(Box(id).GetValue()); }
@@ -108,12 +45,12 @@ class SegweldDlgTest : public ::testing::Test {
         Box(IDC_FIRST_FILE).ChangeValue(TextFromPath(file));
         Box(IDC_OUTPUT_FOLDER).ChangeValue(TextFromPath(folder));
     }
-    ButtonState RunButton() {
-        const wxWindow& button = *dialog.FindWindow(IDC_RUN);
-        return {PathFromText(button.GetLabel()), button.IsEnabled()};
+    std::string RunButton() {
+        const wxWindow& run = *dialog.FindWindow(IDC_RUN);
+        return PathFromText(run.GetLabel()) + (run.IsEnabled() ? " enabled" : " disabled");
     }
-    std::string StatusLine() { return PathFromText(Status().GetLabelText()); }
     wxStaticText& Status() { return dynamic_cast<wxStaticText&>(*dialog.FindWindow(IDC_STATUS)); }
+    std::string StatusLine() { return PathFromText(Status().GetLabelText()); }
     bool RunHasFocus() { return wxWindow::FindFocus() == dialog.FindWindow(IDC_RUN); }
 
     void Click(int id) {
@@ -130,7 +67,6 @@ class SegweldDlgTest : public ::testing::Test {
         Click(IDC_RUN);
         EXPECT_TRUE(PumpUntil([&] { return !dialog.joining(); }));
     }
-
     // Answers a message box with OK, noting the Run! button as it stood then.
     ModalScript::Answer NoteButtonAndPressOk() {
         return [this](wxDialog&) {
@@ -139,79 +75,92 @@ class SegweldDlgTest : public ::testing::Test {
         };
     }
 
-    // A product of `present` segments out of `planned`, each of `size` bytes.
-    std::string WriteProduct(const std::string& folder, int present, int planned, size_t size) {
-        const std::string name = test::kWorkedExample;
-        scratch.MakeFolder(folder);
-        for (int number = 1; number <= present; ++number) {
-            scratch.WriteFile(folder + "/" + SegmentName(name, number),
-                              SegmentFile(number, planned, std::string(size, 'A' + number)));
+    std::string MakeFolder(const std::string& name) {
+        std::filesystem::create_directories(scratch / name);
+        return scratch / name;
+    }
+    // The first `count` segments of a product of eight, each of `size` bytes.
+    std::string WriteProduct(const std::string& folder, int count, size_t size) {
+        MakeFolder(folder);
+        for (int number = 1; number <= count; ++number) {
+            test::WriteFile(scratch / (folder + "/" + test::SegmentFileName(number)),
+                            test::SmallSegment(number, test::DistinctData(number, size)));
         }
-        return scratch / (folder + "/" + SegmentName(name, 1));
+        return scratch / (folder + "/" + test::SegmentFileName(1));
     }
 
+    // The join holds at each progress report beyond the first `reports`.
+    void Hold(int reports) {
+        std::lock_guard lock(mutex_);
+        allowed_ = reports;
+        changed_.notify_all();
+    }
+    int Arrivals() {
+        std::lock_guard lock(mutex_);
+        return arrivals_;
+    }
     JoinReport Join(std::string file, std::string folder, const JoinOptions& options) {
         ++joins;
         if (fakeJoin) {
             return fakeJoin();
         }
-        JoinOptions slowed = options;
-        slowed.progress = [&](const JoinProgress& progress) {
-            gate.Pass();
+        JoinOptions held = options;
+        held.progress = [&](const JoinProgress& progress) {
+            std::unique_lock lock(mutex_);
+            ++arrivals_;
+            changed_.wait(lock, [&] { return arrivals_ <= allowed_; });
             return options.progress(progress);
         };
-        return JoinSegments(std::move(file), std::move(folder), slowed);
+        return JoinSegments(std::move(file), std::move(folder), held);
     }
 
-    test::ScratchFolder scratch;
-    std::string existingFile = scratch.WriteFile("segment", "data");
-    std::string existingFolder = scratch.MakeFolder("out");
+    test::TempFolder scratch;
+    std::string existingFile = WriteProduct("in", 1, 4);
+    std::string existingFolder = MakeFolder("out");
     std::string missing = scratch / "missing";
-
-    Gate gate;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int arrivals_ = 0;
+    int allowed_ = INT_MAX;
     std::function<JoinReport()> fakeJoin;  // on the join's thread: touches nothing else
     std::atomic<int> joins = 0;
-    std::vector<ButtonState> buttonAtMessage;
+    std::vector<std::string> buttonAtMessage;
     CSegweldDlg dialog{nullptr,
                        [this](std::string file, std::string folder, const JoinOptions& options) {
                            return Join(std::move(file), std::move(folder), options);
                        }};
 };
 
-// Also run at a 15-point font (CMakeLists.txt): nothing may be clipped there either.
+// Also run at a 15-point font (CMakeLists.txt).
 TEST_F(SegweldDlgTest, LayoutFitsEveryTextAndGrowsInWidthOnly) {
     if (const char* points = std::getenv("SEGWELD_TEST_FONT_POINTS")) {
         ASSERT_EQ(dialog.GetFont().GetPointSize(), std::atoi(points));
     }
-    EXPECT_EQ(dialog.GetTitle(), "Segweld");
     EXPECT_EQ(dialog.GetDefaultItem(), dialog.FindWindow(wxID_OK));
     EXPECT_FALSE(dialog.FindWindow(wxID_CANCEL)->IsShown());
-    EXPECT_EQ(dialog.GetIcons().GetIconCount(), 2u);
-    const wxSize laidOut = dialog.GetSize();
-    EXPECT_EQ(dialog.GetMinSize(), laidOut);
     const auto checkNothingClipped = [&] {
         std::vector<wxWindow*> shown;
         for (wxWindow* child : dialog.GetChildren()) {
-            if (!child->IsShown()) {
-                continue;
+            if (child->IsShown()) {
+                SCOPED_TRACE(PathFromText(child->GetLabel()));
+                const wxRect rect = child->GetRect();
+                EXPECT_GE(rect.height, child->GetBestSize().y);
+                EXPECT_GE(rect.width, child->GetTextExtent(child->GetLabel()).x);
+                EXPECT_TRUE(wxRect(dialog.GetClientSize()).Contains(rect));
+                for (wxWindow* other : shown) {
+                    EXPECT_FALSE(rect.Intersects(other->GetRect())) << other->GetLabel();
+                }
+                shown.push_back(child);
             }
-            SCOPED_TRACE(PathFromText(child->GetLabel()));
-            const wxRect rect = child->GetRect();
-            EXPECT_GE(rect.height, child->GetBestSize().y);
-            EXPECT_GE(rect.width, child->GetTextExtent(child->GetLabel()).x);
-            EXPECT_TRUE(wxRect(dialog.GetClientSize()).Contains(rect));
-            for (wxWindow* other : shown) {
-                EXPECT_FALSE(rect.Intersects(other->GetRect())) << other->GetLabel();
-            }
-            shown.push_back(child);
         }
-        // An HRIT name: its underscores must show inside the box.
-        wxTextCtrl& box = Box(IDC_FIRST_FILE);
-        EXPECT_GE(box.GetSize().y, box.GetTextExtent(test::kWorkedExample).y + 4);
+        // The underscores of an HRIT name must show inside the box.
+        EXPECT_GE(Box(IDC_FIRST_FILE).GetSize().y,
+                  Box(IDC_FIRST_FILE).GetTextExtent(test::kWorkedExample).y + 4);
     };
     checkNothingClipped();
-
+    const wxSize laidOut = dialog.GetSize();
     const int boxWidth = Box(IDC_FIRST_FILE).GetSize().x;
+    EXPECT_EQ(dialog.GetMinSize(), laidOut);
     dialog.SetSize(laidOut + wxSize(300, 300));
     EXPECT_EQ(dialog.GetSize(), laidOut + wxSize(300, 0));
     EXPECT_EQ(Box(IDC_FIRST_FILE).GetSize().x, boxWidth + 300);
@@ -228,22 +177,18 @@ TEST_F(SegweldDlgTest, UpdateDataMovesPathsBetweenBoxesAndMembersByteForByte) {
     dialog.m_outputFolder = notUtf8;
     ASSERT_TRUE(dialog.UpdateData(false));
     EXPECT_EQ(Box(IDC_FIRST_FILE).GetValue(), wxString::FromUTF8(accented));
-    dialog.m_firstFile.clear();
-    dialog.m_outputFolder.clear();
+    dialog.m_firstFile = dialog.m_outputFolder = "";
     ASSERT_TRUE(dialog.UpdateData(true));
     EXPECT_EQ(dialog.m_firstFile, accented);
     EXPECT_EQ(dialog.m_outputFolder, notUtf8);
 }
 
 TEST_F(SegweldDlgTest, RunRefusesBadPathsWithTheFirstFailedCheck) {
-    const std::string product = scratch.MakeFolder("product");
+    const std::string product = MakeFolder("product");
     const std::string isFolder =
         "Nothing joined: the first file " + product + " is a folder, not a segment file.";
     struct Case {
-        std::string file;
-        std::string folder;
-        std::string message;
-        std::string status;
+        std::string file, folder, message, status;
     };
     const Case cases[] = {
         {"", "", "Please select a file to process.", ""},
@@ -267,7 +212,7 @@ TEST_F(SegweldDlgTest, RunRefusesBadPathsWithTheFirstFailedCheck) {
         EXPECT_EQ(user.shown()[0].text, c.message);
         EXPECT_EQ(user.shown()[0].caption, "segweld");
         EXPECT_EQ(user.shown()[0].parent, &dialog);
-        EXPECT_EQ(buttonAtMessage, std::vector{kRunning});
+        EXPECT_EQ(buttonAtMessage, std::vector<std::string>{kRunning});
         EXPECT_EQ(RunButton(), kIdle);
         EXPECT_TRUE(RunHasFocus());
         EXPECT_EQ(StatusLine(), c.status);
@@ -278,35 +223,32 @@ TEST_F(SegweldDlgTest, RunRefusesBadPathsWithTheFirstFailedCheck) {
 }
 
 TEST_F(SegweldDlgTest, ARunningJoinShowsProgressAndStopsOnEscapeOrStopWritingNothing) {
-    const std::string first = WriteProduct("in", 3, 3, 16);
+    TypeBoth(WriteProduct("in", 3, 16), existingFolder);
     ModalScript user;  // no message box
     for (const bool byEscape : {true, false}) {
         SCOPED_TRACE(byEscape ? "Escape" : "Stop");
-        gate.Shut();
-        const int before = gate.arrivals();
-        TypeBoth(first, existingFolder);
+        // Reports: before segment 1, after its data, before segment 2, ...
+        Hold(Arrivals() + 3);
         Click(IDC_RUN);
-        // Reports: before segment 1, after its data, before segment 2 (shown), ...
-        gate.Let(3);
-        ASSERT_TRUE(PumpUntil([&] { return gate.arrivals() == before + 4; }));
-        PumpUntil([&] { return StatusLine().find("segment 2 of 3") != std::string::npos; });
+        ASSERT_TRUE(PumpUntil([&] { return Arrivals() == allowed_ + 1; }));
+        PumpUntil([&] { return StatusLine().find("segment 2") != std::string::npos; });
 
         EXPECT_EQ(RunButton(), kRunning);
-        EXPECT_EQ(StatusLine(), "Joining segment 2 of 3: 16 bytes written");
+        EXPECT_EQ(StatusLine(), "Joining segment 2 of 8: 16 bytes written");
         const auto& gauge = dynamic_cast<wxGauge&>(*dialog.FindWindow(IDC_PROGRESS));
         EXPECT_TRUE(gauge.IsShown());
-        EXPECT_EQ(gauge.GetValue() * 3, gauge.GetRange());
+        EXPECT_EQ(gauge.GetValue() * 8, gauge.GetRange());
         EXPECT_TRUE(dialog.FindWindow(IDC_STOP)->IsShown());
         for (int again = 0; again < 3; ++again) {
             Click(IDC_RUN);
             PressKey(WXK_RETURN);
         }
         byEscape ? PressKey(WXK_ESCAPE) : Click(IDC_STOP);
-        gate.Open();
+        Hold(INT_MAX);
         ASSERT_TRUE(PumpUntil([&] { return !dialog.joining(); }));
 
         EXPECT_EQ(StatusLine(), "The join was stopped; nothing was written.");
-        EXPECT_TRUE(dialog.IsShown()) << "Escape stops the join, not the dialog";
+        EXPECT_TRUE(dialog.IsShown());
         EXPECT_FALSE(dialog.FindWindow(IDC_STOP)->IsShown());
         EXPECT_EQ(RunButton(), kIdle);
         EXPECT_TRUE(RunHasFocus());
@@ -315,33 +257,50 @@ TEST_F(SegweldDlgTest, ARunningJoinShowsProgressAndStopsOnEscapeOrStopWritingNot
     EXPECT_EQ(joins, 2);
 }
 
-TEST_F(SegweldDlgTest, ClosingDuringAJoinStopsItFirst) {
-    const std::string first = WriteProduct("in", 2, 2, 16);
-    for (const int closeBy : {wxID_OK, wxID_CANCEL}) {
-        SCOPED_TRACE(closeBy == wxID_OK ? "Close button" : "close box");
-        gate.Shut();
+TEST_F(SegweldDlgTest, EndingTheDialogStopsARunningJoinFirstAndOnlyCloseTakesTheBoxes) {
+    const std::string first = WriteProduct("in", 2, 16);
+    struct Case {
+        bool joining;
+        const char* how;
+        int returnCode;
+    };
+    const Case cases[] = {{false, "Escape", wxID_CANCEL},
+                          {false, "Close", wxID_OK},
+                          {true, "Close", wxID_OK},
+                          {true, "close box", wxID_CANCEL},
+                          {true, "Escape, then Close", wxID_OK}};
+    dialog.Hide();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.how) + (c.joining ? " during a join" : ""));
+        dialog.m_firstFile = "";
+        Hold(c.joining ? 0 : INT_MAX);
         ModalScript user;
         user.Then(RunAndDo([&](wxDialog&) {
-            TypeBoth(first, existingFolder);
-            Click(IDC_RUN);
-            ASSERT_TRUE(PumpUntil([&] { return gate.arrivals() > 0; }));
-            closeBy == wxID_OK ? Click(wxID_OK) : (void)dialog.Close();
-            EXPECT_TRUE(dialog.IsModal()) << "ended before the join stopped";
-            gate.Open();
+            TypeBoth(c.joining ? first : "file", existingFolder);
+            if (c.joining) {
+                Click(IDC_RUN);
+                ASSERT_TRUE(PumpUntil([&] { return Arrivals() > 0; }));
+            }
+            const std::string how = c.how;
+            how.starts_with("Escape") ? PressKey(WXK_ESCAPE) : void();
+            how.ends_with("Close") ? Click(wxID_OK) : void();
+            how == "close box" ? (void)dialog.Close() : void();
+            EXPECT_EQ(dialog.IsModal(), c.joining) << "ended before the join stopped";
+            Hold(INT_MAX);
             PumpUntil([&] { return !dialog.IsModal(); });
         }));
-        dialog.Hide();
-        EXPECT_EQ(dialog.ShowModal(), closeBy);
+        EXPECT_EQ(dialog.ShowModal(), c.returnCode);
         EXPECT_FALSE(dialog.joining());
         EXPECT_TRUE(std::filesystem::is_empty(existingFolder));
+        EXPECT_EQ(dialog.m_firstFile.empty(), !c.joining && c.returnCode == wxID_CANCEL);
     }
 }
 
 TEST_F(SegweldDlgTest, RunJoinsAndShowsVerdictOutputNameAndFirstWarningWhateverTheFolders) {
     const std::string deep = "a-folder-with-a-rather-long-name/" + std::string(120, 'x');
-    const std::string output = scratch.MakeFolder(deep + "/out");
-    const std::string first = WriteProduct(deep, 2, 3, 4);
-    const JoinReport reference = JoinSegments(first, scratch.MakeFolder("reference"));
+    const std::string output = MakeFolder(deep + "/out");
+    const std::string first = WriteProduct(deep, 2, 4);
+    const JoinReport reference = JoinSegments(first, MakeFolder("reference"));
     ASSERT_EQ(reference.warnings.size(), 1u);
     const std::string name = SplitSegmentPath(reference.outputPath).name;
     TypeBoth(first, output);
@@ -350,7 +309,11 @@ TEST_F(SegweldDlgTest, RunJoinsAndShowsVerdictOutputNameAndFirstWarningWhateverT
     RunToTheEnd();
 
     EXPECT_TRUE(user.shown().empty());
-    EXPECT_EQ(test::ReadWholeFile(output + "/" + name), "BBBBCCCC");
+    std::vector<uint8_t> joined = test::DistinctData(1, 4);
+    for (const uint8_t byte : test::DistinctData(2, 4)) {
+        joined.push_back(byte);
+    }
+    EXPECT_EQ(test::ReadFile(output + "/" + name), joined);
     std::string status = StatusLine();
     std::replace(status.begin(), status.end(), '\n', ' ');  // lines break between words only
     for (const std::string& whole : {std::string("Joined 2 segments, 8 bytes, into "),
@@ -367,49 +330,40 @@ TEST_F(SegweldDlgTest, RunJoinsAndShowsVerdictOutputNameAndFirstWarningWhateverT
 }
 
 TEST_F(SegweldDlgTest, EveryFailedJoinShowsAMessageBoxAndTheStatusLine) {
-    struct Case {
-        const char* label;
-        std::function<JoinReport()> join;
-        std::string text;
-    };
     JoinReport outputFailed;
     outputFailed.error = "Cannot create the output in /out: No space left on device";
     JoinReport nothingJoined;
     nothingJoined.firstSegmentPath = "/in/H-000001";
-    const Case cases[] = {
-        {"output failed", [&] { return outputFailed; }, outputFailed.error},
-        {"nothing joined", [&] { return nothingJoined; }, nothingJoined.FailureText()},
-        {"join threw", []() -> JoinReport { throw std::runtime_error("out of memory"); },
+    const std::pair<std::function<JoinReport()>, std::string> cases[] = {
+        {[&] { return outputFailed; }, outputFailed.error},
+        {[&] { return nothingJoined; }, nothingJoined.FailureText()},
+        {[]() -> JoinReport { throw std::runtime_error("out of memory"); },
          "The join stopped: out of memory"},
     };
     TypeBoth(existingFile, existingFolder);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.label);
+    for (const auto& [join, text] : cases) {
+        SCOPED_TRACE(text);
         buttonAtMessage.clear();
-        fakeJoin = c.join;
+        fakeJoin = join;
         ModalScript user;
         user.Then(NoteButtonAndPressOk());
 
         RunToTheEnd();
 
-        EXPECT_EQ(user.MessageTexts(), std::vector<std::string>{c.text});
+        EXPECT_EQ(user.MessageTexts(), std::vector<std::string>{text});
         EXPECT_EQ(user.shown().at(0).caption, "segweld");
-        EXPECT_EQ(buttonAtMessage, std::vector{kRunning});
-        EXPECT_EQ(StatusLine(), c.text);
+        EXPECT_EQ(buttonAtMessage, std::vector<std::string>{kRunning});
+        EXPECT_EQ(StatusLine(), text);
         EXPECT_EQ(RunButton(), kIdle);
         EXPECT_TRUE(RunHasFocus());
     }
 }
 
 TEST_F(SegweldDlgTest, BrowseFileStartsInTheNamedFolderAndFillsOnlyAnEmptyFolderBox) {
-    const std::string inputFolder = scratch.MakeFolder("in");
-    const std::string chosen = scratch.WriteFile("in/H-000", "");
+    const std::string inputFolder = scratch / "in";
+    const std::string chosen = existingFile;
     struct Case {
-        std::string typedFile;
-        std::string typedFolder;
-        std::string folderMember;
-        std::string startFolder;
-        std::string expectedFolder;
+        std::string typedFile, typedFolder, folderMember, startFolder, expectedFolder;
     };
     const Case cases[] = {
         {"", "", "", "", inputFolder},
@@ -420,7 +374,7 @@ TEST_F(SegweldDlgTest, BrowseFileStartsInTheNamedFolderAndFillsOnlyAnEmptyFolder
         {"", "", "/member", "", inputFolder},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("folder box \"" + c.typedFolder + "\", member \"" + c.folderMember + "\"");
+        SCOPED_TRACE("file box \"" + c.typedFile + "\", folder box \"" + c.typedFolder + "\"");
         dialog.m_outputFolder = c.folderMember;
         dialog.UpdateData(false);
         TypeBoth(c.typedFile, c.typedFolder);
@@ -446,7 +400,7 @@ TEST_F(SegweldDlgTest, BrowseFileStartsInTheNamedFolderAndFillsOnlyAnEmptyFolder
 }
 
 TEST_F(SegweldDlgTest, BrowseFolderStartsAtTheTypedFolderAndTakesTheConfirmedOne) {
-    const std::string inner = scratch.MakeFolder("out/inner");
+    const std::string inner = MakeFolder("out/inner");
     for (const int answer : {wxID_CANCEL, wxID_OK}) {
         TypeBoth("typed file", existingFolder);
         std::string title, status;
@@ -470,8 +424,7 @@ TEST_F(SegweldDlgTest, BrowseFolderStartsAtTheTypedFolderAndTakesTheConfirmedOne
 }
 
 TEST_F(SegweldDlgTest, AboutBoxOpensFromF1AndTheBackgroundMenuButBoxesKeepTheirOwnMenu) {
-    const std::unique_ptr<wxMenu> menu = CSegweldDlg::CreateSystemMenu();
-    EXPECT_EQ(menu->GetLabel(IDM_ABOUTBOX), "&About segweld...");
+    EXPECT_EQ(CSegweldDlg::CreateSystemMenu()->GetLabel(IDM_ABOUTBOX), "&About segweld...");
     for (const int box : {IDC_FIRST_FILE, IDC_OUTPUT_FOLDER}) {
         wxContextMenuEvent rightClick(wxEVT_CONTEXT_MENU, box);
         rightClick.SetEventObject(&Box(box));
@@ -499,19 +452,6 @@ TEST_F(SegweldDlgTest, AboutBoxOpensFromF1AndTheBackgroundMenuButBoxesKeepTheirO
         EXPECT_EQ(shown.parent, &dialog);
     }
     EXPECT_NE(std::find(texts.begin(), texts.end(), "Segweld Version 1.0"), texts.end());
-}
-
-TEST_F(SegweldDlgTest, EscapeEndsTheIdleDialogWithoutTakingTheBoxesAndCloseTakesThem) {
-    dialog.Hide();
-    for (const int key : {int{WXK_ESCAPE}, 0}) {
-        ModalScript user;
-        user.Then(RunAndDo([&](wxDialog&) {
-            TypeBoth("file", "folder");
-            key != 0 ? PressKey(key) : Click(wxID_OK);
-        }));
-        EXPECT_EQ(dialog.ShowModal(), key != 0 ? wxID_CANCEL : wxID_OK);
-        EXPECT_EQ(dialog.m_firstFile, key != 0 ? "" : "file");
-    }
 }
 
 }  // namespace
