@@ -6,71 +6,30 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
-#include "ui/about_dlg.h"
-#include "ui/folder_browser.h"
 #include "ui/path_text.h"
 
 namespace segweld::test {
-namespace {
-
-ShownDialog Describe(wxDialog& dialog) {
-    ShownDialog shown;
-    shown.kind = "other";
-    shown.caption = PathFromText(dialog.GetTitle());
-    shown.parent = dialog.GetParent();
-    if (auto* message = dynamic_cast<wxMessageDialogBase*>(&dialog)) {
-        shown.kind = "message";
-        shown.text = PathFromText(message->GetMessage());
-        shown.caption = PathFromText(message->GetCaption());
-    } else if (dynamic_cast<wxFileDialogBase*>(&dialog) != nullptr) {
-        shown.kind = "file";
-    } else if (dynamic_cast<FolderBrowser*>(&dialog) != nullptr) {
-        shown.kind = "folder browser";
-    } else if (dynamic_cast<CAboutDlg*>(&dialog) != nullptr) {
-        shown.kind = "about";
-    }
-    return shown;
-}
-
-}  // namespace
-
-ModalScript::ModalScript() {
-    Register();
-}
-
-ModalScript::~ModalScript() {
-    Unregister();
-}
 
 ModalScript& ModalScript::Then(Answer answer) {
     answers_.push_back(std::move(answer));
     return *this;
 }
 
-std::vector<std::string> ModalScript::MessageTexts() const {
-    std::vector<std::string> texts;
-    for (const ShownDialog& dialog : shown_) {
-        if (dialog.kind == "message") {
-            texts.push_back(dialog.text);
-        }
-    }
-    return texts;
-}
-
 int ModalScript::Enter(wxDialog* dialog) {
-    shown_.push_back(Describe(*dialog));
+    ShownDialog& shown = shown_.emplace_back();
+    shown.caption = PathFromText(dialog->GetTitle());
+    shown.parent = dialog->GetParent();
+    if (auto* message = dynamic_cast<wxMessageDialogBase*>(dialog)) {
+        shown.text = PathFromText(message->GetMessage());
+        shown.caption = PathFromText(message->GetCaption());
+    }
     if (answers_.empty()) {
-        ADD_FAILURE() << "unexpected " << shown_.back().kind << " dialog \""
-                      << shown_.back().caption << "\": " << shown_.back().text;
+        ADD_FAILURE() << "unexpected dialog \"" << shown.caption << "\": " << shown.text;
         return wxID_CANCEL;
     }
     Answer answer = std::move(answers_.front());
     answers_.pop_front();
     return answer(*dialog);
-}
-
-ModalScript::Answer Press(int id) {
-    return [id](wxDialog&) { return id; };
 }
 
 // GTK's file chooser takes a path in only once it has read the folder, which

@@ -12,9 +12,8 @@ namespace segweld::test {
 
 // One modal dialog that the code under test showed.
 struct ShownDialog {
-    std::string kind;     // "message", "file", "folder browser", "about" or "other"
-    std::string text;     // a message box's message
-    std::string caption;  // the window's caption
+    std::string caption;
+    std::string text;  // a message box's message; empty for other dialogs
     wxWindow* parent = nullptr;
 };
 
@@ -26,14 +25,10 @@ class ModalScript : public wxModalDialogHook {
     // Returns what ShowModal is to return, or wxID_NONE to let the dialog run.
     using Answer = std::function<int(wxDialog&)>;
 
-    ModalScript();
-    ~ModalScript() override;
-
+    ModalScript() { Register(); }
+    ~ModalScript() override { Unregister(); }
     ModalScript& Then(Answer answer);
-
     const std::vector<ShownDialog>& shown() const { return shown_; }
-    std::vector<std::string> MessageTexts() const;
-    bool AllAnswered() const { return answers_.empty(); }
 
   protected:
     int Enter(wxDialog* dialog) override;
@@ -44,8 +39,6 @@ class ModalScript : public wxModalDialogHook {
     std::vector<ShownDialog> shown_;
 };
 
-// Closes the dialog with `id` without showing it.
-ModalScript::Answer Press(int id);
 // Picks `path` in a file dialog.
 ModalScript::Answer ChooseFile(const std::string& path);
 // Lets the dialog run for real and calls `act` inside its modal loop; `act`
