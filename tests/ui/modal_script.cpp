@@ -36,11 +36,16 @@ int ModalScript::Enter(wxDialog* dialog) {
 // it does in the background; until then it reports no path at all.
 ModalScript::Answer ChooseFile(const std::string& path) {
     return [path](wxDialog& dialog) {
-        auto& files = As<wxFileDialogBase>(dialog);
+        auto& files = dynamic_cast<wxFileDialogBase&>(dialog);
         files.SetPath(TextFromPath(path));
         PumpUntil([&] { return PathFromText(files.GetPath()) == path; });
         return wxID_OK;
     };
+}
+
+std::string MakeFolder(const std::filesystem::path& parent, const std::string& name) {
+    std::filesystem::create_directories(parent / name);
+    return (parent / name).string();
 }
 
 bool PumpUntil(const std::function<bool()>& done) {

@@ -4,6 +4,7 @@
 #include <wx/modalhook.h>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,10 +49,7 @@ ModalScript::Answer RunAndDo(std::function<void(wxDialog&)> act);
 // Runs the window's events until `done` holds, for at most ten seconds.
 bool PumpUntil(const std::function<bool()>& done);
 
-// `T` inside a shown dialog, which must be one.
-template <typename T>
-T& As(wxDialog& dialog) {
-    return dynamic_cast<T&>(dialog);
-}
+// Makes the folder `name` inside `parent` and gives its path.
+std::string MakeFolder(const std::filesystem::path& parent, const std::string& name);
 
 }  // namespace segweld::test
