@@ -111,15 +111,15 @@ TEST_F(FolderChooserTest, KeyboardStartsInTheTreeWhoseHighlightTheStatusFollowsA
 class MeddlingChooser : public CFolderChooser {
   public:
     using CFolderChooser::CFolderChooser;
-    std::string root, initialFolder;
+    std::string meddle;  // a folder
 
   protected:
     void OnInitialized() override {
         SetOwner(nullptr);
-        SetRoot(root);
+        SetRoot(meddle);
         SetTitle("Changed");
         SetFlags(0);
-        SetInitialFolder(initialFolder);
+        SetInitialFolder(meddle + "/");
         CFolderChooser::OnInitialized();
     }
 };
@@ -128,8 +128,7 @@ TEST_F(FolderChooserTest, SettingsAreFrozenWhileTheBrowserIsOpenButTheInitialFol
     MeddlingChooser chooser(&owner, "", "Original");
     chooser.SetFlags(kBrowseOnlyFileSystemFolders | kBrowseStatusText);
     chooser.SetInitialFolder(data + "/");
-    chooser.root = data;
-    chooser.initialFolder = inner + "/";
+    chooser.meddle = inner;
     chooser.SetStatusText("ignored: no browser is open");
     chooser.SetSelection(scratch.path().string());
     Visit first, second;

@@ -36,8 +36,12 @@ TEST(StatusLinesTest, CutsTheMiddleOfFoldersFirstThenBreaksBetweenWords) {
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {"fits", {"ok", line}, day1, 27, {"ok", "to /data/archive/day1/h.xyz"}},
-        {"as much of the folder as fits", {line}, day1, 18, {"to /\u2026ve/day1/h.xyz"}},
+        {"fits", {line}, day1, 27, {"to /data/archive/day1/h.xyz"}},
+        {"as much of the folder as fits",
+         {"ok", line},
+         day1,
+         18,
+         {"ok", "to /\u2026ve/day1/h.xyz"}},
         {"the longest folder, not one inside it",
          {line},
          {"/data", "/data/archive/day1"},
