@@ -70,7 +70,6 @@ CSegweldDlg::CSegweldDlg(wxWindow* parent, JoinFunction join)
     BindHandlers();
     SetIcons(SegweldIcons());
     TransferDataToWindow();
-    m_runButton->SetFocus();
 }
 
 // Created in tab order: the edit boxes and their buttons, Run! and Close,
