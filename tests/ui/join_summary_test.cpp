@@ -35,25 +35,15 @@ TEST(StatusLinesTest, CutsTheMiddleOfFoldersFirstThenBreaksBetweenWords) {
         int width;
         std::vector<std::string> expected;
     };
+    // Labels: fits; a cut folder; the longest folder, not one inside it; every folder cut
+    // alike; broken between words when still too wide; never the root folder.
     const Case cases[] = {
         {"fits", {line}, day1, 27, {"to /data/archive/day1/h.xyz"}},
-        {"as much of the folder as fits",
-         {"ok", line},
-         day1,
-         18,
-         {"ok", "to /\u2026ve/day1/h.xyz"}},
-        {"the longest folder, not one inside it",
-         {line},
-         {"/data", "/data/archive/day1"},
-         18,
-         {"to /\u2026ve/day1/h.xyz"}},
-        {"every folder alike",
-         {"/in/long/a /out/long/b"},
-         {"/in/long", "/out/long"},
-         16,
-         {"/\u2026ong/a /\u2026ong/b"}},
-        {"too wide with the folder cut", {line}, day1, 9, {"to", "/\u2026/h.xyz"}},
-        {"never the root folder", {"to /h.xyz and more"}, {"/"}, 10, {"to /h.xyz", "and more"}},
+        {"cut", {"ok", line}, day1, 18, {"ok", "to /\u2026ve/day1/h.xyz"}},
+        {"longest", {line}, {"/data", "/data/archive/day1"}, 18, {"to /\u2026ve/day1/h.xyz"}},
+        {"alike", {"/a/long/x /b/long/y"}, {"/a/long", "/b/long"}, 14, {"/\u2026ng/x /\u2026ng/y"}},
+        {"broken", {line}, day1, 9, {"to", "/\u2026/h.xyz"}},
+        {"root", {"to /h.xyz and more"}, {"/"}, 10, {"to /h.xyz", "and more"}},
     };
     const auto characters = [](const wxString& text) { return static_cast<int>(text.length()); };
     for (const Case& c : cases) {

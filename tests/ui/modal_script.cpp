@@ -16,9 +16,8 @@ ModalScript& ModalScript::Then(Answer answer) {
 }
 
 int ModalScript::Enter(wxDialog* dialog) {
-    ShownDialog& shown = shown_.emplace_back();
-    shown.caption = PathFromText(dialog->GetTitle());
-    shown.parent = dialog->GetParent();
+    ShownDialog& shown =
+        shown_.emplace_back(PathFromText(dialog->GetTitle()), "", dialog->GetParent());
     if (auto* message = dynamic_cast<wxMessageDialogBase*>(dialog)) {
         shown.text = PathFromText(message->GetMessage());
         shown.caption = PathFromText(message->GetCaption());

