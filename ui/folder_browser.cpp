@@ -139,6 +139,8 @@ void FolderBrowser::OnInitDialog(wxInitDialogEvent& event) {
     event.Skip();
     initialized_ = true;
     Notify(kBrowserInitialized, wxTreeItemId());
+    // The arrow keys move the highlight at once.
+    tree_->GetTreeCtrl()->SetFocus();
 }
 
 // The tree highlights a folder while it is being built, before anyone is told

@@ -1,6 +1,7 @@
 #include "ui/folder_chooser.h"
 
 #include "join/segment_name.h"
+#include "join/segment_walk.h"
 
 namespace segweld {
 
@@ -69,9 +70,15 @@ void CFolderChooser::SetStatusText(const std::string& text) {
     }
 }
 
+// A folder that does not exist leaves the highlight on the deepest folder of
+// it that does; the status line then shows that one, which OK would return.
 void CFolderChooser::OnInitialized() {
     SetSelection(m_initialFolder);
-    SetStatusText(m_initialFolder);
+    if (m_initialFolder.empty() || PathExists(m_initialFolder)) {
+        SetStatusText(m_initialFolder);
+    } else {
+        SetStatusText(m_hwndBrowse->PathOfItem(m_hwndBrowse->HighlightedItem()));
+    }
 }
 
 void CFolderChooser::OnSelectionChanged(wxTreeItemId item) {

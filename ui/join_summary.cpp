@@ -25,15 +25,15 @@ std::string GroupThousands(uint64_t value) {
     return digits;
 }
 
-std::string JoinSummaryLine(const JoinReport& report) {
-    std::string line = Outcome(report);
-    if (report.warnings.empty()) {
-        return line;
+std::vector<std::string> JoinSummaryLines(const JoinReport& report) {
+    std::vector<std::string> lines{Outcome(report)};
+    if (!report.warnings.empty()) {
+        lines.push_back((report.warnings.size() == 1
+                             ? "1 warning: "
+                             : Counted(report.warnings.size(), "warning") + ", the first: ") +
+                        report.warnings.front());
     }
-    line += report.warnings.size() == 1
-                ? "; 1 warning: "
-                : "; " + Counted(report.warnings.size(), "warning") + ", the first: ";
-    return line + report.warnings.front();
+    return lines;
 }
 
 std::string JoinSummaryDetails(const JoinReport& report) {

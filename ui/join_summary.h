@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "join/join_segments.h"
 
@@ -10,9 +11,9 @@ namespace segweld {
 // "17,223,680": the digits grouped by thousands, whatever the locale.
 std::string GroupThousands(uint64_t value);
 
-// One line that says what a join did: what it wrote and where, or why nothing
-// was written, followed by the number of warnings and the first of them.
-std::string JoinSummaryLine(const JoinReport& report);
+// What a join did, for a status line: what it wrote and where, or why nothing
+// was written; then, when there were warnings, their number and the first.
+std::vector<std::string> JoinSummaryLines(const JoinReport& report);
 
 // The same, with every warning on a line of its own.
 std::string JoinSummaryDetails(const JoinReport& report);

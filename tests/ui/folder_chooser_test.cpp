@@ -5,123 +5,121 @@
 #include <wx/dirctrl.h>
 #include <wx/frame.h>
 #include <wx/treectrl.h>
+#include <wx/uiaction.h>
 
+#include "tests/support/temp_folder.h"
 #include "tests/ui/modal_script.h"
-#include "tests/ui/scratch_folder.h"
 
 namespace segweld {
 namespace {
 
-using test::As;
-using test::ModalScript;
-using test::RunAndDo;
+using namespace segweld::test;
 using ::testing::Contains;
 
-// What the user saw when the browser opened, and then did.
+// What the user saw when the browser opened.
 struct Visit {
-    std::string title;
-    std::string status;
-    std::string highlighted;
-    bool hasStatusLine = false;
+    std::string title, status, highlighted;
     wxWindow* owner = nullptr;
     std::vector<std::string> topFolders;
 };
 
-Visit Look(FolderBrowser& browser) {
-    Visit visit;
-    visit.title = browser.TitleText();
-    visit.status = browser.StatusText();
-    visit.highlighted = browser.PathOfItem(browser.HighlightedItem());
-    visit.hasStatusLine = browser.HasStatusLine();
-    visit.owner = browser.GetParent();
-    wxTreeCtrl& tree = *browser.Tree()->GetTreeCtrl();
-    wxTreeItemIdValue cookie;
-    for (wxTreeItemId item = tree.GetFirstChild(tree.GetRootItem(), cookie); item.IsOk();
-         item = tree.GetNextChild(tree.GetRootItem(), cookie)) {
-        visit.topFolders.push_back(browser.PathOfItem(item));
-    }
-    return visit;
-}
-
 // Looks at the browser as it opens, then ends it with `id`.
 ModalScript::Answer LookAndEnd(Visit& visit, int id) {
     return RunAndDo([&visit, id](wxDialog& shown) {
-        visit = Look(As<FolderBrowser>(shown));
+        auto& browser = dynamic_cast<FolderBrowser&>(shown);
+        EXPECT_TRUE(browser.HasStatusLine());
+        visit = {browser.TitleText(),
+                 browser.StatusText(),
+                 browser.PathOfItem(browser.HighlightedItem()),
+                 browser.GetParent(),
+                 {}};
+        wxTreeCtrl& tree = *browser.Tree()->GetTreeCtrl();
+        wxTreeItemIdValue cookie;
+        for (wxTreeItemId item = tree.GetFirstChild(tree.GetRootItem(), cookie); item.IsOk();
+             item = tree.GetNextChild(tree.GetRootItem(), cookie)) {
+            visit.topFolders.push_back(browser.PathOfItem(item));
+        }
         shown.EndModal(id);
     });
 }
 
 class FolderChooserTest : public ::testing::Test {
   protected:
-    test::ScratchFolder scratch;
-    std::string data = scratch.MakeFolder("data");
-    std::string inner = scratch.MakeFolder("data/inner");
+    TempFolder scratch;
+    std::string data = MakeFolder(scratch.path(), "data");
+    std::string inner = MakeFolder(scratch.path(), "data/inner");
     wxFrame owner{nullptr, wxID_ANY, "owner"};
 };
 
-TEST_F(FolderChooserTest, OpensOnTheInitialFolderWithSeparatorAndCancelReturnsItAsGiven) {
-    struct Case {
-        std::string initial;
-        std::string status;
-        std::string highlighted;
-    };
-    const std::vector<Case> cases = {
+TEST_F(FolderChooserTest, OpensOnTheInitialFolderAndReturnsTheConfirmedOneOrTheInitialAsGiven) {
+    const std::tuple<std::string, std::string, std::string> cases[] = {
         {data, data + "/", data},
         {data + "/", data + "/", data},
         {"", "", "/"},
+        // The status line shows what OK would return: the deepest folder that exists.
+        {data + "/gone/deeper", data, data},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE("initial folder \"" + c.initial + "\"");
-        ModalScript user;
-        Visit visit;
-        user.Then(LookAndEnd(visit, wxID_CANCEL));
+    for (const auto& [initial, status, highlighted] : cases) {
+        for (const int answer : {wxID_CANCEL, wxID_OK}) {
+            SCOPED_TRACE("initial folder \"" + initial + "\", answer " + std::to_string(answer));
+            ModalScript user;
+            Visit visit;
+            user.Then(LookAndEnd(visit, answer));
 
-        EXPECT_EQ(ChooseFolder(&owner, "Pick one", c.initial), c.initial);
+            EXPECT_EQ(ChooseFolder(&owner, "Pick one", initial),
+                      answer == wxID_OK ? highlighted : initial);
 
-        EXPECT_EQ(visit.status, c.status);
-        EXPECT_EQ(visit.highlighted, c.highlighted);
-        EXPECT_EQ(visit.title, "Pick one");
-        EXPECT_EQ(visit.owner, &owner);
-        EXPECT_TRUE(visit.hasStatusLine);
-        EXPECT_THAT(visit.topFolders, Contains("/")) << "the whole file system";
+            EXPECT_EQ(visit.status, status);
+            EXPECT_EQ(visit.highlighted, highlighted);
+            EXPECT_THAT(visit.topFolders, Contains("/")) << "the whole file system";
+        }
     }
 }
 
-TEST_F(FolderChooserTest, ConfirmingReturnsTheHighlightedFolderWhichTheStatusLineFollows) {
-    const std::string odd = scratch.MakeFolder("a&b c");
-    std::vector<std::string> statusAfterMove;
-    {
-        ModalScript user;
-        user.Then(RunAndDo([&](wxDialog& shown) { shown.EndModal(wxID_OK); }));
-        EXPECT_EQ(ChooseFolder(&owner, "Pick one", data + "/"), data);
-    }
+// Also run at a 15-point font (CMakeLists.txt).
+TEST_F(FolderChooserTest, KeyboardStartsInTheTreeWhoseHighlightTheStatusFollowsAndTabReachesOk) {
+    std::vector<int> focused;  // the ids of the windows that had the focus, in turn
+    int tree = wxID_NONE;
     ModalScript user;
     user.Then(RunAndDo([&](wxDialog& shown) {
-        auto& browser = As<FolderBrowser>(shown);
-        for (const std::string& folder : {inner, odd, scratch.path()}) {
-            browser.Tree()->SelectPath(folder);
-            statusAfterMove.push_back(browser.StatusText());
+        auto& browser = dynamic_cast<FolderBrowser&>(shown);
+        wxUIActionSimulator keys;
+        tree = browser.Tree()->GetTreeCtrl()->GetId();
+        const auto focus = [] {
+            return wxWindow::FindFocus() ? wxWindow::FindFocus()->GetId() : 0;
+        };
+        PumpUntil([&] { return focus() == tree; });
+        keys.Char(WXK_DOWN);
+        EXPECT_TRUE(PumpUntil([&] { return browser.StatusText() == inner; }));
+        for (int press = 0; press < 4; ++press) {
+            focused.push_back(focus());
+            keys.Char(WXK_TAB);
+            PumpUntil([&] { return focus() != focused.back(); });
         }
         shown.EndModal(wxID_OK);
     }));
-    EXPECT_EQ(ChooseFolder(&owner, "Pick one", data), scratch.path());
-    EXPECT_EQ(statusAfterMove, (std::vector<std::string>{inner, odd, scratch.path()}));
+
+    EXPECT_EQ(ChooseFolder(&owner, "Pick one", data), inner);
+
+    ASSERT_EQ(focused.size(), 4u);
+    EXPECT_EQ(focused[0], tree);
+    EXPECT_THAT(focused, Contains(wxID_OK));
+    EXPECT_THAT(focused, Contains(wxID_CANCEL));
 }
 
 // Changes every setting from inside the open browser, as the callback may.
 class MeddlingChooser : public CFolderChooser {
   public:
     using CFolderChooser::CFolderChooser;
-    std::string root;
-    std::string initialFolder;
+    std::string meddle;  // a folder
 
   protected:
     void OnInitialized() override {
         SetOwner(nullptr);
-        SetRoot(root);
+        SetRoot(meddle);
         SetTitle("Changed");
         SetFlags(0);
-        SetInitialFolder(initialFolder);
+        SetInitialFolder(meddle + "/");
         CFolderChooser::OnInitialized();
     }
 };
@@ -130,41 +128,26 @@ TEST_F(FolderChooserTest, SettingsAreFrozenWhileTheBrowserIsOpenButTheInitialFol
     MeddlingChooser chooser(&owner, "", "Original");
     chooser.SetFlags(kBrowseOnlyFileSystemFolders | kBrowseStatusText);
     chooser.SetInitialFolder(data + "/");
-    chooser.root = data;
-    chooser.initialFolder = inner + "/";
+    chooser.meddle = inner;
     chooser.SetStatusText("ignored: no browser is open");
-    chooser.SetSelection(scratch.path());
-
-    Visit first;
-    Visit second;
+    chooser.SetSelection(scratch.path().string());
+    Visit first, second;
     ModalScript user;
-    user.Then(LookAndEnd(first, wxID_CANCEL)).Then(LookAndEnd(second, wxID_CANCEL));
+    user.Then(LookAndEnd(first, wxID_CANCEL)).Then(LookAndEnd(second, wxID_OK));
+
     EXPECT_FALSE(chooser.Browse());
-    EXPECT_FALSE(chooser.Browse());
+    chooser.SetRoot(data);  // the browser is closed again
+    EXPECT_TRUE(chooser.Browse());
 
     EXPECT_EQ(first.status, inner + "/");
     EXPECT_EQ(first.highlighted, inner);
+    EXPECT_THAT(first.topFolders, Contains("/")) << "the whole file system";
+    EXPECT_EQ(second.topFolders, std::vector<std::string>{data});
+    EXPECT_EQ(chooser.GetSelectedPath(), inner);
     for (const Visit& visit : {first, second}) {
         EXPECT_EQ(visit.title, "Original");
         EXPECT_EQ(visit.owner, &owner);
-        EXPECT_TRUE(visit.hasStatusLine);
-        EXPECT_THAT(visit.topFolders, Contains("/")) << "the whole file system";
     }
-}
-
-TEST_F(FolderChooserTest, RootMakesOneFolderTheTopOfTheTree) {
-    CFolderChooser chooser(&owner, data, "Inside data");
-    chooser.SetFlags(kBrowseStatusText);
-    chooser.SetInitialFolder(inner);
-    Visit visit;
-    ModalScript user;
-    user.Then(LookAndEnd(visit, wxID_OK));
-
-    ASSERT_TRUE(chooser.Browse());
-
-    EXPECT_EQ(visit.topFolders, std::vector<std::string>{data});
-    EXPECT_EQ(visit.highlighted, inner);
-    EXPECT_EQ(chooser.GetSelectedPath(), inner);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <wx/modalhook.h>
 
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,9 +13,8 @@ namespace segweld::test {
 
 // One modal dialog that the code under test showed.
 struct ShownDialog {
-    std::string kind;     // "message", "file", "folder browser", "about" or "other"
-    std::string text;     // a message box's message
-    std::string caption;  // the window's caption
+    std::string caption;
+    std::string text;  // a message box's message; empty for other dialogs
     wxWindow* parent = nullptr;
 };
 
@@ -26,14 +26,10 @@ class ModalScript : public wxModalDialogHook {
     // Returns what ShowModal is to return, or wxID_NONE to let the dialog run.
     using Answer = std::function<int(wxDialog&)>;
 
-    ModalScript();
-    ~ModalScript() override;
-
+    ModalScript() { Register(); }
+    ~ModalScript() override { Unregister(); }
     ModalScript& Then(Answer answer);
-
     const std::vector<ShownDialog>& shown() const { return shown_; }
-    std::vector<std::string> MessageTexts() const;
-    bool AllAnswered() const { return answers_.empty(); }
 
   protected:
     int Enter(wxDialog* dialog) override;
@@ -44,18 +40,16 @@ class ModalScript : public wxModalDialogHook {
     std::vector<ShownDialog> shown_;
 };
 
-// Closes the dialog with `id` without showing it.
-ModalScript::Answer Press(int id);
 // Picks `path` in a file dialog.
 ModalScript::Answer ChooseFile(const std::string& path);
 // Lets the dialog run for real and calls `act` inside its modal loop; `act`
 // ends it. One that is left open fails the test and is cancelled.
 ModalScript::Answer RunAndDo(std::function<void(wxDialog&)> act);
 
-// `T` inside a shown dialog, which must be one.
-template <typename T>
-T& As(wxDialog& dialog) {
-    return dynamic_cast<T&>(dialog);
-}
+// Runs the window's events until `done` holds, for at most ten seconds.
+bool PumpUntil(const std::function<bool()>& done);
+
+// Makes the folder `name` inside `parent` and gives its path.
+std::string MakeFolder(const std::filesystem::path& parent, const std::string& name);
 
 }  // namespace segweld::test

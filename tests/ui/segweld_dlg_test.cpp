@@ -1,78 +1,56 @@
 #include "ui/segweld_dlg.h"
 
 #include <gtest/gtest.h>
-#include <wx/button.h>
 #include <wx/filedlg.h>
+#include <wx/gauge.h>
 #include <wx/menu.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
 #include <stdexcept>
 
 #include "join/segment_name.h"
-#include "tests/support/header_builder.h"
+#include "tests/support/product_files.h"
+#include "tests/support/temp_folder.h"
 #include "tests/ui/modal_script.h"
-#include "tests/ui/scratch_folder.h"
 #include "ui/folder_browser.h"
 #include "ui/path_text.h"
 
 namespace segweld {
 namespace {
 
-using test::As;
-using test::ModalScript;
-using test::Press;
-using test::RunAndDo;
+using namespace segweld::test;
 
-struct ButtonState {
-    std::string label;
-    bool enabled = false;
-    bool operator==(const ButtonState&) const = default;
-};
-
-void PrintTo(const ButtonState& state, std::ostream* out) {
-    *out << '"' << state.label << '"' << (state.enabled ? " enabled" : " disabled");
-}
-
-const ButtonState kIdle{"Run!", true};
-const ButtonState kRunning{"Wait...", false};
-
-constexpr char kSelectFile[] = "Please select a file to process.";
-constexpr char kNoInputFile[] = "The input file does not exist.";
-constexpr char kSelectFolder[] = "Please select a folder where to write the resulting joined file.";
-constexpr char kNoOutputFolder[] = "The output folder does not exist.";
+constexpr char kIdle[] = "Run! enabled";
+constexpr char kRunning[] = "Wait... disabled";
+constexpr int kNoHold = 1 << 30;
 
 class SegweldDlgTest : public ::testing::Test {
   protected:
-    SegweldDlgTest()
-        : dialog(nullptr, [this](std::string file, std::string folder) {
-              return Join(std::move(file), std::move(folder));
-          }) {
-        // Shown, as the user sees it: a hidden window cannot own message boxes.
-        dialog.Show();
+    SegweldDlgTest() {
+        dialog.Show();  // a hidden window cannot own message boxes
+        PumpUntil([] { return true; });
     }
+    ~SegweldDlgTest() override { Hold(kNoHold); }
 
     wxTextCtrl& Box(int id) { return dynamic_cast<wxTextCtrl&>(*dialog.FindWindow(id)); }
     std::string Text(int id) { return PathFromText(Box(id).GetValue()); }
-    void Type(int id, const std::string& text) { Box(id).ChangeValue(TextFromPath(text)); }
     void TypeBoth(const std::string& file, const std::string& folder) {
-        Type(IDC_FIRST_FILE, file);
-        Type(IDC_OUTPUT_FOLDER, folder);
+        Box(IDC_FIRST_FILE).ChangeValue(TextFromPath(file));
+        Box(IDC_OUTPUT_FOLDER).ChangeValue(TextFromPath(folder));
     }
-
-    ButtonState RunButton() {
-        const wxWindow& button = *dialog.FindWindow(IDC_RUN);
-        return {PathFromText(button.GetLabel()), button.IsEnabled()};
+    std::string RunButton() {
+        const wxWindow& run = *dialog.FindWindow(IDC_RUN);
+        return PathFromText(run.GetLabel()) + (run.IsEnabled() ? " enabled" : " disabled");
     }
-    std::string StatusLine() {
-        for (wxWindow* child : dialog.GetChildren()) {
-            if (auto* text = dynamic_cast<wxStaticText*>(child);
-                text && text->HasFlag(wxST_ELLIPSIZE_MIDDLE)) {
-                return PathFromText(text->GetLabelText());
-            }
-        }
-        ADD_FAILURE() << "the dialog has no status line";
-        return "";
+    wxStaticText& Status() { return dynamic_cast<wxStaticText&>(*dialog.FindWindow(IDC_STATUS)); }
+    std::string StatusLine() { return PathFromText(Status().GetLabelText()); }
+    void ExpectIdleWithFocusOnRun() {
+        EXPECT_EQ(RunButton(), kIdle);
+        EXPECT_EQ(wxWindow::FindFocus(), dialog.FindWindow(IDC_RUN));
     }
 
     void Click(int id) {
@@ -85,388 +63,303 @@ class SegweldDlgTest : public ::testing::Test {
         press.m_keyCode = key;
         dialog.GetEventHandler()->ProcessEvent(press);
     }
+    void RunToTheEnd() {
+        Click(IDC_RUN);
+        EXPECT_TRUE(PumpUntil([&] { return !dialog.joining(); }));
+    }
 
-    // Answers a message box with OK, noting the Run! button as it stood then.
-    ModalScript::Answer NoteButtonAndPressOk() {
-        return [this](wxDialog&) {
-            buttonAtMessage.push_back(RunButton());
-            return wxID_OK;
+    // The first `count` segments of a product of eight, each of `size` bytes.
+    std::string WriteProduct(const std::string& folder, int count, size_t size) {
+        MakeFolder(scratch.path(), folder);
+        for (int number = 1; number <= count; ++number) {
+            test::WriteFile(scratch / (folder + "/" + test::SegmentFileName(number)),
+                            test::SmallSegment(number, test::DistinctData(number, size)));
+        }
+        return scratch / (folder + "/" + test::SegmentFileName(1));
+    }
+
+    // The join holds at each progress report beyond the first `reports`.
+    void Hold(int reports) {
+        std::lock_guard lock(mutex_);
+        allowed_ = reports;
+        changed_.notify_all();
+    }
+    JoinReport Join(std::string file, std::string folder, const JoinOptions& options) {
+        ++joins;
+        if (fakeJoin) {
+            return fakeJoin();
+        }
+        JoinOptions held = options;
+        held.progress = [&](const JoinProgress& progress) {
+            std::unique_lock lock(mutex_);
+            ++arrivals_;
+            changed_.wait(lock, [&] { return arrivals_ <= allowed_; });
+            return options.progress(progress);
         };
+        return JoinSegments(std::move(file), std::move(folder), held);
     }
 
-    JoinReport Join(std::string file, std::string folder) {
-        joins.emplace_back(file, folder);
-        buttonDuringJoin.push_back(RunButton());
-        return fakeJoin ? fakeJoin() : JoinSegments(std::move(file), std::move(folder));
-    }
-
-    test::ScratchFolder scratch;
-    std::string existingFile = scratch.WriteFile("segment", "data");
-    std::string existingFolder = scratch.MakeFolder("out");
+    test::TempFolder scratch;
+    std::string existingFile = WriteProduct("in", 1, 4);
+    std::string existingFolder = MakeFolder(scratch.path(), "out");
     std::string missing = scratch / "missing";
-
-    std::function<JoinReport()> fakeJoin;
-    std::vector<std::pair<std::string, std::string>> joins;
-    std::vector<ButtonState> buttonDuringJoin;
-    std::vector<ButtonState> buttonAtMessage;
-    CSegweldDlg dialog;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::atomic<int> arrivals_ = 0;  // progress reports that reached the hold
+    int allowed_ = kNoHold;
+    std::function<JoinReport()> fakeJoin;  // on the join's thread: touches nothing else
+    std::atomic<int> joins = 0;
+    CSegweldDlg dialog{nullptr, std::bind_front(&SegweldDlgTest::Join, this)};
 };
 
-bool Overlap(const wxWindow& a, const wxWindow& b) {
-    return a.GetRect().Intersects(b.GetRect());
-}
-
-TEST_F(SegweldDlgTest, ShowsItsControlsInTwoRowsWithNothingClippedOrOverlapping) {
-    EXPECT_EQ(dialog.GetTitle(), "Segweld");
-    EXPECT_EQ(Text(IDC_FIRST_FILE), "");
-    EXPECT_EQ(Text(IDC_OUTPUT_FOLDER), "");
-    EXPECT_EQ(dialog.GetDefaultItem(), dialog.FindWindow(wxID_OK));
-    ASSERT_NE(dialog.FindWindow(wxID_CANCEL), nullptr);
-    EXPECT_FALSE(dialog.FindWindow(wxID_CANCEL)->IsShown());
-    EXPECT_EQ(dialog.GetIcons().GetIconCount(), 2u);
-    EXPECT_TRUE(dialog.GetIcons().GetIcon(16, wxIconBundle::FALLBACK_NONE).IsOk());
-    EXPECT_TRUE(dialog.GetIcons().GetIcon(32, wxIconBundle::FALLBACK_NONE).IsOk());
-
-    // Each row, left to right: label, edit box, Browse..., then Run! or Close.
-    const auto labelled = [&](const char* text) -> wxWindow* {
+// Also run at a 15-point font (CMakeLists.txt).
+TEST_F(SegweldDlgTest, LayoutFitsEveryTextAndGrowsInWidthOnly) {
+    if (const char* points = std::getenv("SEGWELD_TEST_FONT_POINTS")) {
+        ASSERT_EQ(dialog.GetFont().GetPointSize(), std::atoi(points));
+    }
+    EXPECT_TRUE(dialog.GetDefaultItem() == dialog.FindWindow(wxID_OK) &&
+                !dialog.FindWindow(wxID_CANCEL)->IsShown());
+    const auto checkNothingClipped = [&] {
+        std::vector<wxWindow*> shown;
         for (wxWindow* child : dialog.GetChildren()) {
-            if (child->GetLabel() == text) {
-                return child;
+            if (child->IsShown()) {
+                SCOPED_TRACE(PathFromText(child->GetLabel()));
+                const wxRect rect = child->GetRect();
+                EXPECT_GE(rect.height, child->GetBestSize().y);
+                EXPECT_GE(rect.width, child->GetTextExtent(child->GetLabel()).x);
+                EXPECT_TRUE(wxRect(dialog.GetClientSize()).Contains(rect));
+                for (wxWindow* other : shown) {
+                    EXPECT_FALSE(rect.Intersects(other->GetRect())) << other->GetLabel();
+                }
+                shown.push_back(child);
             }
         }
-        ADD_FAILURE() << "no control reads " << text;
-        return &dialog;
+        // The underscores of an HRIT name must show inside the box.
+        EXPECT_GE(Box(IDC_FIRST_FILE).GetSize().y,
+                  Box(IDC_FIRST_FILE).GetTextExtent(test::kWorkedExample).y + 4);
     };
-    const std::vector<std::vector<wxWindow*>> rows = {
-        {labelled("First file:"), dialog.FindWindow(IDC_FIRST_FILE),
-         dialog.FindWindow(IDC_BROWSE_FILE), dialog.FindWindow(IDC_RUN)},
-        {labelled("Output folder:"), dialog.FindWindow(IDC_OUTPUT_FOLDER),
-         dialog.FindWindow(IDC_BROWSE_FOLDER), dialog.FindWindow(wxID_OK)},
-    };
-    EXPECT_EQ(dialog.FindWindow(IDC_BROWSE_FILE)->GetLabel(), "Browse...");
-    EXPECT_EQ(dialog.FindWindow(IDC_BROWSE_FOLDER)->GetLabel(), "Browse...");
-    EXPECT_EQ(dialog.FindWindow(wxID_OK)->GetLabel(), "Close");
-    EXPECT_EQ(RunButton(), kIdle);
-
-    std::vector<wxWindow*> visible;
-    for (const auto& row : rows) {
-        for (size_t i = 0; i < row.size(); ++i) {
-            const wxRect rect = row[i]->GetRect();
-            EXPECT_GE(rect.width, row[i]->GetBestSize().x) << row[i]->GetLabel();
-            EXPECT_GE(rect.height, row[i]->GetBestSize().y) << row[i]->GetLabel();
-            EXPECT_LE(rect.GetRight(), dialog.GetClientSize().x) << row[i]->GetLabel();
-            if (i > 0) {
-                EXPECT_GT(rect.x, row[i - 1]->GetRect().GetRight()) << row[i]->GetLabel();
-            }
-            visible.push_back(row[i]);
-        }
-    }
-    EXPECT_LT(rows[0][1]->GetRect().GetBottom(), rows[1][1]->GetRect().GetTop());
-    for (size_t i = 0; i < visible.size(); ++i) {
-        for (size_t j = i + 1; j < visible.size(); ++j) {
-            EXPECT_FALSE(Overlap(*visible[i], *visible[j]))
-                << visible[i]->GetLabel() << " and " << visible[j]->GetLabel();
-        }
-    }
+    checkNothingClipped();
+    const wxSize laidOut = dialog.GetSize();
+    const int boxWidth = Box(IDC_OUTPUT_FOLDER).GetSize().x;
+    dialog.SetSize(laidOut + wxSize(300, 300));
+    EXPECT_EQ(dialog.GetSize(), laidOut + wxSize(300, 0));
+    EXPECT_EQ(Box(IDC_OUTPUT_FOLDER).GetSize().x, boxWidth + 300);
+    checkNothingClipped();
+    dialog.SetSize(laidOut - wxSize(100, 0));
+    EXPECT_EQ(dialog.GetSize(), laidOut);
 }
 
-TEST_F(SegweldDlgTest, UpdateDataMovesPathsBetweenBoxesAndMembersByteForByte) {
-    const std::string accented = "/data/m\xc3\xa9t\xc3\xa9o/H-000";
-    const std::string notUtf8 = "/data/\xff\xfe-out";
-    dialog.m_firstFile = accented;
-    dialog.m_outputFolder = notUtf8;
-    ASSERT_TRUE(dialog.UpdateData(false));
-    EXPECT_EQ(Box(IDC_FIRST_FILE).GetValue(),
-              wxString::FromUTF8("/data/m\xc3\xa9t\xc3\xa9o/H-000"));
-
-    dialog.m_firstFile.clear();
-    dialog.m_outputFolder.clear();
-    ASSERT_TRUE(dialog.UpdateData(true));
-    EXPECT_EQ(dialog.m_firstFile, accented);
-    EXPECT_EQ(dialog.m_outputFolder, notUtf8);
-}
-
-TEST_F(SegweldDlgTest, RunShowsTheFirstFailedCheckAndReturnsToIdle) {
+TEST_F(SegweldDlgTest, EveryRefusedOrFailedRunShowsAMessageBoxAndGivesTheFocusBackToRun) {
+    const std::string product = MakeFolder(scratch.path(), "product");
+    const std::string isFolder =
+        "Nothing joined: the first file " + product + " is a folder, not a segment file.";
+    JoinReport outputFailed;
+    outputFailed.error = "Cannot create the output in /out: No space left on device";
+    JoinReport nothingJoined;
+    nothingJoined.firstSegmentPath = "/in/H-000001";
     struct Case {
-        std::string file;
-        std::string folder;
-        const char* message;
+        std::string file, folder, message;
+        bool onStatusLine = false;                   // a failed join, not a refused run
+        std::function<JoinReport()> join = nullptr;  // on the join's thread; none: not joined
     };
-    const std::vector<Case> cases = {
-        {"", "", kSelectFile},
-        {"", missing, kSelectFile},
-        {existingFile, "", kSelectFolder},
-        {missing, "", kNoInputFile},
-        {missing, existingFolder, kNoInputFile},
-        {existingFile, missing, kNoOutputFolder},
+    const Case cases[] = {
+        {"", "", "Please select a file to process."},
+        {"", missing, "Please select a file to process."},
+        {existingFile, "", "Please select a folder where to write the resulting joined file."},
+        {missing, "", "The input file does not exist."},
+        {missing, existingFolder, "The input file does not exist."},
+        {existingFile, missing, "The output folder does not exist."},
+        {product, existingFolder, isFolder, true},
+        {existingFile, existingFolder, outputFailed.error, true, [&] { return outputFailed; }},
+        {existingFile, existingFolder, nothingJoined.FailureText(), true,
+         [&] { return nothingJoined; }},
+        {existingFile, existingFolder, "The join stopped: out of memory", true,
+         []() -> JoinReport { throw std::runtime_error("out of memory"); }},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("file \"" + c.file + "\", folder \"" + c.folder + "\"");
-        buttonAtMessage.clear();
+        SCOPED_TRACE("file \"" + c.file + "\", folder \"" + c.folder + "\": " + c.message);
+        fakeJoin = c.join;
+        const int joinsBefore = joins;
         TypeBoth(c.file, c.folder);
+        std::string buttonAtMessage;
         ModalScript user;
-        user.Then(NoteButtonAndPressOk());
+        user.Then([&](wxDialog&) { return buttonAtMessage = RunButton(), wxID_OK; });
 
-        Click(IDC_RUN);
+        RunToTheEnd();
 
         ASSERT_EQ(user.shown().size(), 1u);
-        EXPECT_EQ(user.shown()[0].kind, "message");
         EXPECT_EQ(user.shown()[0].text, c.message);
         EXPECT_EQ(user.shown()[0].caption, "segweld");
         EXPECT_EQ(user.shown()[0].parent, &dialog);
-        EXPECT_EQ(buttonAtMessage, std::vector{kRunning});
-        EXPECT_EQ(RunButton(), kIdle);
-        EXPECT_EQ(Text(IDC_FIRST_FILE), c.file);
-        EXPECT_EQ(Text(IDC_OUTPUT_FOLDER), c.folder);
+        EXPECT_EQ(buttonAtMessage, kRunning);
+        ExpectIdleWithFocusOnRun();
+        EXPECT_EQ(StatusLine(), c.onStatusLine ? c.message : "");
+        EXPECT_EQ(joins - joinsBefore, c.join ? 1 : 0);
+        EXPECT_EQ(Text(IDC_FIRST_FILE) + "|" + Text(IDC_OUTPUT_FOLDER), c.file + "|" + c.folder);
     }
-    EXPECT_TRUE(joins.empty());
 }
 
-JoinReport WrittenReport(int segments, uint64_t bytes, const std::string& output) {
-    JoinReport report;
-    report.segments.resize(static_cast<size_t>(segments));
-    for (SegmentOutcome& segment : report.segments) {
-        segment.status = SegmentStatus::Accepted;
+TEST_F(SegweldDlgTest, AJoinShowsProgressAndStopsOnStopEscapeCloseOrTheCloseBoxWritingNothing) {
+    const std::string first = WriteProduct("in", 3, 16);
+    // How the user acts; during a join or not; what the dialog ends with (0: it stays open).
+    const std::tuple<std::string, bool, int> cases[] = {{"Escape", false, wxID_CANCEL},
+                                                        {"Close", false, wxID_OK},
+                                                        {"Stop", true, 0},
+                                                        {"Escape", true, 0},
+                                                        {"Close", true, wxID_OK},
+                                                        {"close box", true, wxID_CANCEL},
+                                                        {"Escape, then Close", true, wxID_OK}};
+    dialog.Hide();
+    for (const auto& [how, joining, returnCode] : cases) {
+        SCOPED_TRACE(how + (joining ? " during a join" : ""));
+        dialog.m_firstFile = "";
+        const int joinsBefore = joins;
+        ModalScript user;
+        user.Then(RunAndDo([&](wxDialog&) {
+            TypeBoth(joining ? first : "file", existingFolder);
+            if (joining) {
+                Hold(arrivals_ + 3);  // before segment 1, after its data, before segment 2
+                Click(IDC_RUN);
+                ASSERT_TRUE(
+                    PumpUntil([&] { return arrivals_ > allowed_ && !StatusLine().empty(); }));
+                PumpUntil([&] { return StatusLine().find("segment 2") != std::string::npos; });
+                EXPECT_EQ(StatusLine(), "Joining segment 2 of 8: 16 bytes written");
+                const auto& gauge = dynamic_cast<wxGauge&>(*dialog.FindWindow(IDC_PROGRESS));
+                EXPECT_TRUE(gauge.IsShown() && dialog.FindWindow(IDC_STOP)->IsShown());
+                EXPECT_EQ(gauge.GetValue() * 8, gauge.GetRange());
+                EXPECT_EQ(RunButton(), kRunning);
+                Click(IDC_RUN);  // neither this nor Enter starts another join
+                PressKey(WXK_RETURN);
+            }
+            how.starts_with("Escape") ? PressKey(WXK_ESCAPE) : void();
+            how == "Stop" ? Click(IDC_STOP) : void();
+            how.ends_with("Close") ? Click(wxID_OK) : void();
+            how == "close box" ? (void)dialog.Close() : void();
+            EXPECT_EQ(dialog.IsModal(), joining) << "ended before the join stopped";
+            Hold(kNoHold);
+            PumpUntil([&] { return !dialog.joining() && (returnCode == 0 || !dialog.IsModal()); });
+            if (returnCode == 0) {
+                EXPECT_EQ(StatusLine(), "The join was stopped; nothing was written.");
+                EXPECT_FALSE(dialog.FindWindow(IDC_STOP)->IsShown());
+                ExpectIdleWithFocusOnRun();
+                Click(wxID_OK);
+            }
+        }));
+        EXPECT_EQ(dialog.ShowModal(), returnCode == 0 ? wxID_OK : returnCode);
+        EXPECT_TRUE(!dialog.joining() && std::filesystem::is_empty(existingFolder));
+        EXPECT_EQ(joins - joinsBefore, joining ? 1 : 0);
+        EXPECT_EQ(dialog.m_firstFile.empty(), !joining && returnCode == wxID_CANCEL);
     }
-    report.outputPath = output;
-    report.bytesWritten = bytes;
-    return report;
 }
 
-TEST_F(SegweldDlgTest, RunJoinsTheTypedPathsWhileWaitingAndSaysWhatWasWritten) {
-    fakeJoin = [] { return WrittenReport(8, 17223680, "/data/out/h-000.xyz"); };
-    TypeBoth(existingFile, existingFolder);
+TEST_F(SegweldDlgTest, RunJoinsAndShowsVerdictOutputNameAndFirstWarningWhateverTheFolders) {
+    const std::string deep = "a-folder-with-a-rather-long-name/" + std::string(120, 'x');
+    const std::string output = MakeFolder(scratch.path(), deep + "/out");
+    const std::string first = WriteProduct(deep, 2, 4);
+    const JoinReport reference = JoinSegments(first, MakeFolder(scratch.path(), "reference"));
+    ASSERT_EQ(reference.warnings.size(), 1u);
+    const std::string name = SplitSegmentPath(reference.outputPath).name;
+    TypeBoth(first, output);
     ModalScript user;
 
-    Click(IDC_RUN);
+    RunToTheEnd();
 
     EXPECT_TRUE(user.shown().empty());
-    ASSERT_EQ(joins.size(), 1u);
-    EXPECT_EQ(joins[0], std::pair(existingFile, existingFolder));
-    EXPECT_EQ(buttonDuringJoin, std::vector{kRunning});
-    EXPECT_EQ(RunButton(), kIdle);
-    EXPECT_EQ(StatusLine(), "Joined 8 segments, 17,223,680 bytes, into /data/out/h-000.xyz");
-    EXPECT_EQ(dialog.m_firstFile, existingFile);
-    EXPECT_EQ(dialog.m_outputFolder, existingFolder);
-}
-
-TEST_F(SegweldDlgTest, RunShowsAnOutputFailureInAMessageBoxAndNothingJoinedOnTheStatusLine) {
-    TypeBoth(existingFile, existingFolder);
-    {
-        JoinReport failed;
-        failed.error = "Cannot create the output in /out: No space left on device";
-        failed.warnings = {"segment /in/x skipped: too short"};
-        fakeJoin = [failed] { return failed; };
-        ModalScript user;
-        user.Then(NoteButtonAndPressOk());
-        Click(IDC_RUN);
-        EXPECT_EQ(user.MessageTexts(), std::vector<std::string>{failed.error});
-        EXPECT_EQ(user.shown().at(0).parent, &dialog);
-        EXPECT_EQ(buttonAtMessage, std::vector{kRunning});
-        EXPECT_EQ(StatusLine(), failed.error + "; 1 warning: segment /in/x skipped: too short");
-        EXPECT_EQ(RunButton(), kIdle);
+    std::string status = StatusLine();
+    std::replace(status.begin(), status.end(), '\n', ' ');  // lines break between words only
+    for (const std::string& whole : {std::string("Joined 2 segments, 8 bytes, into "),
+                                     "/" + name + " ", " 1 warning: " + reference.warnings[0]}) {
+        EXPECT_NE(status.find(whole), std::string::npos) << whole << " in " << status;
     }
-    {
-        JoinReport nothing;
-        nothing.firstSegmentPath = "/in/H-000001";
-        fakeJoin = [nothing] { return nothing; };
-        ModalScript user;
-        Click(IDC_RUN);
-        EXPECT_TRUE(user.shown().empty()) << "nothing joined is no output failure";
-        EXPECT_EQ(StatusLine(), nothing.FailureText());
-        EXPECT_EQ(RunButton(), kIdle);
+    EXPECT_TRUE(Status().GetToolTipText().Contains(TextFromPath(output + "/" + name)));
+    for (const wxString& line : wxSplit(Status().GetLabelText(), '\n', '\0')) {
+        EXPECT_LE(Status().GetTextExtent(line).x, Status().GetSize().x) << line;
     }
-    {
-        fakeJoin = []() -> JoinReport { throw std::runtime_error("out of memory"); };
-        ModalScript user;
-        user.Then(Press(wxID_OK));
-        Click(IDC_RUN);
-        EXPECT_EQ(user.MessageTexts(), std::vector<std::string>{"The join stopped: out of memory"});
-        EXPECT_EQ(RunButton(), kIdle);
-    }
-    ModalScript user;
-    user.Then(Press(wxID_OK));
-    TypeBoth("", "");
-    Click(IDC_RUN);
-    EXPECT_EQ(StatusLine(), "") << "a failed check leaves no stale outcome";
+    ExpectIdleWithFocusOnRun();
 }
 
-// Segment `number` of a product of two, with `data` as its data field.
-std::string SegmentFile(uint16_t number, const std::string& data) {
-    test::SegmentShape shape;
-    shape.sequence = number;
-    shape.plannedEnd = 2;
-    shape.columns = static_cast<uint16_t>(data.size());
-    shape.lines = 1;
-    shape.bitsPerPixel = 8;
-    const std::vector<uint8_t> header = test::RealSegmentHeader(shape);
-    return std::string(header.begin(), header.end()) + data;
-}
-
-TEST_F(SegweldDlgTest, RunJoinsRealSegmentFiles) {
-    const std::string name = test::kWorkedExample;
-    scratch.WriteFile(SegmentName(name, 1), SegmentFile(1, "ABCD"));
-    scratch.WriteFile(SegmentName(name, 2), SegmentFile(2, "EFGH"));
-    TypeBoth(scratch / SegmentName(name, 1), existingFolder);
-    ModalScript user;
-
-    Click(IDC_RUN);
-
-    EXPECT_TRUE(user.shown().empty());
-    const std::string status = StatusLine();
-    const std::string intro = "Joined 2 segments, 8 bytes, into ";
-    ASSERT_EQ(status.substr(0, intro.size()), intro) << status;
-    const std::string output = status.substr(intro.size());
-    EXPECT_EQ(SplitSegmentPath(output).directory, existingFolder + "/");
-    EXPECT_EQ(test::ReadWholeFile(output), "ABCDEFGH") << output;
-}
-
-TEST_F(SegweldDlgTest, BrowseFileFillsAnEmptyFolderFromTheFileAndKeepsAFolderAlreadyGiven) {
-    const std::string inputFolder = scratch.MakeFolder("in");
-    const std::string chosen = scratch.WriteFile("in/H-000", "");
+TEST_F(SegweldDlgTest, BrowseFileStartsInTheNamedFolderAndFillsOnlyAnEmptyFolderBox) {
+    const std::string inputFolder = scratch / "in";
     struct Case {
-        std::string typedFolder;
-        std::string folderMember;
-        std::string expectedFolder;
+        std::string typedFile, typedFolder, folderMember, startFolder, expectedFolder;
     };
-    const std::vector<Case> cases = {
-        {"", "", inputFolder},
-        {"/member", "/member", "/member"},
+    const Case cases[] = {
+        {"", "", "", "", inputFolder},
+        {existingFile, "/member", "/member", inputFolder, "/member"},
         // What the folder box shows counts, whether or not it was taken yet.
-        {"/typed", "", "/typed"},
-        {"/typed", "/member", "/typed"},
-        {"", "/member", inputFolder},
+        {"", "/typed", "", "", "/typed"},
+        {missing + "/x", "/typed", "/member", "", "/typed"},
+        {"", "", "/member", "", inputFolder},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE("folder box \"" + c.typedFolder + "\", member \"" + c.folderMember + "\"");
-        dialog.m_firstFile = "earlier";
+        SCOPED_TRACE("file box \"" + c.typedFile + "\", folder box \"" + c.typedFolder + "\"");
         dialog.m_outputFolder = c.folderMember;
         dialog.UpdateData(false);
-        Type(IDC_OUTPUT_FOLDER, c.typedFolder);
+        TypeBoth(c.typedFile, c.typedFolder);
         ModalScript user;
-        user.Then(test::ChooseFile(chosen));
+        user.Then([&](wxDialog& shown) {
+            auto& files = dynamic_cast<wxFileDialogBase&>(shown);
+            EXPECT_EQ(PathFromText(files.GetDirectory()), c.startFolder);
+            EXPECT_TRUE(shown.HasFlag(wxFD_OPEN) && files.GetWildcard() == "");
+            return wxID_CANCEL;
+        });
+        user.Then(test::ChooseFile(existingFile));
 
         Click(IDC_BROWSE_FILE);
+        EXPECT_EQ(Text(IDC_FIRST_FILE), c.typedFile) << "cancelled";
+        Click(IDC_BROWSE_FILE);
 
-        EXPECT_EQ(dialog.m_firstFile, chosen);
+        EXPECT_EQ(dialog.m_firstFile, existingFile);
         EXPECT_EQ(dialog.m_outputFolder, c.expectedFolder);
-        EXPECT_EQ(Text(IDC_FIRST_FILE), chosen);
         EXPECT_EQ(Text(IDC_OUTPUT_FOLDER), c.expectedFolder);
     }
 }
 
-TEST_F(SegweldDlgTest, BrowseFileOpensAnUnfilteredOpenDialogAndCancelChangesNothing) {
-    TypeBoth("typed file", "typed folder");
+TEST_F(SegweldDlgTest, BrowseFolderStartsAtTheTypedFolderAndTakesTheConfirmedOne) {
+    const std::string inner = MakeFolder(scratch.path(), "out/inner");
+    const std::string typed = "/data/m\xc3\xa9t\xc3\xa9o/\xff\xfe-H-000";  // taken and given back
+    TypeBoth(typed, existingFolder);
+    std::string seen;  // title and status line
     ModalScript user;
-    long style = 0;
-    wxString wildcard = "unset";
-    user.Then([&](wxDialog& shown) {
-        style = shown.GetWindowStyleFlag();
-        wildcard = test::As<wxFileDialogBase>(shown).GetWildcard();
-        return wxID_CANCEL;
-    });
-
-    Click(IDC_BROWSE_FILE);
-
-    ASSERT_EQ(user.shown().size(), 1u);
-    EXPECT_EQ(user.shown()[0].kind, "file");
-    EXPECT_EQ(user.shown()[0].parent, &dialog);
-    EXPECT_TRUE((style & wxFD_OPEN) != 0 && (style & wxFD_SAVE) == 0);
-    EXPECT_EQ(wildcard, "");
-    EXPECT_EQ(Text(IDC_FIRST_FILE), "typed file");
-    EXPECT_EQ(Text(IDC_OUTPUT_FOLDER), "typed folder");
-}
-
-TEST_F(SegweldDlgTest, BrowseFolderStartsAtTheTypedFolderAndCancelKeepsItWithoutSeparator) {
-    TypeBoth("typed file", existingFolder);
-    ModalScript user;
-    std::string title, status, highlighted;
     user.Then(RunAndDo([&](wxDialog& shown) {
-        auto& browser = As<FolderBrowser>(shown);
-        title = browser.TitleText();
-        status = browser.StatusText();
-        highlighted = browser.PathOfItem(browser.HighlightedItem());
-        browser.EndModal(wxID_CANCEL);
+        auto& browser = dynamic_cast<FolderBrowser&>(shown);
+        seen = browser.TitleText() + "|" + browser.StatusText();
+        browser.SelectFolder(inner);
+        browser.EndModal(wxID_OK);
     }));
 
     Click(IDC_BROWSE_FOLDER);
 
-    ASSERT_EQ(user.shown().size(), 1u);
-    EXPECT_EQ(user.shown()[0].kind, "folder browser");
-    EXPECT_EQ(user.shown()[0].parent, &dialog);
-    EXPECT_EQ(title, "Choose Destination Folder");
-    EXPECT_EQ(status, existingFolder + "/");
-    EXPECT_EQ(highlighted, existingFolder);
-    EXPECT_EQ(Text(IDC_OUTPUT_FOLDER), existingFolder);
-    EXPECT_EQ(Text(IDC_FIRST_FILE), "typed file");
+    EXPECT_EQ(user.shown().at(0).parent, &dialog);
+    EXPECT_EQ(seen, "Choose Destination Folder|" + existingFolder + "/");
+    EXPECT_EQ(Text(IDC_FIRST_FILE) + "|" + Text(IDC_OUTPUT_FOLDER), typed + "|" + inner);
+    EXPECT_EQ(dialog.m_firstFile, typed);
+    EXPECT_TRUE(Box(IDC_FIRST_FILE).GetValue().StartsWith(wxString::FromUTF8("/data/m\xc3\xa9t")));
 }
 
-TEST_F(SegweldDlgTest, BrowseFolderPutsTheConfirmedFolderInTheBox) {
-    const std::string inner = scratch.MakeFolder("out/inner");
-    TypeBoth("", existingFolder);
-    ModalScript user;
-    user.Then(RunAndDo([&](wxDialog& shown) {
-        As<FolderBrowser>(shown).SelectFolder(inner);
-        shown.EndModal(wxID_OK);
-    }));
-
-    Click(IDC_BROWSE_FOLDER);
-
-    EXPECT_EQ(Text(IDC_OUTPUT_FOLDER), inner);
-    EXPECT_EQ(dialog.m_outputFolder, inner);
-}
-
-TEST_F(SegweldDlgTest, AboutBoxOpensFromF1AndTheContextMenuAndClosesWithOk) {
-    const std::unique_ptr<wxMenu> menu = CSegweldDlg::CreateSystemMenu();
-    ASSERT_NE(menu->FindItem(IDM_ABOUTBOX), nullptr);
-    EXPECT_EQ(menu->GetLabel(IDM_ABOUTBOX), "&About segweld...");
-
-    ModalScript user;
-    std::vector<std::string> texts;
-    int closedWith = wxID_NONE;
-    user.Then(RunAndDo([&](wxDialog& about) {
+TEST_F(SegweldDlgTest, AboutBoxOpensFromF1AndTheBackgroundMenuButBoxesKeepTheirOwnMenu) {
+    EXPECT_EQ(CSegweldDlg::CreateSystemMenu()->GetLabel(IDM_ABOUTBOX), "&About segweld...");
+    wxContextMenuEvent rightClick(wxEVT_CONTEXT_MENU, IDC_FIRST_FILE);
+    rightClick.SetEventObject(&Box(IDC_FIRST_FILE));
+    EXPECT_FALSE(Box(IDC_FIRST_FILE).ProcessWindowEvent(rightClick)) << "taken from GTK's menu";
+    int versions = 0;
+    const auto countVersionAndPressOk = [&](wxDialog& about) {
         for (wxWindow* child : about.GetChildren()) {
-            texts.push_back(PathFromText(child->GetLabel()));
+            versions += child->GetLabel() == "Segweld Version 1.0";
         }
-        wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-        ok.SetEventObject(about.FindWindow(wxID_OK));
-        about.FindWindow(wxID_OK)->GetEventHandler()->ProcessEvent(ok);
-        closedWith = about.GetReturnCode();
-    }));
-    user.Then(Press(wxID_OK));
+        return wxID_OK;
+    };
+    ModalScript user;
+    user.Then(countVersionAndPressOk).Then(countVersionAndPressOk);
 
     PressKey(WXK_F1);
     wxCommandEvent command(wxEVT_MENU, IDM_ABOUTBOX);
     dialog.GetEventHandler()->ProcessEvent(command);
 
     ASSERT_EQ(user.shown().size(), 2u);
-    for (const auto& shown : user.shown()) {
-        EXPECT_EQ(shown.kind, "about");
-        EXPECT_EQ(shown.caption, "About segweld");
-        EXPECT_EQ(shown.parent, &dialog);
-    }
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "Segweld Version 1.0"), texts.end());
-    EXPECT_NE(std::find(texts.begin(), texts.end(), "OK"), texts.end());
-    EXPECT_EQ(closedWith, wxID_OK);
-}
-
-TEST_F(SegweldDlgTest, EscapeEndsTheDialogWithoutTakingTheBoxesAndCloseTakesThem) {
-    dialog.Hide();
-    ModalScript user;
-    user.Then(RunAndDo([&](wxDialog&) {
-        TypeBoth("file", "folder");
-        PressKey(WXK_ESCAPE);
-    }));
-    EXPECT_EQ(dialog.ShowModal(), wxID_CANCEL);
-    EXPECT_EQ(dialog.m_firstFile, "");
-
-    user.Then(RunAndDo([&](wxDialog&) {
-        TypeBoth("file", "folder");
-        Click(wxID_OK);
-    }));
-    EXPECT_EQ(dialog.ShowModal(), wxID_OK);
-    EXPECT_EQ(dialog.m_firstFile, "file");
-    EXPECT_EQ(dialog.m_outputFolder, "folder");
+    EXPECT_EQ(user.shown()[1].caption, "About segweld");
+    EXPECT_EQ(user.shown()[0].parent, &dialog);
+    EXPECT_EQ(versions, 2);
 }
 
 }  // namespace

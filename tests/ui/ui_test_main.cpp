@@ -5,18 +5,6 @@
 
 #include <cstdio>
 
-namespace {
-
-// A failed wxWidgets assertion fails the test that caused it.
-void FailOnAssert(const wxString& file, int line, const wxString& function, const wxString& cond,
-                  const wxString& message) {
-    ADD_FAILURE_AT(file.utf8_str().data(), line)
-        << "wxWidgets assertion " << cond.utf8_str().data() << " in " << function.utf8_str().data()
-        << ": " << message.utf8_str().data();
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests)) {
@@ -24,11 +12,18 @@ int main(int argc, char** argv) {
     }
     wxApp::SetInstance(new wxApp);
     if (!wxEntryStart(argc, argv)) {
-        std::fputs("The dialog tests need an X server: run them under xvfb-run -a -s -noreset.\n", stderr);
+        std::fputs("The dialog tests need an X server: run them under xvfb-run -a -s -noreset.\n",
+                   stderr);
         return 1;
     }
     wxTheApp->SetAppName("segweld");
-    wxSetAssertHandler(FailOnAssert);
+    // A failed wxWidgets assertion fails the test that caused it.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& function,
+                          const wxString& cond, const wxString& message) {
+        ADD_FAILURE_AT(file.utf8_str().data(), line)
+            << "wxWidgets assertion " << cond.utf8_str().data() << " in "
+            << function.utf8_str().data() << ": " << message.utf8_str().data();
+    });
     const int result = RUN_ALL_TESTS();
     wxEntryCleanup();
     return result;

@@ -1,8 +1,10 @@
 // Takes the pictures of Segweld's dialogs that docs/ shows: the main dialog
-// after a join of a product it writes into SCRATCH_FOLDER, the about box and
-// the folder chooser. Runs on an X server (scripts/screenshots starts one).
+// during and after a join of a product it writes into SCRATCH_FOLDER, the
+// about box and the folder chooser; with a third argument only the dialog
+// after the join, under that name (scripts/screenshots runs it so at a large
+// font). Runs on an X server (scripts/screenshots starts one).
 //
-//   ui_screenshots PICTURE_FOLDER SCRATCH_FOLDER
+//   ui_screenshots PICTURE_FOLDER SCRATCH_FOLDER [DIALOG_PICTURE_NAME]
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
@@ -11,9 +13,11 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 
 #include "join/segment_name.h"
@@ -97,23 +101,81 @@ class BrowserCamera : public wxModalDialogHook {
 };
 
 void Type(CSegweldDlg& dialog, int id, const std::string& text) {
-    dynamic_cast<wxTextCtrl&>(*dialog.FindWindow(id)).ChangeValue(TextFromPath(text));
+    auto& box = dynamic_cast<wxTextCtrl&>(*dialog.FindWindow(id));
+    box.ChangeValue(TextFromPath(text));
+    box.SetInsertionPointEnd();
 }
 
-bool TakePictures(const fs::path& pictures, const fs::path& scratch) {
+// A join that holds still before segment `holdAt` until Release: the
+// dialog shows its progress meanwhile.
+class HeldJoin {
+  public:
+    explicit HeldJoin(int32_t holdAt) : holdAt_(holdAt) {}
+
+    JoinReport operator()(std::string file, std::string folder, const JoinOptions& options) {
+        JoinOptions held = options;
+        held.progress = [this, &options](const JoinProgress& progress) {
+            const bool goOn = options.progress(progress);
+            if (progress.segmentNumber == holdAt_) {
+                std::unique_lock lock(mutex_);
+                reached_ = true;
+                released_.wait(lock, [this] { return letGo_; });
+            }
+            return goOn;
+        };
+        return JoinSegments(std::move(file), std::move(folder), held);
+    }
+    bool reached() {
+        std::lock_guard lock(mutex_);
+        return reached_;
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        letGo_ = true;
+        released_.notify_all();
+    }
+
+  private:
+    int32_t holdAt_;
+    std::mutex mutex_;
+    std::condition_variable released_;
+    bool reached_ = false;
+    bool letGo_ = false;
+};
+
+void Run(CSegweldDlg& dialog, const std::string& firstFile, const std::string& output) {
+    Type(dialog, IDC_FIRST_FILE, firstFile);
+    Type(dialog, IDC_OUTPUT_FOLDER, output);
+    wxCommandEvent run(wxEVT_BUTTON, IDC_RUN);
+    dialog.FindWindow(IDC_RUN)->GetEventHandler()->ProcessEvent(run);
+}
+
+void SettleUntil(const std::function<bool()>& done) {
+    while (!done()) {
+        Settle();
+    }
+}
+
+bool TakePictures(const fs::path& pictures, const fs::path& scratch, const std::string& only) {
     fs::remove_all(scratch);
     const std::string firstFile = WriteProduct(scratch / "hrit");
     const std::string output = (scratch / "joined").string();
     fs::create_directories(output);
     fs::create_directories(pictures);
 
-    CSegweldDlg dialog(nullptr);
+    HeldJoin join(5);
+    CSegweldDlg dialog(nullptr, std::ref(join));
     dialog.Show();
-    Type(dialog, IDC_FIRST_FILE, firstFile);
-    Type(dialog, IDC_OUTPUT_FOLDER, output);
-    wxCommandEvent run(wxEVT_BUTTON, IDC_RUN);
-    dialog.FindWindow(IDC_RUN)->GetEventHandler()->ProcessEvent(run);
-    bool saved = SaveWindow(dialog, (pictures / "dialog.png").string());
+    Run(dialog, firstFile, output);
+    SettleUntil([&] { return join.reached(); });
+    bool saved =
+        only.empty() ? SaveWindow(dialog, (pictures / "dialog-joining.png").string()) : true;
+    join.Release();
+    SettleUntil([&] { return !dialog.joining(); });
+    saved = SaveWindow(dialog, (pictures / (only.empty() ? "dialog.png" : only)).string()) && saved;
+    if (!only.empty()) {
+        return saved;
+    }
 
     CAboutDlg about(&dialog);
     about.Show();
@@ -129,12 +191,14 @@ bool TakePictures(const fs::path& pictures, const fs::path& scratch) {
 }  // namespace segweld
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fputs("usage: ui_screenshots PICTURE_FOLDER SCRATCH_FOLDER\n", stderr);
+    if (argc != 3 && argc != 4) {
+        std::fputs("usage: ui_screenshots PICTURE_FOLDER SCRATCH_FOLDER [DIALOG_PICTURE_NAME]\n",
+                   stderr);
         return 2;
     }
     const std::filesystem::path pictures = argv[1];
     const std::filesystem::path scratch = argv[2];
+    const std::string only = argc == 4 ? argv[3] : "";
     wxApp::SetInstance(new wxApp);
     if (!wxEntryStart(argc, argv)) {
         std::fputs("ui_screenshots: no display\n", stderr);
@@ -142,7 +206,7 @@ int main(int argc, char** argv) {
     }
     wxTheApp->SetAppName("segweld");
     wxImage::AddHandler(new wxPNGHandler);
-    const bool saved = segweld::TakePictures(pictures, scratch);
+    const bool saved = segweld::TakePictures(pictures, scratch, only);
     wxEntryCleanup();
     return saved ? 0 : 1;
 }
