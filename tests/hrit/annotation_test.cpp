@@ -9,24 +9,13 @@
 #include "hrit/bounded_text.h"
 #include "hrit/channel.h"
 #include "hrit/token_splitter.h"
+#include "tests/hrit/header_fields.h"
 #include "tests/support/header_builder.h"
 
 namespace segweld {
 namespace {
 
 using test::kWorkedExample;
-
-struct Decoded {
-    int result;
-    HritHeader header;
-};
-
-Decoded Decode(const std::string& text) {
-    Decoded decoded{0, HritHeader{}};
-    CopyText(decoded.header.annotation, text, 61);
-    decoded.result = DecodeAnnotation(decoded.header);
-    return decoded;
-}
 
 // The worked example with one token replaced (tokens counted from 1).
 std::string WithToken(int index, const std::string& token) {
@@ -39,172 +28,94 @@ std::string WithToken(int index, const std::string& token) {
     return text.replace(begin, end == std::string::npos ? std::string::npos : end - begin, token);
 }
 
-TEST(Annotation, WorkedExampleYieldsEveryField) {
-    const Decoded d = Decode(kWorkedExample);
-    const HritHeader& h = d.header;
-    EXPECT_EQ(d.result, 1);
-    EXPECT_EQ(h.hritOrLrit, 'H');
-    EXPECT_STREQ(h.formatVersion, "000");
-    EXPECT_STREQ(h.disseminationId, "MSG1");
-    EXPECT_STREQ(h.sourceName, "MSG1");
-    EXPECT_STREQ(h.sourceClass, "MSG1");
-    EXPECT_STREQ(h.channel, "IR_108");
-    EXPECT_EQ(h.channelCode, 9);
-    EXPECT_EQ(h.segmentKind, 0);
-    EXPECT_EQ(h.segmentNumber, 1);
-    EXPECT_STREQ(h.timeText, "200706151200");
-    const std::tm& t = h.nominalTime;
-    EXPECT_EQ(std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_wday,
-                       t.tm_yday),
-              std::make_tuple(107, 5, 15, 12, 0, 0, 0, 0));
-    EXPECT_EQ(h.compressedMark, 'C');
-    EXPECT_EQ(h.encryptedMark, '_');
-    EXPECT_STREQ(h.shortName, "200706151200H901");
-    EXPECT_STREQ(h.label, "IR_108     H   ");
-    EXPECT_STREQ(h.timeLabel, "15-06-07 12:00  ");
-    EXPECT_STREQ(h.annotation, kWorkedExample) << "the parse must leave the text intact";
+std::string Unnamed(std::string text) {
+    return text.replace(26, 9, "_________");  // no channel token
 }
 
-TEST(Annotation, PrologueAndEpilogueMarks) {
-    const std::string unnamed = "_________";  // no channel token
-    const std::tuple<std::string, char> cases[] = {
-        {WithToken(6, "PRO______").replace(26, 9, unnamed), 'P'},
-        {WithToken(6, "PRO______"), 'p'},
-        {WithToken(6, "EPI______").replace(26, 9, unnamed), 'E'},
-        {WithToken(6, "EPI______"), 'e'},
-        {WithToken(6, "PRO"), 0},
-    };
-    for (const auto& [text, kind] : cases) {
-        const Decoded d = Decode(text);
-        EXPECT_EQ(d.header.segmentKind, kind) << text;
-        EXPECT_EQ(d.header.segmentNumber, 0) << text;
-        EXPECT_EQ(d.header.channelCode, kind == 0 ? 9 : 0) << text;
-    }
-    EXPECT_STREQ(Decode(std::get<0>(cases[0])).header.shortName, "200706151200H000");
-}
+const std::string kNothingDecoded =
+    "hritOrLrit=;formatVersion=;disseminationId=;sourceName=;sourceClass=;channel=;channelCode=0;"
+    "segmentKind=;segmentNumber=0;timeText=;compressedMark=;shortName=;label=;timeLabel=;tm_year=0";
 
-TEST(Annotation, TextsOutsideTheConventionAreNotDecoded) {
-    for (const std::string text : {"H-000-ABC1__-MSG1________-IR_108___-000001___-200706151200-C_",
-                                   "H-000-MS", "", "xxxxxxMSGxxxxxxxxxxxx"}) {
-        const Decoded d = Decode(text);
-        EXPECT_EQ(d.result, 0) << text;
-        HritHeader untouched{};
-        CopyText(untouched.annotation, text, 61);
-        EXPECT_EQ(std::memcmp(&d.header, &untouched, sizeof untouched), 0) << text;
-    }
-}
-
-TEST(Annotation, MissingTokensStopTheParseAtTheirStep) {
-    struct Case {
-        const char* text;
+TEST(Annotation, DecodedFields) {
+    struct Row {
+        const char* label;
+        std::string text;
         int result;
-        char hritOrLrit;
-        const char* formatVersion;
-        const char* disseminationId;
-        const char* sourceName;
+        std::string fields;
+        int (*decode)(HritHeader&) = DecodeAnnotation;
     };
-    const Case cases[] = {
-        {"H_____MSG1__", 0, 0, "", "", ""},  // no "-" at all
-        {"H-----MSG", 0, 'H', "MSG", "", ""},
-        {"H-000-MSG1__", 0, 'H', "000", "MSG1", ""},
-        {"H-000-MSG1__-MSG2____", 0, 'H', "000", "MSG1", "MSG2"},
+    const Row rows[] = {
+        {"worked example", kWorkedExample, 1,
+         "hritOrLrit=H;formatVersion=000;disseminationId=MSG1;sourceName=MSG1;sourceClass=MSG1;"
+         "channel=IR_108;channelCode=9;segmentKind=;segmentNumber=1;timeText=200706151200;"
+         "tm_year=107;tm_mon=5;tm_mday=15;tm_hour=12;tm_min=0;tm_sec=0;tm_wday=0;tm_yday=0;"
+         "compressedMark=C;encryptedMark=_;shortName=200706151200H901;label=IR_108     H   ;"
+         "timeLabel=15-06-07 12:00  ;annotation=" +
+             std::string(kWorkedExample)},
+        {"prologue", Unnamed(WithToken(6, "PRO______")), 1,
+         "segmentKind=P;segmentNumber=0;channelCode=0;shortName=200706151200H000"},
+        {"prologue of a channel", WithToken(6, "PRO______"), 1,
+         "segmentKind=p;segmentNumber=0;channelCode=0"},
+        {"epilogue", Unnamed(WithToken(6, "EPI______")), 1,
+         "segmentKind=E;segmentNumber=0;channelCode=0"},
+        {"epilogue of a channel", WithToken(6, "EPI______"), 1,
+         "segmentKind=e;segmentNumber=0;channelCode=0"},
+        {"short PRO token", WithToken(6, "PRO"), 1, "segmentKind=;segmentNumber=0;channelCode=9"},
+        {"other dissemination", "H-000-ABC1__-MSG1________-IR_108___-000001___-200706151200-C_", 0,
+         kNothingDecoded},
+        {"cut before MSG", "H-000-MS", 0, kNothingDecoded},
+        {"empty", "", 0, kNothingDecoded},
+        {"MSG elsewhere", "xxxxxxMSGxxxxxxxxxxxx", 0, kNothingDecoded},
+        {"no separator", "H_____MSG1__", 0, "hritOrLrit=;formatVersion=;shortName=;channelCode=0"},
+        {"two tokens", "H-----MSG", 0,
+         "hritOrLrit=H;formatVersion=MSG;disseminationId=;shortName=;channelCode=0"},
+        {"three tokens", "H-000-MSG1__", 0,
+         "formatVersion=000;disseminationId=MSG1;sourceName=;shortName=;channelCode=0"},
+        {"four tokens", "H-000-MSG1__-MSG2____", 0,
+         "disseminationId=MSG1;sourceName=MSG2;shortName=;channelCode=0"},
+        {"five tokens", "H-000-MSG1__-MSG1________-IR_108___", 1,
+         "channelCode=9;shortName=H900;label=IR_108     H   ;segmentNumber=0;timeText=;"
+         "compressedMark=;encryptedMark="},
+        {"six tokens", "H-000-MSG1__-MSG1________-IR_108___-000003___", 1,
+         "segmentNumber=3;timeText="},
+        {"doubled separator", "H--000-MSG1__-MSG1________-IR_108___-000001___-200706151200-C_", 0,
+         ""},
+        {"doubled separator, parse alone",
+         "H--000-MSG1__-MSG1________-IR_108___-000001___-200706151200-C_", 1,
+         "formatVersion=000;channel=IR_108;shortName=200706151200H901", ParseAnnotation},
+        {"long channel", WithToken(5, "IR_108____X"), 1, "channel=IR_108;channelCode=9"},
+        {"lower-case channel", WithToken(5, "ir_108___"), 1, "channelCode=-1"},
+        {"unknown channel", WithToken(5, "XY"), 1, "shortName=200706151200HXY01"},
+        {"segment ten", WithToken(6, "000010___"), 1, "shortName=200706151200H90a"},
+        {"HRV", WithToken(6, "000024___").replace(26, 9, "HRV______"), 1,
+         "shortName=200706151200Hc18;label=HRV        H   "},
+        {"service", WithToken(4, "SERVICE_____"), 1, "sourceClass=Srvc"},
+        {"MPEF", WithToken(4, "MPEF________"), 1, "sourceClass=Mpef"},
+        {"MPEF2", WithToken(4, "MPEF2_______"), 1, "sourceClass=Frgn"},
+        {"MET7", WithToken(4, "MET7________"), 1, "sourceClass=MET"},
+        {"MSG2", WithToken(4, "MSG2________"), 1, "sourceClass=MSG2"},
+        {"GOES", WithToken(4, "GOES12______"), 1, "sourceClass=Frgn"},
+        {"no marks", WithToken(8, "__"), 1, "compressedMark=_;encryptedMark=_"},
+        {"both marks", WithToken(8, "CE"), 1, "compressedMark=C;encryptedMark=E"},
+        {"encrypted", WithToken(8, "_E"), 1, "compressedMark=_;encryptedMark=E"},
+        {"marks swapped", WithToken(8, "EC"), 1, "compressedMark=C;encryptedMark=E"},
+        // A part cut by the token's end keeps its digits; missing parts read as absent.
+        {"short time", WithToken(7, "2007061"), 1,
+         "timeText=2007061;tm_year=107;tm_mon=5;tm_mday=1;tm_hour=0;tm_min=0"},
+        // Every text stays within its field and ends with a terminator.
+        {"overlong time", "H-000-MSG1__-MSG1-XYZW-000001-" + std::string(30, '9'), 1,
+         "timeText=" + std::string(19, '9') + ";shortName=" + std::string(19, '9') +
+             ";tm_year=8099;tm_mon=98"},
     };
-    for (const Case& c : cases) {
-        const Decoded d = Decode(c.text);
-        EXPECT_EQ(d.result, c.result) << c.text;
-        EXPECT_EQ(d.header.hritOrLrit, c.hritOrLrit) << c.text;
-        EXPECT_STREQ(d.header.formatVersion, c.formatVersion) << c.text;
-        EXPECT_STREQ(d.header.disseminationId, c.disseminationId) << c.text;
-        EXPECT_STREQ(d.header.sourceName, c.sourceName) << c.text;
-        EXPECT_STREQ(d.header.shortName, "") << c.text;
-        EXPECT_EQ(d.header.channelCode, 0) << "no ClassifyChannel before the fifth token";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        HritHeader header{};
+        CopyText(header.annotation, row.text, 61);
+        EXPECT_EQ(row.decode(header), row.result);
+        test::ExpectFields(header, row.fields);
+        EXPECT_EQ(header.annotation, row.text.substr(0, 61)) << "the parse leaves the text intact";
+        EXPECT_EQ(std::strlen(header.timeLabel), row.result == 0 ? 0u : 16u);
     }
-}
-
-TEST(Annotation, FiveTokensComposeFromClearedFields) {
-    const Decoded d = Decode("H-000-MSG1__-MSG1________-IR_108___");
-    EXPECT_EQ(d.result, 1);
-    EXPECT_EQ(d.header.channelCode, 9);
-    EXPECT_STREQ(d.header.shortName, "H900");
-    EXPECT_STREQ(d.header.label, "IR_108     H   ");
-    EXPECT_EQ(d.header.segmentNumber, 0);
-    EXPECT_STREQ(d.header.timeText, "");
-    EXPECT_EQ(d.header.compressedMark, 0);
-    EXPECT_EQ(d.header.encryptedMark, 0);
-    EXPECT_EQ(std::strlen(d.header.timeLabel), 16u);
-
-    const Decoded sixTokens = Decode("H-000-MSG1__-MSG1________-IR_108___-000003___");
-    EXPECT_EQ(sixTokens.header.segmentNumber, 3);
-    EXPECT_STREQ(sixTokens.header.timeText, "");
-}
-
-TEST(Annotation, RunsOfSeparatorsCountAsOne) {
-    // The doubled separator moves "MSG" off columns 6 to 8, so only the parse
-    // itself takes this text.
-    const std::string text = "H--000-MSG1__-MSG1________-IR_108___-000001___-200706151200-C_";
-    EXPECT_EQ(Decode(text).result, 0);
-    HritHeader header{};
-    CopyText(header.annotation, text, 61);
-    EXPECT_EQ(ParseAnnotation(header), 1);
-    EXPECT_STREQ(header.formatVersion, "000");
-    EXPECT_STREQ(header.channel, "IR_108");
-    EXPECT_STREQ(header.shortName, "200706151200H901");
-}
-
-TEST(Annotation, ChannelNamesAndShortNames) {
-    const Decoded longChannel = Decode(WithToken(5, "IR_108____X"));
-    EXPECT_STREQ(longChannel.header.channel, "IR_108");
-    EXPECT_EQ(longChannel.header.channelCode, 9);
-
-    EXPECT_EQ(Decode(WithToken(5, "ir_108___")).header.channelCode, -1);
-    EXPECT_STREQ(Decode(WithToken(5, "XY")).header.shortName, "200706151200HXY01");
-    EXPECT_STREQ(Decode(WithToken(6, "000010___")).header.shortName, "200706151200H90a");
-    const Decoded hrv = Decode(WithToken(6, "000024___").replace(26, 9, "HRV______"));
-    EXPECT_STREQ(hrv.header.shortName, "200706151200Hc18");
-    EXPECT_STREQ(hrv.header.label, "HRV        H   ");
-}
-
-TEST(Annotation, SourceClasses) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"SERVICE_____", "Srvc"}, {"MPEF________", "Mpef"}, {"MPEF2_______", "Frgn"},
-        {"MET7________", "MET"},  {"MSG2________", "MSG2"}, {"GOES12______", "Frgn"},
-    };
-    for (const auto& [token, sourceClass] : cases) {
-        EXPECT_STREQ(Decode(WithToken(4, token)).header.sourceClass, sourceClass) << token;
-    }
-}
-
-TEST(Annotation, CompressionAndEncryptionMarks) {
-    const std::tuple<const char*, char, char> cases[] = {
-        {"__", '_', '_'}, {"CE", 'C', 'E'}, {"_E", '_', 'E'}, {"EC", 'C', 'E'}};
-    for (const auto& [token, compressed, encrypted] : cases) {
-        const Decoded d = Decode(WithToken(8, token));
-        EXPECT_EQ(d.header.compressedMark, compressed) << token;
-        EXPECT_EQ(d.header.encryptedMark, encrypted) << token;
-    }
-}
-
-TEST(Annotation, ShortTimeTokenReadsMissingColumnsAsAbsent) {
-    const Decoded d = Decode(WithToken(7, "2007061"));
-    EXPECT_STREQ(d.header.timeText, "2007061");
-    EXPECT_EQ(d.header.nominalTime.tm_year, 107);
-    EXPECT_EQ(d.header.nominalTime.tm_mon, 5);
-    EXPECT_EQ(d.header.nominalTime.tm_mday, 1) << "a part cut by the token's end keeps its digits";
-    EXPECT_EQ(d.header.nominalTime.tm_hour, 0);
-    EXPECT_EQ(d.header.nominalTime.tm_min, 0);
-}
-
-TEST(Annotation, OverlongTokensAreCutAtTheirFieldsWidth) {
-    // A 30-character time token and a channel outside the table: every text
-    // stays within its field and ends with a terminator.
-    const std::string text = "H-000-MSG1__-MSG1-XYZW-000001-" + std::string(30, '9');
-    const Decoded d = Decode(text);
-    EXPECT_EQ(d.result, 1);
-    EXPECT_EQ(std::strlen(d.header.timeText), 19u);
-    EXPECT_EQ(std::strlen(d.header.shortName), 19u);
-    EXPECT_EQ(d.header.nominalTime.tm_year, 9999 - 1900);
-    EXPECT_EQ(d.header.nominalTime.tm_mon, 98);
-    EXPECT_LT(std::strlen(d.header.timeLabel), sizeof d.header.timeLabel);
 }
 
 TEST(TrimTrailingUnderscores, CutsOnlyTheTrailingRun) {

@@ -6,155 +6,179 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/hrit/header_fields.h"
 #include "tests/support/header_builder.h"
 
 namespace segweld {
 namespace {
 
 using test::HeaderBuilder;
-using ::testing::ElementsAre;
+using Bytes = std::vector<uint8_t>;
 
-struct Walk {
-    HritHeader header;
-    std::vector<uint32_t> unexpected;
-};
-
-Walk WalkRecords(const std::vector<uint8_t>& bytes, int32_t length = -1) {
-    Walk walk{};
-    DecodeHeaderRecords(bytes.data(), length < 0 ? static_cast<int32_t>(bytes.size()) : length,
-                        walk.header, [&](uint32_t type) { walk.unexpected.push_back(type); });
-    return walk;
+HeaderBuilder Primary(uint64_t bits = 0) {
+    return std::move(HeaderBuilder().Primary(0, bits));
 }
 
-TEST(HeaderRecords, RecordThatRunsPastTheBufferStopsTheWalk) {
-    const auto bytes = HeaderBuilder()
-                           .Primary(0, 800)
-                           .ImageStructure(8, 100, 1, 0)
-                           .RecordWithLength(4, 200, {'H', '-'})
-                           .Build();
-    const Walk walk = WalkRecords(bytes);
-    EXPECT_EQ(walk.header.dataLength, 100u);
-    EXPECT_EQ(walk.header.columns, 100u);
-    EXPECT_EQ(walk.header.hdrType, 4u);
-    EXPECT_EQ(walk.header.recLength, 200u);
-    EXPECT_STREQ(walk.header.annotation, "");
-}
-
-TEST(HeaderRecords, RecordLengthsThatDoNotAdvanceEndTheWalk) {
-    for (uint16_t length : {0, 1, 2}) {
-        const auto bytes = HeaderBuilder()
-                               .Primary(0, 800)
-                               .ImageStructure(8, 100, 1, 0)
-                               .RecordWithLength(8, length, {})
-                               .Annotation(test::kWorkedExample)
-                               .Build();
-        const Walk walk = WalkRecords(bytes);
-        EXPECT_EQ(walk.header.columns, 100u) << length;
-        EXPECT_EQ(walk.header.recLength, length);
-        EXPECT_TRUE(walk.unexpected.empty()) << "the stuck record is not decoded";
-        EXPECT_STREQ(walk.header.annotation, "") << "nothing after it is decoded";
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) {
+        all.insert(all.end(), part.begin(), part.end());
     }
-    const auto stuckFirst =
-        HeaderBuilder().RecordWithLength(0, 0, {7, 0, 0, 0, 50, 0, 0, 0, 0, 0, 0, 3, 32}).Build();
-    const Walk stuck = WalkRecords(stuckFirst);
-    EXPECT_EQ(stuck.header.fileTypeCode, 0u);
-    EXPECT_EQ(stuck.header.totalHeaderLength, 0);
+    return all;
 }
 
-TEST(HeaderRecords, UnexpectedTypesAreReportedAndSkipped) {
-    const auto bytes = HeaderBuilder()
-                           .Primary(0, 800)
-                           .Record(8, {1, 2, 3})
-                           .Record(200, {})
-                           .ImageStructure(8, 100, 1, 0)
-                           .Build();
-    const Walk walk = WalkRecords(bytes);
-    EXPECT_THAT(walk.unexpected, ElementsAre(8u, 200u));
-    EXPECT_EQ(walk.header.columns, 100u);
+Bytes Text(const std::string& text, size_t size) {
+    Bytes bytes(text.begin(), text.end());
+    bytes.resize(size, 0);
+    return bytes;
+}
 
-    ::testing::internal::CaptureStdout();
-    HritHeader header;
-    DecodeHeaderRecords(bytes.data(), static_cast<int32_t>(bytes.size()), header);
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "Unexpected hdrtype=8\nUnexpected hdrtype=200\n");
+Bytes StuckRecord(uint16_t length) {
+    return Primary(800)
+        .ImageStructure(8, 100, 1, 0)
+        .RecordWithLength(8, length, {})
+        .Annotation(test::kWorkedExample)
+        .Build();
+}
+
+Bytes Navigations(std::initializer_list<int32_t> lfacs) {
+    HeaderBuilder builder = Primary();
+    for (int32_t lfac : lfacs) {
+        builder.Navigation("GEOS(+000.0)", 1, lfac, 2, 3);
+    }
+    return builder.Build();
+}
+
+// Each short record is followed by filler that it must not read.
+Bytes ShortRecords() {
+    const Bytes filler(64, 0xEE);
+    return Primary(800)
+        .RecordWithLength(1, 5, {8, 0x01})
+        .Record(7, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE})
+        .RecordWithLength(2, 36, Bytes(33, 'A'))
+        .Record(7, filler)
+        .RecordWithLength(5, 6, {0x40, 1, 2})
+        .Record(7, filler)
+        .RecordWithLength(4, 13, {'L', '-', '0', '0', '0', '-', 'G', 'O', 'E', 'S'})
+        .Record(7, filler)
+        .RecordWithLength(128, 9, {1, 65, 5, 0, 7, 0})
+        .Record(7, filler)
+        .Build();
+}
+
+TEST(HeaderRecords, DecodedFieldsAndUnexpectedTypes) {
+    struct Row {
+        const char* label;
+        Bytes bytes;
+        std::string fields;
+        std::vector<uint32_t> unexpected = {};
+    };
+    const std::string worked = test::kWorkedExample;
+    std::string zeroed = worked;
+    zeroed[10] = '\0';
+    const Row rows[] = {
+        {"record past the buffer",
+         Primary(800).ImageStructure(8, 100, 1, 0).RecordWithLength(4, 200, {'H', '-'}).Build(),
+         "dataLength=100;columns=100;hdrType=4;recLength=200;annotation="},
+        // A record length that does not advance ends the walk, undecoded.
+        {"stuck at 0", StuckRecord(0), "columns=100;recLength=0;annotation="},
+        {"stuck at 1", StuckRecord(1), "columns=100;recLength=1;annotation="},
+        {"stuck at 2", StuckRecord(2), "columns=100;recLength=2;annotation="},
+        {"stuck first record",
+         HeaderBuilder().RecordWithLength(0, 0, {7, 0, 0, 0, 50, 0, 0, 0, 0, 0, 0, 3, 32}).Build(),
+         "fileTypeCode=0;totalHeaderLength=0"},
+        {"unexpected types",
+         Primary(800).Record(8, {1, 2, 3}).Record(200, {}).ImageStructure(8, 100, 1, 0).Build(),
+         "columns=100",
+         {8, 200}},
+        {"first record of another type",
+         HeaderBuilder().ImageStructure(8, 100, 1, 0).Record(200, {}).Build(), "columns=100"},
+        // The first primary record's count runs out one byte into the second,
+        // which covers itself and the image structure but not type 200.
+        {"later primary record",
+         Concat({Primary(800).TotalHeaderLength(20).Record(8, {}).Build(),
+                 Primary(1600).TotalHeaderLength(25).Build(),
+                 HeaderBuilder().ImageStructure(8, 7, 1, 0).Build(),
+                 {200, 0, 3}}),
+         "dataLength=200;columns=7",
+         {8}},
+        {"short records", ShortRecords(),
+         "bitsPerPixel=8;columns=256;lines=0;compressionFlag=0;projectionName=" +
+             std::string(32, 'A') +
+             ";cfac=1090519040;lfac=0;hemisphere=0;timeStamp=64 1 2 0 0 0 0;"
+             "annotation=L-000-GOES;segmentId=0 0 1280 1 0 0 321"},
+        {"bits in whole bytes", Primary(803).Build(), "dataLength=100"},
+        {"2^31 bits", Primary(0x80000000u).Build(), "dataLength=268435456"},
+        {"2^32 bits", Primary(uint64_t{1} << 32).Build(), "dataLength=536870912"},
+        {"data field beyond 32 bits", Primary(uint64_t{8} << 32).Build(),
+         "dataFieldBytes=4294967296"},
+        {"north", Navigations({1}), "hemisphere=110"},
+        {"south", Navigations({-13642337}), "hemisphere=115;cfac=1;lfac=-13642337;coff=2;loff=3"},
+        {"lfac 0", Navigations({0}), "hemisphere=0"},
+        {"lfac 0 keeps the earlier sign", Navigations({-5, 0}), "hemisphere=115"},
+        {"padded projection",
+         Primary().Record(2, Text("GEOS(+000.0)" + std::string(20, ' '), 48)).Build(),
+         "projectionName=GEOS(+000.0)"},
+        {"blank projection", Primary().Record(2, Text(std::string(32, ' '), 48)).Build(),
+         "projectionName= "},
+        {"full projection", Primary().Record(2, Text(std::string(32, 'X'), 48)).Build(),
+         "projectionName=" + std::string(32, 'X')},
+        {"inner blank",
+         Primary().Record(2, Text("GEOS (+000.0)" + std::string(19, ' '), 48)).Build(),
+         "projectionName=GEOS (+000.0)"},
+        {"zero ends the copy", Primary().Record(2, Text("GEOS  ", 48)).Build(),
+         "projectionName=GEOS  "},
+        {"annotation", Primary().Annotation(worked).Build(), "annotation=" + worked},
+        {"annotation cut at 61", Primary().Annotation(worked + "XYZ").Build(),
+         "annotation=" + worked},
+        {"annotation cut at a zero", Primary().Annotation(zeroed).Build(),
+         "annotation=" + worked.substr(0, 10)},
+        {"time stamp unconverted", Primary().TimeStamp(18062, 43920000).Build(),
+         "timeStamp=64 70 142 2 158 42 128"},
+        {"MSG identification",
+         Primary().Annotation(worked).MsgSegmentIdentification(322, 12, 5, 1, 24, 3).Build(),
+         "segmentId=322 12 5 1 24 3 0"},
+        // The same bytes before any annotation are read in the other layout.
+        {"other identification",
+         Primary().MsgSegmentIdentification(322, 12, 5, 1, 24, 3).Annotation(worked).Build(),
+         "segmentId=0 0 3072 1 6147 0 322"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        HritHeader header;
+        std::vector<uint32_t> unexpected;
+        const auto size = static_cast<int32_t>(row.bytes.size());
+        DecodeHeaderRecords(row.bytes.data(), size, header,
+                            [&](uint32_t type) { unexpected.push_back(type); });
+        test::ExpectFields(header, row.fields);
+        EXPECT_EQ(unexpected, row.unexpected);
+
+        std::string printed;
+        for (uint32_t type : row.unexpected) {
+            printed += "Unexpected hdrtype=" + std::to_string(type) + "\n";
+        }
+        ::testing::internal::CaptureStdout();
+        DecodeHeaderRecords(row.bytes.data(), size, header);
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), printed);
+    }
 }
 
 TEST(HeaderRecords, KnownRecordsWithoutDecoderChangeNothing) {
-    const std::vector<uint8_t> body(40, 0x5A);
-    HeaderBuilder builder;
-    builder.Primary(0, 800);
+    HeaderBuilder builder = Primary(800);
     for (uint8_t type : {3, 6, 7, 129, 130, 131}) {
-        builder.Record(type, body);
+        builder.Record(type, Bytes(40, 0x5A));
     }
-    const Walk walk = WalkRecords(builder.Build());
-    const Walk primaryOnly = WalkRecords(HeaderBuilder().Primary(0, 800).Build());
-    HritHeader expected = primaryOnly.header;
-    expected.totalHeaderLength = walk.header.totalHeaderLength;
+    const Bytes bytes = builder.Build();
+    const Bytes primary = Primary(800).Build();
+    HritHeader header, expected;
+    ::testing::internal::CaptureStdout();
+    DecodeHeaderRecords(bytes.data(), static_cast<int32_t>(bytes.size()), header);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "these types are expected";
+    DecodeHeaderRecords(primary.data(), static_cast<int32_t>(primary.size()), expected);
+    expected.totalHeaderLength = header.totalHeaderLength;
     expected.hdrType = 131;
     expected.recLength = 43;
-    EXPECT_EQ(std::memcmp(&walk.header, &expected, sizeof expected), 0);
-    EXPECT_TRUE(walk.unexpected.empty());
-}
-
-TEST(HeaderRecords, FirstRecordOfAnotherTypeIsTheOnlyOneDecoded) {
-    const auto bytes = HeaderBuilder().ImageStructure(8, 100, 1, 0).Record(200, {}).Build();
-    const Walk walk = WalkRecords(bytes);
-    EXPECT_EQ(walk.header.columns, 100u);
-    EXPECT_TRUE(walk.unexpected.empty());
-}
-
-TEST(HeaderRecords, LaterPrimaryRecordResetsTheRemainingCount) {
-    // The first primary record's count runs out one byte into the second
-    // primary record, which sets it anew to cover itself and the image
-    // structure after it, but not the type-200 record that follows.
-    HeaderBuilder builder;
-    builder.Primary(0, 800).TotalHeaderLength(20).Record(8, {});
-    auto bytes = builder.Build();
-    const auto second = HeaderBuilder().Primary(0, 1600).TotalHeaderLength(25).Build();
-    bytes.insert(bytes.end(), second.begin(), second.end());
-    const auto image = HeaderBuilder().ImageStructure(8, 7, 1, 0).Build();
-    bytes.insert(bytes.end(), image.begin(), image.end());
-    bytes.insert(bytes.end(), {200, 0, 3});
-
-    const Walk walk = WalkRecords(bytes);
-    EXPECT_EQ(walk.header.dataLength, 200u);
-    EXPECT_EQ(walk.header.columns, 7u);
-    EXPECT_THAT(walk.unexpected, ElementsAre(8u)) << "the count ran out before type 200";
-}
-
-TEST(HeaderRecords, ShortRecordsNeverReadTheBytesThatFollowThem) {
-    const std::vector<uint8_t> filler(64, 0xEE);
-    const auto bytes =
-        HeaderBuilder()
-            .Primary(0, 800)
-            .RecordWithLength(1, 5, {8, 0x01})
-            .Record(7, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE})
-            .RecordWithLength(2, 36, std::vector<uint8_t>(33, 'A'))
-            .Record(7, filler)
-            .RecordWithLength(5, 6, {0x40, 1, 2})
-            .Record(7, filler)
-            .RecordWithLength(4, 13, {'L', '-', '0', '0', '0', '-', 'G', 'O', 'E', 'S'})
-            .Record(7, filler)
-            .RecordWithLength(128, 9, {1, 65, 5, 0, 7, 0})
-            .Record(7, filler)
-            .Build();
-    const Walk walk = WalkRecords(bytes);
-    const HritHeader& h = walk.header;
-    EXPECT_EQ(h.bitsPerPixel, 8u);
-    EXPECT_EQ(h.columns, 0x0100u) << "one byte of the field lies in the record";
-    EXPECT_EQ(h.lines, 0u);
-    EXPECT_EQ(h.compressionFlag, 0u);
-    EXPECT_STREQ(h.projectionName, std::string(32, 'A').c_str());
-    EXPECT_EQ(h.cfac, 0x41000000) << "bytes beyond the record read as zero";
-    EXPECT_EQ(h.lfac, 0);
-    EXPECT_EQ(h.hemisphere, 0);
-    EXPECT_EQ(h.timeStamp[2], 2);
-    EXPECT_EQ(h.timeStamp[3], 0);
-    EXPECT_EQ(h.timeStamp[6], 0);
-    EXPECT_STREQ(h.annotation, "L-000-GOES");
-    EXPECT_EQ(h.segmentId[6], 0x0141u) << "the other layout: no MSG annotation was decoded";
-    EXPECT_EQ(h.segmentId[2], 0x0500u);
-    EXPECT_EQ(h.segmentId[4], 0u);
+    EXPECT_EQ(std::memcmp(&header, &expected, sizeof expected), 0);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,10 +17,11 @@ using test::ReadFile;
 using test::SmallSegment;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using Bytes = std::vector<uint8_t>;
 
-std::vector<uint8_t> Concat(const std::vector<std::vector<uint8_t>>& parts) {
-    std::vector<uint8_t> all;
-    for (const auto& part : parts) {
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) {
         all.insert(all.end(), part.begin(), part.end());
     }
     return all;
@@ -50,49 +50,52 @@ TEST_F(JoinTest, WholeSeriesIsJoinedInOrderFromAnyOfItsFiles) {
         << "no temporary file is left behind";
 }
 
-TEST_F(JoinTest, RefusedSegmentsAreSkippedAndTheWalkGoesOn) {
-    WriteSeries(1, 4);
-    test::WriteFile(Path(1), {'n', 'o', 't', ' ', 'H', 'R', 'I', 'T'});
-    test::WriteFile(Path(3), std::vector<uint8_t>(40, 0));
-    const std::vector<uint8_t> second = {'A', 'B', 'C', 'D', 'e'};
-    WriteSegment(2, second);
+// Segment 2 of three is skipped with a warning; the walk goes on to segment 3.
+TEST_F(JoinTest, SegmentsThatCannotBeJoinedAreSkipped) {
+    struct Row {
+        const char* label;
+        Bytes content;  // none: a folder
+        SegmentStatus status;
+        const char* warning;
+    };
+    const Row rows[] = {
+        {"not HRIT", {'n', 'o', 't', ' ', 'H'}, SegmentStatus::HeaderRefused, "header refused"},
+        {"zeros", Bytes(40, 0), SegmentStatus::HeaderRefused, "header refused"},
+        {"data field beyond 32 bits", SmallSegment(2, DistinctData(2), int64_t{1} << 32),
+         SegmentStatus::DataFieldTooLong, "too long"},
+        {"folder", {}, SegmentStatus::NotRegularFile, "not a regular file"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        WriteSeries(1, 3);
+        std::filesystem::remove(Path(2));
+        if (row.content.empty()) {
+            std::filesystem::create_directory(Path(2));
+        } else {
+            test::WriteFile(Path(2), row.content);
+        }
+        const JoinReport report = Join(1);
+        EXPECT_EQ(ReadFile(report.outputPath), Concat({DistinctData(1), DistinctData(3)}));
+        EXPECT_EQ(report.segments[1].status, row.status);
+        ASSERT_FALSE(report.warnings.empty());
+        EXPECT_THAT(report.warnings[0], HasSubstr(Path(2)));
+        EXPECT_THAT(report.warnings[0], HasSubstr(row.warning));
+        std::filesystem::remove_all(Path(2));
+        std::filesystem::remove(report.outputPath);
+    }
+}
 
+TEST_F(JoinTest, FirstAcceptedSegmentNamesTheOutputAndOnlyAnnouncedDataIsCopied) {
+    test::WriteFile(Path(1), {'n', 'o', 't', ' ', 'H', 'R', 'I', 'T'});
+    WriteSegment(2, {'A', 'B', 'C', 'D', 'e'});
+    test::WriteFile(Path(3), Concat({SmallSegment(3, DistinctData(3, 100)), {'t', 'a', 'i', 'l'}}));
+    WriteSegment(4, {});
     const JoinReport report = Join(1);
     ASSERT_TRUE(report.written());
-    EXPECT_EQ(report.outputPath, output / OutputName(1, ".abcd"))
-        << "the first accepted segment names the output";
-    EXPECT_EQ(ReadFile(report.outputPath), Concat({second, DistinctData(4)}));
-    ASSERT_EQ(report.warnings.size(), 3u);
-    EXPECT_THAT(report.warnings[0], HasSubstr(Path(1)));
-}
-
-TEST_F(JoinTest, OnlyTheAnnouncedDataFieldIsCopied) {
-    auto longer = SmallSegment(1, DistinctData(1, 100));
-    longer.insert(longer.end(), {'t', 'r', 'a', 'i', 'l'});
-    test::WriteFile(Path(1), longer);
-    WriteSegment(2, {});
-    WriteSegment(3, DistinctData(3, 50));
-    const JoinReport report = Join(1);
-    EXPECT_EQ(ReadFile(report.outputPath), Concat({DistinctData(1, 100), DistinctData(3, 50)}));
+    EXPECT_EQ(report.outputPath, output / OutputName(1, ".abcd"));
+    EXPECT_EQ(ReadFile(report.outputPath),
+              Concat({{'A', 'B', 'C', 'D', 'e'}, DistinctData(3, 100)}));
     EXPECT_EQ(report.segmentsJoined(), 3) << "an empty data field is joined as nothing";
-}
-
-TEST_F(JoinTest, DataFieldBeyondThirtyTwoBitsIsRefused) {
-    WriteSeries(1, 3);
-    test::WriteFile(Path(2), SmallSegment(2, DistinctData(2), int64_t{1} << 32));
-    const JoinReport report = Join(1);
-    EXPECT_EQ(ReadFile(report.outputPath), Concat({DistinctData(1), DistinctData(3)}));
-    EXPECT_EQ(report.segments[1].status, SegmentStatus::DataFieldTooLong);
-    EXPECT_THAT(report.warnings[0], HasSubstr("too long"));
-}
-
-TEST_F(JoinTest, AFolderOfASegmentsNameIsSkipped) {
-    WriteSeries(1, 3);
-    std::filesystem::remove(Path(2));
-    std::filesystem::create_directory(Path(2));
-    const JoinReport report = Join(1);
-    EXPECT_EQ(ReadFile(report.outputPath), Concat({DistinctData(1), DistinctData(3)}));
-    EXPECT_EQ(report.segments[1].status, SegmentStatus::NotRegularFile);
 }
 
 TEST_F(JoinTest, FilledSegmentsAreReportedOnlyWhenAsked) {
@@ -103,18 +106,6 @@ TEST_F(JoinTest, FilledSegmentsAreReportedOnlyWhenAsked) {
     EXPECT_THAT(JoinSegments(Path(1), output.path().string(), fill).filled,
                 ElementsAre(3, 4, 7, 8));
     EXPECT_THAT(Join(1).filled, ElementsAre());
-}
-
-TEST_F(JoinTest, ExistingOutputIsReplacedOnlyByASuccessfulJoin) {
-    const std::string target = output / OutputName(1, ".segm");
-    test::WriteFile(target, {'o', 'l', 'd'});
-    test::WriteFile(Path(1), {'j', 'u', 'n', 'k'});
-    EXPECT_FALSE(Join(1).written());
-    EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
-
-    const auto expected = WriteSeries(1, 2);
-    EXPECT_TRUE(Join(1).written());
-    EXPECT_EQ(ReadFile(target), expected);
 }
 
 TEST_F(JoinTest, OutputNameTakenByAFolderFailsAndLeavesNothing) {

@@ -10,39 +10,39 @@ namespace segweld {
 namespace {
 
 const std::string kName = "H-000-MSG1__-MSG1________-IR_108___-000001___-200706151200-C_";
-
-std::vector<uint8_t> Bytes(const std::string& text) {
-    return {text.begin(), text.end()};
-}
+const std::string kA36(36, 'a');
 
 TEST(SegmentName, NumberReplacesColumns36To41) {
-    EXPECT_EQ(SegmentName(kName, 8),
-              "H-000-MSG1__-MSG1________-IR_108___-000008___-200706151200-C_");
-    EXPECT_EQ(SegmentName(kName, 1000000),
-              "H-000-MSG1__-MSG1________-IR_108___-1000000___-200706151200-C_")
-        << "seven digits make the name one character longer";
-    EXPECT_EQ(SegmentName("0123456789", 2), "0123456789000002") << "short names get the number";
-    const std::string forty = std::string(36, 'a') + "XXXX";
-    EXPECT_EQ(SegmentName(forty, 12), std::string(36, 'a') + "000012");
-    const std::string fortyThree = std::string(36, 'a') + "XXXXXXyz";
-    EXPECT_EQ(SegmentName(fortyThree, 3), std::string(36, 'a') + "000003yz");
+    const std::tuple<const char*, std::string, int, std::string> rows[] = {
+        {"eight", kName, 8, "H-000-MSG1__-MSG1________-IR_108___-000008___-200706151200-C_"},
+        {"seven digits make the name one longer", kName, 1000000,
+         "H-000-MSG1__-MSG1________-IR_108___-1000000___-200706151200-C_"},
+        {"short names get the number", "0123456789", 2, "0123456789000002"},
+        {"forty characters", kA36 + "XXXX", 12, kA36 + "000012"},
+        {"forty-three characters", kA36 + "XXXXXXyz", 3, kA36 + "000003yz"},
+    };
+    for (const auto& [label, name, number, expected] : rows) {
+        SCOPED_TRACE(label);
+        EXPECT_EQ(SegmentName(name, number), expected);
+    }
 }
 
 TEST(SegmentPath, SplitsAtTheLastSeparator) {
-    const SegmentPath nested = SplitSegmentPath("/data/in/" + kName);
-    EXPECT_EQ(nested.directory, "/data/in/");
-    EXPECT_EQ(nested.name, kName);
-    const SegmentPath bare = SplitSegmentPath(kName);
-    EXPECT_EQ(bare.directory, "");
-    EXPECT_EQ(bare.name, kName);
-    const SegmentPath root = SplitSegmentPath("/x");
-    EXPECT_EQ(root.directory, "/");
-    EXPECT_EQ(root.name, "x");
+    const std::tuple<std::string, std::string, std::string> rows[] = {
+        {"/data/in/" + kName, "/data/in/", kName}, {kName, "", kName}, {"/x", "/", "x"}};
+    for (const auto& [path, directory, name] : rows) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(SplitSegmentPath(path).directory, directory);
+        EXPECT_EQ(SplitSegmentPath(path).name, name);
+    }
 }
 
 TEST(OutputName, ExtensionFromFourLettersAndDigits) {
-    EXPECT_EQ(JoinedOutputName(kName, Bytes("AbC9xyz")),
+    EXPECT_EQ(JoinedOutputName(kName, std::vector<uint8_t>{'A', 'b', 'C', '9', 'x'}),
               "h-000-msg1__-msg1________-ir_108___-000001___-200706151200-c_.abc9");
+    EXPECT_EQ(JoinedOutputName("\xC3\x89T\xC3\x89", std::vector<uint8_t>{}),
+              "\xC3\x89t\xC3\x89.xyz")
+        << "lower-casing touches ASCII letters only: UTF-8 É stays whole";
     const std::vector<std::vector<uint8_t>> unfit = {
         {0xFF, 0x01, 0x00, 0x10}, {0xFF, 0xD8, 'A', 'B'}, {'A', 0, 'B', 'C'},
         {'A', 'B', 'C', 0xE9},    {'A', 'B', 'C'},        {},
@@ -51,26 +51,17 @@ TEST(OutputName, ExtensionFromFourLettersAndDigits) {
     for (const auto& first : unfit) {
         EXPECT_EQ(JoinedOutputName("Name", first), "name.xyz") << first.size();
     }
-}
-
-TEST(OutputName, LowerCasingTouchesAsciiLettersOnly) {
-    EXPECT_EQ(LowerAscii("AZaz09-_"), "azaz09-_");
-    EXPECT_EQ(LowerAscii("\xC3\x89T\xC3\x89"), "\xC3\x89t\xC3\x89") << "UTF-8 É stays whole";
-}
-
-TEST(OutputName, AlnumTests) {
-    EXPECT_TRUE(HasAlnumTail(""));
-    EXPECT_TRUE(HasAlnumTail("-"));
-    EXPECT_TRUE(HasAlnumTail(".aZ0"));
+    for (const char* text : {"", "-", ".aZ0"}) {
+        EXPECT_TRUE(HasAlnumTail(text)) << text;
+    }
     EXPECT_FALSE(HasAlnumTail(".a b"));
-    EXPECT_TRUE(IsAlnumChar('q'));
-    EXPECT_FALSE(IsAlnumChar('@'));
     EXPECT_FALSE(IsAlnumChar(static_cast<signed char>(0xB2)));
 }
 
 TEST(OutputName, ExactlyOneSeparatorBeforeTheName) {
-    EXPECT_EQ(JoinedOutputPath("/out", "f.xyz"), "/out/f.xyz");
-    EXPECT_EQ(JoinedOutputPath("/out/", "f.xyz"), "/out/f.xyz");
+    for (const char* folder : {"/out", "/out/"}) {
+        EXPECT_EQ(JoinedOutputPath(folder, "f.xyz"), "/out/f.xyz");
+    }
     EXPECT_EQ(JoinedOutputPath("/", "f.xyz"), "/f.xyz");
 }
 

@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -18,7 +17,7 @@ using test::ProgramResult;
 using test::RunInfo;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
-using ::testing::Not;
+using Json = nlohmann::ordered_json;
 
 // The fields of HritHeader, in order.
 const char* const kFieldNames =
@@ -33,12 +32,7 @@ std::vector<std::string> Words(const std::string& text) {
     return {std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
 }
 
-std::vector<uint8_t> WithData(std::vector<uint8_t> header, const std::vector<uint8_t>& data) {
-    header.insert(header.end(), data.begin(), data.end());
-    return header;
-}
-
-std::vector<std::string> KeysOf(const nlohmann::ordered_json& object) {
+std::vector<std::string> KeysOf(const Json& object) {
     std::vector<std::string> keys;
     for (const auto& item : object.items()) {
         keys.push_back(item.key());
@@ -48,7 +42,9 @@ std::vector<std::string> KeysOf(const nlohmann::ordered_json& object) {
 
 class HeaderDumpTest : public ::testing::Test {
   protected:
-    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::string Write(const std::string& name, std::vector<uint8_t> bytes,
+                      const std::vector<uint8_t>& data = {}) {
+        bytes.insert(bytes.end(), data.begin(), data.end());
         test::WriteFile(folder / name, bytes);
         return folder / name;
     }
@@ -56,72 +52,61 @@ class HeaderDumpTest : public ::testing::Test {
     test::TempFolder folder;
 };
 
-TEST_F(HeaderDumpTest, JsonOfTheWorkedExampleNamesEveryFieldInOrder) {
-    const std::string file =
-        Write("example",
-              WithData(HeaderBuilder().Primary(0, 800).Annotation(test::kWorkedExample).Build(),
-                       {'A', 'B'}));
-    const ProgramResult result = RunInfo({"--json", file});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const auto document = ParseJson(result.out);
-    ASSERT_EQ(document.size(), 1u);
-    const auto& entry = document[0];
-    EXPECT_THAT(KeysOf(entry),
-                ElementsAreArray({"file", "headerLength", "unexpectedTypes", "header"}));
-    EXPECT_EQ(entry["file"], file);
-    EXPECT_EQ(entry["headerLength"], 80);
-    EXPECT_EQ(entry["unexpectedTypes"], nlohmann::json::array());
-
-    const auto& h = entry["header"];
-    EXPECT_THAT(KeysOf(h), ElementsAreArray(Words(kFieldNames)));
-    EXPECT_EQ(h["segmentKind"], "") << "an ordinary segment has no kind character";
-    EXPECT_EQ(h["timeText"], "200706151200");
-    EXPECT_EQ(h["compressedMark"], "C");
-    EXPECT_EQ(h["compressionKind"], "?");
-    EXPECT_EQ(h["dataLength"], 100);
-    const auto& time = h["nominalTime"];
-    EXPECT_THAT(KeysOf(time), ElementsAreArray({"tm_sec", "tm_min", "tm_hour", "tm_mday", "tm_mon",
-                                                "tm_year", "tm_wday", "tm_yday", "tm_isdst"}));
-    EXPECT_EQ(time["tm_year"], 107);
-    EXPECT_EQ(h["timeStamp"], nlohmann::json::array({0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(h["hemisphere"], 0);
-}
-
-TEST_F(HeaderDumpTest, JsonOfARealShapedHeader) {
-    const std::string file =
-        Write("real", WithData(test::RealSegmentHeader(), {0xFF, 0x01, 0x00, 0x00}));
-    const ProgramResult result = RunInfo({"--json", file});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const auto h = ParseJson(result.out)[0]["header"];
-    EXPECT_EQ(h["hdrType"], 129) << "the last record walked";
-    EXPECT_EQ(h["totalHeaderLength"], 6198);
-    EXPECT_EQ(h["dataLength"], 3712 * 464 * 10 / 8);
-    EXPECT_EQ(h["compressionKind"], "w");
-    EXPECT_EQ(h["hemisphere"], int{'s'}) << "a character code, as a number";
-    const uint32_t ms = 43200000 + 12 * 60 * 1000;
-    EXPECT_EQ(h["timeStamp"],
-              nlohmann::json::array({0x40, 18062 >> 8, 18062 & 0xFF, ms >> 24, (ms >> 16) & 0xFF,
-                                     (ms >> 8) & 0xFF, ms & 0xFF}));
-    EXPECT_EQ(h["segmentId"], nlohmann::json::array({321, 9, 1, 1, 8, 3, 0}));
-}
-
-TEST_F(HeaderDumpTest, HighBytesAndUnexpectedRecordTypesKeepTheJsonClean) {
-    const std::string annotation =
+TEST_F(HeaderDumpTest, JsonNamesEveryFieldInOrderAndKeepsOddBytesClean) {
+    const std::string odd =
         "\xE9-000-MSG1__-MSG\xE9\xFF_______-IR_108___-000001___-200706151200-C_";
-    const std::string file = Write("odd", HeaderBuilder()
-                                              .Primary(0, 0)
-                                              .Record(8, {1, 2})
-                                              .Annotation(annotation)
-                                              .Record(200, {})
-                                              .Build());
-    const ProgramResult result = RunInfo({"--json", file});
+    const std::vector<std::string> files = {
+        Write("example", HeaderBuilder().Primary(0, 800).Annotation(test::kWorkedExample).Build(),
+              {'A', 'B'}),
+        Write("real", test::RealSegmentHeader(), {0xFF, 0x01, 0x00, 0x00}),
+        Write("odd", HeaderBuilder()
+                         .Primary(0, 0)
+                         .Record(8, {1, 2})
+                         .Annotation(odd)
+                         .Record(200, {})
+                         .Build()),
+    };
+    const ProgramResult result = RunInfo({"--json", files[0], files[1], files[2]});
     ASSERT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_THAT(result.out, Not(HasSubstr("Unexpected hdrtype")));
+    EXPECT_THAT(result.out, ::testing::Not(HasSubstr("Unexpected hdrtype")));
     EXPECT_THAT(result.out, HasSubstr("\"\\u00e9\"")) << "0xE9 is written as U+00E9";
-    const auto entry = ParseJson(result.out)[0];
-    EXPECT_EQ(entry["unexpectedTypes"], nlohmann::json::array({8, 200}));
-    EXPECT_EQ(entry["header"]["hritOrLrit"], "\u00e9");
-    EXPECT_EQ(entry["header"]["sourceName"], "MSG\u00e9\u00ff");
+    const Json document = ParseJson(result.out);
+    ASSERT_EQ(document.size(), 3u);
+    EXPECT_EQ(document[0]["file"], files[0]);
+    EXPECT_THAT(KeysOf(document[0]),
+                ElementsAreArray({"file", "headerLength", "unexpectedTypes", "header"}));
+    EXPECT_THAT(KeysOf(document[0]["header"]), ElementsAreArray(Words(kFieldNames)));
+    EXPECT_THAT(KeysOf(document[0]["header"]["nominalTime"]),
+                ElementsAreArray({"tm_sec", "tm_min", "tm_hour", "tm_mday", "tm_mon", "tm_year",
+                                  "tm_wday", "tm_yday", "tm_isdst"}));
+    const uint32_t ms = 43200000 + 12 * 60 * 1000;
+    const std::pair<const char*, Json> rows[] = {
+        {"/0/headerLength", 80},
+        {"/0/unexpectedTypes", Json::array()},
+        {"/0/header/segmentKind", ""},  // an ordinary segment has no kind character
+        {"/0/header/timeText", "200706151200"},
+        {"/0/header/compressedMark", "C"},
+        {"/0/header/compressionKind", "?"},
+        {"/0/header/dataLength", 100},
+        {"/0/header/nominalTime/tm_year", 107},
+        {"/0/header/timeStamp", Json::array({0, 0, 0, 0, 0, 0, 0})},
+        {"/0/header/hemisphere", 0},
+        {"/1/header/hdrType", 129},  // the last record walked
+        {"/1/header/totalHeaderLength", 6198},
+        {"/1/header/dataLength", 3712 * 464 * 10 / 8},
+        {"/1/header/compressionKind", "w"},
+        {"/1/header/hemisphere", int{'s'}},  // a character code, as a number
+        {"/1/header/timeStamp", Json::array({0x40, 18062 >> 8, 18062 & 0xFF, ms >> 24,
+                                             (ms >> 16) & 0xFF, (ms >> 8) & 0xFF, ms & 0xFF})},
+        {"/1/header/segmentId", Json::array({321, 9, 1, 1, 8, 3, 0})},
+        {"/2/unexpectedTypes", Json::array({8, 200})},
+        {"/2/header/hritOrLrit", "\u00e9"},
+        {"/2/header/sourceName", "MSG\u00e9\u00ff"},
+    };
+    for (const auto& [pointer, expected] : rows) {
+        const Json::json_pointer at(pointer);
+        EXPECT_EQ(document.contains(at) ? document[at] : Json(), expected) << pointer;
+    }
 }
 
 TEST_F(HeaderDumpTest, RefusedHeadersSayWhyInBothForms) {
@@ -136,14 +121,12 @@ TEST_F(HeaderDumpTest, RefusedHeadersSayWhyInBothForms) {
         {folder / "absent", "cannot be opened"},
         {folder.path().string(), "not a regular file"},
     };
-    std::vector<std::string> files;
+    std::vector<std::string> arguments = {"--json"};
     for (const auto& [file, reason] : cases) {
-        files.push_back(file);
+        arguments.push_back(file);
     }
-    std::vector<std::string> jsonArguments = files;
-    jsonArguments.insert(jsonArguments.begin(), "--json");
-    const ProgramResult json = RunInfo(jsonArguments);
-    const ProgramResult table = RunInfo(files);
+    const ProgramResult json = RunInfo(arguments);
+    const ProgramResult table = RunInfo({arguments.begin() + 1, arguments.end()});
     EXPECT_EQ(json.exitCode, 1);
     EXPECT_EQ(table.exitCode, 1);
     const auto document = ParseJson(json.out);
@@ -157,26 +140,22 @@ TEST_F(HeaderDumpTest, RefusedHeadersSayWhyInBothForms) {
 }
 
 TEST_F(HeaderDumpTest, TableShowsEveryFieldAlignedAndSpelledOut) {
-    const std::string file = Write("real", test::RealSegmentHeader());
-    const ProgramResult result = RunInfo({file});
+    const ProgramResult result = RunInfo({Write("real", test::RealSegmentHeader())});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     std::istringstream lines(result.out);
-    std::string line;
     std::vector<std::string> names;
     std::set<size_t> valueColumns;
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line);) {
         const size_t nameEnd = line.find(' ');
         names.push_back(line.substr(0, nameEnd));
         valueColumns.insert(line.find_first_not_of(' ', nameEnd));
     }
-    EXPECT_THAT(names, ElementsAreArray(
-                           Words(std::string("file headerLength unexpectedTypes ") + kFieldNames)));
+    EXPECT_EQ(names, Words(std::string("file headerLength unexpectedTypes ") + kFieldNames));
     EXPECT_EQ(valueColumns.size(), 1u) << "every value starts in the same column";
-    EXPECT_THAT(result.out, HasSubstr("\"IR_108\""));
-    EXPECT_THAT(result.out, HasSubstr("'s' (115)"));
-    EXPECT_THAT(result.out, HasSubstr("2007-06-15, 43920000 ms = 12:12:00.000"));
-    EXPECT_THAT(result.out, HasSubstr("sequence 1, planned 1 to 8"));
-    EXPECT_THAT(result.out, HasSubstr("2007-06-15 12:00:00"));
+    for (const char* value : {"\"IR_108\"", "'s' (115)", "2007-06-15, 43920000 ms = 12:12:00.000",
+                              "sequence 1, planned 1 to 8", "2007-06-15 12:00:00"}) {
+        EXPECT_THAT(result.out, HasSubstr(value));
+    }
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/support/product_files.h"
 #include "tests/tools/info_test_product.h"
 
 namespace segweld {
