@@ -50,8 +50,7 @@ TEST(Annotation, DecodedFields) {
          "channel=IR_108;channelCode=9;segmentKind=;segmentNumber=1;timeText=200706151200;"
          "tm_year=107;tm_mon=5;tm_mday=15;tm_hour=12;tm_min=0;tm_sec=0;tm_wday=0;tm_yday=0;"
          "compressedMark=C;encryptedMark=_;shortName=200706151200H901;label=IR_108     H   ;"
-         "timeLabel=15-06-07 12:00  ;annotation=" +
-             std::string(kWorkedExample)},
+         "timeLabel=15-06-07 12:00  "},
         {"prologue", Unnamed(WithToken(6, "PRO______")), 1,
          "segmentKind=P;segmentNumber=0;channelCode=0;shortName=200706151200H000"},
         {"prologue of a channel", WithToken(6, "PRO______"), 1,

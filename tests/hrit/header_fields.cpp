@@ -15,17 +15,17 @@ std::string Text(const char* value) {
 std::string Text(char value) {
     return value == 0 ? "" : std::string(1, value);
 }
-template <typename Number, typename = std::enable_if_t<std::is_arithmetic_v<Number>>>
-std::string Text(Number value) {
-    return std::to_string(value);
-}
-template <typename Number, size_t N>
-std::string Text(const Number (&values)[N]) {
-    std::string text;
-    for (const Number value : values) {
-        text += (text.empty() ? "" : " ") + std::to_string(value);
+template <typename T>
+std::string Text(const T& value) {
+    if constexpr (std::is_array_v<T>) {
+        std::string text;
+        for (const auto element : value) {
+            text += (text.empty() ? "" : " ") + std::to_string(element);
+        }
+        return text;
+    } else {
+        return std::to_string(value);
     }
-    return text;
 }
 
 std::map<std::string, std::string> Fields(const HritHeader& h) {

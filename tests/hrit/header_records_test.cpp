@@ -27,10 +27,11 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
     return all;
 }
 
-Bytes Text(const std::string& text, size_t size) {
-    Bytes bytes(text.begin(), text.end());
-    bytes.resize(size, 0);
-    return bytes;
+// A navigation record whose 32-character name field holds `name`.
+Bytes Projection(const std::string& name) {
+    Bytes body(name.begin(), name.end());
+    body.resize(48, 0);
+    return Primary().Record(2, body).Build();
 }
 
 Bytes StuckRecord(uint16_t length) {
@@ -116,18 +117,14 @@ TEST(HeaderRecords, DecodedFieldsAndUnexpectedTypes) {
         {"south", Navigations({-13642337}), "hemisphere=115;cfac=1;lfac=-13642337;coff=2;loff=3"},
         {"lfac 0", Navigations({0}), "hemisphere=0"},
         {"lfac 0 keeps the earlier sign", Navigations({-5, 0}), "hemisphere=115"},
-        {"padded projection",
-         Primary().Record(2, Text("GEOS(+000.0)" + std::string(20, ' '), 48)).Build(),
+        {"padded projection", Projection("GEOS(+000.0)" + std::string(20, ' ')),
          "projectionName=GEOS(+000.0)"},
-        {"blank projection", Primary().Record(2, Text(std::string(32, ' '), 48)).Build(),
-         "projectionName= "},
-        {"full projection", Primary().Record(2, Text(std::string(32, 'X'), 48)).Build(),
+        {"blank projection", Projection(std::string(32, ' ')), "projectionName= "},
+        {"full projection", Projection(std::string(32, 'X')),
          "projectionName=" + std::string(32, 'X')},
-        {"inner blank",
-         Primary().Record(2, Text("GEOS (+000.0)" + std::string(19, ' '), 48)).Build(),
+        {"inner blank", Projection("GEOS (+000.0)" + std::string(19, ' ')),
          "projectionName=GEOS (+000.0)"},
-        {"zero ends the copy", Primary().Record(2, Text("GEOS  ", 48)).Build(),
-         "projectionName=GEOS  "},
+        {"zero ends the copy", Projection("GEOS  "), "projectionName=GEOS  "},
         {"annotation", Primary().Annotation(worked).Build(), "annotation=" + worked},
         {"annotation cut at 61", Primary().Annotation(worked + "XYZ").Build(),
          "annotation=" + worked},
