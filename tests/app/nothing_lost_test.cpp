@@ -98,6 +98,13 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
         mkfifo(Path(3).c_str(), 0644);
     };
     const auto writeEndless = [&] { WriteFile(Path(1), Segment(1, endless, {})); };
+    const auto failReads = [](size_t from) {
+        return FaultShim({"SEGWELD_TEST_FAIL_READS=-000002___",
+                          "SEGWELD_TEST_FAIL_READS_FROM=" + std::to_string(from)});
+    };
+    const size_t header = SmallSegment(2, {}).size();
+    const std::string unreadable = "Cannot read " + Path(2) + ": Input/output error";
+    const auto threeSegments = [&] { WriteSeries(1, 3); };
     const char* kJoin = SEGWELD_BIN;
     const char* kInfo = SEGWELD_INFO_BIN;
     struct Row {
@@ -107,6 +114,7 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
         std::string said;
         std::function<void()> setUp;
         std::vector<std::string> command;
+        std::vector<std::string> environment = {};
     };
     const Row rows[] = {
         {"help", 0, kOut, "Usage: segweld ", [] {}, Command(kJoin, "--help")},
@@ -164,13 +172,25 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
          Command(kInfo, Path(1))},
         {"too long a data field, series", 1, kOut, "data field of 8589934592 bytes is too long",
          writeEndless, Command(kInfo, "--series", Path(1))},
+        {"read error in a header", 1, kErr, unreadable, threeSegments, Command(kJoin, Path(1), out),
+         failReads(0)},
+        {"read error in a data field", 1, kErr, unreadable, threeSegments,
+         Command(kJoin, Path(1), out), failReads(header)},
+        {"read error, dump", 1, kErr, unreadable, threeSegments, Command(kInfo, Path(2)),
+         failReads(0)},
+        {"read error, series", 1, kErr, unreadable, threeSegments,
+         Command(kInfo, "--series", Path(1)), failReads(0)},
+        {"read error, preview", 1, kErr, unreadable, threeSegments,
+         Command(kInfo, "--preview", png, Path(1)), failReads(header)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         EmptyFolders();
         row.setUp();
         const auto before = ListFolder(output.path());
-        const ProgramResult result = RunProgram(row.command);
+        RunOptions options;
+        options.environment = row.environment;
+        const ProgramResult result = RunProgram(row.command, options);
         EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
         if (row.said.empty()) {
             EXPECT_EQ(result.*row.where, "");
@@ -190,37 +210,6 @@ TEST_F(NothingLostTest, ClosedStandardStreamsNeverReachTheOutput) {
     closed.closedStandardStreams = true;
     EXPECT_EQ(Join(closed).exitCode, 0);
     EXPECT_EQ(ReadFile(Output()), expected);
-}
-
-TEST_F(NothingLostTest, ReadErrorsFailWithTheFileAndTheSystemsText) {
-    WriteSeries(1, 3);
-    const size_t headerBytes = SmallSegment(2, {}).size();
-    const std::string preview = output / "p.png";
-    struct Row {
-        const char* label;
-        const char* program;
-        std::vector<std::string> arguments;
-        size_t failFrom;
-    };
-    const Row rows[] = {
-        {"join, header", SEGWELD_BIN, {Path(1), out}, 0},
-        {"join, data field", SEGWELD_BIN, {Path(1), out}, headerBytes},
-        {"header dump", SEGWELD_INFO_BIN, {Path(2)}, 0},
-        {"series", SEGWELD_INFO_BIN, {"--series", Path(1)}, 0},
-        {"preview", SEGWELD_INFO_BIN, {"--preview", preview, Path(1)}, headerBytes},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        RunOptions failing;
-        failing.environment =
-            FaultShim({"SEGWELD_TEST_FAIL_READS=-000002___",
-                       "SEGWELD_TEST_FAIL_READS_FROM=" + std::to_string(row.failFrom)});
-        const ProgramResult result = RunProgram(row.program, row.arguments, failing);
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_THAT(result.err, HasSubstr(Path(2)));
-        EXPECT_THAT(result.err, HasSubstr("Input/output error"));
-        EXPECT_THAT(ListFolder(output.path()), ElementsAre());
-    }
 }
 
 TEST_F(NothingLostTest, PreviewNeverOverwritesItsInput) {
