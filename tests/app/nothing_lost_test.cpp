@@ -6,32 +6,24 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "tests/support/product_files.h"
 #include "tests/support/run_program.h"
-#include "tests/support/temp_folder.h"
 
 namespace segweld {
 namespace {
 
-using test::DistinctData;
-using test::HeaderBuilder;
-using test::ListFolder;
-using test::ProgramResult;
-using test::ReadFile;
-using test::RunOptions;
-using test::SegmentFileName;
-using test::SmallSegment;
+using namespace test;
 using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
-using ::testing::Not;
 
-ProgramResult RunTool(const char* program, std::vector<std::string> arguments,
-                      const RunOptions& options = {}) {
-    arguments.insert(arguments.begin(), program);
-    return test::RunProgram(arguments, options);
+template <typename... Arguments>
+std::vector<std::string> Command(const Arguments&... arguments) {
+    return {std::string(arguments)...};
 }
 
 struct SegmentHeader {
@@ -62,75 +54,175 @@ std::vector<uint8_t> Segment(int number, const SegmentHeader& shape,
     return bytes;
 }
 
-class NothingLostTest : public ::testing::Test, protected test::ProductFolders {
+class NothingLostTest : public ::testing::Test, protected ProductFolders {
   protected:
     std::string Output() const { return OutputPath(1, ".segm"); }
     std::vector<uint8_t> WriteShaped(int count, const SegmentHeader& shape = {}) {
         std::vector<uint8_t> all;
         for (int number = 1; number <= count; ++number) {
             const auto data = DistinctData(number, shape.announced);
-            test::WriteFile(Path(number), Segment(number, shape, data));
+            WriteFile(Path(number), Segment(number, shape, data));
             all.insert(all.end(), data.begin(), data.end());
         }
         return all;
     }
     ProgramResult Join(const RunOptions& options = {}) {
-        return RunTool(SEGWELD_BIN, {Path(1), output.path().string()}, options);
+        return RunProgram(SEGWELD_BIN, {Path(1), out}, options);
     }
+    void Put(const std::string& path, const std::string& text) {
+        WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
+    }
+    void EmptyFolders() {
+        for (const std::string& folder : {inputFolder, out}) {
+            std::filesystem::remove_all(folder);
+            std::filesystem::create_directory(folder);
+        }
+    }
+    const std::string out = output.path().string();
 };
 
+TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
+    const std::string plain = output / "plain";
+    const std::string name = input / std::string(300, 'n');
+    const std::string png = output / "p.png";
+    const SegmentHeader noisy{.columns = 0, .unexpectedRecords = 2};
+    const SegmentHeader huge{.columns = 65535, .lines = 65535};
+    const SegmentHeader endless{.announced = 1ull << 33, .columns = 0};
+    const SegmentHeader met7{.annotation =
+                                 "L-000-MTP___-MET7________-00_7_057E-000001___-200706151200-C_"};
+    const SegmentHeader outsideThePlan{.sequence = 20};
+    const auto kErr = &ProgramResult::err;
+    const auto kOut = &ProgramResult::out;
+    const auto damage = [&] {
+        WriteSeries(1, 2), WriteSeries(4, 8), WriteSegment(2, DistinctData(2, 300), 1000);
+        mkfifo(Path(3).c_str(), 0644);
+    };
+    const auto writeEndless = [&] { WriteFile(Path(1), Segment(1, endless, {})); };
+    const auto failReads = [](size_t from) {
+        return FaultShim({"SEGWELD_TEST_FAIL_READS=-000002___",
+                          "SEGWELD_TEST_FAIL_READS_FROM=" + std::to_string(from)});
+    };
+    const size_t header = SmallSegment(2, {}).size();
+    const std::string unreadable = "Cannot read " + Path(2) + ": Input/output error";
+    const auto threeSegments = [&] { WriteSeries(1, 3); };
+    const char* kJoin = SEGWELD_BIN;
+    const char* kInfo = SEGWELD_INFO_BIN;
+    struct Row {
+        const char* label;
+        int exitCode;
+        std::string ProgramResult::*where;
+        std::string said;
+        std::function<void()> setUp;
+        std::vector<std::string> command;
+        std::vector<std::string> environment = {};
+    };
+    const Row rows[] = {
+        {"help", 0, kOut, "Usage: segweld ", [] {}, Command(kJoin, "--help")},
+        {"version", 0, kOut, "segweld 1.", [] {}, Command(kJoin, "--version")},
+        {"no plan outside the MSG layout", 0, kErr, "", [&] { WriteShaped(2, met7); },
+         Command(kJoin, Path(1), out)},
+        {"no plan from a number outside it", 0, kErr, "", [&] { WriteShaped(2, outsideThePlan); },
+         Command(kJoin, Path(1), out)},
+        {"first segment missing", 1, kErr, Path(1) + " does not exist", [&] { WriteSeries(2, 2); },
+         Command(kJoin, Path(2), out)},
+        {"header refused", 1, kErr,
+         "header refused: the file is shorter than a primary header record (16 bytes)\nsegweld: "
+         "Nothing joined",
+         [&] { Put(Path(1), "junk"); }, Command(kJoin, Path(1), out)},
+        {"files beyond a missing first segment", 1, kErr,
+         "no file exists for segment 1, so the walk ended there; segment files beyond it were not "
+         "joined: 2, 4-5\n",
+         [&] { WriteSeries(2, 2), WriteSeries(4, 5); }, Command(kJoin, Path(2), out)},
+        {"files beyond a gap", 0, kErr,
+         "segweld: warning: only 2 of the 8 planned segments (1 to 8) were joined; not joined: "
+         "3-8\nsegweld: warning: no file exists for segment 3, so the walk ended there; segment "
+         "files beyond it were not joined: 4-5\n",
+         [&] { WriteSeries(1, 2), WriteSeries(4, 5); }, Command(kJoin, Path(1), out)},
+        {"damaged segments", 0, kErr,
+         "segweld: warning: segment " + Path(2) +
+             " holds 300 of its 1000 data bytes; zeros stand for the missing 700\nsegweld: "
+             "warning: segment " +
+             Path(3) +
+             " skipped: not a regular file\nsegweld: warning: only 7 of the 8 planned segments (1 "
+             "to 8) were joined; not joined: 3\n",
+         damage, Command(kJoin, Path(1), out)},
+        {"output folder is a file", 1, kErr,
+         "segweld: Cannot create the output file " + plain + "/" + OutputName(1, ".segm") + " in " +
+             plain + "/: Not a directory\n",
+         [&] { WriteSeries(1, 2), Put(plain, "x"); }, Command(kJoin, Path(1), plain)},
+        {"dangling link", 0, kErr, "symbolic link whose target does not exist",
+         [&] { WriteSeries(1, 2), std::filesystem::create_symlink("nowhere", Path(3)); },
+         Command(kJoin, Path(1), out)},
+        {"loop of links", 0, kErr, "loop of symbolic links",
+         [&] { WriteSeries(1, 2), std::filesystem::create_symlink(Path(3), Path(3)); },
+         Command(kJoin, Path(1), out)},
+        {"unexpected record types", 0, kOut, "Unexpected hdrtype=200\nUnexpected hdrtype=200\n",
+         [&] { WriteShaped(1, noisy); }, Command(kJoin, Path(1), out)},
+        {"preview without segment 1", 1, kErr, "no file exists for segment 1",
+         [&] { WriteSeries(2, 3); }, Command(kInfo, "--preview", png, Path(2))},
+        {"preview without a whole line", 1, kErr, "smaller than their image structure",
+         [&] { WriteShaped(1, huge); }, Command(kInfo, "--preview", png, Path(1))},
+        {"too long a name, dump", 1, kOut, "cannot be opened: File name too long", [] {},
+         Command(kInfo, name)},
+        {"too long a name, series", 1, kErr, "cannot be opened: File name too long", [] {},
+         Command(kInfo, "--series", name)},
+        {"too long a name, preview", 1, kErr, "cannot be opened: File name too long", [] {},
+         Command(kInfo, "--preview", png, name)},
+        {"too long a data field, dump", 0, kOut, "8589934592 bytes, too long", writeEndless,
+         Command(kInfo, Path(1))},
+        {"too long a data field, series", 1, kOut, "data field of 8589934592 bytes is too long",
+         writeEndless, Command(kInfo, "--series", Path(1))},
+        {"read error in a header", 1, kErr, unreadable, threeSegments, Command(kJoin, Path(1), out),
+         failReads(0)},
+        {"read error in a data field", 1, kErr, unreadable, threeSegments,
+         Command(kJoin, Path(1), out), failReads(header)},
+        {"read error, dump", 1, kErr, unreadable, threeSegments, Command(kInfo, Path(2)),
+         failReads(0)},
+        {"read error, series", 1, kErr, unreadable, threeSegments,
+         Command(kInfo, "--series", Path(1)), failReads(0)},
+        {"read error, preview", 1, kErr, unreadable, threeSegments,
+         Command(kInfo, "--preview", png, Path(1)), failReads(header)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.label);
+        EmptyFolders();
+        row.setUp();
+        const auto before = ListFolder(output.path());
+        RunOptions options;
+        options.environment = row.environment;
+        const ProgramResult result = RunProgram(row.command, options);
+        EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+        if (row.said.empty()) {
+            EXPECT_EQ(result.*row.where, "");
+        } else {
+            EXPECT_THAT(result.*row.where, HasSubstr(row.said));
+        }
+        if (row.exitCode != 0) {
+            EXPECT_EQ(ListFolder(output.path()), before) << "a failed run writes nothing";
+        }
+    }
+}
+
 TEST_F(NothingLostTest, ClosedStandardStreamsNeverReachTheOutput) {
-    SegmentHeader noisy;
-    noisy.unexpectedRecords = 60;  // more "Unexpected hdrtype" lines than a stdio buffer holds
-    const auto expected = WriteShaped(8, noisy);
+    // More "Unexpected hdrtype" lines than a stdio buffer holds.
+    const auto expected = WriteShaped(8, {.unexpectedRecords = 60});
     RunOptions closed;
     closed.closedStandardStreams = true;
     EXPECT_EQ(Join(closed).exitCode, 0);
     EXPECT_EQ(ReadFile(Output()), expected);
 }
 
-TEST_F(NothingLostTest, ReadErrorsFailWithTheFileAndTheSystemsText) {
-    WriteSeries(1, 3);
-    const size_t headerBytes = SmallSegment(2, {}).size();
-    const std::string preview = output / "p.png";
-    struct Row {
-        const char* label;
-        const char* program;
-        std::vector<std::string> arguments;
-        size_t failFrom;
-    };
-    const Row rows[] = {
-        {"join, header", SEGWELD_BIN, {Path(1), output.path().string()}, 0},
-        {"join, data field", SEGWELD_BIN, {Path(1), output.path().string()}, headerBytes},
-        {"header dump", SEGWELD_INFO_BIN, {Path(2)}, 0},
-        {"series", SEGWELD_INFO_BIN, {"--series", Path(1)}, 0},
-        {"preview", SEGWELD_INFO_BIN, {"--preview", preview, Path(1)}, headerBytes},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        RunOptions failing;
-        failing.environment =
-            test::FaultShim({"SEGWELD_TEST_FAIL_READS=-000002___",
-                             "SEGWELD_TEST_FAIL_READS_FROM=" + std::to_string(row.failFrom)});
-        const ProgramResult result = RunTool(row.program, row.arguments, failing);
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_THAT(result.err, HasSubstr(Path(2)));
-        EXPECT_THAT(result.err, HasSubstr("Input/output error"));
-        EXPECT_THAT(ListFolder(output.path()), ElementsAre());
-    }
-}
-
 TEST_F(NothingLostTest, PreviewNeverOverwritesItsInput) {
     WriteSeries(1, 3);
     const std::string link = output / "link.png";
     ASSERT_EQ(::link(Path(2).c_str(), link.c_str()), 0);
-    for (const std::string& out : {Path(1), Path(3), link}) {
-        SCOPED_TRACE(out);
-        const auto before = ReadFile(out);
-        const ProgramResult result = RunTool(SEGWELD_INFO_BIN, {"--preview", out, Path(1)});
+    for (const std::string& target : {Path(1), Path(3), link}) {
+        SCOPED_TRACE(target);
+        const auto before = ReadFile(target);
+        const ProgramResult result = RunProgram(SEGWELD_INFO_BIN, {"--preview", target, Path(1)});
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_THAT(result.err, HasSubstr("is the input file"));
-        EXPECT_EQ(ReadFile(out), before);
+        EXPECT_EQ(ReadFile(target), before);
     }
 }
 
@@ -143,10 +235,7 @@ TEST_F(NothingLostTest, ZerosStandOnlyForWhatTheImageStructureHolds) {
     };
     const Row rows[] = {
         {"announced beyond the image", {.announced = 4000000000}, 32, "implies only 1000"},
-        {"no image structure",
-         {.announced = uint64_t{1} << 31, .columns = 0},
-         32,
-         "no image structure"},
+        {"no image structure", {.announced = 1ull << 31, .columns = 0}, 32, "no image structure"},
         {"within the image",
          {.announced = 65535 * 16, .columns = 65535, .lines = 16},
          65535 * 16,
@@ -154,7 +243,7 @@ TEST_F(NothingLostTest, ZerosStandOnlyForWhatTheImageStructureHolds) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        test::WriteFile(Path(1), Segment(1, row.shape, DistinctData(1, 32)));
+        WriteFile(Path(1), Segment(1, row.shape, DistinctData(1, 32)));
         RunOptions limited;
         limited.fileSizeLimit = 1 << 24;
         const ProgramResult result = Join(limited);
@@ -172,43 +261,17 @@ TEST_F(NothingLostTest, InterruptsRemoveTheNamedTemporary) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
         RunOptions interrupted;
-        interrupted.environment = test::FaultShim(
-            {"SEGWELD_TEST_NO_UNNAMED_FILES=1", "SEGWELD_TEST_SIGNAL_COPIES=-000002___",
-             "SEGWELD_TEST_SIGNAL=" + std::to_string(signal)});
+        interrupted.environment =
+            FaultShim({"SEGWELD_TEST_NO_UNNAMED_FILES=1", "SEGWELD_TEST_SIGNAL_COPIES=-000002___",
+                       "SEGWELD_TEST_SIGNAL=" + std::to_string(signal)});
         EXPECT_EQ(Join(interrupted).signal, signal);
         EXPECT_THAT(ListFolder(output.path()), ElementsAre());
     }
 }
 
-TEST_F(NothingLostTest, ArgumentsThatTheCommandTailWouldChangeAreRefused) {
-    WriteSeries(1, 2);
-    const std::string out = output.path().string();
-    const std::vector<std::vector<std::string>> rows = {
-        {Path(1) + "\" \"" + out, out}, {Path(1), out + " "}, {"\t" + Path(1), out}};
-    for (const auto& arguments : rows) {
-        const ProgramResult result = RunTool(SEGWELD_BIN, arguments);
-        EXPECT_EQ(result.exitCode, 2) << arguments[0];
-        EXPECT_THAT(result.err, HasSubstr(arguments[0] == Path(1) ? arguments[1] : arguments[0]));
-        EXPECT_THAT(ListFolder(output.path()), ElementsAre());
-    }
-}
-
-TEST_F(NothingLostTest, APlanComesOnlyFromTheMsgLayoutAndItsOwnNumber) {
-    SegmentHeader met7;
-    met7.annotation = "L-000-MTP___-MET7________-00_7_057E-000001___-200706151200-C_";
-    SegmentHeader outside;
-    outside.sequence = 20;
-    for (const SegmentHeader& shape : {met7, outside}) {
-        WriteShaped(2, shape);
-        const ProgramResult result = Join();
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_THAT(result.err, Not(HasSubstr("planned"))) << shape.sequence;
-    }
-}
-
 TEST_F(NothingLostTest, ReplacingAnOutputKeepsItsModeOwnerAndLink) {
     const auto expected = WriteSeries(1, 2);
-    test::WriteFile(Output(), {'o', 'l', 'd'});
+    WriteFile(Output(), {'o', 'l', 'd'});
     ASSERT_EQ(chmod(Output().c_str(), 0640), 0);
     const bool mayChown = geteuid() == 0 && chown(Output().c_str(), 4321, 4321) == 0;
     ASSERT_EQ(Join().exitCode, 0);
@@ -217,61 +280,15 @@ TEST_F(NothingLostTest, ReplacingAnOutputKeepsItsModeOwnerAndLink) {
     EXPECT_EQ(info.st_mode & 07777, 0640u);
     EXPECT_TRUE(!mayChown || info.st_uid == 4321u);
 
-    test::TempFolder elsewhere;
+    TempFolder elsewhere;
     const std::string target = elsewhere / "kept.segm";
-    test::WriteFile(target, {'o', 'l', 'd'});
+    WriteFile(target, {'o', 'l', 'd'});
     std::filesystem::remove(Output());
     std::filesystem::create_symlink(target, Output());
     ASSERT_EQ(Join().exitCode, 0);
     EXPECT_TRUE(std::filesystem::is_symlink(Output()));
     EXPECT_EQ(ReadFile(target), expected);
     EXPECT_THAT(ListFolder(elsewhere.path()), ElementsAre("kept.segm"));
-}
-
-TEST_F(NothingLostTest, WhatEndsTheWalkIsNamed) {
-    WriteSeries(1, 4);
-    const std::pair<std::string, const char*> rows[] = {
-        {"nowhere", "symbolic link whose target does not exist"},
-        {Path(3), "loop of symbolic links"}};
-    for (const auto& [target, words] : rows) {
-        std::filesystem::remove(Path(3));
-        std::filesystem::create_symlink(target, Path(3));
-        EXPECT_THAT(Join().err, HasSubstr(words));
-    }
-    std::filesystem::remove(Path(1));
-    EXPECT_THAT(RunTool(SEGWELD_INFO_BIN, {"--preview", output / "p.png", Path(2)}).err,
-                HasSubstr("no file exists for segment 1"));
-}
-
-TEST(NothingLostInfo, TooLongANameGetsTheSameWordsInEveryMode) {
-    test::TempFolder folder;
-    const std::string name = folder / std::string(300, 'n');
-    for (const std::vector<std::string>& mode :
-         {std::vector<std::string>{}, {"--series"}, {"--preview", folder / "p.png"}}) {
-        std::vector<std::string> arguments = mode;
-        arguments.push_back(name);
-        const ProgramResult result = RunTool(SEGWELD_INFO_BIN, arguments);
-        EXPECT_EQ(result.exitCode, 1) << mode.size();
-        EXPECT_THAT(result.out + result.err, HasSubstr("cannot be opened: File name too long"));
-    }
-}
-
-TEST_F(NothingLostTest, PreviewWithoutAWholeLineFailsAndSaysWhy) {
-    const SegmentHeader huge{.columns = 65535, .lines = 65535};
-    WriteShaped(1, huge);
-    const ProgramResult result =
-        RunTool(SEGWELD_INFO_BIN, {"--preview", output / "p.png", Path(1)});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_THAT(result.err, HasSubstr("smaller than their image structure"));
-    EXPECT_THAT(ListFolder(output.path()), ElementsAre());
-}
-
-TEST_F(NothingLostTest, TooLongADataFieldIsTheSameInTheDumpAndTheSeries) {
-    test::WriteFile(Path(1), Segment(1, {.announced = uint64_t{1} << 33, .columns = 0}, {}));
-    const std::string bytes = std::to_string(uint64_t{1} << 33);
-    EXPECT_THAT(RunTool(SEGWELD_INFO_BIN, {Path(1)}).out, HasSubstr(bytes + " bytes, too long"));
-    EXPECT_THAT(RunTool(SEGWELD_INFO_BIN, {"--series", Path(1)}).out,
-                HasSubstr("data field of " + bytes + " bytes is too long"));
 }
 
 }  // namespace

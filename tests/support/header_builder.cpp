@@ -1,27 +1,32 @@
 #include "tests/support/header_builder.h"
 
 #include <stdexcept>
+#include <utility>
 
 namespace segweld::test {
+namespace {
 
-void AppendU16(std::vector<uint8_t>& out, uint16_t value) {
-    out.push_back(static_cast<uint8_t>(value >> 8));
-    out.push_back(static_cast<uint8_t>(value));
+// Each value in `bytes` bytes, most significant first, appended to `out`.
+void Append(std::vector<uint8_t>& out, std::initializer_list<std::pair<uint64_t, int>> fields) {
+    for (const auto& [value, bytes] : fields) {
+        for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
+            out.push_back(static_cast<uint8_t>(value >> shift));
+        }
+    }
 }
 
-void AppendU32(std::vector<uint8_t>& out, uint32_t value) {
-    AppendU16(out, static_cast<uint16_t>(value >> 16));
-    AppendU16(out, static_cast<uint16_t>(value));
+std::vector<uint8_t> Fields(std::initializer_list<std::pair<uint64_t, int>> fields) {
+    std::vector<uint8_t> out;
+    Append(out, fields);
+    return out;
 }
+
+}  // namespace
 
 HeaderBuilder& HeaderBuilder::Primary(uint8_t fileTypeCode, uint64_t dataFieldBits) {
-    bytes_.push_back(0);
-    AppendU16(bytes_, 16);
-    bytes_.push_back(fileTypeCode);
+    Append(bytes_, {{0, 1}, {16, 2}, {fileTypeCode, 1}});
     totalFieldOffset_ = bytes_.size();
-    AppendU32(bytes_, 0);
-    AppendU32(bytes_, static_cast<uint32_t>(dataFieldBits >> 32));
-    AppendU32(bytes_, static_cast<uint32_t>(dataFieldBits));
+    Append(bytes_, {{0, 4}, {dataFieldBits, 8}});
     return *this;
 }
 
@@ -39,28 +44,22 @@ HeaderBuilder& HeaderBuilder::Record(uint8_t type, const std::vector<uint8_t>& b
 
 HeaderBuilder& HeaderBuilder::RecordWithLength(uint8_t type, uint16_t declaredLength,
                                                const std::vector<uint8_t>& body) {
-    bytes_.push_back(type);
-    AppendU16(bytes_, declaredLength);
+    Append(bytes_, {{type, 1}, {declaredLength, 2}});
     bytes_.insert(bytes_.end(), body.begin(), body.end());
     return *this;
 }
 
 HeaderBuilder& HeaderBuilder::ImageStructure(uint8_t bitsPerPixel, uint16_t columns, uint16_t lines,
                                              uint8_t compressionFlag) {
-    std::vector<uint8_t> body{bitsPerPixel};
-    AppendU16(body, columns);
-    AppendU16(body, lines);
-    body.push_back(compressionFlag);
-    return Record(1, body);
+    return Record(1, Fields({{bitsPerPixel, 1}, {columns, 2}, {lines, 2}, {compressionFlag, 1}}));
 }
 
 HeaderBuilder& HeaderBuilder::Navigation(const std::string& projectionName, int32_t cfac,
                                          int32_t lfac, int32_t coff, int32_t loff) {
     std::vector<uint8_t> body(projectionName.begin(), projectionName.end());
     body.resize(32, ' ');
-    for (int32_t value : {cfac, lfac, coff, loff}) {
-        AppendU32(body, static_cast<uint32_t>(value));
-    }
+    Append(body,
+           {{uint32_t(cfac), 4}, {uint32_t(lfac), 4}, {uint32_t(coff), 4}, {uint32_t(loff), 4}});
     return Record(2, body);
 }
 
@@ -69,24 +68,19 @@ HeaderBuilder& HeaderBuilder::Annotation(const std::string& text) {
 }
 
 HeaderBuilder& HeaderBuilder::TimeStamp(uint16_t days, uint32_t millisecondsOfDay) {
-    std::vector<uint8_t> body{0x40};
-    AppendU16(body, days);
-    AppendU32(body, millisecondsOfDay);
-    return Record(5, body);
+    return Record(5, Fields({{0x40, 1}, {days, 2}, {millisecondsOfDay, 4}}));
 }
 
 HeaderBuilder& HeaderBuilder::MsgSegmentIdentification(uint16_t spacecraft, uint8_t channelId,
                                                        uint16_t sequence, uint16_t plannedStart,
                                                        uint16_t plannedEnd,
                                                        uint8_t representation) {
-    std::vector<uint8_t> body;
-    AppendU16(body, spacecraft);
-    body.push_back(channelId);
-    AppendU16(body, sequence);
-    AppendU16(body, plannedStart);
-    AppendU16(body, plannedEnd);
-    body.push_back(representation);
-    return Record(128, body);
+    return Record(128, Fields({{spacecraft, 2},
+                               {channelId, 1},
+                               {sequence, 2},
+                               {plannedStart, 2},
+                               {plannedEnd, 2},
+                               {representation, 1}}));
 }
 
 HeaderBuilder& HeaderBuilder::LineQuality() {
@@ -100,10 +94,8 @@ HeaderBuilder& HeaderBuilder::LineQuality() {
 std::vector<uint8_t> HeaderBuilder::Build() const {
     std::vector<uint8_t> out = bytes_;
     if (totalFieldOffset_ != SIZE_MAX) {
-        const uint32_t total = totalHeaderLength_.value_or(static_cast<uint32_t>(out.size()));
-        std::vector<uint8_t> field;
-        AppendU32(field, total);
-        std::copy(field.begin(), field.end(), out.begin() + static_cast<long>(totalFieldOffset_));
+        const auto total = Fields({{totalHeaderLength_.value_or(uint32_t(out.size())), 4}});
+        std::copy(total.begin(), total.end(), out.begin() + static_cast<long>(totalFieldOffset_));
     }
     return out;
 }

@@ -43,9 +43,6 @@ class HeaderBuilder {
     size_t totalFieldOffset_ = SIZE_MAX;
 };
 
-void AppendU16(std::vector<uint8_t>& out, uint16_t value);
-void AppendU32(std::vector<uint8_t>& out, uint32_t value);
-
 // A segment file's header as the MSG dissemination writes it: records 0, 1, 2,
 // 4, 5, 128 and 129, 6198 bytes in all, for a VIS/IR segment of 3712 x 464
 // pixels at 10 bits.
@@ -60,7 +57,6 @@ struct SegmentShape {
     uint8_t channelId = 9;
 };
 std::vector<uint8_t> RealSegmentHeader(const SegmentShape& shape = {});
-
 // Data field length in bits of a segment of that shape.
 uint64_t DataFieldBits(const SegmentShape& shape);
 

@@ -1,8 +1,7 @@
 #include "tests/support/run_program.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -17,9 +16,7 @@ namespace {
                            int outFd, int errFd) {
     dup2(outFd, STDOUT_FILENO);
     dup2(errFd, STDERR_FILENO);
-    const int devNull = open("/dev/null", O_RDONLY);
-    dup2(devNull, STDIN_FILENO);
-    close(devNull);
+    dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
     if (options.closedStandardStreams) {
         close(STDIN_FILENO);
         close(STDOUT_FILENO);
@@ -31,8 +28,8 @@ namespace {
         _exit(126);
     }
     if (options.fileSizeLimit) {
-        const rlimit limit{static_cast<rlim_t>(*options.fileSizeLimit),
-                           static_cast<rlim_t>(*options.fileSizeLimit)};
+        const rlim_t bytes = static_cast<rlim_t>(*options.fileSizeLimit);
+        const rlimit limit{bytes, bytes};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     std::vector<char*> argv;
@@ -44,29 +41,15 @@ namespace {
     _exit(127);
 }
 
-void DrainPipes(int outFd, int errFd, ProgramResult& result) {
-    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    int open = 2;
-    char buffer[4096];
-    while (open > 0) {
-        if (poll(fds, 2, -1) < 0) {
-            continue;
-        }
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0) {
-                continue;
-            }
-            const ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
-            if (got > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(got));
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            }
-        }
+// Everything written to `file` since it was created; closes it.
+std::string TakeText(FILE* file) {
+    std::string text;
+    rewind(file);
+    for (int c = fgetc(file); c != EOF; c = fgetc(file)) {
+        text.push_back(static_cast<char>(c));
     }
+    fclose(file);
+    return text;
 }
 
 }  // namespace
@@ -79,32 +62,31 @@ std::vector<std::string> FaultShim(std::vector<std::string> settings) {
 }
 
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOptions& options) {
-    int outPipe[2];
-    int errPipe[2];
-    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
-        throw std::runtime_error("pipe failed");
-    }
-    const pid_t child = fork();
+    // Files rather than pipes: the program may write any amount before it ends.
+    FILE* out = tmpfile();
+    FILE* err = tmpfile();
+    const pid_t child = out && err ? fork() : -1;
     if (child < 0) {
-        throw std::runtime_error("fork failed");
+        throw std::runtime_error("cannot start " + arguments.front());
     }
     if (child == 0) {
-        close(outPipe[0]);
-        close(errPipe[0]);
-        RunChild(arguments, options, outPipe[1], errPipe[1]);
+        RunChild(arguments, options, fileno(out), fileno(err));
     }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    ProgramResult result;
-    DrainPipes(outPipe[0], errPipe[0], result);
     int status = 0;
     waitpid(child, &status, 0);
+    ProgramResult result{.out = TakeText(out), .err = TakeText(err)};
     if (WIFEXITED(status)) {
         result.exitCode = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
         result.signal = WTERMSIG(status);
     }
     return result;
+}
+
+ProgramResult RunProgram(const char* program, std::vector<std::string> arguments,
+                         const RunOptions& options) {
+    arguments.insert(arguments.begin(), program);
+    return RunProgram(arguments, options);
 }
 
 }  // namespace segweld::test

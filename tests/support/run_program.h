@@ -26,5 +26,8 @@ std::vector<std::string> FaultShim(std::vector<std::string> settings);
 // Runs a program with the given arguments (argv[0] included), collects what
 // it writes and how it ended; it never reads standard input.
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOptions& options = {});
+// The same with `program` put before `arguments`.
+ProgramResult RunProgram(const char* program, std::vector<std::string> arguments,
+                         const RunOptions& options = {});
 
 }  // namespace segweld::test

@@ -12,42 +12,28 @@
 
 namespace {
 
-using segweld::test::HeaderBuilder;
+using namespace segweld::test;
 
-void WriteText(const std::filesystem::path& folder, const std::string& name,
-               const std::string& text) {
-    std::ofstream out(folder / name, std::ios::binary);
-    out << text;
-}
-
-void Write(const std::filesystem::path& folder, const std::string& name,
-           std::vector<uint8_t> bytes) {
-    bytes.insert(bytes.end(), {0xFF, 0x01, 0x00, 0x10});
-    std::ofstream out(folder / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+void Write(const std::filesystem::path& file, const std::vector<uint8_t>& bytes) {
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
 // A product for the join target: a flag byte, then each segment as a 16-bit
 // length and its bytes (0xFFFF: no file of that number).
-void WriteProduct(const std::filesystem::path& folder, const std::string& name, uint8_t flags,
-                  const std::vector<std::vector<uint8_t>>& segments) {
+std::vector<uint8_t> Product(uint8_t flags, const std::vector<std::vector<uint8_t>>& segments) {
     std::vector<uint8_t> bytes = {flags};
     for (const auto& segment : segments) {
         const size_t length = segment.empty() ? 0xFFFF : segment.size();
         bytes.insert(bytes.end(), {uint8_t(length >> 8), uint8_t(length)});
         bytes.insert(bytes.end(), segment.begin(), segment.end());
     }
-    std::ofstream out(folder / name, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+    return bytes;
 }
 
-void WriteProducts(const std::filesystem::path& folder) {
-    using segweld::test::DistinctData;
-    using segweld::test::SmallSegment;
-    WriteProduct(folder, "gap", 1,
-                 {SmallSegment(1, DistinctData(1, 64)), {}, SmallSegment(3, DistinctData(3, 64))});
-    auto cut = SmallSegment(2, DistinctData(2, 64), 1000);
-    WriteProduct(folder, "short", 0, {SmallSegment(1, DistinctData(1, 64)), cut, {1, 2, 3}});
+std::vector<uint8_t> Segment(const std::string& annotation, uint8_t compression, uint16_t columns) {
+    return RealSegmentHeader(
+        {.annotation = annotation, .columns = columns, .compressionFlag = compression});
 }
 
 }  // namespace
@@ -58,48 +44,51 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::filesystem::path root = argv[1];
-    const std::filesystem::path annotations = root / "annotation_fuzz";
-    const std::filesystem::path tails = root / "command_tail_fuzz";
-    const std::filesystem::path folder = root / "read_header_fuzz";
-    for (const auto& target : {annotations, tails, folder, root / "join_fuzz"}) {
-        std::filesystem::create_directories(target);
+    for (const char* target :
+         {"annotation_fuzz", "command_tail_fuzz", "read_header_fuzz", "join_fuzz"}) {
+        std::filesystem::create_directories(root / target);
     }
-    WriteProducts(root / "join_fuzz");
+    const auto first = SmallSegment(1, DistinctData(1, 64));
+    Write(root / "join_fuzz/gap", Product(1, {first, {}, SmallSegment(3, DistinctData(3, 64))}));
+    Write(root / "join_fuzz/short",
+          Product(0, {first, SmallSegment(2, DistinctData(2, 64), 1000), {1, 2, 3}}));
 
-    WriteText(annotations, "example", segweld::test::kWorkedExample);
-    WriteText(annotations, "prologue",
-              "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__");
-    WriteText(annotations, "hrv", "H-000-MSG2__-MSG2________-HRV______-000024___-201012311145-CE");
-    WriteText(annotations, "doubled", "L--000-MSG1__-SERVICE____-XY-000010___-2007-");
-    WriteText(tails, "quoted", "\"/data/seg dir/first file\" \"/out dir\"");
-    WriteText(tails, "middle", "C:\\x\"y z\"\\f out");
-    WriteText(tails, "unclosed", "\"/never closed /out");
-    WriteText(tails, "blanks", "a  b\tc d");
+    const std::string prologue = "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__";
+    const std::string hrv = "H-000-MSG2__-MSG2________-HRV______-000024___-201012311145-";
+    const std::pair<const char*, std::string> texts[] = {
+        {"annotation_fuzz/example", kWorkedExample},
+        {"annotation_fuzz/prologue", prologue},
+        {"annotation_fuzz/hrv", hrv + "CE"},
+        {"annotation_fuzz/doubled", "L--000-MSG1__-SERVICE____-XY-000010___-2007-"},
+        {"command_tail_fuzz/quoted", "\"/data/seg dir/first file\" \"/out dir\""},
+        {"command_tail_fuzz/middle", "C:\\x\"y z\"\\f out"},
+        {"command_tail_fuzz/unclosed", "\"/never closed /out"},
+        {"command_tail_fuzz/blanks", "a  b\tc d"},
+    };
+    for (const auto& [name, text] : texts) {
+        std::ofstream(root / name, std::ios::binary) << text;
+    }
 
-    segweld::test::SegmentShape segment;
-    Write(folder, "segment", segweld::test::RealSegmentHeader(segment));
-    segment.annotation = segweld::test::kWorkedExample;
-    segment.compressionFlag = 1;
-    Write(folder, "compressed", segweld::test::RealSegmentHeader(segment));
-    segment.annotation = "H-000-MSG2__-MSG2________-HRV______-000024___-201012311145-__";
-    segment.columns = 5568;
-    Write(folder, "hrv", segweld::test::RealSegmentHeader(segment));
-    Write(folder, "prologue",
-          segweld::test::RealPrologueHeader(
-              "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__", 128, 8 * 445));
-    Write(folder, "foreign",
-          HeaderBuilder()
-              .Primary(0, 800)
-              .Annotation("L-000-MTP___-GOES12______-IR_107___-000001___-")
-              .Record(128, {0, 7, 0, 2, 0, 0, 0, 0, 0, 5})
-              .Build());
-    Write(folder, "unexpected",
-          HeaderBuilder().Primary(0, 64).Record(8, {1}).Record(250, {}).Build());
-    Write(folder, "short-records",
-          HeaderBuilder()
-              .Primary(0, 64)
-              .RecordWithLength(2, 10, {})
-              .RecordWithLength(4, 2, {})
-              .Build());
+    const std::pair<const char*, std::vector<uint8_t>> headers[] = {
+        {"segment", RealSegmentHeader()},
+        {"compressed", Segment(kWorkedExample, 1, 3712)},
+        {"hrv", Segment(hrv + "__", 1, 5568)},
+        {"prologue", RealPrologueHeader(prologue, 128, 8 * 445)},
+        {"foreign", HeaderBuilder()
+                        .Primary(0, 800)
+                        .Annotation("L-000-MTP___-GOES12______-IR_107___-000001___-")
+                        .Record(128, {0, 7, 0, 2, 0, 0, 0, 0, 0, 5})
+                        .Build()},
+        {"unexpected", HeaderBuilder().Primary(0, 64).Record(8, {1}).Record(250, {}).Build()},
+        {"short-records", HeaderBuilder()
+                              .Primary(0, 64)
+                              .RecordWithLength(2, 10, {})
+                              .RecordWithLength(4, 2, {})
+                              .Build()},
+    };
+    for (auto [name, bytes] : headers) {
+        bytes.insert(bytes.end(), {0xFF, 0x01, 0x00, 0x10});
+        Write(root / "read_header_fuzz" / name, bytes);
+    }
     return 0;
 }
