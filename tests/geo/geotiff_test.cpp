@@ -240,36 +240,27 @@ TEST(GeoTiffGeoreferencing, NavigationAndProloguePlaceTheProduct) {
     }
 }
 
-// The first joined segment places the whole product, whichever it is.
-TEST(GeoTiffGeoreferencing, RefusedFirstSegmentLeavesItsLinesEmpty) {
-    const Product p;
-    const GeoTiffRun run(p, {2, 3});
-    test::WriteFile(run.input / test::SegmentFileName(1), {'j', 'u', 'n', 'k'});
-    const test::ProgramResult result = run.Segweld({"--geotiff"});
-    ASSERT_EQ(result.exitCode, 0) << result.err;
-    const GeoTiff tif(run.GeoTiffPath());
-    ASSERT_EQ(tif.height, p.planned * p.lines);
-    EXPECT_EQ(tif.At(tif.height - 1, 0), 0) << "segment 1's lines are nodata";
-    EXPECT_EQ(tif.At(tif.height - 1 - p.lines, p.columns - 1), StoredCount(p, 2, 0, 0));
-    EXPECT_NEAR(tif.Y(tif.height - p.loff), 0.0, 1e-3);
-    EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), "1");
-}
-
-TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndFilledOnesKeepTheirPlace) {
+// Segments not joined are nodata, filled ones keep their place, and the first
+// joined segment places the whole product, whichever it is.
+TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndTheRestKeepTheirPlace) {
     const struct {
         std::vector<std::string> options;
-        bool segment4Present;
+        std::vector<int> written, shown;
         const char* missing;
         const char* filled;
     } rows[] = {
-        {{}, false, "3-4", "none"},
-        {{"--fill-gaps"}, true, "3", "3"},
+        {{}, {1, 2, 4}, {1, 2}, "3-4", "none"},
+        {{"--fill-gaps"}, {1, 2, 4}, {1, 2, 4}, "3", "3"},
+        {{}, {2, 3, 4}, {2, 3, 4}, "1", "none"},  // segment 1 is refused
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.missing);
         Product p;
         p.planned = 4;
-        const GeoTiffRun run(p, {1, 2, 4});
+        const GeoTiffRun run(p, row.written);
+        if (row.written[0] != 1) {
+            test::WriteFile(run.input / test::SegmentFileName(1), {'j', 'u', 'n', 'k'});
+        }
         std::vector<std::string> options = row.options;
         const std::string plainWarnings = run.Segweld(options).err;
         options.push_back("--geotiff");
@@ -278,12 +269,15 @@ TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndFilledOnesKeepTheirPlace) {
         EXPECT_EQ(result.err, plainWarnings) << "the plain join's warnings";
         const GeoTiff tif(run.GeoTiffPath());
         ASSERT_EQ(tif.height, 4 * p.lines);
-        for (int row3 = p.lines; row3 < 2 * p.lines; ++row3) {
-            EXPECT_EQ(tif.At(row3, 0), 0) << "segment 3 is nodata";
+        for (int k = 1; k <= 4; ++k) {
+            const bool shown = std::ranges::count(row.shown, k) == 1;
+            for (int j = 0; j < p.lines; ++j) {
+                EXPECT_EQ(tif.At(tif.height - 1 - (k - 1) * p.lines - j, p.columns - 1),
+                          shown ? StoredCount(p, k, j, 0) : 0)
+                    << "segment " << k << " line " << j;
+            }
         }
-        const uint16_t segment4 = StoredCount(p, 4, p.lines - 1, p.columns - 1);
-        EXPECT_EQ(tif.At(0, 0), row.segment4Present ? segment4 : 0);
-        EXPECT_EQ(tif.At(2 * p.lines, 0), StoredCount(p, 2, p.lines - 1, p.columns - 1));
+        EXPECT_NEAR(tif.Y(tif.height - p.loff), 0.0, 1e-3);
         EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), row.missing);
         EXPECT_EQ(tif.tags.at("SEGMENTS_FILLED"), row.filled);
     }
