@@ -65,13 +65,10 @@ std::vector<uint8_t> SegmentFile(const Product& p, int k) {
     return bytes;
 }
 
-// A product's segments (all planned ones unless `numbers` are given) and its
-// prologue in a folder, and the program run on them.
+// A product's segments and its prologue in a folder, and the program run on them.
 struct GeoTiffRun {
-    explicit GeoTiffRun(const Product& p, std::vector<int> numbers = {}) : product(p) {
-        for (int k = 1; numbers.empty() && k <= p.planned; ++k) {
-            test::WriteFile(input / test::SegmentFileName(k, p.channel), SegmentFile(p, k));
-        }
+    explicit GeoTiffRun(const Product& p, const std::vector<int>& numbers = {1, 2, 3})
+        : product(p) {
         for (int k : numbers) {
             test::WriteFile(input / test::SegmentFileName(k, p.channel), SegmentFile(p, k));
         }
@@ -149,21 +146,60 @@ struct GeoTiff {
     std::vector<uint16_t> pixels;
 };
 
-TEST(GeoTiffPixels, CountsOfEachPackingLandNorthUpAndEastRight) {
+// Each row also holds the counts of one packing. Stored column COFF and line
+// LOFF (1-based, from the east and the south) hold the sub-satellite point,
+// moved by the georeferencing offset that the prologue's earth model says is
+// still in the data (none without a prologue).
+TEST(GeoTiffLayout, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
     const struct {
-        uint8_t bits;
-        GDALDataType type;
-    } rows[] = {{8, GDT_Byte}, {10, GDT_UInt16}, {12, GDT_UInt16}, {16, GDT_UInt16}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(static_cast<int>(row.bits));
+        const char* label;
         Product p;
-        p.bits = row.bits;
+        GDALDataType type;
+        const char* lon0;
+        double pixelMetres;  // at the sub-satellite point, as published
+        double shift;
+        const char* offsetTag;
+    } rows[] = {
+        {"9.5 east",
+         {.bits = 8, .projection = "GEOS(+009.5)"},
+         GDT_Byte,
+         "+lon_0=9.5 ",
+         3000.403,
+         0,
+         "corrected in the data"},
+        {"75 west",
+         {.projection = "GEOS(-075.0)", .coff = 3, .loff = 1},
+         GDT_UInt16,
+         "+lon_0=-75 ",
+         3000.403,
+         0,
+         "corrected"},
+        {"HRV sampling",
+         {.bits = 12, .projection = "GEOS(+041.5)", .cfac = -40927014, .coff = 5566, .loff = 5566},
+         GDT_UInt16,
+         "+lon_0=41.5 ",
+         1000.134,
+         0,
+         "corrected"},
+        {"offset in the data",
+         {.bits = 16, .earthModel = 1},
+         GDT_UInt16,
+         "+lon_0=0 ",
+         3000.403,
+         1500,
+         "not corrected"},
+        {"no prologue", {.earthModel = 0}, GDT_UInt16, "+lon_0=0 ", 3000.403, 0, "unknown"},
+    };
+    for (const auto& [label, p, type, lon0, pixelMetres, shift, offsetTag] : rows) {
+        SCOPED_TRACE(label);
         const GeoTiffRun run(p);
         const test::ProgramResult result = run.Segweld({"--geotiff"});
         ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err.find("no prologue") != std::string::npos, p.earthModel == 0)
+            << result.err;
         const GeoTiff tif(run.GeoTiffPath());
         EXPECT_EQ(tif.layout, "COG");
-        EXPECT_EQ(tif.type, row.type);
+        EXPECT_EQ(tif.type, type);
         EXPECT_TRUE(tif.hasNoData && tif.noData == 0);
         ASSERT_EQ(tif.width, p.columns);
         ASSERT_EQ(tif.height, p.planned * p.lines);
@@ -178,65 +214,21 @@ TEST(GeoTiffPixels, CountsOfEachPackingLandNorthUpAndEastRight) {
                     << "row " << row << " column " << column;
             }
         }
-        const std::map<std::string, std::string> tags = {{"CHANNEL", "IR_108"},
-                                                         {"SATELLITE", "MSG1"},
-                                                         {"NOMINAL_TIME", "2007-06-15T12:00:00Z"},
-                                                         {"SEGMENTS_JOINED", "1-3"},
-                                                         {"SEGMENTS_MISSING", "none"}};
-        for (const auto& [key, value] : tags) {
-            EXPECT_EQ(tif.tags.at(key), value) << key;
-        }
-    }
-}
-
-// Stored column COFF and line LOFF (1-based, from the east and the south)
-// hold the sub-satellite point, moved by the georeferencing offset that the
-// prologue's earth model says is still in the data (none without a prologue).
-TEST(GeoTiffGeoreferencing, NavigationAndProloguePlaceTheProduct) {
-    const struct {
-        const char* label;
-        std::string projection;
-        int32_t cfac, coff, loff;
-        int earthModel;
-        const char* lon0;
-        double pixelMetres;  // at the sub-satellite point, as published
-        double shift;
-        const char* offsetTag;
-    } rows[] = {
-        {"9.5 east", "GEOS(+009.5)", kCfac, 1856, 1856, 2, "+lon_0=9.5 ", 3000.403, 0.0,
-         "corrected in the data"},
-        {"75 west", "GEOS(-075.0)", kCfac, 3, 1, 2, "+lon_0=-75 ", 3000.403, 0.0, "corrected"},
-        {"HRV sampling", "GEOS(+041.5)", -40927014, 5566, 5566, 2, "+lon_0=41.5 ", 1000.134, 0.0,
-         "corrected"},
-        {"offset in the data", "GEOS(+000.0)", kCfac, 1856, 1856, 1, "+lon_0=0 ", 3000.403, 1500.0,
-         "not corrected"},
-        {"no prologue", "GEOS(+000.0)", kCfac, 1856, 1856, 0, "+lon_0=0 ", 3000.403, 0.0,
-         "unknown"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        Product p;
-        p.projection = row.projection;
-        p.cfac = row.cfac;
-        p.coff = row.coff;
-        p.loff = row.loff;
-        p.earthModel = row.earthModel;
-        const GeoTiffRun run(p);
-        const test::ProgramResult result = run.Segweld({"--geotiff"});
-        ASSERT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.err.find("no prologue") != std::string::npos, row.earthModel == 0)
-            << result.err;
-        const GeoTiff tif(run.GeoTiffPath());
+        EXPECT_EQ(tif.tags.at("CHANNEL"), "IR_108");
+        EXPECT_EQ(tif.tags.at("SATELLITE"), "MSG1");
+        EXPECT_EQ(tif.tags.at("NOMINAL_TIME"), "2007-06-15T12:00:00Z");
+        EXPECT_EQ(tif.tags.at("SEGMENTS_JOINED"), "1-3");
+        EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), "none");
         EXPECT_THAT(tif.crs, HasSubstr("+proj=geos "));
-        EXPECT_THAT(tif.crs, HasSubstr(row.lon0));
+        EXPECT_THAT(tif.crs, HasSubstr(lon0));
         EXPECT_THAT(tif.crs, HasSubstr("+h=35785831 "));
         EXPECT_THAT(tif.crs, HasSubstr("+a=6378169 "));
         EXPECT_THAT(tif.crs, HasSubstr("+rf=295.48806"));  // b = 6356583.8
-        EXPECT_NEAR(tif.gt[1], row.pixelMetres, 0.001);
-        EXPECT_NEAR(tif.gt[5], -row.pixelMetres, 0.001);
-        EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(row.offsetTag));
-        EXPECT_NEAR(tif.X(tif.width - row.coff), row.shift, 1e-3) << "moved east";
-        EXPECT_NEAR(tif.Y(tif.height - row.loff), -row.shift, 1e-3) << "moved south";
+        EXPECT_NEAR(tif.gt[1], pixelMetres, 0.001);
+        EXPECT_NEAR(tif.gt[5], -pixelMetres, 0.001);
+        EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(offsetTag));
+        EXPECT_NEAR(tif.X(tif.width - p.coff), shift, 1e-3) << "moved east";
+        EXPECT_NEAR(tif.Y(tif.height - p.loff), -shift, 1e-3) << "moved south";
     }
 }
 

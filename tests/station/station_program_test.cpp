@@ -14,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
-#include <numeric>
 #include <set>
 #include <thread>
 
@@ -31,11 +30,7 @@ using segweld::test::ReadFile;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
-std::vector<int> Numbers(int from, int to) {
-    std::vector<int> numbers(static_cast<size_t>(to - from + 1));
-    std::iota(numbers.begin(), numbers.end(), from);
-    return numbers;
-}
+const std::vector<int> kAll{1, 2, 3, 4, 5, 6, 7, 8};
 
 // One product: segments of 100 x 5 pixels at 8 bits, whose segment
 // identification plans numbers 1 to `planned`.
@@ -102,16 +97,15 @@ ProgramResult Segweld(std::vector<std::string> arguments) {
     return segweld::test::RunProgram(arguments);
 }
 
-// Calls `done` every 10 ms until it is true or 15 seconds have passed.
+// Calls `done` every 10 ms until it is true, for 15 seconds at least.
 bool WaitUntil(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
+    for (int tries = 0; tries < 1500; ++tries) {
+        if (done()) {
+            return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return true;
+    return false;
 }
 
 size_t Count(const std::string& text, const std::string& part) {
@@ -136,11 +130,8 @@ nlohmann::json Report(const std::string& path) {
 class Background {
   public:
     Background(std::vector<std::string> arguments, std::string logPath) : logPath_(logPath) {
-        std::vector<char*> argv;
-        for (std::string& argument : arguments) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv(arguments.size() + 1);  // ends with a null pointer
+        std::ranges::transform(arguments, argv.begin(), [](std::string& a) { return a.data(); });
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_addopen(&actions, 1, logPath_.c_str(),
@@ -170,11 +161,10 @@ class Background {
     int Stop(int signal) {
         kill(pid_, signal);
         int status = 0;
-        if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; })) {
-            return -1;
+        if (WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; })) {
+            pid_ = -1;
         }
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return pid_ == -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
   private:
@@ -198,11 +188,11 @@ class StationTest : public ::testing::Test {
 class BatchTest : public StationTest {
   protected:
     void SetUp() override {
-        complete.Write(in, Numbers(1, 8));
+        complete.Write(in, kAll);
         complete.WriteCompanions(in);
         gap.Write(in, {1, 2, 3, 5, 6, 7, 8});
-        noFirst.Write(in, Numbers(2, 8));
-        compressed.Write(in, Numbers(1, 8));
+        noFirst.Write(in, {2, 3, 4, 5, 6, 7, 8});
+        compressed.Write(in, kAll);
     }
     ProgramResult Batch(std::vector<std::string> extra = {}) {
         extra.insert(extra.begin(), {"--batch", in, out, "--report", reportPath});
@@ -225,10 +215,10 @@ TEST_F(BatchTest, JoinsEveryProductAsTheSingleCommandWould) {
         const char* status;
         std::vector<int> joined, missing;
     } rows[] = {
-        {complete, "joined", Numbers(1, 8), {}},
-        {gap, "incomplete", {1, 2, 3}, Numbers(4, 8)},
-        {noFirst, "failed", {}, Numbers(1, 8)},
-        {compressed, "joined", Numbers(1, 8), {}},
+        {complete, "joined", kAll, {}},
+        {gap, "incomplete", {1, 2, 3}, {4, 5, 6, 7, 8}},
+        {noFirst, "failed", {}, kAll},
+        {compressed, "joined", kAll, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.product.channel);
@@ -305,19 +295,19 @@ TEST_F(BatchTest, TerminalGetsOneStatusLineAndOnlyWhatNeedsALook) {
 TEST_F(BatchTest, RecursiveFindsProductsInSubfolders) {
     const TestProduct nested{"IR_134___", 2};
     fs::create_directory(in + "/2007");
-    nested.Write(in + "/2007", Numbers(1, 2));
+    nested.Write(in + "/2007", {1, 2});
     Batch();
     EXPECT_FALSE(Report(reportPath).contains("2007/" + nested.Key()));
     Batch({"--recursive"});
     EXPECT_EQ(Report(reportPath).at("2007/" + nested.Key()).at("segmentsJoined"), 2);
 }
 
-// The options parser's own table covers each message.
+// Folders that are not there, and a bad option (the options parser's own
+// table covers each message).
 TEST(BatchArgumentsTest, BadArgumentsExitWithTwo) {
     segweld::test::TempFolder folder;
     const std::string here = folder.path().string();
     const std::vector<std::vector<std::string>> rows = {
-        {"--batch", here},
         {"--batch", here + "/missing", here},
         {"--batch", here, here + "/missing"},
         {"--watch", here + "/missing", here},
@@ -343,7 +333,7 @@ class WatchTest : public StationTest {
 
 TEST_F(WatchTest, SegmentStillBeingWrittenIsWaitedFor) {
     const TestProduct product{"IR_108___"};
-    product.Write(in, Numbers(1, 7));
+    product.Write(in, {1, 2, 3, 4, 5, 6, 7});
     const std::vector<uint8_t> last = product.File(8);
     const auto half = static_cast<std::streamsize>(last.size() / 2);
     std::ofstream writer(in + "/" + product.Name(8), std::ios::binary);
@@ -357,7 +347,7 @@ TEST_F(WatchTest, SegmentStillBeingWrittenIsWaitedFor) {
     writer.close();
 
     ASSERT_TRUE(OutputAppears(product)) << watch->Log();
-    EXPECT_EQ(Output(product), product.Joined(Numbers(1, 8)));
+    EXPECT_EQ(Output(product), product.Joined(kAll));
 }
 
 // Also the check that --fill-gaps reaches the watch's joins.
@@ -379,18 +369,18 @@ TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
     early.WriteCompanions(in);
     early.Write(in, {5, 2, 8, 1, 7, 3, 6, 4});
     ASSERT_TRUE(OutputAppears(early)) << watch->Log();
-    EXPECT_EQ(Output(early), early.Joined(Numbers(1, 8)));
-    interrupted.Write(in, Numbers(1, 4));
+    EXPECT_EQ(Output(early), early.Joined(kAll));
+    interrupted.Write(in, {1, 2, 3, 4});
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(watch->Stop(SIGTERM), 0) << watch->Log();
     EXPECT_THAT(watch->Log(), HasSubstr("stopped"));
     EXPECT_FALSE(fs::exists(out + "/" + interrupted.OutputName()));
 
     const auto joinedEarly = fs::last_write_time(out + "/" + early.OutputName());
-    interrupted.Write(in, Numbers(5, 8));  // while nothing watches
+    interrupted.Write(in, {5, 6, 7, 8});  // while nothing watches
     watch = Start({"--timeout", "60"});
     ASSERT_TRUE(OutputAppears(interrupted)) << watch->Log();
-    EXPECT_EQ(Output(interrupted), interrupted.Joined(Numbers(1, 8)));
+    EXPECT_EQ(Output(interrupted), interrupted.Joined(kAll));
     EXPECT_EQ(fs::last_write_time(out + "/" + early.OutputName()), joinedEarly);
     EXPECT_THAT(watch->Log(), HasSubstr("2 products in the folder, 1 up to date"));
 }
@@ -418,7 +408,7 @@ TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
         arguments.insert(arguments.end(), row.command.begin(), row.command.end());
         const auto watch = Start(arguments);
         for (const TestProduct& product : products) {
-            product.Write(in, Numbers(1, 2));
+            product.Write(in, {1, 2});
             ASSERT_TRUE(OutputAppears(product)) << watch->Log();
         }
         EXPECT_TRUE(WaitUntil([&] { return Count(watch->Log(), row.logged) == 2; }))
@@ -427,7 +417,7 @@ TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
         EXPECT_EQ(Count(watch->Log(), row.logged), 2u) << "once per product\n" << watch->Log();
     }
     for (const TestProduct& product : products) {
-        EXPECT_EQ(ReadFile(copies + "/" + product.OutputName()), product.Joined(Numbers(1, 2)));
+        EXPECT_EQ(ReadFile(copies + "/" + product.OutputName()), product.Joined({1, 2}));
     }
 }
 
