@@ -23,16 +23,13 @@ using ::testing::HasSubstr;
 constexpr int32_t kCfac = -13642337;  // MSG's VIS/IR sampling
 
 struct Product {
-    uint16_t columns = 6;
-    uint16_t lines = 4;
+    uint16_t columns = 6, lines = 4;
     uint8_t bits = 10;
     int planned = 3;
     std::string channel = "IR_108___";
-    uint8_t fileType = 0;
-    uint8_t compression = 0;
+    uint8_t fileType = 0, compression = 0;
     std::string projection = "GEOS(+000.0)";
-    int32_t cfac = kCfac;
-    int32_t coff = 1856;
+    int32_t cfac = kCfac, coff = 1856;
     int32_t loff = 1856;  // of segment 1; each later one counts `lines` fewer
     int earthModel = 2;   // 0: no prologue
 };
@@ -153,44 +150,35 @@ struct GeoTiff {
 TEST(GeoTiffLayout, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
     const struct {
         const char* label;
-        Product p;
+        uint8_t bits;
         GDALDataType type;
+        std::string projection;
+        int32_t cfac, coff, loff;
+        int earthModel;
         const char* lon0;
         double pixelMetres;  // at the sub-satellite point, as published
         double shift;
         const char* offsetTag;
     } rows[] = {
-        {"9.5 east",
-         {.bits = 8, .projection = "GEOS(+009.5)"},
-         GDT_Byte,
-         "+lon_0=9.5 ",
-         3000.403,
-         0,
+        {"9.5 east", 8, GDT_Byte, "GEOS(+009.5)", kCfac, 1856, 1856, 2, "+lon_0=9.5 ", 3000.403, 0,
          "corrected in the data"},
-        {"75 west",
-         {.projection = "GEOS(-075.0)", .coff = 3, .loff = 1},
-         GDT_UInt16,
-         "+lon_0=-75 ",
-         3000.403,
-         0,
+        {"75 west", 10, GDT_UInt16, "GEOS(-075.0)", kCfac, 3, 1, 2, "+lon_0=-75 ", 3000.403, 0,
          "corrected"},
-        {"HRV sampling",
-         {.bits = 12, .projection = "GEOS(+041.5)", .cfac = -40927014, .coff = 5566, .loff = 5566},
-         GDT_UInt16,
-         "+lon_0=41.5 ",
-         1000.134,
-         0,
-         "corrected"},
-        {"offset in the data",
-         {.bits = 16, .earthModel = 1},
-         GDT_UInt16,
-         "+lon_0=0 ",
-         3000.403,
-         1500,
-         "not corrected"},
-        {"no prologue", {.earthModel = 0}, GDT_UInt16, "+lon_0=0 ", 3000.403, 0, "unknown"},
+        {"HRV sampling", 12, GDT_UInt16, "GEOS(+041.5)", -40927014, 5566, 5566, 2, "+lon_0=41.5 ",
+         1000.134, 0, "corrected"},
+        {"offset in the data", 16, GDT_UInt16, "GEOS(+000.0)", kCfac, 1856, 1856, 1, "+lon_0=0 ",
+         3000.403, 1500, "not corrected"},
+        {"no prologue", 10, GDT_UInt16, "GEOS(+000.0)", kCfac, 1856, 1856, 0, "+lon_0=0 ", 3000.403,
+         0, "unknown"},
     };
-    for (const auto& [label, p, type, lon0, pixelMetres, shift, offsetTag] : rows) {
+    for (const auto& [label, bits, type, projection, cfac, coff, loff, earthModel, lon0,
+                      pixelMetres, shift, offsetTag] : rows) {
+        const Product p{.bits = bits,
+                        .projection = projection,
+                        .cfac = cfac,
+                        .coff = coff,
+                        .loff = loff,
+                        .earthModel = earthModel};
         SCOPED_TRACE(label);
         const GeoTiffRun run(p);
         const test::ProgramResult result = run.Segweld({"--geotiff"});
@@ -278,19 +266,17 @@ TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndTheRestKeepTheirPlace) {
 TEST(GeoTiffRefusals, ProductsThatCannotBeGeoreferencedLeaveTheFolderAsItWas) {
     const struct {
         const char* label;
-        void (*change)(Product&);
+        Product p;
         const char* reason;
     } rows[] = {
-        {"HRV", [](Product& p) { p.channel = "HRV______"; }, "HRV"},
-        {"compressed", [](Product& p) { p.compression = 1; }, "compressed"},
-        {"not image data", [](Product& p) { p.fileType = 2; }, "not image data"},
-        {"no GEOS", [](Product& p) { p.projection = "POLAR"; }, "not a geostationary"},
+        {"HRV", {.channel = "HRV______"}, "HRV"},
+        {"compressed", {.compression = 1}, "compressed"},
+        {"not image data", {.fileType = 2}, "not image data"},
+        {"no GEOS", {.projection = "POLAR"}, "not a geostationary"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        Product p;
-        row.change(p);
-        const GeoTiffRun run(p);
+        const GeoTiffRun run(row.p);
         const test::ProgramResult result = run.Segweld({"--geotiff"});
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_THAT(result.err, HasSubstr(row.reason));

@@ -305,15 +305,11 @@ TEST_F(BatchTest, RecursiveFindsProductsInSubfolders) {
 
 // Folders that are not there, and a bad option (the options parser's own
 // table covers each message).
-TEST(BatchArgumentsTest, BadArgumentsExitWithTwo) {
-    segweld::test::TempFolder folder;
-    const std::string here = folder.path().string();
-    const std::vector<std::vector<std::string>> rows = {
-        {"--batch", here + "/missing", here},
-        {"--batch", here, here + "/missing"},
-        {"--watch", here + "/missing", here},
-        {"--watch", here, here, "--timeout", "soon"},
-    };
+TEST_F(StationTest, BadArgumentsExitWithTwo) {
+    const std::vector<std::vector<std::string>> rows = {{"--batch", in + "/missing", out},
+                                                        {"--batch", in, out + "/missing"},
+                                                        {"--watch", in + "/missing", out},
+                                                        {"--watch", in, out, "--timeout", "soon"}};
     for (const auto& arguments : rows) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
         const ProgramResult run = Segweld(arguments);
@@ -383,12 +379,13 @@ TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
     const std::string copies = scratch / "copies";
     fs::create_directory(copies);
     const struct {
-        std::vector<std::string> command;
+        std::vector<std::string> options;
         std::string logged;
     } rows[] = {
-        {{"cp", "{}", copies}, "then cp: exit status 0"},
-        {{"false", "{}"}, "then false: exit status 1"},
-        {{"/no/such/program"}, "then /no/such/program: could not be started"},
+        {{"--timeout", "60", "--then", "cp", "{}", copies}, "then cp: exit status 0"},
+        {{"--timeout", "60", "--then", "false", "{}"}, "then false: exit status 1"},
+        {{"--timeout", "60", "--then", "/no/such/program"},
+         "then /no/such/program: could not be started"},
     };
     const TestProduct products[] = {{"IR_108___", 2}, {"IR_120___", 2}};
     for (const auto& row : rows) {
@@ -398,9 +395,7 @@ TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
                 fs::remove(entry.path());
             }
         }
-        std::vector<std::string> arguments{"--timeout", "60", "--then"};
-        arguments.insert(arguments.end(), row.command.begin(), row.command.end());
-        const auto watch = Start(arguments);
+        const auto watch = Start(row.options);
         for (const TestProduct& product : products) {
             product.Write(in, {1, 2});
             ASSERT_TRUE(OutputAppears(product)) << watch->Log();
