@@ -7,10 +7,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
-#include <cstring>
 #include <map>
-#include <memory>
 
 #include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
@@ -26,16 +23,13 @@ using ::testing::HasSubstr;
 constexpr int32_t kCfac = -13642337;  // MSG's VIS/IR sampling
 
 struct Product {
-    uint16_t columns = 6;
-    uint16_t lines = 4;
+    uint16_t columns = 6, lines = 4;
     uint8_t bits = 10;
     int planned = 3;
     std::string channel = "IR_108___";
-    uint8_t fileType = 0;
-    uint8_t compression = 0;
+    uint8_t fileType = 0, compression = 0;
     std::string projection = "GEOS(+000.0)";
-    int32_t cfac = kCfac;
-    int32_t coff = 1856;
+    int32_t cfac = kCfac, coff = 1856;
     int32_t loff = 1856;  // of segment 1; each later one counts `lines` fewer
     int earthModel = 2;   // 0: no prologue
 };
@@ -45,97 +39,74 @@ uint16_t StoredCount(const Product& p, int k, int j, int c) {
     return static_cast<uint16_t>((1 + ((k - 1) * p.lines + j) * p.columns + c) % (1 << p.bits));
 }
 
-std::vector<uint8_t> PackedCounts(const Product& p, int k) {
-    std::vector<uint8_t> out((p.columns * p.lines * p.bits + 7) / 8, 0);
-    uint64_t bit = 0;
-    for (int j = 0; j < p.lines; ++j) {
-        for (int c = 0; c < p.columns; ++c) {
-            const uint16_t count = StoredCount(p, k, j, c);
-            for (int b = p.bits - 1; b >= 0; --b, ++bit) {
-                out[bit / 8] |= static_cast<uint8_t>(((count >> b) & 1) << (7 - bit % 8));
-            }
+// A segment file of `p`: its header, then its counts packed big-endian.
+std::vector<uint8_t> SegmentFile(const Product& p, int k) {
+    std::vector<uint8_t> data((p.columns * p.lines * p.bits + 7) / 8, 0);
+    for (uint64_t bit = 0, pixel = 0; pixel < uint64_t{p.columns} * p.lines; ++pixel) {
+        const uint16_t count = StoredCount(p, k, pixel / p.columns, pixel % p.columns);
+        for (int b = p.bits - 1; b >= 0; --b, ++bit) {
+            data[bit / 8] |= static_cast<uint8_t>(((count >> b) & 1) << (7 - bit % 8));
         }
     }
-    return out;
-}
-
-void WriteSegment(const test::TempFolder& folder, const Product& p, int k) {
-    const std::string name = test::SegmentFileName(k, p.channel);
-    const std::vector<uint8_t> data = PackedCounts(p, k);
     std::vector<uint8_t> bytes =
         test::HeaderBuilder()
             .Primary(p.fileType, 8 * data.size())
             .ImageStructure(p.bits, p.columns, p.lines, p.compression)
             .Navigation(p.projection, p.cfac, p.cfac, p.coff, p.loff - p.lines * (k - 1))
-            .Annotation(name)
+            .Annotation(test::SegmentFileName(k, p.channel))
             .TimeStamp(18062, 43200000)
             .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(k), 1,
                                       static_cast<uint16_t>(p.planned), 3)
             .Build();
     bytes.insert(bytes.end(), data.begin(), data.end());
-    test::WriteFile(folder / name, bytes);
+    return bytes;
 }
 
-void WritePrologue(const test::TempFolder& folder, const Product& p) {
-    const std::string name = "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__";
-    const std::vector<uint8_t> data = test::PrologueData(static_cast<uint8_t>(p.earthModel));
-    std::vector<uint8_t> bytes = test::RealPrologueHeader(name, 128, 8 * data.size());
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    test::WriteFile(folder / name, bytes);
-}
-
-// A product's segments (all planned ones unless `numbers` are given) and
-// its prologue in a folder, turned into a GeoTIFF by Execute().
+// A product's segments and its prologue in a folder, and the program run on them.
 struct GeoTiffRun {
-    explicit GeoTiffRun(const Product& p, std::vector<int> numbers = {}) : product(p) {
-        if (numbers.empty()) {
-            for (int k = 1; k <= p.planned; ++k) {
-                numbers.push_back(k);
-            }
-        }
+    explicit GeoTiffRun(const Product& p, const std::vector<int>& numbers = {1, 2, 3})
+        : product(p) {
         for (int k : numbers) {
-            WriteSegment(input, p, k);
+            test::WriteFile(input / test::SegmentFileName(k, p.channel), SegmentFile(p, k));
         }
         if (p.earthModel != 0) {
-            WritePrologue(input, p);
+            const std::string name =
+                "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__";
+            std::vector<uint8_t> bytes = test::PrologueData(static_cast<uint8_t>(p.earthModel));
+            const std::vector<uint8_t> header =
+                test::RealPrologueHeader(name, 128, 8 * bytes.size());
+            bytes.insert(bytes.begin(), header.begin(), header.end());
+            test::WriteFile(input / name, bytes);
         }
     }
 
-    const test::ProgramResult& Execute(const std::vector<std::string>& options = {}) {
-        std::vector<std::string> arguments{SEGWELD_BIN, "--geotiff"};
-        arguments.insert(arguments.end(), options.begin(), options.end());
-        arguments.push_back(input / test::SegmentFileName(1, product.channel));
-        arguments.push_back(output.path().string());
-        result = test::RunProgram(arguments);
-        return result;
+    // segweld with `options` on segment 1 of the product.
+    test::ProgramResult Segweld(std::vector<std::string> options) const {
+        options.insert(options.begin(), SEGWELD_BIN);
+        options.push_back(input / test::SegmentFileName(1, product.channel));
+        options.push_back(output.path().string());
+        return test::RunProgram(options);
     }
 
     std::string GeoTiffPath() const {
-        std::string name = test::SegmentFileName(1, product.channel);
+        std::string name = test::SegmentFileName(1, product.channel) + ".tif";
         std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        return output / (name + ".tif");
+        return output / name;
     }
 
     Product product;
-    test::TempFolder input;
-    test::TempFolder output;
-    test::ProgramResult result;
-};
-
-struct DatasetCloser {
-    void operator()(GDALDatasetH d) const { GDALClose(d); }
+    test::TempFolder input, output;
 };
 
 // What the tests look at in a GeoTIFF.
 struct GeoTiff {
     explicit GeoTiff(const std::string& path) {
         GDALAllRegister();
-        std::unique_ptr<void, DatasetCloser> dataset(GDALOpen(path.c_str(), GA_ReadOnly));
-        if (!dataset) {
+        GDALDatasetH d = GDALOpen(path.c_str(), GA_ReadOnly);
+        if (!d) {
             ADD_FAILURE() << "GDAL cannot open " << path;
             return;
         }
-        GDALDatasetH d = dataset.get();
         GDALRasterBandH band = GDALGetRasterBand(d, 1);
         width = GDALGetRasterXSize(d);
         height = GDALGetRasterYSize(d);
@@ -148,14 +119,14 @@ struct GeoTiff {
         CPLFree(proj4);
         for (const char* key : {"CHANNEL", "SEGMENTS_JOINED", "SEGMENTS_MISSING", "SEGMENTS_FILLED",
                                 "GEOREFERENCING_OFFSET", "NOMINAL_TIME", "SATELLITE"}) {
-            const char* value = GDALGetMetadataItem(d, key, nullptr);
-            tags[key] = value ? value : "";
+            tags[key] = GDALGetMetadataItem(d, key, nullptr) ?: "";
         }
+        layout = GDALGetMetadataItem(d, "LAYOUT", "IMAGE_STRUCTURE") ?: "";
         pixels.resize(static_cast<size_t>(width) * height);
         EXPECT_EQ(GDALRasterIO(band, GF_Read, 0, 0, width, height, pixels.data(), width, height,
                                GDT_UInt16, 0, 0),
                   CE_None);
-        layout = GDALGetMetadataItem(d, "LAYOUT", "IMAGE_STRUCTURE") ?: "";
+        GDALClose(d);
     }
 
     uint16_t At(int row, int column) const { return pixels[row * width + column]; }
@@ -163,9 +134,8 @@ struct GeoTiff {
     double X(double column) const { return gt[0] + (column + 0.5) * gt[1]; }
     double Y(double row) const { return gt[3] + (row + 0.5) * gt[5]; }
 
-    int width = 0, height = 0;
+    int width = 0, height = 0, hasNoData = 0;
     GDALDataType type = GDT_Unknown;
-    int hasNoData = 0;
     double noData = -1;
     std::array<double, 6> gt{};
     std::string crs, layout;
@@ -173,20 +143,51 @@ struct GeoTiff {
     std::vector<uint16_t> pixels;
 };
 
-TEST(GeoTiffPixels, CountsOfEachPackingLandNorthUpAndEastRight) {
+// Each row also holds the counts of one packing. Stored column COFF and line
+// LOFF (1-based, from the east and the south) hold the sub-satellite point,
+// moved by the georeferencing offset that the prologue's earth model says is
+// still in the data (none without a prologue).
+TEST(GeoTiffLayout, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
     const struct {
+        const char* label;
         uint8_t bits;
         GDALDataType type;
-    } rows[] = {{8, GDT_Byte}, {10, GDT_UInt16}, {12, GDT_UInt16}, {16, GDT_UInt16}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(static_cast<int>(row.bits));
-        Product p;
-        p.bits = row.bits;
-        GeoTiffRun run(p);
-        ASSERT_EQ(run.Execute().exitCode, 0) << run.result.err;
+        std::string projection;
+        int32_t cfac, coff, loff;
+        int earthModel;
+        const char* lon0;
+        double pixelMetres;  // at the sub-satellite point, as published
+        double shift;
+        const char* offsetTag;
+    } rows[] = {
+        {"9.5 east", 8, GDT_Byte, "GEOS(+009.5)", kCfac, 1856, 1856, 2, "+lon_0=9.5 ", 3000.403, 0,
+         "corrected in the data"},
+        {"75 west", 10, GDT_UInt16, "GEOS(-075.0)", kCfac, 3, 1, 2, "+lon_0=-75 ", 3000.403, 0,
+         "corrected"},
+        {"HRV sampling", 12, GDT_UInt16, "GEOS(+041.5)", -40927014, 5566, 5566, 2, "+lon_0=41.5 ",
+         1000.134, 0, "corrected"},
+        {"offset in the data", 16, GDT_UInt16, "GEOS(+000.0)", kCfac, 1856, 1856, 1, "+lon_0=0 ",
+         3000.403, 1500, "not corrected"},
+        {"no prologue", 10, GDT_UInt16, "GEOS(+000.0)", kCfac, 1856, 1856, 0, "+lon_0=0 ", 3000.403,
+         0, "unknown"},
+    };
+    for (const auto& [label, bits, type, projection, cfac, coff, loff, earthModel, lon0,
+                      pixelMetres, shift, offsetTag] : rows) {
+        const Product p{.bits = bits,
+                        .projection = projection,
+                        .cfac = cfac,
+                        .coff = coff,
+                        .loff = loff,
+                        .earthModel = earthModel};
+        SCOPED_TRACE(label);
+        const GeoTiffRun run(p);
+        const test::ProgramResult result = run.Segweld({"--geotiff"});
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err.find("no prologue") != std::string::npos, p.earthModel == 0)
+            << result.err;
         const GeoTiff tif(run.GeoTiffPath());
         EXPECT_EQ(tif.layout, "COG");
-        EXPECT_EQ(tif.type, row.type);
+        EXPECT_EQ(tif.type, type);
         EXPECT_TRUE(tif.hasNoData && tif.noData == 0);
         ASSERT_EQ(tif.width, p.columns);
         ASSERT_EQ(tif.height, p.planned * p.lines);
@@ -206,116 +207,57 @@ TEST(GeoTiffPixels, CountsOfEachPackingLandNorthUpAndEastRight) {
         EXPECT_EQ(tif.tags.at("NOMINAL_TIME"), "2007-06-15T12:00:00Z");
         EXPECT_EQ(tif.tags.at("SEGMENTS_JOINED"), "1-3");
         EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), "none");
-    }
-}
-
-TEST(GeoTiffGeoreferencing, SubSatellitePointAndPixelSizeFollowTheNavigation) {
-    const struct {
-        const char* label;
-        std::string projection;
-        int32_t cfac, coff, loff;
-        const char* lon0;
-        double pixelMetres;  // at the sub-satellite point, as published
-    } rows[] = {
-        {"0 degrees", "GEOS(+000.0)", kCfac, 1856, 1856, "+lon_0=0 ", 3000.403},
-        {"9.5 east", "GEOS(+009.5)", kCfac, 1856, 1856, "+lon_0=9.5 ", 3000.403},
-        {"75 west", "GEOS(-075.0)", kCfac, 3, 1, "+lon_0=-75 ", 3000.403},
-        {"HRV sampling", "GEOS(+041.5)", -40927014, 5566, 5566, "+lon_0=41.5 ", 1000.134},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        Product p;
-        p.projection = row.projection;
-        p.cfac = row.cfac;
-        p.coff = row.coff;
-        p.loff = row.loff;
-        GeoTiffRun run(p);
-        ASSERT_EQ(run.Execute().exitCode, 0) << run.result.err;
-        const GeoTiff tif(run.GeoTiffPath());
         EXPECT_THAT(tif.crs, HasSubstr("+proj=geos "));
-        EXPECT_THAT(tif.crs, HasSubstr(row.lon0));
+        EXPECT_THAT(tif.crs, HasSubstr(lon0));
         EXPECT_THAT(tif.crs, HasSubstr("+h=35785831 "));
         EXPECT_THAT(tif.crs, HasSubstr("+a=6378169 "));
         EXPECT_THAT(tif.crs, HasSubstr("+rf=295.48806"));  // b = 6356583.8
-        EXPECT_NEAR(tif.gt[1], row.pixelMetres, 0.001);
-        EXPECT_NEAR(tif.gt[5], -row.pixelMetres, 0.001);
-        // Stored column COFF and line LOFF (1-based, from the east and the
-        // south) hold the sub-satellite point.
-        EXPECT_NEAR(tif.X(tif.width - row.coff), 0.0, 1e-3);
-        EXPECT_NEAR(tif.Y(tif.height - row.loff), 0.0, 1e-3);
+        EXPECT_NEAR(tif.gt[1], pixelMetres, 0.001);
+        EXPECT_NEAR(tif.gt[5], -pixelMetres, 0.001);
+        EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(offsetTag));
+        EXPECT_NEAR(tif.X(tif.width - p.coff), shift, 1e-3) << "moved east";
+        EXPECT_NEAR(tif.Y(tif.height - p.loff), -shift, 1e-3) << "moved south";
     }
 }
 
-TEST(GeoTiffGeoreferencing, PrologueDecidesTheOffsetShift) {
-    const struct {
-        int earthModel;
-        double shift;
-        const char* tag;
-        bool warned;
-    } rows[] = {
-        {2, 0.0, "corrected in the data", false},
-        {1, 1500.0, "not corrected", false},
-        {0, 0.0, "unknown", true},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.earthModel);
-        Product p;
-        p.earthModel = row.earthModel;
-        GeoTiffRun run(p);
-        ASSERT_EQ(run.Execute().exitCode, 0) << run.result.err;
-        EXPECT_EQ(run.result.err.find("no prologue") != std::string::npos, row.warned)
-            << run.result.err;
-        const GeoTiff tif(run.GeoTiffPath());
-        EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(row.tag));
-        EXPECT_NEAR(tif.X(tif.width - p.coff), row.shift, 1e-3) << "moved east";
-        EXPECT_NEAR(tif.Y(tif.height - p.loff), -row.shift, 1e-3) << "moved south";
-    }
-}
-
-// The first joined segment places the whole product, whichever it is.
-TEST(GeoTiffGeoreferencing, RefusedFirstSegmentLeavesItsLinesEmpty) {
-    Product p;
-    GeoTiffRun run(p, {2, 3});
-    test::WriteFile(run.input / test::SegmentFileName(1), {'j', 'u', 'n', 'k'});
-    ASSERT_EQ(run.Execute().exitCode, 0) << run.result.err;
-    const GeoTiff tif(run.GeoTiffPath());
-    ASSERT_EQ(tif.height, p.planned * p.lines);
-    EXPECT_EQ(tif.At(tif.height - 1, 0), 0) << "segment 1's lines are nodata";
-    EXPECT_EQ(tif.At(tif.height - 1 - p.lines, p.columns - 1), StoredCount(p, 2, 0, 0));
-    EXPECT_NEAR(tif.Y(tif.height - p.loff), 0.0, 1e-3);
-    EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), "1");
-}
-
-TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndFilledOnesKeepTheirPlace) {
+// Segments not joined are nodata, filled ones keep their place, and the first
+// joined segment places the whole product, whichever it is.
+TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndTheRestKeepTheirPlace) {
     const struct {
         std::vector<std::string> options;
-        bool segment4Present;
+        std::vector<int> written, shown;
         const char* missing;
         const char* filled;
     } rows[] = {
-        {{}, false, "3-4", "none"},
-        {{"--fill-gaps"}, true, "3", "3"},
+        {{}, {1, 2, 4}, {1, 2}, "3-4", "none"},
+        {{"--fill-gaps"}, {1, 2, 4}, {1, 2, 4}, "3", "3"},
+        {{}, {2, 3, 4}, {2, 3, 4}, "1", "none"},  // segment 1 is refused
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.missing);
         Product p;
         p.planned = 4;
-        GeoTiffRun run(p, {1, 2, 4});
-        ASSERT_EQ(run.Execute(row.options).exitCode, 0) << run.result.err;
-        const test::TempFolder plainOutput;
-        std::vector<std::string> plain{SEGWELD_BIN};
-        plain.insert(plain.end(), row.options.begin(), row.options.end());
-        plain.push_back(run.input / test::SegmentFileName(1));
-        plain.push_back(plainOutput.path().string());
-        EXPECT_EQ(run.result.err, test::RunProgram(plain).err) << "the plain join's warnings";
+        const GeoTiffRun run(p, row.written);
+        if (row.written[0] != 1) {
+            test::WriteFile(run.input / test::SegmentFileName(1), {'j', 'u', 'n', 'k'});
+        }
+        std::vector<std::string> options = row.options;
+        const std::string plainWarnings = run.Segweld(options).err;
+        options.push_back("--geotiff");
+        const test::ProgramResult result = run.Segweld(options);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err, plainWarnings) << "the plain join's warnings";
         const GeoTiff tif(run.GeoTiffPath());
         ASSERT_EQ(tif.height, 4 * p.lines);
-        for (int row3 = p.lines; row3 < 2 * p.lines; ++row3) {
-            EXPECT_EQ(tif.At(row3, 0), 0) << "segment 3 is nodata";
+        for (int k = 1; k <= 4; ++k) {
+            const bool shown = std::ranges::count(row.shown, k) == 1;
+            for (int j = 0; j < p.lines; ++j) {
+                EXPECT_EQ(tif.At(tif.height - 1 - (k - 1) * p.lines - j, p.columns - 1),
+                          shown ? StoredCount(p, k, j, 0) : 0)
+                    << "segment " << k << " line " << j;
+            }
         }
-        const uint16_t segment4 = StoredCount(p, 4, p.lines - 1, p.columns - 1);
-        EXPECT_EQ(tif.At(0, 0), row.segment4Present ? segment4 : 0);
-        EXPECT_EQ(tif.At(2 * p.lines, 0), StoredCount(p, 2, p.lines - 1, p.columns - 1));
+        EXPECT_NEAR(tif.Y(tif.height - p.loff), 0.0, 1e-3);
         EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), row.missing);
         EXPECT_EQ(tif.tags.at("SEGMENTS_FILLED"), row.filled);
     }
@@ -324,21 +266,20 @@ TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndFilledOnesKeepTheirPlace) {
 TEST(GeoTiffRefusals, ProductsThatCannotBeGeoreferencedLeaveTheFolderAsItWas) {
     const struct {
         const char* label;
-        void (*change)(Product&);
+        Product p;
         const char* reason;
     } rows[] = {
-        {"HRV", [](Product& p) { p.channel = "HRV______"; }, "HRV"},
-        {"compressed", [](Product& p) { p.compression = 1; }, "compressed"},
-        {"not image data", [](Product& p) { p.fileType = 2; }, "not image data"},
-        {"no GEOS", [](Product& p) { p.projection = "POLAR"; }, "not a geostationary"},
+        {"HRV", {.channel = "HRV______"}, "HRV"},
+        {"compressed", {.compression = 1}, "compressed"},
+        {"not image data", {.fileType = 2}, "not image data"},
+        {"no GEOS", {.projection = "POLAR"}, "not a geostationary"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
-        Product p;
-        row.change(p);
-        GeoTiffRun run(p);
-        EXPECT_EQ(run.Execute().exitCode, 1);
-        EXPECT_THAT(run.result.err, HasSubstr(row.reason));
+        const GeoTiffRun run(row.p);
+        const test::ProgramResult result = run.Segweld({"--geotiff"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_THAT(result.err, HasSubstr(row.reason));
         EXPECT_THAT(test::ListFolder(run.output.path()), ::testing::IsEmpty());
     }
 }

@@ -1,0 +1,414 @@
+// Runs `segweld --batch` on a folder of products the way an archive holds
+// them, and `segweld --watch` beside a test that writes segment files the way
+// a receiving station does.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <thread>
+
+#include "tests/support/header_builder.h"
+#include "tests/support/product_files.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_folder.h"
+
+namespace segweld::station {
+namespace {
+
+using segweld::test::ProgramResult;
+using segweld::test::ReadFile;
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+const std::vector<int> kAll{1, 2, 3, 4, 5, 6, 7, 8};
+
+// One product: segments of 100 x 5 pixels at 8 bits, whose segment
+// identification plans numbers 1 to `planned`.
+struct TestProduct {
+    std::string channel;  // the 9-character channel field of the name, e.g. "IR_108___"
+    int planned = 8;
+    bool compressed = false;  // data fields begin with 0xFF 0x01, as compressed ones do
+
+    std::string Name(int number) const { return segweld::test::SegmentFileName(number, channel); }
+    std::string OutputName() const {  // of the join started from segment 1
+        std::string name = Name(1) + (compressed ? ".xyz" : ".segm");
+        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
+        return name;
+    }
+    std::string Key() const { return Name(1).replace(36, 6, "??????"); }
+
+    std::vector<uint8_t> Data(int number) const {  // different for every segment
+        std::vector<uint8_t> data = segweld::test::DistinctData(number, 500);
+        if (compressed) {
+            data[0] = 0xFF;
+            data[1] = 0x01;
+        }
+        return data;
+    }
+    std::vector<uint8_t> File(int number) const {
+        const std::vector<uint8_t> data = Data(number);
+        auto bytes = segweld::test::HeaderBuilder()
+                         .Primary(0, 8 * data.size())
+                         .ImageStructure(8, 100, 5, compressed ? 1 : 0)
+                         .Annotation(Name(number))
+                         .TimeStamp(18062, 43200000)
+                         .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(number), 1,
+                                                   static_cast<uint16_t>(planned), 3)
+                         .Build();
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        return bytes;
+    }
+    void Write(const std::string& folder, const std::vector<int>& numbers) const {
+        for (int number : numbers) {
+            segweld::test::WriteFile(folder + "/" + Name(number), File(number));
+        }
+    }
+    // The data fields of `numbers`, back to back; 0 stands for a segment of zeros.
+    std::vector<uint8_t> Joined(const std::vector<int>& numbers) const {
+        std::vector<uint8_t> all;
+        for (int number : numbers) {
+            const auto data = number == 0 ? std::vector<uint8_t>(500) : Data(number);
+            all.insert(all.end(), data.begin(), data.end());
+        }
+        return all;
+    }
+    // The prologue and epilogue files of the product's time slot.
+    void WriteCompanions(const std::string& folder) const {
+        for (const auto& [token, type] : {std::pair{"PRO______", 128}, {"EPI______", 129}}) {
+            const std::string name = Name(1).replace(26, 9, "_________").replace(36, 9, token);
+            segweld::test::WriteFile(folder + "/" + name,
+                                     segweld::test::RealPrologueHeader(name, type, 8 * 64));
+        }
+    }
+};
+
+ProgramResult Segweld(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), SEGWELD_BIN);
+    return segweld::test::RunProgram(arguments);
+}
+
+// Calls `done` every 10 ms until it is true, for 15 seconds at least.
+bool WaitUntil(const std::function<bool()>& done) {
+    for (int tries = 0; tries < 1500; ++tries) {
+        if (done()) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// A report's entries by product key.
+nlohmann::json Report(const std::string& path) {
+    nlohmann::json byKey = nlohmann::json::object();
+    for (const auto& product : nlohmann::json::parse(ReadFile(path))) {
+        byKey[product.at("key").get<std::string>()] = product;
+    }
+    return byKey;
+}
+
+// A program running beside the test, its output into a log file, until it is
+// signalled; killed if the test ends first.
+class Background {
+  public:
+    Background(std::vector<std::string> arguments, std::string logPath) : logPath_(logPath) {
+        std::vector<char*> argv(arguments.size() + 1);  // ends with a null pointer
+        std::ranges::transform(arguments, argv.begin(), [](std::string& a) { return a.data(); });
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, logPath_.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        // Files the test holds open for writing must not stay open in the
+        // program too: their close would then not count as the last one.
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Background() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    std::string Log() const {
+        const std::vector<uint8_t> bytes = ReadFile(logPath_);
+        return {bytes.begin(), bytes.end()};
+    }
+    // Sends `signal`; the exit status, or -1 when it did not exit normally in time.
+    int Stop(int signal) {
+        kill(pid_, signal);
+        int status = 0;
+        if (WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; })) {
+            pid_ = -1;
+        }
+        return pid_ == -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    std::string logPath_;
+};
+
+class StationTest : public ::testing::Test {
+  protected:
+    std::vector<uint8_t> Output(const TestProduct& product) const {
+        return ReadFile(out + "/" + product.OutputName());
+    }
+    bool OutputAppears(const TestProduct& product) const {
+        return WaitUntil([&] { return fs::exists(out + "/" + product.OutputName()); });
+    }
+    // segweld --watch with `extra` options, once it has started.
+    std::unique_ptr<Background> Start(std::vector<std::string> extra) {
+        extra.insert(extra.begin(), {SEGWELD_BIN, "--watch", in, out});
+        auto watch = std::make_unique<Background>(extra, scratch / "watch.log");
+        EXPECT_TRUE(WaitUntil([&] { return Count(watch->Log(), "waiting or being joined"); }))
+            << watch->Log();
+        return watch;
+    }
+
+    segweld::test::TempFolder inFolder, outFolder, scratch;
+    const std::string in = inFolder.path().string(), out = outFolder.path().string();
+};
+
+class BatchTest : public StationTest {
+  protected:
+    void SetUp() override {
+        complete.Write(in, kAll);
+        complete.WriteCompanions(in);
+        gap.Write(in, {1, 2, 3, 5, 6, 7, 8});
+        noFirst.Write(in, {2, 3, 4, 5, 6, 7, 8});
+        compressed.Write(in, kAll);
+    }
+    ProgramResult Batch(std::vector<std::string> extra = {}) {
+        extra.insert(extra.begin(), {"--batch", in, out, "--report", reportPath});
+        return Segweld(extra);
+    }
+
+    const TestProduct complete{"IR_108___"}, gap{"WV_062___"}, noFirst{"VIS006___"};
+    const TestProduct compressed{"HRV______", 8, true};
+    const std::string reportPath = scratch / "report.json";
+};
+
+TEST_F(BatchTest, JoinsAndReportsEveryProduct) {
+    const ProgramResult run = Batch({"-j", "2"});
+    EXPECT_EQ(run.exitCode, 1) << "the product without segment 1 fails\n" << run.err;
+    EXPECT_THAT(run.err, HasSubstr("2 joined, 0 up to date, 1 incomplete, 1 failed"));
+    const nlohmann::json report = Report(reportPath);
+    ASSERT_EQ(report.size(), 4u) << "prologue and epilogue are no products";
+    const struct {
+        const TestProduct& product;
+        const char* status;
+        std::vector<int> joined, missing;
+        const char* warning;  // a part of the warnings; empty: none
+    } rows[] = {
+        {complete, "joined", kAll, {}, ""},
+        {gap, "incomplete", {1, 2, 3}, {4, 5, 6, 7, 8}, "were not joined: 5-8"},
+        {noFirst, "failed", {}, kAll, "were not joined: 2-8"},
+        {compressed, "joined", kAll, {}, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.product.channel);
+        const nlohmann::json& entry = report.at(row.product.Key());
+        EXPECT_EQ(entry.at("status"), row.status);
+        EXPECT_EQ(entry.at("segmentsJoined"), row.joined.size());
+        EXPECT_EQ(entry.at("missing").get<std::vector<int>>(), row.missing);
+        EXPECT_EQ(entry.at("damaged").size(), 0u);
+        EXPECT_EQ(entry.at("warnings").empty(), !*row.warning);
+        EXPECT_THAT(entry.at("warnings").dump(), HasSubstr(row.warning));
+        if (row.joined.empty()) {
+            EXPECT_TRUE(entry.at("output").is_null());
+            EXPECT_THAT(entry.at("error").get<std::string>(), HasSubstr("Nothing joined"));
+        } else {
+            EXPECT_EQ(entry.at("output"), out + "/" + row.product.OutputName());
+            EXPECT_EQ(Output(row.product), row.product.Joined(row.joined));
+        }
+    }
+}
+
+TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
+    ASSERT_EQ(Batch().exitCode, 1);
+    const auto written = fs::last_write_time(out + "/" + complete.OutputName());
+    EXPECT_THAT(Batch().err, HasSubstr("0 joined, 3 up to date, 0 incomplete, 1 failed"));
+    EXPECT_EQ(fs::last_write_time(out + "/" + complete.OutputName()), written);
+    EXPECT_EQ(Report(reportPath).at(complete.Key()).at("status"), "up to date");
+
+    // A segment written after the output makes its product old.
+    fs::last_write_time(in + "/" + complete.Name(4), written + std::chrono::seconds(1));
+    EXPECT_THAT(Batch().err, HasSubstr("1 joined, 2 up to date, 0 incomplete, 1 failed"));
+    // --force joins again; with --fill-gaps, the segments after a gap keep their
+    // place and the product without segment 1 is joined too.
+    EXPECT_THAT(Batch({"--force", "--fill-gaps"}).err,
+                HasSubstr("2 joined, 0 up to date, 2 incomplete, 0 failed"));
+    EXPECT_EQ(Output(gap), gap.Joined({1, 2, 3, 0, 5, 6, 7, 8}));
+    EXPECT_EQ(Report(reportPath).at(gap.Key()).at("filled").get<std::vector<int>>(),
+              std::vector<int>{4});
+}
+
+TEST_F(BatchTest, ShardsRunByGnuParallelCoverEveryProductOnce) {
+    const ProgramResult run = segweld::test::RunProgram(
+        {"/usr/bin/parallel", "--will-cite", SEGWELD_BIN, "--batch", in, out, "-j", "1", "--shard",
+         "{}/3", "--report", scratch / "report-{}.json", ":::", "0", "1", "2"});
+    EXPECT_EQ(run.exitCode, 1) << "one shard holds the failing product\n" << run.err;
+    std::multiset<std::string> seen;
+    for (const std::string shard : {"0", "1", "2"}) {
+        for (const auto& product :
+             nlohmann::json::parse(ReadFile(scratch / ("report-" + shard + ".json")))) {
+            seen.insert(product.at("key").get<std::string>());
+        }
+    }
+    EXPECT_EQ(seen, (std::multiset<std::string>{complete.Key(), gap.Key(), noFirst.Key(),
+                                                compressed.Key()}));
+}
+
+TEST_F(BatchTest, TerminalGetsOneStatusLineAndOnlyWhatNeedsALook) {
+    // script(1) gives the program a terminal; its output comes back here.
+    const ProgramResult run = segweld::test::RunProgram(
+        {"/usr/bin/script", "-qec", "env TERM=xterm " SEGWELD_BIN " --batch " + in + " " + out,
+         "/dev/null"});
+    EXPECT_EQ(run.exitCode, 1) << run.out;
+    EXPECT_THAT(run.out, HasSubstr("\r\033[K4/4 products"));
+    EXPECT_THAT(run.out, HasSubstr("failed " + noFirst.Key()));
+    EXPECT_THAT(run.out, HasSubstr("incomplete " + gap.Key()));
+    EXPECT_THAT(run.out, ::testing::Not(HasSubstr("joined " + complete.Key())))
+        << "a product joined whole leaves the status line alone";
+}
+
+TEST_F(BatchTest, RecursiveFindsProductsInSubfolders) {
+    const TestProduct nested{"IR_134___", 2};
+    fs::create_directory(in + "/2007");
+    nested.Write(in + "/2007", {1, 2});
+    Batch();
+    EXPECT_FALSE(Report(reportPath).contains("2007/" + nested.Key()));
+    Batch({"--recursive"});
+    EXPECT_EQ(Report(reportPath).at("2007/" + nested.Key()).at("segmentsJoined"), 2);
+}
+
+// Folders that are not there, and a bad option (the options parser's own
+// table covers each message).
+TEST_F(StationTest, BadArgumentsExitWithTwo) {
+    const std::vector<std::vector<std::string>> rows = {{"--batch", in + "/missing", out},
+                                                        {"--batch", in, out + "/missing"},
+                                                        {"--watch", in + "/missing", out},
+                                                        {"--watch", in, out, "--timeout", "soon"}};
+    for (const auto& arguments : rows) {
+        SCOPED_TRACE(::testing::PrintToString(arguments));
+        const ProgramResult run = Segweld(arguments);
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_THAT(run.err, HasSubstr("segweld: "));
+    }
+}
+
+using WatchTest = StationTest;
+
+TEST_F(WatchTest, SegmentStillBeingWrittenIsWaitedFor) {
+    const TestProduct product{"IR_108___"};
+    product.Write(in, {1, 2, 3, 4, 5, 6, 7});
+    const std::vector<uint8_t> last = product.File(8);
+    const auto half = static_cast<std::streamsize>(last.size() / 2);
+    std::ofstream writer(in + "/" + product.Name(8), std::ios::binary);
+    writer.write(reinterpret_cast<const char*>(last.data()), half).flush();
+
+    const auto watch = Start({"--timeout", "60"});
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(fs::exists(out + "/" + product.OutputName())) << "joined before 8 was whole";
+    writer.write(reinterpret_cast<const char*>(last.data()) + half,
+                 static_cast<std::streamsize>(last.size()) - half);
+    writer.close();
+
+    ASSERT_TRUE(OutputAppears(product)) << watch->Log();
+    EXPECT_EQ(Output(product), product.Joined(kAll));
+}
+
+// Also the check that --fill-gaps reaches the watch's joins.
+TEST_F(WatchTest, IncompleteProductIsJoinedWhenItsTimeoutRunsOut) {
+    const auto watch = Start({"--timeout", "1", "--fill-gaps"});
+    const TestProduct product{"WV_062___"};
+    product.Write(in, {1, 2, 3, 5});
+
+    ASSERT_TRUE(OutputAppears(product)) << watch->Log();
+    EXPECT_EQ(Output(product), product.Joined({1, 2, 3, 0, 5, 0, 0, 0}));
+    ASSERT_TRUE(WaitUntil([&] { return Count(watch->Log(), "(timed out incomplete)"); }))
+        << watch->Log();
+    EXPECT_THAT(watch->Log(), HasSubstr("incomplete " + product.Key() + ": 4 segments"));
+    EXPECT_THAT(watch->Log(), HasSubstr("only 4 of the 8 planned segments"));
+}
+
+TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
+    const TestProduct early{"IR_108___"}, interrupted{"VIS006___"};
+    auto watch = Start({"--timeout", "60"});
+    early.WriteCompanions(in);
+    early.Write(in, {5, 2, 8, 1, 7, 3, 6, 4});
+    ASSERT_TRUE(OutputAppears(early)) << watch->Log();
+    EXPECT_EQ(Output(early), early.Joined(kAll));
+    interrupted.Write(in, {1, 2, 3, 4});
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(watch->Stop(SIGTERM), 0) << watch->Log();
+    EXPECT_THAT(watch->Log(), HasSubstr("stopped"));
+    EXPECT_FALSE(fs::exists(out + "/" + interrupted.OutputName()));
+
+    const auto joinedEarly = fs::last_write_time(out + "/" + early.OutputName());
+    interrupted.Write(in, {5, 6, 7, 8});  // while nothing watches
+    watch = Start({"--timeout", "60"});
+    ASSERT_TRUE(OutputAppears(interrupted)) << watch->Log();
+    EXPECT_EQ(Output(interrupted), interrupted.Joined(kAll));
+    EXPECT_EQ(fs::last_write_time(out + "/" + early.OutputName()), joinedEarly);
+    EXPECT_THAT(watch->Log(), HasSubstr("2 products in the folder, 1 up to date"));
+}
+
+TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
+    const std::string copies = scratch / "copies";
+    fs::create_directory(copies);
+    const struct {
+        std::vector<std::string> options;
+        std::string logged;
+    } rows[] = {
+        {{"--timeout", "60", "--then", "cp", "{}", copies}, "then cp: exit status 0"},
+        {{"--timeout", "60", "--then", "false", "{}"}, "then false: exit status 1"},
+        {{"--timeout", "60", "--then", "/no/such/program"},
+         "then /no/such/program: could not be started"},
+    };
+    const TestProduct products[] = {{"IR_108___", 2}, {"IR_120___", 2}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.logged);
+        for (const std::string& folder : {in, out}) {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                fs::remove(entry.path());
+            }
+        }
+        const auto watch = Start(row.options);
+        for (const TestProduct& product : products) {
+            product.Write(in, {1, 2});
+            ASSERT_TRUE(OutputAppears(product)) << watch->Log();
+        }
+        EXPECT_TRUE(WaitUntil([&] { return Count(watch->Log(), row.logged) == 2; }))
+            << watch->Log();
+        EXPECT_EQ(watch->Stop(SIGINT), 0);
+        EXPECT_EQ(Count(watch->Log(), row.logged), 2u) << "once per product\n" << watch->Log();
+    }
+    for (const TestProduct& product : products) {
+        EXPECT_EQ(ReadFile(copies + "/" + product.OutputName()), product.Joined({1, 2}));
+    }
+}
+
+}  // namespace
+}  // namespace segweld::station
