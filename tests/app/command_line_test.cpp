@@ -1,12 +1,15 @@
-// Runs the real segweld program the way a user does, in temporary folders.
+// The command line: how its tail splits, and the real segweld program run the
+// way a user does, in temporary folders.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
+#include "app/segweld_app.h"
 #include "tests/support/product_files.h"
 #include "tests/support/run_program.h"
 
@@ -16,6 +19,52 @@ namespace {
 using namespace test;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+
+std::pair<std::string, std::string> FirstTwo(const std::string& tail) {
+    CSegweldApp app;
+    int cursor = 0;
+    std::string first = app.SplitCommandArgument(tail, cursor);
+    std::string second = app.SplitCommandArgument(tail, cursor);
+    return {first, second};
+}
+
+TEST(SplitCommandArgument, RawTails) {
+    struct Case {
+        std::string tail;
+        std::string first;
+        std::string second;
+    };
+    const Case cases[] = {
+        {"", "", ""},
+        {"\"\" /data/x", "", "/data/x"},
+        {"/data/seg", "/data/seg", ""},
+        {"/data/seg  /out", "/data/seg", ""},
+        {"/data/seg\t/out", "/data/seg\t/out", ""},
+        {"a b c", "a", "b"},
+        {"\"C:\\seg dir\\first file\" \"D:\\out dir\"", "C:\\seg dir\\first file", "D:\\out dir"},
+        {"C:\\x\"y z\"\\f out", "C:\\x y z \\f", "out"},
+        {"\"/never closed /out", "/never closed /out", ""},
+        {" lead", "lead", ""},  // a blank at index 0 separates nothing
+    };
+    for (const Case& c : cases) {
+        const auto [first, second] = FirstTwo(c.tail);
+        EXPECT_EQ(first, c.first) << "tail: " << c.tail;
+        EXPECT_EQ(second, c.second) << "tail: " << c.tail;
+    }
+}
+
+TEST(CommandTail, ArgumentsFromArgvSurviveTheSplit) {
+    const char* argv[] = {"segweld", "/data/seg dir/first file", "/out dir", "ignored"};
+    const std::string tail = FormCommandTail(4, const_cast<char**>(argv));
+    EXPECT_EQ(tail, "\"/data/seg dir/first file\" \"/out dir\" \"ignored\"");
+    const auto [first, second] = FirstTwo(tail);
+    EXPECT_EQ(first, "/data/seg dir/first file");
+    EXPECT_EQ(second, "/out dir");
+
+    const char* empty[] = {"segweld", "", "/out"};
+    EXPECT_EQ(FirstTwo(FormCommandTail(3, const_cast<char**>(empty))).first, "")
+        << "an empty first argument takes the dialog mode";
+}
 
 class CommandLineTest : public ::testing::Test, protected ProductFolders {
   protected:
@@ -58,21 +107,16 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
     EXPECT_THAT(ListFolder(output.path()), ElementsAre());
 }
 
-TEST_F(CommandLineTest, JoinsFromAPathWithBlanksOrFromTheWorkingFolder) {
+// Paths with blanks are joined throughout the app tests; here a bare file name.
+TEST_F(CommandLineTest, JoinsFromTheWorkingFolder) {
     const auto expected = WriteSeries(1, 8);
     RunOptions inInput;
     inInput.workingFolder = inputFolder;
-    const std::tuple<int, std::string, RunOptions> rows[] = {{3, Path(3), {}},
-                                                             {1, SegmentFileName(1), inInput}};
-    for (const auto& [first, path, options] : rows) {
-        SCOPED_TRACE(path);
-        const ProgramResult result = Segweld({path, out + "/"}, options);
-        EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.err, "");
-        EXPECT_EQ(ReadFile(OutputPath(first, ".segm")), expected);
-        std::filesystem::remove(OutputPath(first, ".segm"));
-        EXPECT_THAT(ListFolder(output.path()), ElementsAre());
-    }
+    const ProgramResult result = Segweld({SegmentFileName(1), out + "/"}, inInput);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(ReadFile(OutputPath(1, ".segm")), expected);
+    EXPECT_THAT(ListFolder(output.path()), ElementsAre(OutputName(1, ".segm")));
 }
 
 TEST_F(CommandLineTest, FullDiskLeavesTheExistingOutputWhole) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,6 @@ namespace {
 
 using namespace test;
 using ::testing::ElementsAre;
-using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
 
 template <typename... Arguments>
@@ -33,6 +33,7 @@ struct SegmentHeader {
     uint16_t sequence = 0;        // 0: the segment's own number
     std::string annotation = "";  // empty: the MSG file name
     int unexpectedRecords = 0;
+    uint8_t compression = 0;
 };
 
 std::vector<uint8_t> Segment(int number, const SegmentHeader& shape,
@@ -40,7 +41,7 @@ std::vector<uint8_t> Segment(int number, const SegmentHeader& shape,
     HeaderBuilder builder;
     builder.Primary(0, 8 * shape.announced);
     if (shape.columns > 0) {
-        builder.ImageStructure(8, shape.columns, shape.lines, 0);
+        builder.ImageStructure(8, shape.columns, shape.lines, shape.compression);
     }
     for (int i = 0; i < shape.unexpectedRecords; ++i) {
         builder.Record(200, {});
@@ -105,6 +106,9 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
     const size_t header = SmallSegment(2, {}).size();
     const std::string unreadable = "Cannot read " + Path(2) + ": Input/output error";
     const auto threeSegments = [&] { WriteSeries(1, 3); };
+    const auto startingFF = [&](uint8_t second) {
+        return [&, second] { WriteSegment(1, {0xFF, second, 0x30}); };
+    };
     const char* kJoin = SEGWELD_BIN;
     const char* kInfo = SEGWELD_INFO_BIN;
     struct Row {
@@ -162,12 +166,18 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
          [&] { WriteSeries(2, 3); }, Command(kInfo, "--preview", png, Path(2))},
         {"preview without a whole line", 1, kErr, "smaller than their image structure",
          [&] { WriteShaped(1, huge); }, Command(kInfo, "--preview", png, Path(1))},
-        {"too long a name, dump", 1, kOut, "cannot be opened: File name too long", [] {},
-         Command(kInfo, name)},
+        {"preview of compressed data", 1, kErr, "holds compressed data: its compression flag is 1",
+         [&] { WriteShaped(1, {.compression = 1}); }, Command(kInfo, "--preview", png, Path(1))},
+        {"preview of wavelet data", 1, kErr, "its data field begins FF 01 (wavelet compression)",
+         startingFF(0x01), Command(kInfo, "--preview", png, Path(1))},
+        {"preview of JPEG data", 1, kErr, "its data field begins FF D8 (JPEG compression)",
+         startingFF(0xD8), Command(kInfo, "--preview", png, Path(1))},
+        {"preview without an acceptable header", 1, kErr, "no segment of the product has an",
+         [&] { Put(Path(1), "junk"); }, Command(kInfo, "--preview", png, Path(1))},
+        {"preview into a missing folder", 1, kErr, "no preview written: Cannot create the output",
+         threeSegments, Command(kInfo, "--preview", out + "/absent/p.png", Path(1))},
         {"too long a name, series", 1, kErr, "cannot be opened: File name too long", [] {},
          Command(kInfo, "--series", name)},
-        {"too long a name, preview", 1, kErr, "cannot be opened: File name too long", [] {},
-         Command(kInfo, "--preview", png, name)},
         {"too long a data field, dump", 0, kOut, "8589934592 bytes, too long", writeEndless,
          Command(kInfo, Path(1))},
         {"too long a data field, series", 1, kOut, "data field of 8589934592 bytes is too long",
@@ -183,11 +193,20 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
         {"read error, preview", 1, kErr, unreadable, threeSegments,
          Command(kInfo, "--preview", png, Path(1)), failReads(header)},
     };
+    const auto outputFiles = [&] {
+        std::map<std::string, std::vector<uint8_t>> files;
+        for (const auto& entry : std::filesystem::directory_iterator(output.path())) {
+            files[entry.path()] =
+                entry.is_regular_file() ? ReadFile(entry.path()) : std::vector<uint8_t>();
+        }
+        return files;
+    };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
         EmptyFolders();
+        Put(png, "an earlier preview");
         row.setUp();
-        const auto before = ListFolder(output.path());
+        const auto before = outputFiles();
         RunOptions options;
         options.environment = row.environment;
         const ProgramResult result = RunProgram(row.command, options);
@@ -198,7 +217,7 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
             EXPECT_THAT(result.*row.where, HasSubstr(row.said));
         }
         if (row.exitCode != 0) {
-            EXPECT_EQ(ListFolder(output.path()), before) << "a failed run writes nothing";
+            EXPECT_TRUE(outputFiles() == before) << "a failed run changes nothing";
         }
     }
 }

@@ -30,11 +30,7 @@ std::vector<uint8_t> SmallSegment(int number, const std::vector<uint8_t>& data, 
 std::vector<uint8_t> DistinctData(int number, size_t size) {
     std::vector<uint8_t> data(size);
     for (size_t i = 0; i < size; ++i) {
-        data[i] = static_cast<uint8_t>(number * 31 + i * 7);
-    }
-    const char* letters = "SEGM";
-    for (size_t i = 0; i < 4 && i < size; ++i) {
-        data[i] = static_cast<uint8_t>(letters[i]);
+        data[i] = static_cast<uint8_t>(i < 4 ? "SEGM"[i] : number * 31 + i * 7);
     }
     return data;
 }

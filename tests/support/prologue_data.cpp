@@ -20,10 +20,6 @@ void Put(std::vector<uint8_t>& data, size_t offset, uint64_t value, int bytes) {
     }
 }
 
-void PutKilometres(std::vector<uint8_t>& data, size_t offset, double kilometres) {
-    Put(data, offset, std::bit_cast<uint64_t>(kilometres), 8);
-}
-
 }  // namespace
 
 std::vector<uint8_t> PrologueData(uint8_t earthModelType) {
@@ -33,9 +29,9 @@ std::vector<uint8_t> PrologueData(uint8_t earthModelType) {
     Put(data, kTrueRepeatCycleStart + 2, 43200000, 4);
     data[kImageProcDirection] = 1;
     data[kTypeOfEarthModel] = earthModelType;
-    PutKilometres(data, kEquatorialRadius, 6378.169);
-    PutKilometres(data, kNorthPolarRadius, 6356.5838);
-    PutKilometres(data, kSouthPolarRadius, 6356.5838);
+    Put(data, kEquatorialRadius, std::bit_cast<uint64_t>(6378.169), 8);  // kilometres
+    Put(data, kNorthPolarRadius, std::bit_cast<uint64_t>(6356.5838), 8);
+    Put(data, kSouthPolarRadius, std::bit_cast<uint64_t>(6356.5838), 8);
     return data;
 }
 

@@ -43,11 +43,10 @@ namespace {
 
 // Everything written to `file` since it was created; closes it.
 std::string TakeText(FILE* file) {
-    std::string text;
+    fseek(file, 0, SEEK_END);
+    std::string text(static_cast<size_t>(ftell(file)), '\0');
     rewind(file);
-    for (int c = fgetc(file); c != EOF; c = fgetc(file)) {
-        text.push_back(static_cast<char>(c));
-    }
+    text.resize(fread(text.data(), 1, text.size(), file));
     fclose(file);
     return text;
 }

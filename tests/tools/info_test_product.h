@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -12,10 +14,19 @@
 
 namespace segweld::test {
 
-ProgramResult RunInfo(std::vector<std::string> arguments);
+inline ProgramResult RunInfo(std::vector<std::string> arguments) {
+    return RunProgram(SEGWELD_INFO_BIN, std::move(arguments));
+}
 
 // Parses a program's output; a test fails on output that is not JSON.
-nlohmann::ordered_json ParseJson(const std::string& text);
+inline nlohmann::ordered_json ParseJson(const std::string& text) {
+    try {
+        return nlohmann::ordered_json::parse(text);
+    } catch (const nlohmann::json::exception& error) {
+        ADD_FAILURE() << "not JSON: " << error.what() << "\n" << text;
+        return nullptr;
+    }
+}
 
 // The segment files of one product in a temporary folder, with real-shaped
 // headers of a small image structure.
@@ -27,7 +38,14 @@ class TestProduct {
     std::string Path(int number) const { return folder / SegmentFileName(number); }
     size_t dataBytes() const { return (size_t{columns_} * lines_ * bitsPerPixel_ + 7) / 8; }
 
-    SegmentShape Shape(int number, int plannedEnd) const;
+    SegmentShape Shape(int number, int plannedEnd) const {
+        return {.annotation = SegmentFileName(number),
+                .columns = columns_,
+                .lines = lines_,
+                .bitsPerPixel = bitsPerPixel_,
+                .sequence = static_cast<uint16_t>(number),
+                .plannedEnd = static_cast<uint16_t>(plannedEnd)};
+    }
     // Segment `number`: its header, then `data` (which may be shorter or
     // longer than the header announces).
     void Write(int number, const std::vector<uint8_t>& data, int plannedEnd = 8) {

@@ -148,35 +148,5 @@ TEST_F(PreviewTest, LargeProductIsReducedByAveraging) {
     EXPECT_EQ(picture.At(999, 6), 255);
 }
 
-TEST_F(PreviewTest, RefusalsWriteNothing) {
-    test::WriteFile(out, {'o', 'l', 'd'});
-    const std::pair<uint8_t, std::vector<uint8_t>> compressed[] = {
-        {1, {0x10, 0x20, 0x30}}, {0, {0xFF, 0x01, 0x30}}, {0, {0xFF, 0xD8, 0xFF}}};
-    for (const auto& [flag, data] : compressed) {
-        test::TestProduct product(2, 1, 8);
-        test::SegmentShape shape = product.Shape(1, 1);
-        shape.compressionFlag = flag;
-        product.Write(1, shape, data);
-        const ProgramResult result = Preview(product);
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_THAT(result.err, HasSubstr("holds compressed data"));
-        EXPECT_THAT(result.err, HasSubstr("uncompressed data only"));
-    }
-    test::TestProduct product(2, 1, 8);
-    product.WriteRaw(1, {'j', 'u', 'n', 'k'});
-    const ProgramResult empty = Preview(product);
-    EXPECT_EQ(empty.exitCode, 1);
-    EXPECT_THAT(empty.err, HasSubstr("no segment of the product has an acceptable header"));
-    EXPECT_THAT(test::ListFolder(outputFolder.path()), ElementsAre("preview.png"));
-    EXPECT_EQ(test::ReadFile(out), (std::vector<uint8_t>{'o', 'l', 'd'}));
-
-    product.Write(1, ConstantData(2, 1, 8, 9), 1);
-    const ProgramResult noFolder =
-        RunInfo({"--preview", outputFolder / "absent/preview.png", product.Path(1)});
-    EXPECT_EQ(noFolder.exitCode, 1);
-    EXPECT_THAT(noFolder.err, HasSubstr("no preview written: Cannot create the output file"));
-    EXPECT_THAT(test::ListFolder(outputFolder.path()), ElementsAre("preview.png"));
-}
-
 }  // namespace
 }  // namespace segweld
