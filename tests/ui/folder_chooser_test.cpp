@@ -22,15 +22,17 @@ struct Visit {
     wxWindow* owner = nullptr;
 };
 
-// Looks at the browser as it opens, then ends it with `id`.
-ModalScript::Answer LookAndEnd(Visit& visit, int id) {
-    return RunAndDo([&visit, id](wxDialog& shown) {
+// Looks at the browser as it opens, does `meanwhile`, then ends it with `id`.
+ModalScript::Answer LookAndEnd(
+    Visit& visit, int id, std::function<void()> meanwhile = [] {}) {
+    return RunAndDo([&visit, id, meanwhile](wxDialog& shown) {
         auto& browser = dynamic_cast<FolderBrowser&>(shown);
         EXPECT_TRUE(browser.HasStatusLine());
         wxTreeCtrl& tree = *browser.Tree()->GetTreeCtrl();
         visit = {browser.TitleText(), browser.StatusText(),
                  browser.PathOfItem(browser.HighlightedItem()),
                  browser.PathOfItem(tree.GetLastChild(tree.GetRootItem())), browser.GetParent()};
+        meanwhile();
         shown.EndModal(id);
     });
 }
@@ -99,42 +101,30 @@ TEST_F(FolderChooserTest, KeyboardStartsInTheTreeWhoseHighlightTheStatusFollowsA
     EXPECT_THAT(focused, Contains(wxID_CANCEL));
 }
 
-// Changes every setting from inside the open browser, as the callback may.
-class MeddlingChooser : public CFolderChooser {
-  public:
-    using CFolderChooser::CFolderChooser;
-    std::string meddle;  // a folder
-
-  protected:
-    void OnInitialized() override {
-        SetOwner(nullptr);
-        SetRoot(meddle);
-        SetTitle("Changed");
-        SetFlags(0);
-        SetInitialFolder(meddle + "/");
-        CFolderChooser::OnInitialized();
-    }
-};
-
 TEST_F(FolderChooserTest, SettingsAreFrozenWhileTheBrowserIsOpenButTheInitialFolderIsNot) {
-    MeddlingChooser chooser(&owner, "", "Original");
+    CFolderChooser chooser(&owner, "", "Original");
     chooser.SetFlags(kBrowseOnlyFileSystemFolders | kBrowseStatusText);
     chooser.SetInitialFolder(data + "/");
-    chooser.meddle = inner;
     chooser.SetStatusText("ignored: no browser is open");
     chooser.SetSelection(scratch.path().string());
+    const auto changeEverySetting = [&] {
+        chooser.SetOwner(nullptr);
+        chooser.SetRoot(inner);
+        chooser.SetTitle("Changed");
+        chooser.SetFlags(0);
+        chooser.SetInitialFolder(inner + "/");
+    };
     Visit first, second;
     ModalScript user;
-    user.Then(LookAndEnd(first, wxID_CANCEL)).Then(LookAndEnd(second, wxID_OK));
+    user.Then(LookAndEnd(first, wxID_CANCEL, changeEverySetting)).Then(LookAndEnd(second, wxID_OK));
 
     EXPECT_FALSE(chooser.Browse());
     chooser.SetRoot(data);  // the browser is closed again
     EXPECT_TRUE(chooser.Browse());
 
-    EXPECT_EQ(first.status, inner + "/");
-    EXPECT_EQ(first.highlighted, inner);
-    EXPECT_EQ(first.top, "/") << "the whole file system";
-    EXPECT_EQ(second.top, data);
+    EXPECT_EQ(first.status + "|" + first.highlighted + "|" + first.top, data + "/|" + data + "|/");
+    EXPECT_EQ(second.status + "|" + second.highlighted + "|" + second.top,
+              inner + "/|" + inner + "|" + data);
     EXPECT_EQ(chooser.GetSelectedPath(), inner);
     for (const Visit& visit : {first, second}) {
         EXPECT_EQ(visit.title, "Original");

@@ -274,7 +274,7 @@ TEST_F(SegweldDlgTest, RunJoinsAndShowsVerdictOutputNameAndFirstWarningWhateverT
     ExpectIdleWithFocusOnRun();
 }
 
-TEST_F(SegweldDlgTest, BrowseFileStartsInTheNamedFolderAndFillsOnlyAnEmptyFolderBox) {
+TEST_F(SegweldDlgTest, BrowseFileAndFolderStartWhereTheBoxesPointAndFillOnlyTheirBoxes) {
     const std::string inputFolder = scratch / "in";
     struct Case {
         std::string typedFile, typedFolder, folderMember, startFolder, expectedFolder;
@@ -307,9 +307,7 @@ TEST_F(SegweldDlgTest, BrowseFileStartsInTheNamedFolderAndFillsOnlyAnEmptyFolder
         EXPECT_EQ(dialog.m_outputFolder, c.expectedFolder);
         EXPECT_EQ(Text(IDC_OUTPUT_FOLDER), c.expectedFolder);
     }
-}
 
-TEST_F(SegweldDlgTest, BrowseFolderStartsAtTheTypedFolderAndTakesTheConfirmedOne) {
     const std::string inner = MakeFolder(scratch.path(), "out/inner");
     const std::string typed = "/data/m\xc3\xa9t\xc3\xa9o/\xff\xfe-H-000";  // taken and given back
     TypeBoth(typed, existingFolder);
