@@ -14,7 +14,6 @@ namespace segweld {
 namespace {
 
 using namespace segweld::test;
-using ::testing::Contains;
 
 // What the user saw when the browser opened.
 struct Visit {
@@ -95,10 +94,8 @@ TEST_F(FolderChooserTest, KeyboardStartsInTheTreeWhoseHighlightTheStatusFollowsA
 
     EXPECT_EQ(ChooseFolder(&owner, "Pick one", data), inner);
 
-    ASSERT_EQ(focused.size(), 4u);
-    EXPECT_EQ(focused[0], tree);
-    EXPECT_THAT(focused, Contains(wxID_OK));
-    EXPECT_THAT(focused, Contains(wxID_CANCEL));
+    EXPECT_EQ(focused.at(0), tree);
+    EXPECT_THAT(focused, ::testing::IsSupersetOf({wxID_OK, wxID_CANCEL}));
 }
 
 TEST_F(FolderChooserTest, SettingsAreFrozenWhileTheBrowserIsOpenButTheInitialFolderIsNot) {
