@@ -33,26 +33,26 @@ TEST(StatusLinesTest, CutsTheMiddleOfFoldersFirstThenBreaksBetweenWords) {
         const char* label;
         std::vector<wxString> lines, folders;
         int width;
-        std::vector<std::string> expected;
+        std::vector<wxString> expected;
     };
     // Labels: fits; a cut folder; the longest folder, not one inside it; every folder cut
     // alike; broken between words when still too wide; never the root folder.
     const Case cases[] = {
-        {"fits", {line}, day1, 27, {"to /data/archive/day1/h.xyz"}},
-        {"cut", {"ok", line}, day1, 18, {"ok", "to /\u2026ve/day1/h.xyz"}},
-        {"longest", {line}, {"/data", "/data/archive/day1"}, 18, {"to /\u2026ve/day1/h.xyz"}},
-        {"alike", {"/a/long/x /b/long/y"}, {"/a/long", "/b/long"}, 14, {"/\u2026ng/x /\u2026ng/y"}},
-        {"broken", {line}, day1, 9, {"to", "/\u2026/h.xyz"}},
-        {"root", {"to /h.xyz and more"}, {"/"}, 10, {"to /h.xyz", "and more"}},
+        {"fits", {line}, day1, 27, {L"to /data/archive/day1/h.xyz"}},
+        {"cut", {"ok", line}, day1, 18, {L"ok", L"to /\u2026ve/day1/h.xyz"}},
+        {"longest", {line}, {"/data", "/data/archive/day1"}, 18, {L"to /\u2026ve/day1/h.xyz"}},
+        {"alike",
+         {"/a/long/x /b/long/y"},
+         {"/a/long", "/b/long"},
+         14,
+         {L"/\u2026ng/x /\u2026ng/y"}},
+        {"broken", {line}, day1, 9, {L"to", L"/\u2026/h.xyz"}},
+        {"root", {"to /h.xyz and more"}, {"/"}, 10, {L"to /h.xyz", L"and more"}},
     };
     const auto characters = [](const wxString& text) { return static_cast<int>(text.length()); };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        std::vector<std::string> fitted;
-        for (const wxString& part : FitStatusLines(c.lines, c.folders, c.width, characters)) {
-            fitted.push_back(part.utf8_string());
-        }
-        EXPECT_EQ(fitted, c.expected);
+        EXPECT_EQ(FitStatusLines(c.lines, c.folders, c.width, characters), c.expected);
     }
 }
 

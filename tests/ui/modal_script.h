@@ -1,13 +1,20 @@
 #pragma once
 
+#include <gtest/gtest.h>
+#include <wx/app.h>
 #include <wx/dialog.h>
+#include <wx/filedlg.h>
 #include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
 
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "ui/path_text.h"
 
 namespace segweld::test {
 
@@ -28,11 +35,26 @@ class ModalScript : public wxModalDialogHook {
 
     ModalScript() { Register(); }
     ~ModalScript() override { Unregister(); }
-    ModalScript& Then(Answer answer);
+    ModalScript& Then(Answer answer) {
+        answers_.push_back(std::move(answer));
+        return *this;
+    }
     const std::vector<ShownDialog>& shown() const { return shown_; }
 
   protected:
-    int Enter(wxDialog* dialog) override;
+    int Enter(wxDialog* dialog) override {
+        auto* message = dynamic_cast<wxMessageDialogBase*>(dialog);
+        const ShownDialog& shown = shown_.emplace_back(
+            PathFromText(message ? message->GetCaption() : dialog->GetTitle()),
+            message ? PathFromText(message->GetMessage()) : "", dialog->GetParent());
+        if (answers_.empty()) {
+            ADD_FAILURE() << "unexpected dialog \"" << shown.caption << "\": " << shown.text;
+            return wxID_CANCEL;
+        }
+        const Answer answer = std::move(answers_.front());
+        answers_.pop_front();
+        return answer(*dialog);
+    }
     void Exit(wxDialog*) override {}
 
   private:
@@ -40,16 +62,49 @@ class ModalScript : public wxModalDialogHook {
     std::vector<ShownDialog> shown_;
 };
 
-// Picks `path` in a file dialog.
-ModalScript::Answer ChooseFile(const std::string& path);
+// Runs the window's events until `done` holds, for at most ten seconds.
+inline bool PumpUntil(const std::function<bool()>& done) {
+    for (int round = 0; round < 5000; ++round, wxMilliSleep(2)) {
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessPendingEvents();
+        if (done()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Picks `path` in a file dialog. GTK's file chooser takes a path in only once it
+// has read the folder, which it does in the background; until then it reports
+// no path at all.
+inline ModalScript::Answer ChooseFile(const std::string& path) {
+    return [path](wxDialog& dialog) {
+        auto& files = dynamic_cast<wxFileDialogBase&>(dialog);
+        files.SetPath(TextFromPath(path));
+        PumpUntil([&] { return PathFromText(files.GetPath()) == path; });
+        return wxID_OK;
+    };
+}
+
 // Lets the dialog run for real and calls `act` inside its modal loop; `act`
 // ends it. One that is left open fails the test and is cancelled.
-ModalScript::Answer RunAndDo(std::function<void(wxDialog&)> act);
-
-// Runs the window's events until `done` holds, for at most ten seconds.
-bool PumpUntil(const std::function<bool()>& done);
+inline ModalScript::Answer RunAndDo(std::function<void(wxDialog&)> act) {
+    return [act](wxDialog& dialog) {
+        dialog.CallAfter([act, &dialog] {
+            act(dialog);
+            if (dialog.IsModal()) {
+                ADD_FAILURE() << "the dialog \"" << dialog.GetTitle() << "\" was left open";
+                dialog.EndModal(wxID_CANCEL);
+            }
+        });
+        return wxID_NONE;
+    };
+}
 
 // Makes the folder `name` inside `parent` and gives its path.
-std::string MakeFolder(const std::filesystem::path& parent, const std::string& name);
+inline std::string MakeFolder(const std::filesystem::path& parent, const std::string& name) {
+    std::filesystem::create_directories(parent / name);
+    return (parent / name).string();
+}
 
 }  // namespace segweld::test

@@ -20,9 +20,8 @@ int main(int argc, char** argv) {
     // A failed wxWidgets assertion fails the test that caused it.
     wxSetAssertHandler([](const wxString& file, int line, const wxString& function,
                           const wxString& cond, const wxString& message) {
-        ADD_FAILURE_AT(file.utf8_str().data(), line)
-            << "wxWidgets assertion " << cond.utf8_str().data() << " in "
-            << function.utf8_str().data() << ": " << message.utf8_str().data();
+        ADD_FAILURE_AT(file.utf8_str(), line)
+            << "wxWidgets assertion " << cond << " in " << function << ": " << message;
     });
     const int result = RUN_ALL_TESTS();
     wxEntryCleanup();
