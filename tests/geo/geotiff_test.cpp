@@ -18,6 +18,7 @@
 namespace segweld {
 namespace {
 
+using test::kPrologueDataBytes;
 using ::testing::HasSubstr;
 
 constexpr int32_t kCfac = -13642337;  // MSG's VIS/IR sampling
@@ -69,23 +70,19 @@ struct GeoTiffRun {
         for (int k : numbers) {
             test::WriteFile(input / test::SegmentFileName(k, p.channel), SegmentFile(p, k));
         }
-        if (p.earthModel != 0) {
-            const std::string name =
-                "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__";
-            std::vector<uint8_t> bytes = test::PrologueData(static_cast<uint8_t>(p.earthModel));
-            const std::vector<uint8_t> header =
-                test::RealPrologueHeader(name, 128, 8 * bytes.size());
-            bytes.insert(bytes.begin(), header.begin(), header.end());
+        const std::string name = "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__";
+        std::vector<uint8_t> bytes = test::RealPrologueHeader(name, 128, 8 * kPrologueDataBytes);
+        const std::vector<uint8_t> data = test::PrologueData(static_cast<uint8_t>(p.earthModel));
+        bytes.insert(bytes.end(), data.begin(), data.end());
+        if (p.earthModel != 0)
             test::WriteFile(input / name, bytes);
-        }
     }
 
     // segweld with `options` on segment 1 of the product.
     test::ProgramResult Segweld(std::vector<std::string> options) const {
-        options.insert(options.begin(), SEGWELD_BIN);
         options.push_back(input / test::SegmentFileName(1, product.channel));
         options.push_back(output.path().string());
-        return test::RunProgram(options);
+        return test::RunProgram(SEGWELD_BIN, options);
     }
 
     std::string GeoTiffPath() const {
@@ -146,141 +143,95 @@ struct GeoTiff {
 // Each row also holds the counts of one packing. Stored column COFF and line
 // LOFF (1-based, from the east and the south) hold the sub-satellite point,
 // moved by the georeferencing offset that the prologue's earth model says is
-// still in the data (none without a prologue).
-TEST(GeoTiffLayout, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
+// still in the data (none without a prologue). Segments not joined are nodata,
+// filled ones keep their place, and the first joined segment places the whole
+// product, whichever it is. Products that cannot be georeferenced leave the
+// output folder as it was.
+TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
+    // By earth model: the tag, and how far the data lies south-east.
+    const std::pair<const char*, double> offsets[] = {
+        {"unknown", 0}, {"not corrected", 1500}, {"corrected in the data", 0}};
     const struct {
         const char* label;
-        uint8_t bits;
-        GDALDataType type;
-        std::string projection;
-        int32_t cfac, coff, loff;
-        int earthModel;
-        const char* lon0;
-        double pixelMetres;  // at the sub-satellite point, as published
-        double shift;
-        const char* offsetTag;
+        Product p;
+        const char* lon0 = "+lon_0=0 ";
+        std::vector<int> written{1, 2, 3}, shown{1, 2, 3};
+        std::vector<std::string> options{};
+        const char* segments = "1-3|none|none";  // joined, missing, filled
+        const char* refusal = nullptr;
     } rows[] = {
-        {"9.5 east", 8, GDT_Byte, "GEOS(+009.5)", kCfac, 1856, 1856, 2, "+lon_0=9.5 ", 3000.403, 0,
-         "corrected in the data"},
-        {"75 west", 10, GDT_UInt16, "GEOS(-075.0)", kCfac, 3, 1, 2, "+lon_0=-75 ", 3000.403, 0,
-         "corrected"},
-        {"HRV sampling", 12, GDT_UInt16, "GEOS(+041.5)", -40927014, 5566, 5566, 2, "+lon_0=41.5 ",
-         1000.134, 0, "corrected"},
-        {"offset in the data", 16, GDT_UInt16, "GEOS(+000.0)", kCfac, 1856, 1856, 1, "+lon_0=0 ",
-         3000.403, 1500, "not corrected"},
-        {"no prologue", 10, GDT_UInt16, "GEOS(+000.0)", kCfac, 1856, 1856, 0, "+lon_0=0 ", 3000.403,
-         0, "unknown"},
-    };
-    for (const auto& [label, bits, type, projection, cfac, coff, loff, earthModel, lon0,
-                      pixelMetres, shift, offsetTag] : rows) {
-        const Product p{.bits = bits,
-                        .projection = projection,
-                        .cfac = cfac,
-                        .coff = coff,
-                        .loff = loff,
-                        .earthModel = earthModel};
-        SCOPED_TRACE(label);
-        const GeoTiffRun run(p);
-        const test::ProgramResult result = run.Segweld({"--geotiff"});
-        ASSERT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.err.find("no prologue") != std::string::npos, p.earthModel == 0)
-            << result.err;
-        const GeoTiff tif(run.GeoTiffPath());
-        EXPECT_EQ(tif.layout, "COG");
-        EXPECT_EQ(tif.type, type);
-        EXPECT_TRUE(tif.hasNoData && tif.noData == 0);
-        ASSERT_EQ(tif.width, p.columns);
-        ASSERT_EQ(tif.height, p.planned * p.lines);
-        // Stored line 0 of segment 1 (the south) is the bottom row; stored
-        // column 0 (the east) the rightmost.
-        for (int row = 0; row < tif.height; ++row) {
-            const int stored = tif.height - 1 - row;
-            for (int column = 0; column < tif.width; ++column) {
-                ASSERT_EQ(
-                    tif.At(row, column),
-                    StoredCount(p, 1 + stored / p.lines, stored % p.lines, p.columns - 1 - column))
-                    << "row " << row << " column " << column;
-            }
-        }
-        EXPECT_EQ(tif.tags.at("CHANNEL"), "IR_108");
-        EXPECT_EQ(tif.tags.at("SATELLITE"), "MSG1");
-        EXPECT_EQ(tif.tags.at("NOMINAL_TIME"), "2007-06-15T12:00:00Z");
-        EXPECT_EQ(tif.tags.at("SEGMENTS_JOINED"), "1-3");
-        EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), "none");
-        EXPECT_THAT(tif.crs, HasSubstr("+proj=geos "));
-        EXPECT_THAT(tif.crs, HasSubstr(lon0));
-        EXPECT_THAT(tif.crs, HasSubstr("+h=35785831 "));
-        EXPECT_THAT(tif.crs, HasSubstr("+a=6378169 "));
-        EXPECT_THAT(tif.crs, HasSubstr("+rf=295.48806"));  // b = 6356583.8
-        EXPECT_NEAR(tif.gt[1], pixelMetres, 0.001);
-        EXPECT_NEAR(tif.gt[5], -pixelMetres, 0.001);
-        EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(offsetTag));
-        EXPECT_NEAR(tif.X(tif.width - p.coff), shift, 1e-3) << "moved east";
-        EXPECT_NEAR(tif.Y(tif.height - p.loff), -shift, 1e-3) << "moved south";
-    }
-}
-
-// Segments not joined are nodata, filled ones keep their place, and the first
-// joined segment places the whole product, whichever it is.
-TEST(GeoTiffGaps, SegmentsNotJoinedAreNodataAndTheRestKeepTheirPlace) {
-    const struct {
-        std::vector<std::string> options;
-        std::vector<int> written, shown;
-        const char* missing;
-        const char* filled;
-    } rows[] = {
-        {{}, {1, 2, 4}, {1, 2}, "3-4", "none"},
-        {{"--fill-gaps"}, {1, 2, 4}, {1, 2, 4}, "3", "3"},
-        {{}, {2, 3, 4}, {2, 3, 4}, "1", "none"},  // segment 1 is refused
+        {"9.5 east", {.bits = 8, .projection = "GEOS(+009.5)"}, "+lon_0=9.5 "},
+        {"75 west", {.projection = "GEOS(-075.0)", .coff = 3, .loff = 1}, "+lon_0=-75 "},
+        {"HRV sampling",
+         {.bits = 12, .projection = "GEOS(+041.5)", .cfac = -40927014, .coff = 5566, .loff = 5566},
+         "+lon_0=41.5 "},
+        {"offset in the data", {.bits = 16, .earthModel = 1}},
+        {"no prologue", {.earthModel = 0}},
+        {"gap", {}, "+lon_0=0 ", {1, 3}, {1}, {}, "1|2-3|none"},
+        {"gap filled", {}, "+lon_0=0 ", {1, 3}, {1, 3}, {"--fill-gaps"}, "1, 3|2|2"},
+        {"segment 1 refused", {}, "+lon_0=0 ", {2, 3}, {2, 3}, {}, "2-3|1|none"},
+        {.label = "HRV", .p = {.channel = "HRV______"}, .refusal = "HRV"},
+        {.label = "compressed", .p = {.compression = 1}, .refusal = "compressed"},
+        {.label = "not image data", .p = {.fileType = 2}, .refusal = "not image data"},
+        {.label = "no GEOS", .p = {.projection = "POLAR"}, .refusal = "not a geostationary"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.missing);
-        Product p;
-        p.planned = 4;
+        SCOPED_TRACE(row.label);
+        const Product& p = row.p;
         const GeoTiffRun run(p, row.written);
         if (row.written[0] != 1) {
             test::WriteFile(run.input / test::SegmentFileName(1), {'j', 'u', 'n', 'k'});
         }
         std::vector<std::string> options = row.options;
         const std::string plainWarnings = run.Segweld(options).err;
+        const std::vector<std::string> before = test::ListFolder(run.output.path());
         options.push_back("--geotiff");
         const test::ProgramResult result = run.Segweld(options);
+        if (row.refusal) {
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_THAT(result.err, HasSubstr(row.refusal));
+            EXPECT_EQ(test::ListFolder(run.output.path()), before);
+            continue;
+        }
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.err, plainWarnings) << "the plain join's warnings";
+        if (p.earthModel == 0) {
+            EXPECT_THAT(result.err, HasSubstr("no prologue"));
+        } else {
+            EXPECT_EQ(result.err, plainWarnings) << "the plain join's warnings only";
+        }
         const GeoTiff tif(run.GeoTiffPath());
-        ASSERT_EQ(tif.height, 4 * p.lines);
-        for (int k = 1; k <= 4; ++k) {
+        EXPECT_EQ(tif.layout, "COG");
+        EXPECT_EQ(tif.type, p.bits == 8 ? GDT_Byte : GDT_UInt16);
+        EXPECT_TRUE(tif.hasNoData && tif.noData == 0);
+        ASSERT_EQ(tif.width, p.columns);
+        ASSERT_EQ(tif.height, p.planned * p.lines);
+        // Stored line 0 of segment 1 (the south) is the bottom row; stored
+        // column 0 (the east) the rightmost.
+        for (int y = 0; y < tif.height; ++y) {
+            const int stored = tif.height - 1 - y, k = 1 + stored / p.lines;
             const bool shown = std::ranges::count(row.shown, k) == 1;
-            for (int j = 0; j < p.lines; ++j) {
-                EXPECT_EQ(tif.At(tif.height - 1 - (k - 1) * p.lines - j, p.columns - 1),
-                          shown ? StoredCount(p, k, j, 0) : 0)
-                    << "segment " << k << " line " << j;
+            for (int x = 0; x < tif.width; ++x) {
+                ASSERT_EQ(tif.At(y, x),
+                          shown ? StoredCount(p, k, stored % p.lines, p.columns - 1 - x) : 0)
+                    << "row " << y << " column " << x;
             }
         }
-        EXPECT_NEAR(tif.Y(tif.height - p.loff), 0.0, 1e-3);
-        EXPECT_EQ(tif.tags.at("SEGMENTS_MISSING"), row.missing);
-        EXPECT_EQ(tif.tags.at("SEGMENTS_FILLED"), row.filled);
-    }
-}
-
-TEST(GeoTiffRefusals, ProductsThatCannotBeGeoreferencedLeaveTheFolderAsItWas) {
-    const struct {
-        const char* label;
-        Product p;
-        const char* reason;
-    } rows[] = {
-        {"HRV", {.channel = "HRV______"}, "HRV"},
-        {"compressed", {.compression = 1}, "compressed"},
-        {"not image data", {.fileType = 2}, "not image data"},
-        {"no GEOS", {.projection = "POLAR"}, "not a geostationary"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        const GeoTiffRun run(row.p);
-        const test::ProgramResult result = run.Segweld({"--geotiff"});
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_THAT(result.err, HasSubstr(row.reason));
-        EXPECT_THAT(test::ListFolder(run.output.path()), ::testing::IsEmpty());
+        EXPECT_EQ(tif.tags.at("CHANNEL") + " " + tif.tags.at("SATELLITE") + " " +
+                      tif.tags.at("NOMINAL_TIME") + " " + tif.tags.at("SEGMENTS_JOINED") + "|" +
+                      tif.tags.at("SEGMENTS_MISSING") + "|" + tif.tags.at("SEGMENTS_FILLED"),
+                  std::string("IR_108 MSG1 2007-06-15T12:00:00Z ") + row.segments);
+        // +rf: b = 6356583.8
+        EXPECT_THAT(tif.crs, ::testing::AllOf(HasSubstr("+proj=geos "), HasSubstr(row.lon0),
+                                              HasSubstr("+h=35785831 "), HasSubstr("+a=6378169 "),
+                                              HasSubstr("+rf=295.48806")));
+        // At the sub-satellite point, as published.
+        const double pixelMetres = p.cfac == kCfac ? 3000.403 : 1000.134;
+        EXPECT_NEAR(tif.gt[1], pixelMetres, 0.001);
+        EXPECT_NEAR(tif.gt[5], -pixelMetres, 0.001);
+        const auto [offsetTag, shift] = offsets[p.earthModel];
+        EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(offsetTag));
+        EXPECT_NEAR(tif.X(tif.width - p.coff), shift, 1e-3) << "moved east";
+        EXPECT_NEAR(tif.Y(tif.height - p.loff), -shift, 1e-3) << "moved south";
     }
 }
 

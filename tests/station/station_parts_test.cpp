@@ -40,8 +40,6 @@ TEST(SegmentNameTest, NumberAtPositions36To41) {
         SCOPED_TRACE(name);
         EXPECT_EQ(SegmentNumberInName(name), number);
     }
-    EXPECT_EQ(MaskedName(kSegment),
-              "H-000-MSG1__-MSG1________-IR_108___-??????___-200706151200-C_");
 }
 
 TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
@@ -63,7 +61,6 @@ TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
 TEST(StationOptionsTest, CommandLines) {
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         // The error, a part of it; empty when the line is good.
-        {{"--batch", "in", "out"}, ""},
         {{"--batch", "in", "out", "--recursive", "--force", "-j", "3", "--report", "r.json",
           "--shard", "1/2", "--fill-gaps"},
          ""},
@@ -88,13 +85,7 @@ TEST(StationOptionsTest, CommandLines) {
         EXPECT_THAT(error, HasSubstr(expected));
     }
     std::string error;
-    const StationOptions all = ParseStationOptions(rows[1].first, error);
-    EXPECT_EQ(all.inputFolder + " " + all.outputFolder, "in out");
-    EXPECT_TRUE(all.recursive && all.force && all.fillGaps);
-    EXPECT_EQ(all.workers, 3u);
-    EXPECT_EQ(all.shard.index, 1u);
-    EXPECT_EQ(all.shard.count, 2u);
-    const StationOptions watch = ParseStationOptions(rows[2].first, error);
+    const StationOptions watch = ParseStationOptions(rows[1].first, error);
     EXPECT_EQ(watch.timeout, std::chrono::milliseconds(500));
     EXPECT_THAT(watch.thenCommand, ElementsAre("cp", "{}", "--force"));
     EXPECT_FALSE(IsStationCommand({"seg", "out"}));
@@ -137,12 +128,12 @@ TEST(InotifyRecordsTest, FilesOverflowAndTheFolderGoing) {
     using Kind = os::FolderEvent::Kind;
     std::vector<os::FolderEvent> events;
     os::ParseInotifyRecords(buffer, events);
-    ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(events[0].kind, Kind::FileReady);
-    EXPECT_EQ(events[0].name, "seg1");
-    EXPECT_EQ(events[1].kind, Kind::Overflow) << "an overflow asks for a rescan";
-    EXPECT_EQ(events[2].name, "a-longer-name-than-sixteen");
-    EXPECT_EQ(events[3].kind, Kind::FolderGone);
+    std::vector<std::pair<Kind, std::string>> seen;
+    for (const os::FolderEvent& event : events)
+        seen.emplace_back(event.kind, event.name);
+    EXPECT_THAT(seen, ElementsAre(std::pair{Kind::FileReady, "seg1"}, std::pair{Kind::Overflow, ""},
+                                  std::pair{Kind::FileReady, "a-longer-name-than-sixteen"},
+                                  std::pair{Kind::FolderGone, ""}));
 }
 
 // Wait() itself is what every batch run with -j relies on.
@@ -201,17 +192,14 @@ TEST_F(TrackerTest, TimeoutCountsFromTheLastArrival) {
 // A file reported again as it was is no change; a changed one makes the
 // product wait again once its join ends.
 TEST_F(TrackerTest, ChangedSegmentDuringAJoinMakesTheProductWaitAgain) {
-    Arrive(1, true, seconds(0), 1);
-    EXPECT_THAT(ReadyNames(seconds(0)), ElementsAre("p complete"));
-    Arrive(1, true, seconds(1), 1);
-    tracker.JoinEnded("p");
-    EXPECT_FALSE(tracker.Knows("p")) << "the same file reported twice is no change";
-
-    Arrive(1, true, seconds(0), 1);
-    EXPECT_THAT(ReadyNames(seconds(0)), ElementsAre("p complete"));
-    Arrive(1, true, seconds(2), 1, 200);
-    tracker.JoinEnded("p");
-    ASSERT_TRUE(tracker.Knows("p"));
+    for (const uint64_t size : {100, 200}) {
+        SCOPED_TRACE(size);
+        Arrive(1, true, seconds(0), 1);
+        EXPECT_THAT(ReadyNames(seconds(0)), ElementsAre("p complete"));
+        Arrive(1, true, seconds(1), 1, size);
+        tracker.JoinEnded("p");
+        EXPECT_EQ(tracker.Knows("p"), size != 100);
+    }
     EXPECT_THAT(ReadyNames(seconds(2)), ElementsAre("p complete"));
 }
 

@@ -20,13 +20,13 @@
 #include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
 #include "tests/support/run_program.h"
-#include "tests/support/temp_folder.h"
 
 namespace segweld::station {
 namespace {
 
 using segweld::test::ProgramResult;
 using segweld::test::ReadFile;
+using segweld::test::RunProgram;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
@@ -91,11 +91,6 @@ struct TestProduct {
         }
     }
 };
-
-ProgramResult Segweld(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), SEGWELD_BIN);
-    return segweld::test::RunProgram(arguments);
-}
 
 // Calls `done` every 10 ms until it is true, for 15 seconds at least.
 bool WaitUntil(const std::function<bool()>& done) {
@@ -201,7 +196,7 @@ class BatchTest : public StationTest {
     }
     ProgramResult Batch(std::vector<std::string> extra = {}) {
         extra.insert(extra.begin(), {"--batch", in, out, "--report", reportPath});
-        return Segweld(extra);
+        return RunProgram(SEGWELD_BIN, extra);
     }
 
     const TestProduct complete{"IR_108___"}, gap{"WV_062___"}, noFirst{"VIS006___"};
@@ -209,10 +204,20 @@ class BatchTest : public StationTest {
     const std::string reportPath = scratch / "report.json";
 };
 
+// On a terminal, which script(1) gives it; what it shows comes back here.
 TEST_F(BatchTest, JoinsAndReportsEveryProduct) {
-    const ProgramResult run = Batch({"-j", "2"});
-    EXPECT_EQ(run.exitCode, 1) << "the product without segment 1 fails\n" << run.err;
-    EXPECT_THAT(run.err, HasSubstr("2 joined, 0 up to date, 1 incomplete, 1 failed"));
+    const ProgramResult run = RunProgram({"/usr/bin/script", "-qec",
+                                          "env TERM=xterm " SEGWELD_BIN " --batch " + in + " " +
+                                              out + " -j 2 --report " + reportPath,
+                                          "/dev/null"});
+    EXPECT_EQ(run.exitCode, 1) << "the product without segment 1 fails\n" << run.out;
+    for (const std::string& part : std::vector<std::string>{
+             "2 joined, 0 up to date, 1 incomplete, 1 failed", "\r\033[K4/4 products",
+             "failed " + noFirst.Key(), "incomplete " + gap.Key()}) {
+        EXPECT_THAT(run.out, HasSubstr(part));
+    }
+    EXPECT_THAT(run.out, ::testing::Not(HasSubstr("joined " + complete.Key())))
+        << "a product joined whole leaves the status line alone";
     const nlohmann::json report = Report(reportPath);
     ASSERT_EQ(report.size(), 4u) << "prologue and epilogue are no products";
     const struct {
@@ -245,27 +250,13 @@ TEST_F(BatchTest, JoinsAndReportsEveryProduct) {
     }
 }
 
+// The first run in shards by GNU parallel, each product in one of them; also
+// --recursive: the product in a subfolder is found only with it.
 TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
-    ASSERT_EQ(Batch().exitCode, 1);
-    const auto written = fs::last_write_time(out + "/" + complete.OutputName());
-    EXPECT_THAT(Batch().err, HasSubstr("0 joined, 3 up to date, 0 incomplete, 1 failed"));
-    EXPECT_EQ(fs::last_write_time(out + "/" + complete.OutputName()), written);
-    EXPECT_EQ(Report(reportPath).at(complete.Key()).at("status"), "up to date");
-
-    // A segment written after the output makes its product old.
-    fs::last_write_time(in + "/" + complete.Name(4), written + std::chrono::seconds(1));
-    EXPECT_THAT(Batch().err, HasSubstr("1 joined, 2 up to date, 0 incomplete, 1 failed"));
-    // --force joins again; with --fill-gaps, the segments after a gap keep their
-    // place and the product without segment 1 is joined too.
-    EXPECT_THAT(Batch({"--force", "--fill-gaps"}).err,
-                HasSubstr("2 joined, 0 up to date, 2 incomplete, 0 failed"));
-    EXPECT_EQ(Output(gap), gap.Joined({1, 2, 3, 0, 5, 6, 7, 8}));
-    EXPECT_EQ(Report(reportPath).at(gap.Key()).at("filled").get<std::vector<int>>(),
-              std::vector<int>{4});
-}
-
-TEST_F(BatchTest, ShardsRunByGnuParallelCoverEveryProductOnce) {
-    const ProgramResult run = segweld::test::RunProgram(
+    const TestProduct nested{"IR_134___", 2};
+    fs::create_directory(in + "/2007");
+    nested.Write(in + "/2007", {1, 2});
+    const ProgramResult run = RunProgram(
         {"/usr/bin/parallel", "--will-cite", SEGWELD_BIN, "--batch", in, out, "-j", "1", "--shard",
          "{}/3", "--report", scratch / "report-{}.json", ":::", "0", "1", "2"});
     EXPECT_EQ(run.exitCode, 1) << "one shard holds the failing product\n" << run.err;
@@ -278,29 +269,22 @@ TEST_F(BatchTest, ShardsRunByGnuParallelCoverEveryProductOnce) {
     }
     EXPECT_EQ(seen, (std::multiset<std::string>{complete.Key(), gap.Key(), noFirst.Key(),
                                                 compressed.Key()}));
-}
+    const auto written = fs::last_write_time(out + "/" + complete.OutputName());
+    EXPECT_THAT(Batch().err, HasSubstr("0 joined, 3 up to date, 0 incomplete, 1 failed"));
+    EXPECT_EQ(fs::last_write_time(out + "/" + complete.OutputName()), written);
+    EXPECT_EQ(Report(reportPath).at(complete.Key()).at("status"), "up to date");
 
-TEST_F(BatchTest, TerminalGetsOneStatusLineAndOnlyWhatNeedsALook) {
-    // script(1) gives the program a terminal; its output comes back here.
-    const ProgramResult run = segweld::test::RunProgram(
-        {"/usr/bin/script", "-qec", "env TERM=xterm " SEGWELD_BIN " --batch " + in + " " + out,
-         "/dev/null"});
-    EXPECT_EQ(run.exitCode, 1) << run.out;
-    EXPECT_THAT(run.out, HasSubstr("\r\033[K4/4 products"));
-    EXPECT_THAT(run.out, HasSubstr("failed " + noFirst.Key()));
-    EXPECT_THAT(run.out, HasSubstr("incomplete " + gap.Key()));
-    EXPECT_THAT(run.out, ::testing::Not(HasSubstr("joined " + complete.Key())))
-        << "a product joined whole leaves the status line alone";
-}
-
-TEST_F(BatchTest, RecursiveFindsProductsInSubfolders) {
-    const TestProduct nested{"IR_134___", 2};
-    fs::create_directory(in + "/2007");
-    nested.Write(in + "/2007", {1, 2});
-    Batch();
-    EXPECT_FALSE(Report(reportPath).contains("2007/" + nested.Key()));
-    Batch({"--recursive"});
+    // A segment written after the output makes its product old.
+    fs::last_write_time(in + "/" + complete.Name(4), written + std::chrono::seconds(1));
+    EXPECT_THAT(Batch().err, HasSubstr("1 joined, 2 up to date, 0 incomplete, 1 failed"));
+    // --force joins again; with --fill-gaps, the segments after a gap keep their
+    // place and the product without segment 1 is joined too.
+    EXPECT_THAT(Batch({"--force", "--fill-gaps", "--recursive"}).err,
+                HasSubstr("3 joined, 0 up to date, 2 incomplete, 0 failed"));
     EXPECT_EQ(Report(reportPath).at("2007/" + nested.Key()).at("segmentsJoined"), 2);
+    EXPECT_EQ(Output(gap), gap.Joined({1, 2, 3, 0, 5, 6, 7, 8}));
+    EXPECT_EQ(Report(reportPath).at(gap.Key()).at("filled").get<std::vector<int>>(),
+              std::vector<int>{4});
 }
 
 // Folders that are not there, and a bad option (the options parser's own
@@ -312,32 +296,13 @@ TEST_F(StationTest, BadArgumentsExitWithTwo) {
                                                         {"--watch", in, out, "--timeout", "soon"}};
     for (const auto& arguments : rows) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
-        const ProgramResult run = Segweld(arguments);
+        const ProgramResult run = RunProgram(SEGWELD_BIN, arguments);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_THAT(run.err, HasSubstr("segweld: "));
     }
 }
 
 using WatchTest = StationTest;
-
-TEST_F(WatchTest, SegmentStillBeingWrittenIsWaitedFor) {
-    const TestProduct product{"IR_108___"};
-    product.Write(in, {1, 2, 3, 4, 5, 6, 7});
-    const std::vector<uint8_t> last = product.File(8);
-    const auto half = static_cast<std::streamsize>(last.size() / 2);
-    std::ofstream writer(in + "/" + product.Name(8), std::ios::binary);
-    writer.write(reinterpret_cast<const char*>(last.data()), half).flush();
-
-    const auto watch = Start({"--timeout", "60"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(fs::exists(out + "/" + product.OutputName())) << "joined before 8 was whole";
-    writer.write(reinterpret_cast<const char*>(last.data()) + half,
-                 static_cast<std::streamsize>(last.size()) - half);
-    writer.close();
-
-    ASSERT_TRUE(OutputAppears(product)) << watch->Log();
-    EXPECT_EQ(Output(product), product.Joined(kAll));
-}
 
 // Also the check that --fill-gaps reaches the watch's joins.
 TEST_F(WatchTest, IncompleteProductIsJoinedWhenItsTimeoutRunsOut) {
@@ -353,13 +318,25 @@ TEST_F(WatchTest, IncompleteProductIsJoinedWhenItsTimeoutRunsOut) {
     EXPECT_THAT(watch->Log(), HasSubstr("only 4 of the 8 planned segments"));
 }
 
+// Also: a segment still being written is waited for.
 TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
-    const TestProduct early{"IR_108___"}, interrupted{"VIS006___"};
+    const TestProduct early{"IR_108___"}, interrupted{"VIS006___"}, growing{"WV_062___"};
+    growing.Write(in, {1, 2, 3, 4, 5, 6, 7});
+    const std::vector<uint8_t> last = growing.File(8);
+    const auto half = static_cast<std::streamsize>(last.size() / 2);
+    std::ofstream writer(in + "/" + growing.Name(8), std::ios::binary);
+    writer.write(reinterpret_cast<const char*>(last.data()), half).flush();
     auto watch = Start({"--timeout", "60"});
     early.WriteCompanions(in);
     early.Write(in, {5, 2, 8, 1, 7, 3, 6, 4});
     ASSERT_TRUE(OutputAppears(early)) << watch->Log();
     EXPECT_EQ(Output(early), early.Joined(kAll));
+    EXPECT_FALSE(fs::exists(out + "/" + growing.OutputName())) << "joined before 8 was whole";
+    writer.write(reinterpret_cast<const char*>(last.data()) + half,
+                 static_cast<std::streamsize>(last.size()) - half);
+    writer.close();
+    ASSERT_TRUE(OutputAppears(growing)) << watch->Log();
+    EXPECT_EQ(Output(growing), growing.Joined(kAll));
     interrupted.Write(in, {1, 2, 3, 4});
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(watch->Stop(SIGTERM), 0) << watch->Log();
@@ -372,7 +349,7 @@ TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
     ASSERT_TRUE(OutputAppears(interrupted)) << watch->Log();
     EXPECT_EQ(Output(interrupted), interrupted.Joined(kAll));
     EXPECT_EQ(fs::last_write_time(out + "/" + early.OutputName()), joinedEarly);
-    EXPECT_THAT(watch->Log(), HasSubstr("2 products in the folder, 1 up to date"));
+    EXPECT_THAT(watch->Log(), HasSubstr("3 products in the folder, 2 up to date"));
 }
 
 TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
