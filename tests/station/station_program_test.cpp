@@ -24,9 +24,7 @@
 namespace segweld::station {
 namespace {
 
-using segweld::test::ProgramResult;
-using segweld::test::ReadFile;
-using segweld::test::RunProgram;
+using namespace segweld::test;
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
@@ -39,7 +37,7 @@ struct TestProduct {
     int planned = 8;
     bool compressed = false;  // data fields begin with 0xFF 0x01, as compressed ones do
 
-    std::string Name(int number) const { return segweld::test::SegmentFileName(number, channel); }
+    std::string Name(int number) const { return SegmentFileName(number, channel); }
     std::string OutputName() const {  // of the join started from segment 1
         std::string name = Name(1) + (compressed ? ".xyz" : ".segm");
         std::transform(name.begin(), name.end(), name.begin(), ::tolower);
@@ -48,7 +46,7 @@ struct TestProduct {
     std::string Key() const { return Name(1).replace(36, 6, "??????"); }
 
     std::vector<uint8_t> Data(int number) const {  // different for every segment
-        std::vector<uint8_t> data = segweld::test::DistinctData(number, 500);
+        std::vector<uint8_t> data = DistinctData(number, 500);
         if (compressed) {
             data[0] = 0xFF;
             data[1] = 0x01;
@@ -57,7 +55,7 @@ struct TestProduct {
     }
     std::vector<uint8_t> File(int number) const {
         const std::vector<uint8_t> data = Data(number);
-        auto bytes = segweld::test::HeaderBuilder()
+        auto bytes = HeaderBuilder()
                          .Primary(0, 8 * data.size())
                          .ImageStructure(8, 100, 5, compressed ? 1 : 0)
                          .Annotation(Name(number))
@@ -70,7 +68,7 @@ struct TestProduct {
     }
     void Write(const std::string& folder, const std::vector<int>& numbers) const {
         for (int number : numbers) {
-            segweld::test::WriteFile(folder + "/" + Name(number), File(number));
+            WriteFile(folder + "/" + Name(number), File(number));
         }
     }
     // The data fields of `numbers`, back to back; 0 stands for a segment of zeros.
@@ -86,8 +84,7 @@ struct TestProduct {
     void WriteCompanions(const std::string& folder) const {
         for (const auto& [token, type] : {std::pair{"PRO______", 128}, {"EPI______", 129}}) {
             const std::string name = Name(1).replace(26, 9, "_________").replace(36, 9, token);
-            segweld::test::WriteFile(folder + "/" + name,
-                                     segweld::test::RealPrologueHeader(name, type, 8 * 64));
+            WriteFile(folder + "/" + name, RealPrologueHeader(name, type, 8 * 64));
         }
     }
 };
@@ -146,8 +143,8 @@ class Background {
     }
 
     std::string Log() const {
-        const std::vector<uint8_t> bytes = ReadFile(logPath_);
-        return {bytes.begin(), bytes.end()};
+        const auto b = ReadFile(logPath_);
+        return {b.begin(), b.end()};
     }
     // Sends `signal`; the exit status, or -1 when it did not exit normally in time.
     int Stop(int signal) {
@@ -166,11 +163,10 @@ class Background {
 
 class StationTest : public ::testing::Test {
   protected:
-    std::vector<uint8_t> Output(const TestProduct& product) const {
-        return ReadFile(out + "/" + product.OutputName());
-    }
-    bool OutputAppears(const TestProduct& product) const {
-        return WaitUntil([&] { return fs::exists(out + "/" + product.OutputName()); });
+    std::string OutPath(const TestProduct& p) const { return out + "/" + p.OutputName(); }
+    std::vector<uint8_t> Output(const TestProduct& p) const { return ReadFile(OutPath(p)); }
+    bool OutputAppears(const TestProduct& p) const {
+        return WaitUntil([&] { return fs::exists(OutPath(p)); });
     }
     // segweld --watch with `extra` options, once it has started.
     std::unique_ptr<Background> Start(std::vector<std::string> extra) {
@@ -181,7 +177,7 @@ class StationTest : public ::testing::Test {
         return watch;
     }
 
-    segweld::test::TempFolder inFolder, outFolder, scratch;
+    TempFolder inFolder, outFolder, scratch;
     const std::string in = inFolder.path().string(), out = outFolder.path().string();
 };
 
@@ -269,9 +265,9 @@ TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
     }
     EXPECT_EQ(seen, (std::multiset<std::string>{complete.Key(), gap.Key(), noFirst.Key(),
                                                 compressed.Key()}));
-    const auto written = fs::last_write_time(out + "/" + complete.OutputName());
+    const auto written = fs::last_write_time(OutPath(complete));
     EXPECT_THAT(Batch().err, HasSubstr("0 joined, 3 up to date, 0 incomplete, 1 failed"));
-    EXPECT_EQ(fs::last_write_time(out + "/" + complete.OutputName()), written);
+    EXPECT_EQ(fs::last_write_time(OutPath(complete)), written);
     EXPECT_EQ(Report(reportPath).at(complete.Key()).at("status"), "up to date");
 
     // A segment written after the output makes its product old.
@@ -304,20 +300,6 @@ TEST_F(StationTest, BadArgumentsExitWithTwo) {
 
 using WatchTest = StationTest;
 
-// Also the check that --fill-gaps reaches the watch's joins.
-TEST_F(WatchTest, IncompleteProductIsJoinedWhenItsTimeoutRunsOut) {
-    const auto watch = Start({"--timeout", "1", "--fill-gaps"});
-    const TestProduct product{"WV_062___"};
-    product.Write(in, {1, 2, 3, 5});
-
-    ASSERT_TRUE(OutputAppears(product)) << watch->Log();
-    EXPECT_EQ(Output(product), product.Joined({1, 2, 3, 0, 5, 0, 0, 0}));
-    ASSERT_TRUE(WaitUntil([&] { return Count(watch->Log(), "(timed out incomplete)"); }))
-        << watch->Log();
-    EXPECT_THAT(watch->Log(), HasSubstr("incomplete " + product.Key() + ": 4 segments"));
-    EXPECT_THAT(watch->Log(), HasSubstr("only 4 of the 8 planned segments"));
-}
-
 // Also: a segment still being written is waited for.
 TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
     const TestProduct early{"IR_108___"}, interrupted{"VIS006___"}, growing{"WV_062___"};
@@ -331,7 +313,7 @@ TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
     early.Write(in, {5, 2, 8, 1, 7, 3, 6, 4});
     ASSERT_TRUE(OutputAppears(early)) << watch->Log();
     EXPECT_EQ(Output(early), early.Joined(kAll));
-    EXPECT_FALSE(fs::exists(out + "/" + growing.OutputName())) << "joined before 8 was whole";
+    EXPECT_FALSE(fs::exists(OutPath(growing))) << "joined before 8 was whole";
     writer.write(reinterpret_cast<const char*>(last.data()) + half,
                  static_cast<std::streamsize>(last.size()) - half);
     writer.close();
@@ -341,30 +323,31 @@ TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(watch->Stop(SIGTERM), 0) << watch->Log();
     EXPECT_THAT(watch->Log(), HasSubstr("stopped"));
-    EXPECT_FALSE(fs::exists(out + "/" + interrupted.OutputName()));
+    EXPECT_FALSE(fs::exists(OutPath(interrupted)));
 
-    const auto joinedEarly = fs::last_write_time(out + "/" + early.OutputName());
+    const auto joinedEarly = fs::last_write_time(OutPath(early));
     interrupted.Write(in, {5, 6, 7, 8});  // while nothing watches
     watch = Start({"--timeout", "60"});
     ASSERT_TRUE(OutputAppears(interrupted)) << watch->Log();
     EXPECT_EQ(Output(interrupted), interrupted.Joined(kAll));
-    EXPECT_EQ(fs::last_write_time(out + "/" + early.OutputName()), joinedEarly);
+    EXPECT_EQ(fs::last_write_time(OutPath(early)), joinedEarly);
     EXPECT_THAT(watch->Log(), HasSubstr("3 products in the folder, 2 up to date"));
 }
 
+// Also: an incomplete product is joined when its timeout runs out, and
+// --fill-gaps reaches the watch's joins.
 TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
     const std::string copies = scratch / "copies";
     fs::create_directory(copies);
     const struct {
-        std::vector<std::string> options;
+        std::vector<std::string> then;
         std::string logged;
     } rows[] = {
-        {{"--timeout", "60", "--then", "cp", "{}", copies}, "then cp: exit status 0"},
-        {{"--timeout", "60", "--then", "false", "{}"}, "then false: exit status 1"},
-        {{"--timeout", "60", "--then", "/no/such/program"},
-         "then /no/such/program: could not be started"},
+        {{"cp", "{}", copies}, "then cp: exit status 0"},
+        {{"false", "{}"}, "then false: exit status 1"},
+        {{"/no/such/program"}, "then /no/such/program: could not be started"},
     };
-    const TestProduct products[] = {{"IR_108___", 2}, {"IR_120___", 2}};
+    const TestProduct whole{"IR_108___", 2}, partial{"WV_062___"};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.logged);
         for (const std::string& folder : {in, out}) {
@@ -372,19 +355,24 @@ TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
                 fs::remove(entry.path());
             }
         }
-        const auto watch = Start(row.options);
-        for (const TestProduct& product : products) {
-            product.Write(in, {1, 2});
-            ASSERT_TRUE(OutputAppears(product)) << watch->Log();
-        }
+        std::vector<std::string> options{"--timeout", "1", "--fill-gaps", "--then"};
+        options.insert(options.end(), row.then.begin(), row.then.end());
+        const auto watch = Start(options);
+        whole.Write(in, {1, 2});
+        partial.Write(in, {1, 2, 3, 5});
         EXPECT_TRUE(WaitUntil([&] { return Count(watch->Log(), row.logged) == 2; }))
             << watch->Log();
         EXPECT_EQ(watch->Stop(SIGINT), 0);
         EXPECT_EQ(Count(watch->Log(), row.logged), 2u) << "once per product\n" << watch->Log();
+        for (const std::string& part : std::vector<std::string>{
+                 "(timed out incomplete)", "incomplete " + partial.Key() + ": 4 segments",
+                 "only 4 of the 8 planned segments"}) {
+            EXPECT_THAT(watch->Log(), HasSubstr(part));
+        }
+        EXPECT_EQ(Output(partial), partial.Joined({1, 2, 3, 0, 5, 0, 0, 0}));
     }
-    for (const TestProduct& product : products) {
-        EXPECT_EQ(ReadFile(copies + "/" + product.OutputName()), product.Joined({1, 2}));
-    }
+    EXPECT_EQ(ReadFile(copies + "/" + whole.OutputName()), whole.Joined({1, 2}));
+    EXPECT_EQ(ReadFile(copies + "/" + partial.OutputName()), Output(partial));
 }
 
 }  // namespace
