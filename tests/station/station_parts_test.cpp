@@ -30,7 +30,6 @@ TEST(SegmentNameTest, NumberAtPositions36To41) {
         {kSegment, 7},
         {"H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__", -1},
         {"H-000-MSG1__-MSG1________-IR_108___-00000", -1},  // ends inside the number
-        {"short-000001", -1},
         {".H-000-MSG1__-MSG1_______-IR_108___-000007___-200706151200-C_", -1},  // hidden temporary
         {"h-000-msg1__-msg1________-ir_108___-000007___-200706151200-c_.segm", -1},  // an output
         {"H-000-MSG1__-MSG1________-IR_108___-00a007___-200706151200-C_", -1},
