@@ -69,6 +69,28 @@ TEST(Annotation, WorkedExampleYieldsEveryField) {
     EXPECT_STREQ(h.annotation, kWorkedExample) << "the parse must leave the text intact";
 }
 
+// The time label is the same text on every system, also for dates that some
+// C libraries' strftime refuses (day 0, month 0, negative fields).
+TEST(Annotation, TimeLabelOfAnyTimeToken) {
+    const struct {
+        const char* label;
+        std::string annotation;
+        const char* timeLabel;
+    } rows[] = {
+        {"cleared time (five tokens)", "H-000-MSG1__-MSG1________-IR_108___", "00-01-00 00:00  "},
+        {"day and month 00", WithToken(7, "200700001200"), "00-00-07 12:00  "},
+        {"year before 1900", WithToken(7, "189912312359"), "31-12-99 23:59  "},
+        {"fields beyond their ranges", WithToken(7, "200713329961"), "32-13-07 99:61  "},
+        {"negative fields", WithToken(7, "-999-9-9-9-9"), "-9--9-01 -9:-9  "},
+        {"year before the era", WithToken(7, "-0050101"), "01-01-95 00:00  "},
+        {"short token", WithToken(7, "2007"), "00-00-07 00:00  "},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        EXPECT_STREQ(Decode(row.annotation).header.timeLabel, row.timeLabel);
+    }
+}
+
 TEST(Annotation, PrologueAndEpilogueMarks) {
     const Decoded prologue = Decode(WithToken(6, "PRO______").replace(26, 9, "_________"));
     EXPECT_EQ(prologue.result, 1);
