@@ -1,13 +1,11 @@
 #include "app/dialog_mode.h"
 
-#include <dlfcn.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "app/usage.h"
+#include "os/process.h"
 
 namespace segweld {
 namespace {
@@ -29,17 +27,6 @@ bool Set(const char* variable) {
     return value != nullptr && *value != '\0';
 }
 
-// The folder of the running program, with a trailing separator.
-std::string ProgramFolder() {
-    std::string path(4096, '\0');
-    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
-    if (length <= 0 || static_cast<size_t>(length) >= path.size()) {
-        return "";
-    }
-    path.resize(static_cast<size_t>(length));
-    return path.substr(0, path.rfind('/') + 1);
-}
-
 #endif
 
 }  // namespace
@@ -53,15 +40,16 @@ int RunDialogMode(int argc, char** argv) {
     if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
         return NoDialog("no display is available for the dialog");
     }
-    const std::string modulePath = ProgramFolder() + kDialogModuleName;
-    void* module = dlopen(modulePath.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        return NoDialog(std::string("the dialog cannot be loaded: ") + dlerror());
-    }
+    const std::string modulePath = os::ProgramFolder() + kDialogModuleName;
+    std::string error;
     // The module stays loaded until the process ends.
-    const auto run = reinterpret_cast<DialogEntry>(dlsym(module, kDialogEntryName));
+    static std::unique_ptr<os::LoadedModule> module = os::LoadedModule::Load(modulePath, error);
+    if (module == nullptr) {
+        return NoDialog("the dialog cannot be loaded: " + error);
+    }
+    const auto run = reinterpret_cast<DialogEntry>(module->Symbol(kDialogEntryName));
     if (run == nullptr) {
-        return NoDialog(std::string("the dialog cannot be loaded: ") + dlerror());
+        return NoDialog(std::string("the dialog cannot be loaded: no entry ") + kDialogEntryName);
     }
     const int status = run(argc, argv);
     return status == kDialogNoDisplay ? NoDialog("no display is available for the dialog") : status;

@@ -1,12 +1,16 @@
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 
 #include "app/segweld_app.h"
 #include "app/usage.h"
+#include "os/process.h"
 
 segweld::CSegweldApp theApp;
 
 int main(int argc, char** argv) {
+    segweld::os::EnsureStandardStreams();
+    segweld::os::RemoveTemporariesOnInterrupt();
     // A file size limit must end the join with an error, not kill the process.
     std::signal(SIGXFSZ, SIG_IGN);
 
@@ -18,7 +22,14 @@ int main(int argc, char** argv) {
         segweld::PrintVersion(stdout);
         return 0;
     }
-    theApp.m_lpCmdLine = segweld::FormCommandTail(argc, argv);
+    const segweld::CommandOptions options = segweld::TakeCommandOptions(argc, argv);
+    const std::string refusal = segweld::RefuseUnsplittableArgument(argc, argv, options.firstPath);
+    if (!refusal.empty()) {
+        std::fprintf(stderr, "segweld: %s\n", refusal.c_str());
+        return 2;
+    }
+    theApp.m_lpCmdLine = segweld::FormCommandTail(argc, argv, options.firstPath);
+    theApp.m_fillGaps = options.fillGaps;
     theApp.m_argc = argc;
     theApp.m_argv = argv;
     theApp.InitInstance();

@@ -48,10 +48,34 @@ std::string MaskQuotedStretches(const std::string& tail) {
 
 }  // namespace
 
-std::string FormCommandTail(int argc, char** argv) {
+CommandOptions TakeCommandOptions(int argc, char** argv) {
+    CommandOptions options;
+    while (options.firstPath < argc && std::string(argv[options.firstPath]) == "--fill-gaps") {
+        options.fillGaps = true;
+        ++options.firstPath;
+    }
+    return options;
+}
+
+std::string RefuseUnsplittableArgument(int argc, char** argv, int first) {
+    for (int i = first; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument.find('"') != std::string::npos) {
+            return "the argument '" + argument + "' holds a double quote, which no path here may";
+        }
+        if (!argument.empty() &&
+            (IsWhiteSpace(argument.front()) || IsWhiteSpace(argument.back()))) {
+            return "the argument '" + argument +
+                   "' begins or ends with white space, which no path here may";
+        }
+    }
+    return "";
+}
+
+std::string FormCommandTail(int argc, char** argv, int first) {
     std::string tail;
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1) {
+    for (int i = first; i < argc; ++i) {
+        if (i > first) {
             tail += ' ';
         }
         tail += '"';
@@ -106,7 +130,9 @@ void CSegweldApp::RunCommandLine(const std::string& segmentPath, const std::stri
         return;
     }
 
-    const JoinReport report = JoinSegments(segmentPath, outputFolder);
+    JoinOptions options;
+    options.fillGaps = m_fillGaps;
+    const JoinReport report = JoinSegments(segmentPath, outputFolder, options);
     std::fflush(stdout);  // any "Unexpected hdrtype" lines come before the summary
     for (const std::string& warning : report.warnings) {
         std::fprintf(stderr, "segweld: warning: %s\n", warning.c_str());

@@ -24,6 +24,8 @@ class CSegweldApp {
     // The process's arguments, for the dialog toolkit.
     int m_argc = 0;
     char** m_argv = nullptr;
+    // Options of the command-line join.
+    bool m_fillGaps = false;
 
     int exitCode() const { return exitCode_; }
 
@@ -33,8 +35,21 @@ class CSegweldApp {
     int exitCode_ = 0;
 };
 
-// The command tail formed from the arguments after the program name: each one
+// The options in front of the paths; `firstPath` is the index of the first
+// argument that is not one of them.
+struct CommandOptions {
+    bool fillGaps = false;
+    int firstPath = 1;
+};
+CommandOptions TakeCommandOptions(int argc, char** argv);
+
+// Why an argument from `first` on cannot pass through the command tail
+// unchanged (it holds a double quote, or begins or ends with white space),
+// naming it; empty when every one can.
+std::string RefuseUnsplittableArgument(int argc, char** argv, int first = 1);
+
+// The command tail formed from the arguments from `first` on: each one
 // wrapped in double quotes, joined by single blanks.
-std::string FormCommandTail(int argc, char** argv);
+std::string FormCommandTail(int argc, char** argv, int first = 1);
 
 }  // namespace segweld

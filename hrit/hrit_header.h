@@ -56,4 +56,16 @@ inline uint64_t DataFieldBytes(const HritHeader& header) {
     return bits / 8;
 }
 
+// The bytes of the image that the image structure describes (columns x lines
+// x bits per pixel / 8); 0 when the header has no image structure.
+inline uint64_t ImageStructureBytes(const HritHeader& header) {
+    return uint64_t{header.columns} * header.lines * header.bitsPerPixel / 8;
+}
+
+// True when the data field is compressed, so its size says nothing of the image.
+inline bool HoldsCompressedData(const HritHeader& header) {
+    return header.compressionFlag != 0 || header.compressionKind == 'w' ||
+           header.compressionKind == 'j';
+}
+
 }  // namespace segweld

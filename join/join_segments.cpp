@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "join/joined_output.h"
+#include "join/number_list.h"
 #include "join/product_survey.h"
 #include "join/segment_name.h"
 
@@ -16,6 +17,35 @@ constexpr uint64_t kProgressChunk = 8 << 20;
 
 // Thrown when the progress callback asks the join to stop.
 struct JoinStopped {};
+
+// The planned segment range that --fill-gaps walks, from the header of the
+// file the user named; empty (end 0) when it gives none or the data is
+// compressed, with a warning that says why.
+struct GapPlan {
+    int32_t start = 0;
+    int32_t end = 0;
+    std::string refusal;
+};
+
+GapPlan PlanGaps(const std::string& segmentPath) {
+    GapPlan plan;
+    const std::string because = "--fill-gaps has no effect: ";
+    SegmentFile file;
+    CHritHeaderReader reader([](uint32_t) {});
+    if (file.Open(segmentPath) != OpenOutcome::Opened || reader.ReadHeader(file.stream()) == 0) {
+        plan.refusal = because + segmentPath + " has no header to take the plan from";
+    } else if (!GivesSegmentPlan(reader.header())) {
+        plan.refusal = because + "the segment identification of " + segmentPath +
+                       " gives no plan of the product's segments";
+    } else if (HoldsCompressedData(reader.header())) {
+        plan.refusal = because + segmentPath +
+                       " holds compressed data, so the size of a missing segment is unknown";
+    } else {
+        plan.start = std::max<int32_t>(1, static_cast<int32_t>(reader.header().segmentId[3]));
+        plan.end = static_cast<int32_t>(reader.header().segmentId[4]);
+    }
+    return plan;
+}
 
 class Joiner {
   public:
@@ -29,28 +59,46 @@ class Joiner {
         const SegmentPath parts = SplitSegmentPath(segmentPath_);
         report_.firstSegmentPath = parts.directory + SegmentName(parts.name, 1);
         try {
+            if (options_.fillGaps) {
+                gapPlan_ = PlanGaps(segmentPath_);
+                AddWarning(gapPlan_.refusal);
+            }
             CHritHeaderReader reader;
-            report_.stoppedAt =
-                WalkSegments(segmentPath_, reader, [this](const SegmentVisit& v) { Take(v); });
+            report_.stoppedAt = WalkSegments(
+                segmentPath_, reader, [this](const SegmentVisit& v) { Take(v); },
+                [this](int32_t number) { return PassGap(number); });
+            FillPendingGaps(previousImageBytes_);
             WarnOfIncompleteProduct();
             if (output_) {
                 output_->Commit();
-                report_.outputPath = output_->path();
-                report_.bytesWritten = output_->bytesWritten();
+                report_.outputPath = output_->finalPath();
+                report_.bytesWritten = output_->size();
             }
-        } catch (const OutputError& error) {
-            report_.error = error.what();
-            report_.outputPath.clear();
+        } catch (const os::OutputError& error) {
+            Fail(error.what());
+        } catch (const os::ReadError& error) {
+            Fail(error.what());
         } catch (const JoinStopped&) {
             report_.stopped = true;
-            report_.error = "The join was stopped; nothing was written.";
-            report_.outputPath.clear();
+            Fail("The join was stopped; nothing was written.");
         }
         output_.reset();
         return std::move(report_);
     }
 
   private:
+    void Fail(const std::string& why) {
+        report_.error = why;
+        report_.outputPath.clear();
+        report_.filled.clear();
+    }
+
+    void AddWarning(std::string warning) {
+        if (!warning.empty()) {
+            report_.warnings.push_back(std::move(warning));
+        }
+    }
+
     void ReportProgress(int32_t segmentNumber) {
         if (!options_.progress) {
             return;
@@ -58,10 +106,39 @@ class Joiner {
         JoinProgress progress;
         progress.segmentNumber = segmentNumber;
         progress.plannedSegments = survey_.plannedEnd();
-        progress.bytesWritten = output_ ? output_->bytesWritten() : 0;
+        progress.bytesWritten = output_ ? output_->size() : 0;
         if (!options_.progress(progress)) {
             throw JoinStopped{};
         }
+    }
+
+    bool PassGap(int32_t number) {
+        if (number < gapPlan_.start || number > gapPlan_.end) {
+            return false;
+        }
+        pendingGaps_.push_back(number);
+        return true;
+    }
+
+    // Writes the missing segments met since the last accepted one as zeros of
+    // `segmentBytes` each (holes where the file system allows).
+    void FillPendingGaps(uint64_t segmentBytes) {
+        if (pendingGaps_.empty() || !output_) {
+            return;
+        }
+        if (segmentBytes == 0) {
+            AddWarning("--fill-gaps cannot fill the missing segments " +
+                       FormatNumberList(pendingGaps_) +
+                       ": no neighbouring segment has an image structure to give their size");
+        } else {
+            for (const int32_t number : pendingGaps_) {
+                output_->AppendZeros(segmentBytes);
+                report_.filled.push_back(number);
+            }
+            AddWarning("missing segments " + FormatNumberList(pendingGaps_) + " written as " +
+                       std::to_string(segmentBytes) + " zero bytes each");
+        }
+        pendingGaps_.clear();
     }
 
     void Take(const SegmentVisit& visit) {
@@ -96,31 +173,49 @@ class Joiner {
             const size_t count = visit.file->ReadAt(dataStart, std::span(first.data(), wanted));
             output_ = OpenJoinedOutput(segmentName_, outputFolder_, std::span(first.data(), count));
         }
-        outcome.bytesPresent =
-            AppendInChunks(*visit.file, dataStart, outcome.dataLength, visit.number);
+        const uint64_t imageBytes = ImageStructureBytes(*visit.header);
+        FillPendingGaps(previousImageBytes_ != 0 ? previousImageBytes_ : imageBytes);
+        previousImageBytes_ = imageBytes != 0 ? imageBytes : previousImageBytes_;
+
+        const uint64_t held = visit.file->size() > dataStart ? visit.file->size() - dataStart : 0;
+        outcome.bytesPresent = AppendInChunks(
+            *visit.file, dataStart, std::min<uint64_t>(held, outcome.dataLength), visit.number);
         if (outcome.bytesPresent < outcome.dataLength) {
-            report_.warnings.push_back("segment " + visit.path + " holds " +
-                                       std::to_string(outcome.bytesPresent) + " of its " +
-                                       std::to_string(outcome.dataLength) +
-                                       " data bytes; zeros stand for the missing " +
-                                       std::to_string(outcome.dataLength - outcome.bytesPresent));
+            FillShortDataField(visit, outcome, imageBytes);
         }
     }
 
-    // Appends like JoinedOutputFile::AppendFrom, asking the progress callback
-    // between chunks.
+    // Zeros stand for the missing end of a data field only as far as the
+    // image structure bounds it, so a header that lies cannot fill the disk.
+    void FillShortDataField(const SegmentVisit& visit, const SegmentOutcome& outcome,
+                            uint64_t imageBytes) {
+        const std::string holds = "segment " + visit.path + " holds " +
+                                  std::to_string(outcome.bytesPresent) + " of its " +
+                                  std::to_string(outcome.dataLength) + " data bytes";
+        const uint64_t missing = outcome.dataLength - outcome.bytesPresent;
+        if (imageBytes == 0) {
+            AddWarning(holds +
+                       "; it has no image structure, so only the bytes it holds are joined");
+        } else if (outcome.dataLength > imageBytes) {
+            AddWarning(holds + "; its image structure implies only " + std::to_string(imageBytes) +
+                       ", so only the bytes it holds are joined");
+        } else {
+            output_->AppendZeros(missing);
+            AddWarning(holds + "; zeros stand for the missing " + std::to_string(missing));
+        }
+    }
+
+    // Appends like HiddenOutput::AppendFrom, asking the progress callback
+    // between chunks. Returns how many bytes the file held.
     uint64_t AppendInChunks(const SegmentFile& file, uint64_t offset, uint64_t length,
                             int32_t number) {
         uint64_t held = 0;
-        for (uint64_t done = 0; done < length;) {
-            const uint64_t step = std::min(length - done, kProgressChunk);
-            const uint64_t got = output_->AppendFrom(file, offset + done, step);
+        while (held < length) {
+            const uint64_t step = std::min(length - held, kProgressChunk);
+            const uint64_t got = output_->AppendFrom(file.file(), offset + held, step);
             held += got;
-            done += step;
             if (got < step) {
-                // The file ended inside the chunk: the rest is zeros.
-                output_->AppendFrom(file, offset + length, length - done);
-                break;
+                break;  // the file shrank since it was opened
             }
             ReportProgress(number);
         }
@@ -133,7 +228,10 @@ class Joiner {
     std::string segmentPath_;
     JoinReport report_;
     ProductSurvey survey_;
-    std::unique_ptr<JoinedOutputFile> output_;
+    GapPlan gapPlan_;
+    std::vector<int32_t> pendingGaps_;
+    uint64_t previousImageBytes_ = 0;
+    std::unique_ptr<os::HiddenOutput> output_;
 };
 
 }  // namespace
@@ -154,6 +252,9 @@ std::string JoinReport::FailureText() const {
         return error;
     }
     if (segments.empty()) {
+        if (os::LookAt(firstSegmentPath).kind != os::PathKind::Missing) {
+            return "Nothing joined: " + DescribeMissingSegment(firstSegmentPath, 1) + ".";
+        }
         return "Nothing joined: the first segment " + firstSegmentPath + " does not exist.";
     }
     return "Nothing joined: none of the " + std::to_string(segments.size()) + " segments from " +

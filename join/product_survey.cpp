@@ -1,6 +1,7 @@
 #include "join/product_survey.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "join/number_list.h"
@@ -16,6 +17,12 @@ int32_t SegmentIdValue(uint32_t value) {
 
 }  // namespace
 
+bool GivesSegmentPlan(const HritHeader& header) {
+    const uint32_t* id = header.segmentId;
+    return std::strncmp(header.disseminationId, "MSG", 3) == 0 && id[4] > 0 && id[3] <= id[2] &&
+           id[2] <= id[4];
+}
+
 void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
     Visited& entry = visited_[visit.number];
     entry.status = visit.status;
@@ -23,13 +30,18 @@ void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
         return;
     }
     entry.damaged = bytesPresent < visit.header->dataLength;
-    plannedStart_ = SegmentIdValue(visit.header->segmentId[3]);
-    plannedEnd_ = SegmentIdValue(visit.header->segmentId[4]);
+    if (GivesSegmentPlan(*visit.header)) {
+        plannedStart_ = SegmentIdValue(visit.header->segmentId[3]);
+        plannedEnd_ = SegmentIdValue(visit.header->segmentId[4]);
+    }
 }
 
 void ProductSurvey::Finish(const std::string& segmentPath, int32_t stoppedAt) {
     stoppedAt_ = stoppedAt;
     beyondGap_.clear();
+    const SegmentPath stop = SplitSegmentPath(segmentPath);
+    walkEnd_ =
+        DescribeMissingSegment(stop.directory + SegmentName(stop.name, stoppedAt), stoppedAt);
     if (plannedEnd_ > 0) {
         // The plan bounds the search: a few name lookups instead of a read of
         // a folder that in an archive may hold a hundred thousand files.
@@ -132,9 +144,11 @@ std::vector<std::string> IncompleteProductWarnings(const ProductSurvey& survey) 
                            ") were joined; not joined: " + FormatNumberList(notJoined));
     }
     if (!survey.beyondGap().empty()) {
-        warnings.push_back("no file exists for segment " + std::to_string(survey.stoppedAt()) +
+        warnings.push_back(survey.walkEnd() +
                            ", so the walk ended there; segment files beyond it were not joined: " +
                            FormatNumberList(survey.beyondGap()));
+    } else if (!survey.walkEnd().starts_with("no file exists")) {
+        warnings.push_back(survey.walkEnd() + ", so the walk ended there");
     }
     return warnings;
 }

@@ -32,6 +32,8 @@ class ProductSurvey {
     int32_t plannedEnd() const { return plannedEnd_; }
     int32_t plannedCount() const;
     int32_t stoppedAt() const { return stoppedAt_; }
+    // Why the walk ended at stoppedAt(), for people.
+    const std::string& walkEnd() const { return walkEnd_; }
 
     // Planned numbers for which a segment file exists, beyond the gap or not.
     std::vector<int32_t> PlannedPresent() const;
@@ -71,7 +73,13 @@ class ProductSurvey {
     int32_t plannedEnd_ = 0;
     int32_t stoppedAt_ = 1;
     std::vector<int32_t> beyondGap_;
+    std::string walkEnd_;
 };
+
+// True when the header's segment identification holds a plan: the MSG layout
+// (planned start and end segments), with the segment's own sequence number in
+// that range. Other layouts hold no plan.
+bool GivesSegmentPlan(const HritHeader& header);
 
 // The warnings a join gives about an incomplete product: planned segments it
 // did not join, and segment files beyond the gap that ended its walk.

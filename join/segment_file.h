@@ -7,16 +7,21 @@
 #include <streambuf>
 #include <string>
 
+#include "os/file_system.h"
+
 namespace segweld {
 
-// An unbuffered input stream buffer over an open file descriptor that reads
-// with positioned reads, so the file offset of the next byte is always known.
+// An unbuffered input stream buffer over an open file that reads with
+// positioned reads, so the file offset of the next byte is always known. A
+// read error ends the stream like the end of the file would, and is kept.
 class PositionedReadBuf : public std::streambuf {
   public:
-    explicit PositionedReadBuf(int fd) : fd_(fd) {}
+    explicit PositionedReadBuf(const os::InputFile& file) : file_(file) {}
 
     // File offset of the next byte the stream will deliver.
     uint64_t position() const { return next_ - static_cast<uint64_t>(egptr() - gptr()); }
+    // Why a read failed; empty when none did.
+    const std::string& readError() const { return readError_; }
 
   protected:
     std::streamsize xsgetn(char* out, std::streamsize count) override;
@@ -25,18 +30,13 @@ class PositionedReadBuf : public std::streambuf {
     pos_type seekpos(pos_type position, std::ios::openmode which) override;
 
   private:
-    int fd_;
+    const os::InputFile& file_;
     uint64_t next_ = 0;  // file offset just past the bytes already taken from the file
     char single_ = 0;
+    std::string readError_;
 };
 
-// How opening a segment file went.
-enum class OpenOutcome {
-    Opened,
-    Missing,         // nothing of that name exists
-    NotRegularFile,  // a folder, FIFO or device: not opened
-    Failed,          // exists but does not open for reading
-};
+using OpenOutcome = os::InputFile::Outcome;
 
 // One segment file, open for reading. Only regular files are opened: a folder,
 // FIFO or device of the name is refused without being opened for reading.
@@ -45,28 +45,28 @@ class SegmentFile {
     SegmentFile() = default;
     SegmentFile(const SegmentFile&) = delete;
     SegmentFile& operator=(const SegmentFile&) = delete;
-    ~SegmentFile();
 
-    // Opens `path`; on failure `error()` says why. Whether something of that
-    // name exists, and whether it is a regular file, is learnt from one look
-    // at the name before anything is opened.
+    // Opens `path`; on failure `error()` says why.
     OpenOutcome Open(const std::string& path);
 
     std::istream& stream() { return stream_; }
-    int fd() const { return fd_; }
-    uint64_t size() const { return size_; }
+    const os::InputFile& file() const { return file_; }
+    uint64_t size() const { return file_.size(); }
     // File offset of the next byte the stream delivers: after ReadHeader, the
     // first byte of the data field.
     uint64_t position() const { return buffer_ ? buffer_->position() : 0; }
-    const std::string& error() const { return error_; }
+    const std::string& error() const { return file_.error(); }
+    // Throws os::ReadError when a read through the stream failed.
+    void ThrowIfStreamFailed() const;
 
-    // Reads up to out.size() bytes at `offset`; returns how many arrived.
-    size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const;
+    // Reads up to out.size() bytes at `offset`; fewer only where the file
+    // ends. Throws os::ReadError.
+    size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const {
+        return file_.ReadAt(offset, out);
+    }
 
   private:
-    int fd_ = -1;
-    uint64_t size_ = 0;
-    std::string error_;
+    os::InputFile file_;
     std::optional<PositionedReadBuf> buffer_;
     std::istream stream_{nullptr};
 };

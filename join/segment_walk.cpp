@@ -1,7 +1,5 @@
 #include "join/segment_walk.h"
 
-#include <sys/stat.h>
-
 #include <limits>
 
 #include "join/segment_name.h"
@@ -26,6 +24,7 @@ void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentFile& file,
     }
     visit.file = &file;
     visit.headerLength = reader.ReadHeader(file.stream());
+    file.ThrowIfStreamFailed();
     if (visit.headerLength == 0) {
         visit.status = SegmentStatus::HeaderRefused;
         visit.reason = std::string("header refused: ") + DescribeRefusal(reader.refusal());
@@ -43,13 +42,24 @@ void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentFile& file,
 
 }  // namespace
 
-bool PathExists(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0;
+std::string DescribeMissingSegment(const std::string& path, int32_t number) {
+    const std::string segment = "segment " + std::to_string(number);
+    const os::PathInfo look = os::LookAt(path);
+    switch (look.kind) {
+        case os::PathKind::DanglingLink:
+            return segment + " (" + path + ") is a symbolic link whose target does not exist";
+        case os::PathKind::LinkLoop:
+            return segment + " (" + path + ") is a loop of symbolic links";
+        case os::PathKind::Inaccessible:
+            return segment + " (" + path + ") cannot be looked at: " + look.error;
+        default:
+            return "no file exists for " + segment;
+    }
 }
 
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
-                     const std::function<void(const SegmentVisit&)>& visit) {
+                     const std::function<void(const SegmentVisit&)>& visit,
+                     const std::function<bool(int32_t)>& passGap) {
     const SegmentPath parts = SplitSegmentPath(segmentPath);
     int32_t number = 1;
     for (;; ++number) {
@@ -59,6 +69,9 @@ int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
         SegmentFile file;
         const OpenOutcome opened = file.Open(segment.path);
         if (opened == OpenOutcome::Missing) {
+            if (passGap && passGap(number)) {
+                continue;
+            }
             return number;
         }
         ReadSegment(opened, segment, file, reader);

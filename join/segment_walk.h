@@ -6,6 +6,7 @@
 
 #include "hrit/header_reader.h"
 #include "join/segment_file.h"
+#include "os/file_system.h"
 
 namespace segweld {
 
@@ -32,11 +33,15 @@ struct SegmentVisit {
 // number 1 up to the first number for which nothing exists, which it returns.
 // Segment names come from the file name of `segmentPath` (SegmentName); each
 // one that exists is opened, its header read with `reader`, and handed to
-// `visit` while its file is open.
+// `visit` while its file is open. A missing number for which `passGap`
+// returns true does not end the walk. A read error throws os::ReadError.
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
-                     const std::function<void(const SegmentVisit&)>& visit);
+                     const std::function<void(const SegmentVisit&)>& visit,
+                     const std::function<bool(int32_t)>& passGap = {});
 
-// True when something (a file, a folder, anything) exists at `path`.
-bool PathExists(const std::string& path);
+// Why the walk found no segment `number` at `path`, for people.
+std::string DescribeMissingSegment(const std::string& path, int32_t number);
+
+using os::PathExists;
 
 }  // namespace segweld

@@ -66,6 +66,8 @@ class OutputError : public std::runtime_error {
 // without being opened for reading, so a FIFO never blocks.
 class InputFile {
   public:
+    // Missing also where the name cannot be looked at (dangling link, link
+    // loop, name too long, no permission to search the folder).
     enum class Outcome { Opened, Missing, NotRegularFile, Failed };
 
     InputFile();

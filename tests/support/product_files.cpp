@@ -1,5 +1,6 @@
 #include "tests/support/product_files.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace segweld::test {
@@ -12,13 +13,14 @@ std::string SegmentFileName(int number, const std::string& channelToken, const s
 
 std::vector<uint8_t> SmallSegment(int number, const std::vector<uint8_t>& data, int64_t announced) {
     const uint64_t dataBytes = announced < 0 ? data.size() : static_cast<uint64_t>(announced);
-    auto bytes = HeaderBuilder()
-                     .Primary(0, 8 * dataBytes)
-                     .ImageStructure(8, 1, 1, 0)
-                     .Annotation(SegmentFileName(number))
-                     .TimeStamp(18062, 43200000)
-                     .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(number), 1, 8, 3)
-                     .Build();
+    auto bytes =
+        HeaderBuilder()
+            .Primary(0, 8 * dataBytes)
+            .ImageStructure(8, static_cast<uint16_t>(std::min<uint64_t>(dataBytes, 65535)), 1, 0)
+            .Annotation(SegmentFileName(number))
+            .TimeStamp(18062, 43200000)
+            .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(number), 1, 8, 3)
+            .Build();
     bytes.insert(bytes.end(), data.begin(), data.end());
     return bytes;
 }

@@ -187,7 +187,7 @@ TEST_F(PreviewTest, UnwritableDestinationAndEmptyProductFailCleanly) {
     const ProgramResult noFolder =
         RunInfo({"--preview", outputFolder / "absent/preview.png", product.Path(1)});
     EXPECT_EQ(noFolder.exitCode, 1);
-    EXPECT_THAT(noFolder.err, HasSubstr("no preview written: cannot create a file in"));
+    EXPECT_THAT(noFolder.err, HasSubstr("no preview written: Cannot create the output file"));
     EXPECT_THAT(test::ListFolder(outputFolder.path()), ElementsAre());
 }
 

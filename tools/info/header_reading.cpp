@@ -23,6 +23,7 @@ HeaderReading ReadHeaderOfFile(const std::string& path) {
     CHritHeaderReader reader(
         [&reading](uint32_t type) { reading.unexpectedTypes.push_back(type); });
     reading.headerLength = reader.ReadHeader(file.stream());
+    file.ThrowIfStreamFailed();
     if (reading.accepted()) {
         reading.header = reader.header();
     } else {

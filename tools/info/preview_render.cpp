@@ -104,7 +104,9 @@ PreviewPlan PlanPreview(const std::string& segmentPath) {
         plan.survey.Note(visit, DataBytesHeld(visit));
     });
     plan.survey.Finish(segmentPath, stoppedAt);
-    if (plan.firstSegment == 0) {
+    if (plan.firstSegment == 0 && stoppedAt == 1) {
+        plan.error = "nothing to show: " + plan.survey.walkEnd() + ", where the product begins";
+    } else if (plan.firstSegment == 0) {
         plan.error = "nothing to show: no segment of the product has an acceptable header";
     } else if (plan.error.empty()) {
         plan.error = ShapeRefusal(plan.shape);
@@ -126,17 +128,19 @@ class SegmentPainter {
           // A line that starts inside a byte reaches into one byte more.
           lineBytes_(static_cast<size_t>((lineBits_ + 7) / 8 + 1)) {}
 
-    void Paint(const SegmentVisit& visit) {
+    // Paints the lines that the data field holds; returns how many.
+    uint64_t Paint(const SegmentVisit& visit) {
         const uint64_t held = ImageBytesHeld(visit);
         const uint64_t firstLine = uint64_t(visit.number - plan_.firstSegment) * plan_.shape.lines;
         for (uint32_t line = 0; line < plan_.shape.lines; ++line) {
             const uint64_t bitStart = line * lineBits_;
             if (bitStart / 8 >= held) {
-                return;  // the rest of the segment stays black
+                return line;  // the rest of the segment stays black
             }
             ReadLine(visit, bitStart, held);
             canvas_.AddLine(plan_.fullHeight() - 1 - (firstLine + line), samples_);
         }
+        return plan_.shape.lines;
     }
 
   private:
@@ -174,9 +178,12 @@ std::string Unpaintable(const SegmentVisit& visit, const PreviewPlan& plan) {
     return "";
 }
 
-void PaintSegments(const std::string& segmentPath, const PreviewPlan& plan, PreviewCanvas& canvas,
-                   std::vector<std::string>& warnings) {
+// Paints every segment that can be painted; returns how many lines had data.
+uint64_t PaintSegments(const std::string& segmentPath, const PreviewPlan& plan,
+                       PreviewCanvas& canvas, std::vector<std::string>& warnings) {
     SegmentPainter painter(plan, canvas);
+    uint64_t painted = 0;
+    std::vector<int32_t> smallerThanImage;
     CHritHeaderReader reader([](uint32_t) {});
     WalkSegments(segmentPath, reader, [&](const SegmentVisit& visit) {
         if (visit.status != SegmentStatus::Accepted || visit.number < plan.firstSegment ||
@@ -188,8 +195,19 @@ void PaintSegments(const std::string& segmentPath, const PreviewPlan& plan, Prev
             warnings.push_back(problem + "; it shows black");
             return;
         }
-        painter.Paint(visit);
+        painted += painter.Paint(visit);
+        if (visit.header->dataLength < ImageStructureBytes(*visit.header)) {
+            smallerThanImage.push_back(visit.number);
+        }
     });
+    if (!smallerThanImage.empty()) {
+        warnings.push_back(
+            "the data fields of segments " + FormatNumberList(smallerThanImage) +
+            " are smaller than their image structure (" + std::to_string(plan.shape.columns) +
+            " x " + std::to_string(plan.shape.lines) + " pixels of " +
+            std::to_string(plan.shape.bitsPerPixel) + " bits); the rest shows black");
+    }
+    return painted;
 }
 
 std::vector<std::string> GapWarnings(const ProductSurvey& survey) {
@@ -216,7 +234,10 @@ PreviewPicture RenderPreview(const std::string& segmentPath, uint32_t maxSide) {
     }
     PreviewCanvas canvas(plan.shape.columns, plan.fullHeight(), maxSide);
     picture.warnings = GapWarnings(plan.survey);
-    PaintSegments(segmentPath, plan, canvas, picture.warnings);
+    if (PaintSegments(segmentPath, plan, canvas, picture.warnings) == 0) {
+        picture.error = "no line of the picture has data";
+        return picture;
+    }
     picture.width = canvas.width();
     picture.height = canvas.height();
     picture.pixels = canvas.Render((1u << plan.shape.bitsPerPixel) - 1);

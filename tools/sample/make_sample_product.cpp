@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "os/process.h"
 #include "tests/support/header_builder.h"
 #include "tools/sample/sample_picture.h"
 
@@ -149,6 +150,7 @@ void PrintUsage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    segweld::os::EnsureStandardStreams();
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];

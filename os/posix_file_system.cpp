@@ -1,0 +1,371 @@
+// The file seam on POSIX systems (Linux first).
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "os/file_system.h"
+#include "os/posix_temporaries.h"
+
+namespace segweld::os {
+namespace {
+
+constexpr size_t kCopyChunk = 1 << 20;
+constexpr int kMaxLinkHops = 40;
+
+std::string SystemText(int error) {
+    return std::strerror(error);
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+FileIdentity IdentityOf(const struct stat& info) {
+    return {static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+PathKind KindOf(const struct stat& info) {
+    if (S_ISREG(info.st_mode)) {
+        return PathKind::RegularFile;
+    }
+    return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::Other;
+}
+
+int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+    for (;;) {
+        const int fd = open(path, flags | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EINTR) {
+            return fd;
+        }
+    }
+}
+
+// The path that `path` leads to when it is a symbolic link (followed to the
+// end, even when the end does not exist yet); `path` itself otherwise.
+std::string LinkTarget(std::string path) {
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return path;
+        }
+        std::string target(PATH_MAX, '\0');
+        const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+        if (length <= 0 || static_cast<size_t>(length) >= target.size()) {
+            return path;
+        }
+        target.resize(static_cast<size_t>(length));
+        path = target.front() == '/' ? target : FolderOf(path) + target;
+    }
+    return path;
+}
+
+bool KernelCopyUnsupported(int error) {
+    return error == EXDEV || error == ENOSYS || error == EINVAL || error == EOPNOTSUPP ||
+           error == EBADF;
+}
+
+bool OutOfRoom(int error) {
+    return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
+
+}  // namespace
+
+PathInfo LookAt(const std::string& path) {
+    PathInfo result;
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0) {
+        result.kind = KindOf(info);
+        result.size = static_cast<uint64_t>(info.st_size);
+        result.modifiedNanoseconds =
+            int64_t{info.st_mtim.tv_sec} * 1000000000 + int64_t{info.st_mtim.tv_nsec};
+        result.identity = IdentityOf(info);
+        return result;
+    }
+    const int error = errno;
+    if (error == ELOOP) {
+        result.kind = PathKind::LinkLoop;
+    } else if (error == ENOENT || error == ENOTDIR) {
+        struct stat link;
+        const bool isLink = lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+        result.kind = isLink ? PathKind::DanglingLink : PathKind::Missing;
+    } else {
+        result.kind = PathKind::Inaccessible;
+    }
+    result.error = SystemText(error);
+    return result;
+}
+
+struct InputFile::Native {
+    int fd = -1;
+};
+
+InputFile::InputFile() : native_(std::make_unique<Native>()) {}
+InputFile::InputFile(InputFile&&) noexcept = default;
+InputFile& InputFile::operator=(InputFile&&) noexcept = default;
+
+InputFile::~InputFile() {
+    if (native_ && native_->fd >= 0) {
+        close(native_->fd);
+    }
+}
+
+bool InputFile::isOpen() const {
+    return native_ && native_->fd >= 0;
+}
+
+InputFile::Outcome InputFile::Open(const std::string& path) {
+    path_ = path;
+    const PathInfo look = LookAt(path);
+    switch (look.kind) {
+        case PathKind::Missing:
+        case PathKind::LinkLoop:
+        case PathKind::Inaccessible:
+            error_ = look.error;
+            return Outcome::Missing;
+        case PathKind::DanglingLink:
+            error_ = "a symbolic link whose target does not exist";
+            return Outcome::Missing;
+        case PathKind::Folder:
+        case PathKind::Other:
+            error_ = "not a regular file";
+            return Outcome::NotRegularFile;
+        case PathKind::RegularFile:
+            break;
+    }
+    // Non-blocking, in case the name was replaced by a FIFO since the look above.
+    const int fd = OpenRetrying(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        error_ = SystemText(errno);
+        return Outcome::Failed;
+    }
+    native_->fd = fd;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error_ = "not a regular file";
+        return Outcome::NotRegularFile;
+    }
+    size_ = static_cast<uint64_t>(info.st_size);
+    identity_ = IdentityOf(info);
+    return Outcome::Opened;
+}
+
+size_t InputFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = pread(native_->fd, out.data() + done, out.size() - done,
+                                  static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw ReadError("Cannot read " + path_ + ": " + SystemText(errno));
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+struct HiddenOutput::Native {
+    int fd = -1;
+    std::string folder;
+    std::string target;         // the file that the final name leads to
+    std::string temporaryPath;  // empty while the file has no name
+    int temporarySlot = -1;     // in the interrupt table, while it has a name
+    bool kernelCopy = true;
+};
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& what, int error) {
+    throw OutputError(what + ": " + SystemText(error));
+}
+
+// A temporary name in `folder` that no other process or thread picks.
+std::string TemporaryName(const std::string& folder, unsigned attempt) {
+    static std::atomic<unsigned> counter{0};
+    return folder + ".segweld-" + std::to_string(getpid()) + "-" +
+           std::to_string(counter.fetch_add(1)) + "-" + std::to_string(attempt);
+}
+
+void NameTemporary(HiddenOutput::Native& native, const std::string& finalPath, bool linkOpenFile) {
+    const std::string self = "/proc/self/fd/" + std::to_string(native.fd);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = TemporaryName(native.folder, attempt);
+        // The name is in the interrupt table before the file has it.
+        const int slot = RegisterTemporary(name.c_str());
+        int fd = -1;
+        const bool made =
+            linkOpenFile
+                ? linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0
+                : (fd = OpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_EXCL, 0666)) >= 0;
+        if (made) {
+            native.temporaryPath = name;
+            native.temporarySlot = slot;
+            if (!linkOpenFile) {
+                native.fd = fd;
+            }
+            return;
+        }
+        const int error = errno;
+        ForgetTemporary(slot);
+        if (error != EEXIST) {
+            Fail("Cannot create the output file " + finalPath + " in " + native.folder, error);
+        }
+    }
+    Fail("Cannot create the output file " + finalPath, EEXIST);
+}
+
+// Gives the new file the permission bits, owner and group of the file it
+// replaces; where the process may not set the owner, it keeps its own.
+void KeepAttributesOf(const std::string& replaced, int fd) {
+    struct stat old;
+    if (stat(replaced.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) {
+        return;
+    }
+    (void)fchown(fd, old.st_uid, old.st_gid);
+    (void)fchmod(fd, old.st_mode & 07777);
+}
+
+}  // namespace
+
+HiddenOutput::HiddenOutput(std::string finalPath)
+    : native_(std::make_unique<Native>()), finalPath_(std::move(finalPath)) {
+    native_->target = LinkTarget(finalPath_);
+    native_->folder = FolderOf(native_->target);
+    const std::string folder = native_->folder.empty() ? "." : native_->folder;
+    // An unnamed file leaves nothing behind when the process dies mid-join; it
+    // gets a name only in Commit(). The kernel applies the umask to the mode.
+    if (access("/proc/self/fd", X_OK) == 0) {
+        native_->fd = OpenRetrying(folder.c_str(), O_TMPFILE | O_RDWR, 0666);
+        if (native_->fd >= 0) {
+            return;
+        }
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != ENOENT) {
+            Fail("Cannot create the output file " + finalPath_ + " in " + folder, errno);
+        }
+    }
+    NameTemporary(*native_, finalPath_, false);
+}
+
+HiddenOutput::~HiddenOutput() {
+    Abandon();
+}
+
+void HiddenOutput::Abandon() noexcept {
+    if (done_) {
+        return;
+    }
+    done_ = true;
+    if (native_->fd >= 0) {
+        close(native_->fd);
+        native_->fd = -1;
+    }
+    if (!native_->temporaryPath.empty()) {
+        unlink(native_->temporaryPath.c_str());
+        ForgetTemporary(native_->temporarySlot);
+    }
+}
+
+void HiddenOutput::Append(std::span<const uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = write(native_->fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            Fail("Cannot write the output file " + finalPath_, written < 0 ? errno : ENOSPC);
+        }
+        bytes = bytes.subspan(static_cast<size_t>(written));
+        size_ += static_cast<uint64_t>(written);
+    }
+}
+
+void HiddenOutput::AppendZeros(uint64_t count) {
+    if (count == 0) {
+        return;
+    }
+    // Growing the file leaves a hole; the next write goes after it.
+    const uint64_t end = size_ + count;
+    if (ftruncate(native_->fd, static_cast<off_t>(end)) != 0) {
+        Fail("Cannot write the output file " + finalPath_, errno);
+    }
+    if (lseek(native_->fd, static_cast<off_t>(end), SEEK_SET) < 0) {
+        Fail("Cannot write the output file " + finalPath_, errno);
+    }
+    size_ = end;
+}
+
+uint64_t HiddenOutput::AppendFrom(const InputFile& source, uint64_t offset, uint64_t length) {
+    uint64_t done = 0;
+    while (done < length && native_->kernelCopy) {
+        off_t from = static_cast<off_t>(offset + done);
+        const size_t step = static_cast<size_t>(std::min<uint64_t>(length - done, 1u << 30));
+        const ssize_t copied =
+            copy_file_range(source.native().fd, &from, native_->fd, nullptr, step, 0);
+        if (copied < 0 && errno == EINTR) {
+            continue;
+        }
+        if (copied < 0 && OutOfRoom(errno)) {
+            Fail("Cannot write the output file " + finalPath_, errno);
+        }
+        if (copied < 0) {
+            // Unsupported here, or an error on either side: reads and writes
+            // from here on tell which side failed.
+            native_->kernelCopy = KernelCopyUnsupported(errno) ? false : native_->kernelCopy;
+            break;
+        }
+        if (copied == 0) {
+            break;  // the end of the source, or a kernel that copies nothing here
+        }
+        done += static_cast<uint64_t>(copied);
+        size_ += static_cast<uint64_t>(copied);
+    }
+    std::vector<uint8_t> buffer;
+    while (done < length) {
+        buffer.resize(static_cast<size_t>(std::min<uint64_t>(length - done, kCopyChunk)));
+        const size_t got = source.ReadAt(offset + done, buffer);
+        Append(std::span(buffer.data(), got));
+        done += got;
+        if (got < buffer.size()) {
+            break;
+        }
+    }
+    return done;
+}
+
+void HiddenOutput::Commit() {
+    if (done_) {
+        throw OutputError("The output file " + finalPath_ + " was already finished");
+    }
+    Native& native = *native_;
+    if (native.temporaryPath.empty()) {
+        NameTemporary(native, finalPath_, true);
+    }
+    KeepAttributesOf(native.target, native.fd);
+    const int fd = native.fd;
+    native.fd = -1;
+    if (close(fd) != 0) {
+        Fail("Cannot write the output file " + finalPath_, errno);
+    }
+    if (rename(native.temporaryPath.c_str(), native.target.c_str()) != 0) {
+        Fail("Cannot create the output file " + finalPath_, errno);
+    }
+    ForgetTemporary(native.temporarySlot);
+    native.temporaryPath.clear();
+    done_ = true;
+}
+
+}  // namespace segweld::os

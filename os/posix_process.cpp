@@ -1,0 +1,123 @@
+// The process seam on POSIX systems.
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "os/posix_temporaries.h"
+#include "os/process.h"
+
+namespace segweld::os {
+namespace {
+
+enum SlotState : int { kFree, kFilling, kHeld };
+
+struct TemporarySlot {
+    std::atomic<int> state{kFree};
+    char name[PATH_MAX] = {};
+};
+
+std::array<TemporarySlot, 64> temporaries;
+
+class DynamicModule : public LoadedModule {
+  public:
+    explicit DynamicModule(void* handle) : handle_(handle) {}
+    void* Symbol(const char* name) override { return dlsym(handle_, name); }
+
+  private:
+    void* handle_;
+};
+
+void RemoveAndRaise(int signal) {
+    UnlinkRegisteredTemporaries();
+    // The handler was reset on entry; the signal, blocked while the handler
+    // runs, ends the process as soon as the handler returns.
+    raise(signal);
+}
+
+}  // namespace
+
+int RegisterTemporary(const char* name) noexcept {
+    if (std::strlen(name) >= PATH_MAX) {
+        return -1;
+    }
+    for (size_t slot = 0; slot < temporaries.size(); ++slot) {
+        int expected = kFree;
+        if (temporaries[slot].state.compare_exchange_strong(expected, kFilling)) {
+            std::strcpy(temporaries[slot].name, name);
+            temporaries[slot].state.store(kHeld, std::memory_order_release);
+            return static_cast<int>(slot);
+        }
+    }
+    return -1;
+}
+
+void ForgetTemporary(int slot) noexcept {
+    if (slot >= 0 && static_cast<size_t>(slot) < temporaries.size()) {
+        temporaries[static_cast<size_t>(slot)].state.store(kFree, std::memory_order_release);
+    }
+}
+
+void UnlinkRegisteredTemporaries() noexcept {
+    for (TemporarySlot& slot : temporaries) {
+        if (slot.state.load(std::memory_order_acquire) == kHeld) {
+            unlink(slot.name);
+        }
+    }
+}
+
+void RemoveTemporariesOnInterrupt() {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
+            continue;  // started to ignore it (nohup): keep it so
+        }
+        struct sigaction action {};
+        action.sa_handler = RemoveAndRaise;
+        action.sa_flags = SA_RESETHAND;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+void EnsureStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) {
+            continue;
+        }
+        // open() returns the lowest free descriptor, which is this one.
+        const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened >= 0 && opened != fd) {
+            dup2(opened, fd);
+            close(opened);
+        }
+    }
+}
+
+std::string ProgramFolder() {
+    std::string path(PATH_MAX, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<size_t>(length) >= path.size()) {
+        return "";
+    }
+    path.resize(static_cast<size_t>(length));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::string& error) {
+    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        error = dlerror();
+        return nullptr;
+    }
+    return std::make_unique<DynamicModule>(handle);
+}
+
+}  // namespace segweld::os
