@@ -20,7 +20,7 @@ int NoDialog(const std::string& why) {
     return kExitNoDialog;
 }
 
-#ifdef SEGWELD_HAS_DIALOG
+#if defined(SEGWELD_HAS_DIALOG) && defined(SEGWELD_DISPLAY_IN_ENVIRONMENT)
 
 bool Set(const char* variable) {
     const char* value = std::getenv(variable);
@@ -37,10 +37,12 @@ int RunDialogMode(int argc, char** argv) {
     (void)argv;
     return NoDialog("this build has no dialog");
 #else
+#ifdef SEGWELD_DISPLAY_IN_ENVIRONMENT
     if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
         return NoDialog("no display is available for the dialog");
     }
-    const std::string modulePath = os::ProgramFolder() + kDialogModuleName;
+#endif
+    const std::string modulePath = os::ProgramFolder() + SEGWELD_DIALOG_MODULE;
     std::string error;
     // The module stays loaded until the process ends.
     static std::unique_ptr<os::LoadedModule> module = os::LoadedModule::Load(modulePath, error);

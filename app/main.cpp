@@ -11,8 +11,10 @@ segweld::CSegweldApp theApp;
 int main(int argc, char** argv) {
     segweld::os::EnsureStandardStreams();
     segweld::os::RemoveTemporariesOnInterrupt();
+#ifdef SIGXFSZ
     // A file size limit must end the join with an error, not kill the process.
     std::signal(SIGXFSZ, SIG_IGN);
+#endif
 
     if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
         segweld::PrintUsage(stdout);

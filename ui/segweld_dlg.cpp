@@ -19,6 +19,7 @@
 #include "ui/path_text.h"
 #include "ui/path_validator.h"
 #include "ui/segweld_icon.h"
+#include "ui/system_menu.h"
 
 namespace segweld {
 namespace {
@@ -65,6 +66,7 @@ CSegweldDlg::CSegweldDlg(wxWindow* parent, JoinFunction join)
     CreateControls();
     LayControls();
     BindHandlers();
+    AppendToSystemMenu(*this, IDM_ABOUTBOX, IDS_ABOUTBOX);
     SetIcons(SegweldIcons());
     TransferDataToWindow();
 }

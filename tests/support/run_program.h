@@ -18,6 +18,15 @@ struct RunOptions {
     std::optional<long> fileSizeLimit;  // RLIMIT_FSIZE in bytes
 };
 
+// False where the system has no file size limit per process (Windows):
+// RunOptions::fileSizeLimit is then refused.
+bool FileSizeLimitsExist();
+
+// True where the system has named pipes in the file system (FIFOs); then
+// MakeFifo makes one at `path`.
+bool FifosExist();
+bool MakeFifo(const std::string& path);
+
 // Runs a program with the given arguments (argv[0] included), collects what
 // it writes and how it ended; it never reads standard input.
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOptions& options = {});
