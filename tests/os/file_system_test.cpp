@@ -74,6 +74,10 @@ const KindRow kKindRows[] = {
     {"link loop", MakeLinkLoop, "loop", PathKind::LinkLoop, InputFile::Outcome::Missing},
 };
 
+void PrintTo(const KindRow& row, std::ostream* out) {
+    *out << row.label;
+}
+
 class PathKindTest : public ::testing::TestWithParam<KindRow> {};
 
 TEST_P(PathKindTest, LookAtAndOpenAgree) {

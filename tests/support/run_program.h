@@ -28,7 +28,8 @@ bool FifosExist();
 bool MakeFifo(const std::string& path);
 
 // Runs a program with the given arguments (argv[0] included), collects what
-// it writes and how it ended; it never reads standard input.
+// it writes and how it ended; it never reads standard input. On Windows, the
+// CR LF line endings of its output arrive as LF.
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOptions& options = {});
 
 }  // namespace segweld::test

@@ -39,6 +39,8 @@ std::wstring WideOrThrow(const std::string& text) {
     return *wide;
 }
 
+// Collects what a pipe carries, with the C runtime's CR LF line endings read
+// as LF: the programs' texts are compared with those they print on Linux.
 void Drain(HANDLE pipe, std::string& sink) {
     char buffer[4096];
     DWORD got = 0;
@@ -46,6 +48,13 @@ void Drain(HANDLE pipe, std::string& sink) {
         sink.append(buffer, got);
     }
     CloseHandle(pipe);
+    size_t kept = 0;
+    for (size_t i = 0; i < sink.size(); ++i) {
+        if (!(sink[i] == '\r' && i + 1 < sink.size() && sink[i + 1] == '\n')) {
+            sink[kept++] = sink[i];
+        }
+    }
+    sink.resize(kept);
 }
 
 }  // namespace
