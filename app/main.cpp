@@ -25,7 +25,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     const segweld::CommandOptions options = segweld::TakeCommandOptions(argc, argv);
-    const std::string refusal = segweld::RefuseUnsplittableArgument(argc, argv, options.firstPath);
+    std::string refusal = segweld::RefuseUnsplittableArgument(argc, argv, options.firstPath);
+    if (options.fillGaps && options.firstPath >= argc) {
+        refusal = "--fill-gaps needs a segment file and an output folder";
+    }
     if (!refusal.empty()) {
         std::fprintf(stderr, "segweld: %s\n", refusal.c_str());
         return 2;

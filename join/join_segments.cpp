@@ -68,6 +68,11 @@ class Joiner {
                 segmentPath_, reader, [this](const SegmentVisit& v) { Take(v); },
                 [this](int32_t number) { return PassGap(number); });
             FillPendingGaps(previousImageBytes_);
+            if (!report_.filled.empty()) {
+                const char* noun = report_.filled.size() == 1 ? "segment " : "segments ";
+                AddWarning("missing " + std::string(noun) + FormatNumberList(report_.filled) +
+                           " written as zeros in their place");
+            }
             WarnOfIncompleteProduct();
             if (output_) {
                 output_->Commit();
@@ -135,8 +140,6 @@ class Joiner {
                 output_->AppendZeros(segmentBytes);
                 report_.filled.push_back(number);
             }
-            AddWarning("missing segments " + FormatNumberList(pendingGaps_) + " written as " +
-                       std::to_string(segmentBytes) + " zero bytes each");
         }
         pendingGaps_.clear();
     }

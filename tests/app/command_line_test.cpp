@@ -2,7 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "join/segment_name.h"
@@ -32,34 +34,11 @@ ProgramResult Segweld(std::vector<std::string> arguments, const RunOptions& opti
     return test::RunProgram(arguments, options);
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-class CommandLineTest : public ::testing::Test {
+class CommandLineTest : public ::testing::Test, protected test::ProductFolders {
   protected:
-    void SetUp() override { std::filesystem::create_directory(inputFolder()); }
-
-    std::string inputFolder() const { return input / "seg dir"; }
-    std::string Segment(int number) const { return inputFolder() + "/" + SegmentFileName(number); }
-    std::string OutputFor(int number, const std::string& extension) const {
-        return output / Lower(SegmentFileName(number) + extension);
-    }
     std::vector<uint8_t> WriteSeries(int count, size_t size = 1000) {
-        std::vector<uint8_t> all;
-        for (int number = 1; number <= count; ++number) {
-            const auto data = DistinctData(number, size);
-            test::WriteFile(Segment(number), SmallSegment(number, data));
-            all.insert(all.end(), data.begin(), data.end());
-        }
-        return all;
+        return ProductFolders::WriteSeries(1, count, size);
     }
-
-    test::TempFolder input;
-    test::TempFolder output;
 };
 
 TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
@@ -70,7 +49,7 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
         std::string message;
     };
     const Case cases[] = {
-        {{Segment(1)},
+        {{Path(1)},
          "No output folder specified: Please specify a folder where to write the resulting "
          "joined file.\n"},
         {{missing},
@@ -78,8 +57,9 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
          "resulting joined file.\n"},
         {{missing, output.path().string()}, "Check input file: The input file does not exist.\n"},
         {{missing, missing}, "Check input file: The input file does not exist.\n"},
-        {{Segment(1), missing}, "Check output folder: The output folder does not exist.\n"},
-        {{Segment(1) + "\t" + output.path().string()},
+        {{Path(1), missing}, "Check output folder: The output folder does not exist.\n"},
+        {{"--fill-gaps"}, "segweld: --fill-gaps needs a segment file and an output folder\n"},
+        {{Path(1) + "\t" + output.path().string()},
          "No output folder specified: Please specify a folder where to write the resulting "
          "joined file.\n"},
     };
@@ -103,47 +83,64 @@ TEST_F(CommandLineTest, HelpAndVersion) {
 
 TEST_F(CommandLineTest, JoinsAProductGivenByAPathWithBlanks) {
     const auto expected = WriteSeries(8);
-    const ProgramResult result = Segweld({Segment(3), output.path().string() + "/"});
+    const ProgramResult result = Segweld({Path(3), output.path().string() + "/"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
-    EXPECT_EQ(ReadFile(OutputFor(3, ".segm")), expected);
-    EXPECT_THAT(ListFolder(output.path()), ElementsAre(Lower(SegmentFileName(3) + ".segm")));
+    EXPECT_EQ(ReadFile(OutputPath(3, ".segm")), expected);
+    EXPECT_THAT(ListFolder(output.path()), ElementsAre(OutputName(3, ".segm")));
 }
 
 TEST_F(CommandLineTest, PathWithoutFolderIsLookedUpInTheWorkingFolder) {
     const auto expected = WriteSeries(2);
     RunOptions inInput;
-    inInput.workingFolder = inputFolder();
+    inInput.workingFolder = inputFolder;
     const ProgramResult result = Segweld({SegmentFileName(1), output.path().string()}, inInput);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(ReadFile(OutputFor(1, ".segm")), expected);
+    EXPECT_EQ(ReadFile(OutputPath(1, ".segm")), expected);
 }
 
 TEST_F(CommandLineTest, NothingJoinedSaysWhyAndWhere) {
-    test::WriteFile(inputFolder() + "/" + SegmentFileName(2), SmallSegment(2, DistinctData(2)));
-    const ProgramResult missingFirst =
-        Segweld({inputFolder() + "/" + SegmentFileName(2), output.path().string()});
+    test::WriteFile(Path(2), SmallSegment(2, DistinctData(2)));
+    const ProgramResult missingFirst = Segweld({Path(2), output.path().string()});
     EXPECT_EQ(missingFirst.exitCode, 1);
-    EXPECT_THAT(missingFirst.err, HasSubstr(Segment(1)));
+    EXPECT_THAT(missingFirst.err, HasSubstr(Path(1)));
     EXPECT_THAT(missingFirst.err, HasSubstr("does not exist"));
 
-    test::WriteFile(Segment(1), {'j', 'u', 'n', 'k'});
-    std::filesystem::remove(inputFolder() + "/" + SegmentFileName(2));
-    const ProgramResult refused = Segweld({Segment(1), output.path().string()});
+    test::WriteFile(Path(1), {'j', 'u', 'n', 'k'});
+    std::filesystem::remove(Path(2));
+    const ProgramResult refused = Segweld({Path(1), output.path().string()});
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_THAT(refused.err, HasSubstr("header refused"));
     EXPECT_THAT(refused.err, HasSubstr("Nothing joined"));
     EXPECT_THAT(ListFolder(output.path()), ElementsAre());
 }
 
+TEST_F(CommandLineTest, MissingSegmentsAndFilesBeyondTheGapAreNamed) {
+    const auto expected = WriteSeries(2);
+    ProductFolders::WriteSeries(4, 5);
+    const ProgramResult result = Segweld({Path(1), output.path().string()});
+    EXPECT_EQ(result.exitCode, 0) << "the join itself still succeeds";
+    EXPECT_EQ(result.err,
+              "segweld: warning: only 2 of the 8 planned segments (1 to 8) were joined; not "
+              "joined: 3-8\nsegweld: warning: no file exists for segment 3, so the walk ended "
+              "there; segment files beyond it were not joined: 4-5\n");
+    EXPECT_EQ(ReadFile(OutputPath(1, ".segm")), expected);
+
+    std::filesystem::remove(Path(1));
+    const ProgramResult none = Segweld({Path(2), output.path().string()});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_THAT(none.err, HasSubstr("no file exists for segment 1"));
+    EXPECT_THAT(none.err, HasSubstr("not joined: 2, 4-5\n"));
+}
+
 TEST_F(CommandLineTest, OutputFolderThatIsAFile) {
     WriteSeries(2);
     const std::string plain = output / "plain";
     test::WriteFile(plain, {'x'});
-    const ProgramResult result = Segweld({Segment(1), plain});
+    const ProgramResult result = Segweld({Path(1), plain});
     EXPECT_EQ(result.exitCode, 1);
     const std::string folder = plain + kFolderSeparator;
-    const std::string name = OutputFor(1, ".segm").substr(output.path().string().size() + 1);
+    const std::string name = OutputPath(1, ".segm").substr(output.path().string().size() + 1);
     // The system's own words for a name under a file ("Not a directory" on Linux).
     const std::string reason = os::LookAt(folder + name).error;
     EXPECT_EQ(result.err, "segweld: Cannot create the output file " + folder + name + " in " +
@@ -155,38 +152,38 @@ TEST_F(CommandLineTest, FullDiskLeavesTheExistingOutputWhole) {
         GTEST_SKIP() << "a full disk is simulated with a file size limit, which this system lacks";
     }
     WriteSeries(3, 1000);
-    const std::string target = OutputFor(1, ".segm");
+    const std::string target = OutputPath(1, ".segm");
     test::WriteFile(target, {'o', 'l', 'd'});
     RunOptions limited;
     limited.fileSizeLimit = 2500;  // the third data field does not fit
-    const ProgramResult result = Segweld({Segment(1), output.path().string()}, limited);
+    const ProgramResult result = Segweld({Path(1), output.path().string()}, limited);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.signal, 0);
     EXPECT_THAT(result.err, HasSubstr("Cannot write the output file " + target));
     EXPECT_THAT(result.err, HasSubstr("File too large"));
     EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
-    EXPECT_THAT(ListFolder(output.path()), ElementsAre(Lower(SegmentFileName(1) + ".segm")));
+    EXPECT_THAT(ListFolder(output.path()), ElementsAre(OutputName(1, ".segm")));
 }
 
 TEST_F(CommandLineTest, DamagedSegmentsAreReportedAndTheJoinGoesOn) {
     WriteSeries(8);
     const auto partial = DistinctData(2, 300);
-    test::WriteFile(Segment(2), SmallSegment(2, partial, 1000));
+    test::WriteFile(Path(2), SmallSegment(2, partial, 1000));
     if (!test::FifosExist()) {
         GTEST_SKIP() << "the unreadable segment is a FIFO, which this system lacks";
     }
-    std::filesystem::remove(Segment(3));
-    ASSERT_TRUE(test::MakeFifo(Segment(3)));
+    std::filesystem::remove(Path(3));
+    ASSERT_TRUE(test::MakeFifo(Path(3)));
 
-    const ProgramResult result = Segweld({Segment(1), output.path().string()});
+    const ProgramResult result = Segweld({Path(1), output.path().string()});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "segweld: warning: segment " + Segment(2) +
+    EXPECT_EQ(result.err, "segweld: warning: segment " + Path(2) +
                               " holds 300 of its 1000 data bytes; zeros stand for the missing "
                               "700\nsegweld: warning: segment " +
-                              Segment(3) +
+                              Path(3) +
                               " skipped: not a regular file\nsegweld: warning: only 7 of the 8 "
                               "planned segments (1 to 8) were joined; not joined: 3\n");
-    EXPECT_EQ(ReadFile(OutputFor(1, ".segm")).size(), 7000u);
+    EXPECT_EQ(ReadFile(OutputPath(1, ".segm")).size(), 7000u);
 }
 
 TEST_F(CommandLineTest, UnexpectedRecordTypesAreListedOnStandardOutput) {
@@ -197,11 +194,43 @@ TEST_F(CommandLineTest, UnexpectedRecordTypesAreListedOnStandardOutput) {
                        .Record(140, {1, 2})
                        .Build();
     segment.insert(segment.end(), {'D', 'A', 'T', 'A'});
-    test::WriteFile(Segment(1), segment);
-    const ProgramResult result = Segweld({Segment(1), output.path().string()});
+    test::WriteFile(Path(1), segment);
+    const ProgramResult result = Segweld({Path(1), output.path().string()});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "Unexpected hdrtype=8\nUnexpected hdrtype=140\n");
-    EXPECT_EQ(ReadFile(OutputFor(1, ".data")), (std::vector<uint8_t>{'D', 'A', 'T', 'A'}));
+    EXPECT_EQ(ReadFile(OutputPath(1, ".data")), (std::vector<uint8_t>{'D', 'A', 'T', 'A'}));
+}
+
+TEST_F(CommandLineTest, FillGapsPutsEveryPresentSegmentAtItsPlace) {
+    const std::tuple<std::vector<int>, uint8_t, const char*> rows[] = {
+        {{3, 5}, 'S', "missing segments 3, 5 written as zeros in their place"},
+        {{1, 8}, 'S', "missing segments 1, 8 written as zeros in their place"},
+        {{3}, 0xFF, "--fill-gaps has no effect"},  // FF 01: compressed, so no size is known
+    };
+    for (const auto& [missing, firstByte, warning] : rows) {
+        std::filesystem::remove_all(inputFolder);
+        std::filesystem::create_directory(inputFolder);
+        std::vector<uint8_t> expected;
+        for (int number = 1; number <= 8; ++number) {
+            auto data = DistinctData(number);
+            data[0] = firstByte;
+            data[1] = firstByte == 0xFF ? 0x01 : data[1];
+            const bool gap = std::find(missing.begin(), missing.end(), number) != missing.end();
+            if (!gap) {
+                WriteSegment(number, data);
+            }
+            if (firstByte == 0xFF && number >= missing.front()) {
+                continue;  // the walk ends at the gap
+            }
+            expected.insert(expected.end(), gap ? 1000 : 0, 0);
+            expected.insert(expected.end(), data.begin(), gap ? data.begin() : data.end());
+        }
+        const int given = missing.front() == 1 ? 2 : 1;
+        const ProgramResult result = Segweld({"--fill-gaps", Path(given), output.path().string()});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_THAT(result.err, HasSubstr(warning));
+        EXPECT_EQ(ReadFile(OutputPath(given, firstByte == 0xFF ? ".xyz" : ".segm")), expected);
+    }
 }
 
 }  // namespace

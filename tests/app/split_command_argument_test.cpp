@@ -41,18 +41,6 @@ TEST(SplitCommandArgument, RawTails) {
     }
 }
 
-TEST(SplitCommandArgument, CursorMovesPastEachArgumentAndStopsAtTheEnd) {
-    CSegweldApp app;
-    const std::string tail = "one two";
-    int cursor = 0;
-    EXPECT_EQ(app.SplitCommandArgument(tail, cursor), "one");
-    EXPECT_EQ(cursor, 4);
-    EXPECT_EQ(app.SplitCommandArgument(tail, cursor), "two");
-    EXPECT_EQ(cursor, 7);
-    EXPECT_EQ(app.SplitCommandArgument(tail, cursor), "");
-    EXPECT_EQ(cursor, 7) << "a cursor at the end stays there";
-}
-
 TEST(CommandTail, ArgumentsFromArgvSurviveTheSplit) {
     const char* argv[] = {"segweld", "/data/seg dir/first file", "/out dir", "ignored"};
     const std::string tail = FormCommandTail(4, const_cast<char**>(argv));

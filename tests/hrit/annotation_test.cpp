@@ -4,10 +4,10 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "hrit/bounded_text.h"
 #include "hrit/channel.h"
-#include "hrit/header_records.h"
 #include "hrit/token_splitter.h"
 #include "tests/support/header_builder.h"
 
@@ -53,14 +53,10 @@ TEST(Annotation, WorkedExampleYieldsEveryField) {
     EXPECT_EQ(h.segmentKind, 0);
     EXPECT_EQ(h.segmentNumber, 1);
     EXPECT_STREQ(h.timeText, "200706151200");
-    EXPECT_EQ(h.nominalTime.tm_year, 107);
-    EXPECT_EQ(h.nominalTime.tm_mon, 5);
-    EXPECT_EQ(h.nominalTime.tm_mday, 15);
-    EXPECT_EQ(h.nominalTime.tm_hour, 12);
-    EXPECT_EQ(h.nominalTime.tm_min, 0);
-    EXPECT_EQ(h.nominalTime.tm_sec, 0);
-    EXPECT_EQ(h.nominalTime.tm_wday, 0);
-    EXPECT_EQ(h.nominalTime.tm_yday, 0);
+    const std::tm& t = h.nominalTime;
+    EXPECT_EQ(std::tie(t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_wday,
+                       t.tm_yday),
+              std::make_tuple(107, 5, 15, 12, 0, 0, 0, 0));
     EXPECT_EQ(h.compressedMark, 'C');
     EXPECT_EQ(h.encryptedMark, '_');
     EXPECT_STREQ(h.shortName, "200706151200H901");
@@ -91,25 +87,21 @@ TEST(Annotation, TimeLabelOfAnyTimeToken) {
 }
 
 TEST(Annotation, PrologueAndEpilogueMarks) {
-    const Decoded prologue = Decode(WithToken(6, "PRO______").replace(26, 9, "_________"));
-    EXPECT_EQ(prologue.result, 1);
-    EXPECT_STREQ(prologue.header.channel, "");
-    EXPECT_EQ(prologue.header.segmentKind, 'P');
-    EXPECT_EQ(prologue.header.channelCode, 0);
-    EXPECT_EQ(prologue.header.segmentNumber, 0);
-    EXPECT_STREQ(prologue.header.shortName, "200706151200H000");
-
-    const Decoded namedPrologue = Decode(WithToken(6, "PRO______"));
-    EXPECT_EQ(namedPrologue.header.segmentKind, 'p');
-    EXPECT_EQ(namedPrologue.header.channelCode, 0);
-
-    EXPECT_EQ(Decode(WithToken(6, "EPI______").replace(26, 9, "_________")).header.segmentKind,
-              'E');
-    EXPECT_EQ(Decode(WithToken(6, "EPI______")).header.segmentKind, 'e');
-
-    const Decoded notQuitePrologue = Decode(WithToken(6, "PRO"));
-    EXPECT_EQ(notQuitePrologue.header.segmentKind, 0);
-    EXPECT_EQ(notQuitePrologue.header.segmentNumber, 0);
+    const std::string unnamed = "_________";  // no channel token
+    const std::tuple<std::string, char> cases[] = {
+        {WithToken(6, "PRO______").replace(26, 9, unnamed), 'P'},
+        {WithToken(6, "PRO______"), 'p'},
+        {WithToken(6, "EPI______").replace(26, 9, unnamed), 'E'},
+        {WithToken(6, "EPI______"), 'e'},
+        {WithToken(6, "PRO"), 0},
+    };
+    for (const auto& [text, kind] : cases) {
+        const Decoded d = Decode(text);
+        EXPECT_EQ(d.header.segmentKind, kind) << text;
+        EXPECT_EQ(d.header.segmentNumber, 0) << text;
+        EXPECT_EQ(d.header.channelCode, kind == 0 ? 9 : 0) << text;
+    }
+    EXPECT_STREQ(Decode(std::get<0>(cases[0])).header.shortName, "200706151200H000");
 }
 
 TEST(Annotation, TextsOutsideTheConventionAreNotDecoded) {
@@ -121,18 +113,6 @@ TEST(Annotation, TextsOutsideTheConventionAreNotDecoded) {
         CopyText(untouched.annotation, text, 61);
         EXPECT_EQ(std::memcmp(&d.header, &untouched, sizeof untouched), 0) << text;
     }
-}
-
-TEST(Annotation, NotDecodedLeavesChannelCodeMinusOneAfterTheWalk) {
-    const auto bytes = test::HeaderBuilder()
-                           .Primary(0, 0)
-                           .Annotation("L-000-GOES12-GOES12______-IR_108___-000001___-2007061512")
-                           .Build();
-    HritHeader header;
-    DecodeHeaderRecords(bytes.data(), static_cast<int32_t>(bytes.size()), header);
-    ClassifyChannel(header);
-    EXPECT_STREQ(header.channel, "");
-    EXPECT_EQ(header.channelCode, -1);
 }
 
 TEST(Annotation, MissingTokensStopTheParseAtTheirStep) {

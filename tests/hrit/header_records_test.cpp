@@ -26,27 +26,6 @@ Walk WalkRecords(const std::vector<uint8_t>& bytes, int32_t length = -1) {
     return walk;
 }
 
-TEST(HeaderRecords, RealSegmentHeaderIsWalkedToTheEnd) {
-    const auto bytes = test::RealSegmentHeader();
-    ASSERT_EQ(bytes.size(), 6198u);
-    const Walk walk = WalkRecords(bytes);
-    const HritHeader& h = walk.header;
-    EXPECT_EQ(h.hdrType, 129u) << "the last record walked";
-    EXPECT_EQ(h.recLength, 6035u);
-    EXPECT_EQ(h.totalHeaderLength, 6198);
-    EXPECT_EQ(h.dataLength, 2152960u);
-    EXPECT_EQ(h.columns, 3712u);
-    EXPECT_EQ(h.lines, 464u);
-    EXPECT_EQ(h.bitsPerPixel, 10u);
-    EXPECT_STREQ(h.projectionName, "GEOS(+000.0)");
-    EXPECT_EQ(h.hemisphere, 's');
-    EXPECT_STREQ(h.channel, "IR_108");
-    EXPECT_EQ(h.segmentId[0], 321u);
-    EXPECT_EQ(h.segmentId[4], 8u);
-    EXPECT_EQ(h.timeStamp[0], 0x40);
-    EXPECT_TRUE(walk.unexpected.empty());
-}
-
 TEST(HeaderRecords, RecordThatRunsPastTheBufferStopsTheWalk) {
     const auto bytes = HeaderBuilder()
                            .Primary(0, 800)
@@ -59,15 +38,6 @@ TEST(HeaderRecords, RecordThatRunsPastTheBufferStopsTheWalk) {
     EXPECT_EQ(walk.header.hdrType, 4u);
     EXPECT_EQ(walk.header.recLength, 200u);
     EXPECT_STREQ(walk.header.annotation, "");
-}
-
-TEST(HeaderRecords, FirstRecordLongerThanTheBufferDecodesNothing) {
-    const auto bytes = HeaderBuilder().Primary(0, 800).Build();
-    const Walk walk = WalkRecords(bytes, 12);
-    HritHeader expected{};
-    expected.hdrType = 0;
-    expected.recLength = 16;
-    EXPECT_EQ(std::memcmp(&walk.header, &expected, sizeof expected), 0);
 }
 
 TEST(HeaderRecords, RecordLengthsThatDoNotAdvanceEndTheWalk) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tests/support/header_builder.h"
+#include "tests/support/temp_folder.h"
 
 namespace segweld::test {
 
@@ -21,5 +22,24 @@ std::vector<uint8_t> SmallSegment(int number, const std::vector<uint8_t>& data,
 // Data bytes of segment `number` that differ from those of every other
 // segment, starting with four letters so that they name the output.
 std::vector<uint8_t> DistinctData(int number, size_t size = 1000);
+
+// A product's input folder (its name holds a blank) and an output folder.
+class ProductFolders {
+  public:
+    ProductFolders();
+
+    std::string Path(int number) const;  // of segment `number`
+    // The output that a join started from segment `number` writes.
+    std::string OutputName(int number, const std::string& extension) const;
+    std::string OutputPath(int number, const std::string& extension) const;
+
+    void WriteSegment(int number, const std::vector<uint8_t>& data, int64_t announced = -1) const;
+    // Segments `from` to `to` with distinct data; returns their data fields joined.
+    std::vector<uint8_t> WriteSeries(int from, int to, size_t size = 1000) const;
+
+    TempFolder input;
+    TempFolder output;
+    const std::string inputFolder = input / "seg dir";
+};
 
 }  // namespace segweld::test

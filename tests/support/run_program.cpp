@@ -20,6 +20,14 @@ namespace {
     dup2(errFd, STDERR_FILENO);
     const int devNull = open("/dev/null", O_RDONLY);
     dup2(devNull, STDIN_FILENO);
+    close(devNull);
+    if (options.closedStandardStreams) {
+        close(STDIN_FILENO);
+        close(STDOUT_FILENO);
+    }
+    for (const std::string& setting : options.environment) {
+        putenv(const_cast<char*>(setting.c_str()));
+    }
     if (!options.workingFolder.empty() && chdir(options.workingFolder.c_str()) != 0) {
         _exit(126);
     }
@@ -74,6 +82,13 @@ bool FifosExist() {
 
 bool MakeFifo(const std::string& path) {
     return mkfifo(path.c_str(), 0644) == 0;
+}
+
+std::vector<std::string> FaultShim(std::vector<std::string> settings) {
+    settings.push_back(std::string("LD_PRELOAD=") + SEGWELD_IO_FAULT_SHIM);
+    // Under AddressSanitizer the shim comes before the sanitizer's runtime.
+    settings.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+    return settings;
 }
 
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOptions& options) {

@@ -14,8 +14,10 @@ struct ProgramResult {
 };
 
 struct RunOptions {
-    std::string workingFolder;          // empty: the test's own
-    std::optional<long> fileSizeLimit;  // RLIMIT_FSIZE in bytes
+    std::string workingFolder;             // empty: the test's own
+    std::optional<long> fileSizeLimit;     // RLIMIT_FSIZE in bytes
+    std::vector<std::string> environment;  // NAME=value, added to the test's own
+    bool closedStandardStreams = false;    // start with descriptors 0 and 1 closed
 };
 
 // False where the system has no file size limit per process (Windows):
@@ -26,6 +28,9 @@ bool FileSizeLimitsExist();
 // MakeFifo makes one at `path`.
 bool FifosExist();
 bool MakeFifo(const std::string& path);
+
+// The environment that preloads the test's I/O fault shim, with its settings.
+std::vector<std::string> FaultShim(std::vector<std::string> settings);
 
 // Runs a program with the given arguments (argv[0] included), collects what
 // it writes and how it ended; it never reads standard input. On Windows, the

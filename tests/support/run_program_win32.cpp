@@ -57,6 +57,22 @@ void Drain(HANDLE pipe, std::string& sink) {
     sink.resize(kept);
 }
 
+// This process's environment with `settings` (NAME=value) added, as the
+// block CreateProcessW takes.
+std::wstring EnvironmentWith(const std::vector<std::string>& settings) {
+    std::wstring block;
+    wchar_t* own = GetEnvironmentStringsW();
+    for (const wchar_t* entry = own; *entry != L'\0'; entry += wcslen(entry) + 1) {
+        block.append(entry).push_back(L'\0');
+    }
+    FreeEnvironmentStringsW(own);
+    for (const std::string& setting : settings) {
+        block.append(WideOrThrow(setting)).push_back(L'\0');
+    }
+    block.push_back(L'\0');
+    return block;
+}
+
 }  // namespace
 
 bool FileSizeLimitsExist() {
@@ -93,16 +109,18 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOpt
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input;
-    startup.hStdOutput = outWrite;
+    startup.hStdInput = options.closedStandardStreams ? nullptr : input;
+    startup.hStdOutput = options.closedStandardStreams ? nullptr : outWrite;
     startup.hStdError = errWrite;
     PROCESS_INFORMATION process{};
     const std::wstring folder =
         options.workingFolder.empty() ? L"" : WideOrThrow(options.workingFolder);
     const std::wstring application = WideOrThrow(arguments.at(0));
-    const BOOL started = CreateProcessW(
-        application.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-        folder.empty() ? nullptr : folder.c_str(), &startup, &process);
+    std::wstring environment = EnvironmentWith(options.environment);
+    const BOOL started =
+        CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &process);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     CloseHandle(input);

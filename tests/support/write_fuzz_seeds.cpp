@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/header_builder.h"
+#include "tests/support/product_files.h"
 
 namespace {
 
@@ -26,6 +27,29 @@ void Write(const std::filesystem::path& folder, const std::string& name,
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
+// A product for the join target: a flag byte, then each segment as a 16-bit
+// length and its bytes (0xFFFF: no file of that number).
+void WriteProduct(const std::filesystem::path& folder, const std::string& name, uint8_t flags,
+                  const std::vector<std::vector<uint8_t>>& segments) {
+    std::vector<uint8_t> bytes = {flags};
+    for (const auto& segment : segments) {
+        const size_t length = segment.empty() ? 0xFFFF : segment.size();
+        bytes.insert(bytes.end(), {uint8_t(length >> 8), uint8_t(length)});
+        bytes.insert(bytes.end(), segment.begin(), segment.end());
+    }
+    std::ofstream out(folder / name, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
+}
+
+void WriteProducts(const std::filesystem::path& folder) {
+    using segweld::test::DistinctData;
+    using segweld::test::SmallSegment;
+    WriteProduct(folder, "gap", 1,
+                 {SmallSegment(1, DistinctData(1, 64)), {}, SmallSegment(3, DistinctData(3, 64))});
+    auto cut = SmallSegment(2, DistinctData(2, 64), 1000);
+    WriteProduct(folder, "short", 0, {SmallSegment(1, DistinctData(1, 64)), cut, {1, 2, 3}});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -37,9 +61,10 @@ int main(int argc, char** argv) {
     const std::filesystem::path annotations = root / "annotation_fuzz";
     const std::filesystem::path tails = root / "command_tail_fuzz";
     const std::filesystem::path folder = root / "read_header_fuzz";
-    for (const auto& target : {annotations, tails, folder}) {
+    for (const auto& target : {annotations, tails, folder, root / "join_fuzz"}) {
         std::filesystem::create_directories(target);
     }
+    WriteProducts(root / "join_fuzz");
 
     WriteText(annotations, "example", segweld::test::kWorkedExample);
     WriteText(annotations, "prologue",

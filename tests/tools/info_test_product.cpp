@@ -11,11 +11,6 @@ ProgramResult RunInfo(std::vector<std::string> arguments) {
     return RunProgram(arguments);
 }
 
-ProgramResult RunSegweld(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), SEGWELD_BIN);
-    return RunProgram(arguments);
-}
-
 nlohmann::ordered_json ParseJson(const std::string& text) {
     try {
         return nlohmann::ordered_json::parse(text);

@@ -12,7 +12,6 @@
 namespace segweld::test {
 
 ProgramResult RunInfo(std::vector<std::string> arguments);
-ProgramResult RunSegweld(std::vector<std::string> arguments);
 
 // Parses a program's output; a test fails on output that is not JSON.
 nlohmann::ordered_json ParseJson(const std::string& text);

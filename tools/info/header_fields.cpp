@@ -1,8 +1,23 @@
 #include "tools/info/header_fields.h"
 
+#include <cstdint>
+
 #include "hrit/bounded_text.h"
 
 namespace segweld::info {
+namespace {
+
+// The data field length in whole bytes, as the join sees it; a length that
+// does not fit the 32 bits of dataLength is given whole and called too long.
+FieldValue DataLength(const HritHeader& h) {
+    const uint64_t bytes = DataFieldBytes(h);
+    if (bytes > UINT32_MAX) {
+        return TooLongToJoin{bytes};
+    }
+    return int64_t{h.dataLength};
+}
+
+}  // namespace
 
 std::vector<HeaderField> HeaderFields(const HritHeader& h) {
     return {
@@ -10,7 +25,7 @@ std::vector<HeaderField> HeaderFields(const HritHeader& h) {
         {"recLength", int64_t{h.recLength}},
         {"fileTypeCode", int64_t{h.fileTypeCode}},
         {"totalHeaderLength", int64_t{h.totalHeaderLength}},
-        {"dataLength", int64_t{h.dataLength}},
+        {"dataLength", DataLength(h)},
         {"dataFieldLengthHigh", int64_t{h.dataFieldLengthHigh}},
         {"dataFieldLengthLow", int64_t{h.dataFieldLengthLow}},
         {"bitsPerPixel", int64_t{h.bitsPerPixel}},

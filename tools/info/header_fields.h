@@ -27,9 +27,13 @@ struct TimeStampBytes {
 struct SegmentIdValues {
     std::span<const uint32_t, 7> values;
 };
+// A data field length that does not fit the 32 bits the join takes.
+struct TooLongToJoin {
+    uint64_t bytes;
+};
 
-using FieldValue =
-    std::variant<int64_t, Text, Character, CharacterCode, std::tm, TimeStampBytes, SegmentIdValues>;
+using FieldValue = std::variant<int64_t, Text, Character, CharacterCode, std::tm, TimeStampBytes,
+                                SegmentIdValues, TooLongToJoin>;
 
 struct HeaderField {
     std::string_view name;

@@ -32,6 +32,7 @@ struct FieldToJson {
     Json operator()(const std::tm& time) const { return CalendarJson(time); }
     Json operator()(const TimeStampBytes& stamp) const { return NumberArray(stamp.bytes); }
     Json operator()(const SegmentIdValues& id) const { return NumberArray(id.values); }
+    Json operator()(const TooLongToJoin& length) const { return length.bytes; }
 };
 
 }  // namespace

@@ -103,6 +103,9 @@ struct FieldToText {
     std::string operator()(const std::tm& time) const { return CalendarText(time); }
     std::string operator()(const TimeStampBytes& stamp) const { return TimeStampText(stamp.bytes); }
     std::string operator()(const SegmentIdValues& id) const { return SegmentIdText(id.values); }
+    std::string operator()(const TooLongToJoin& length) const {
+        return std::to_string(length.bytes) + " bytes, too long to join";
+    }
 };
 
 std::string JoinTypes(const std::vector<uint32_t>& types) {

@@ -128,19 +128,22 @@ class SegmentPainter {
           // A line that starts inside a byte reaches into one byte more.
           lineBytes_(static_cast<size_t>((lineBits_ + 7) / 8 + 1)) {}
 
-    // Paints the lines that the data field holds; returns how many.
+    // Paints the lines that the data field reaches; returns how many of them
+    // it holds whole.
     uint64_t Paint(const SegmentVisit& visit) {
         const uint64_t held = ImageBytesHeld(visit);
         const uint64_t firstLine = uint64_t(visit.number - plan_.firstSegment) * plan_.shape.lines;
+        uint64_t whole = 0;
         for (uint32_t line = 0; line < plan_.shape.lines; ++line) {
             const uint64_t bitStart = line * lineBits_;
             if (bitStart / 8 >= held) {
-                return line;  // the rest of the segment stays black
+                break;  // the rest of the segment stays black
             }
             ReadLine(visit, bitStart, held);
             canvas_.AddLine(plan_.fullHeight() - 1 - (firstLine + line), samples_);
+            whole += (bitStart + lineBits_ + 7) / 8 <= held ? 1 : 0;
         }
-        return plan_.shape.lines;
+        return whole;
     }
 
   private:
@@ -178,7 +181,7 @@ std::string Unpaintable(const SegmentVisit& visit, const PreviewPlan& plan) {
     return "";
 }
 
-// Paints every segment that can be painted; returns how many lines had data.
+// Paints every segment that can be painted; returns how many lines it held whole.
 uint64_t PaintSegments(const std::string& segmentPath, const PreviewPlan& plan,
                        PreviewCanvas& canvas, std::vector<std::string>& warnings) {
     SegmentPainter painter(plan, canvas);
@@ -235,7 +238,7 @@ PreviewPicture RenderPreview(const std::string& segmentPath, uint32_t maxSide) {
     PreviewCanvas canvas(plan.shape.columns, plan.fullHeight(), maxSide);
     picture.warnings = GapWarnings(plan.survey);
     if (PaintSegments(segmentPath, plan, canvas, picture.warnings) == 0) {
-        picture.error = "no line of the picture has data";
+        picture.error = "no line of the picture has its data";
         return picture;
     }
     picture.width = canvas.width();
