@@ -8,20 +8,21 @@
 
 namespace segweld::test {
 
-TempFolder::TempFolder() {
+std::filesystem::path MakeUniqueFolder(const std::string& prefix) {
     // A name nobody else holds: create_directory() is false for an existing one.
     static thread_local std::mt19937_64 random{std::random_device{}()};
     const std::filesystem::path parent = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path candidate =
-            parent / ("segweld-test-" + std::to_string(random() % 1000000000000u));
+            parent / (prefix + std::to_string(random() % 1000000000000u));
         if (std::filesystem::create_directory(candidate)) {
-            path_ = candidate;
-            return;
+            return candidate;
         }
     }
     throw std::runtime_error("cannot create a temporary folder");
 }
+
+TempFolder::TempFolder() : path_(MakeUniqueFolder("segweld-test-")) {}
 
 TempFolder::~TempFolder() {
     std::error_code ignored;

@@ -1,21 +1,15 @@
 #include "tests/ui/scratch_folder.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 
+#include "tests/support/temp_folder.h"
+
 namespace segweld::test {
 
-ScratchFolder::ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "segweld-ui-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a folder like " + pattern);
-    }
-    path_ = pattern;
-}
+ScratchFolder::ScratchFolder() : path_(MakeUniqueFolder("segweld-ui-").string()) {}
 
 ScratchFolder::~ScratchFolder() {
     std::error_code ignored;
