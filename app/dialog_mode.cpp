@@ -21,7 +21,7 @@ int NoDialog(const std::string& why) {
     return kExitNoDialog;
 }
 
-#ifdef SEGWELD_HAS_DIALOG
+#if defined(SEGWELD_HAS_DIALOG) && defined(SEGWELD_DISPLAY_IN_ENVIRONMENT)
 
 bool Set(const char* variable) {
     const char* value = std::getenv(variable);
@@ -38,12 +38,14 @@ int RunDialogMode(int argc, char** argv) {
     (void)argv;
     return NoDialog("this build has no dialog");
 #else
+#ifdef SEGWELD_DISPLAY_IN_ENVIRONMENT
     if (!Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
         return NoDialog("no display is available for the dialog");
     }
-    const std::string modulePath = FindProgramModule(kDialogModuleName);
+#endif
+    const std::string modulePath = FindProgramModule(SEGWELD_DIALOG_MODULE);
     if (modulePath.empty()) {
-        return NoDialog(std::string("the dialog module ") + kDialogModuleName +
+        return NoDialog(std::string("the dialog module ") + SEGWELD_DIALOG_MODULE +
                         " is not installed");
     }
     std::string error;

@@ -10,7 +10,6 @@ int RunDialogMode(int argc, char** argv);
 
 // The dialog module's entry point: the exit status, or kDialogNoDisplay when
 // the toolkit could not open a display.
-inline constexpr const char* kDialogModuleName = "segweld-dialog.so";
 inline constexpr const char* kDialogEntryName = "SegweldRunDialogMode";
 inline constexpr int kDialogNoDisplay = -1;
 using DialogEntry = int (*)(int argc, char** argv);

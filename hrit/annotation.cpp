@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "hrit/bounded_text.h"
@@ -92,6 +93,27 @@ void TakeMarksToken(std::string_view token, HritHeader& header) {
     header.encryptedMark = token.find('E') != std::string_view::npos ? 'E' : '_';
 }
 
+// A number of the time label as strftime writes %d, %m, %H and %M in the GNU
+// C library, for any value: at least two digits, a minus sign counting as one.
+// Other C libraries refuse dates outside the calendar, so it is written here.
+std::string TwoDigits(int64_t value) {
+    std::string text = std::to_string(value < 0 ? -value : value);
+    if (value < 0) {
+        return "-" + text;
+    }
+    return text.size() < 2 ? "0" + text : text;
+}
+
+// strftime's "%d-%m-%y %H:%M  " on the members as they are, also where they
+// are outside their calendar ranges (a cleared time has day 0).
+std::string TimeLabel(const std::tm& time) {
+    const int64_t year = int64_t{time.tm_year} + 1900;
+    const int64_t yearOfCentury = (year % 100 + 100) % 100;
+    return TwoDigits(time.tm_mday) + "-" + TwoDigits(int64_t{time.tm_mon} + 1) + "-" +
+           TwoDigits(yearOfCentury) + " " + TwoDigits(time.tm_hour) + ":" + TwoDigits(time.tm_min) +
+           "  ";
+}
+
 void ComposeTexts(HritHeader& header) {
     if (header.channelCode >= 0) {
         FormatText(header.shortName, sizeof header.shortName, "%s%c%x%02x", header.timeText,
@@ -102,12 +124,7 @@ void ComposeTexts(HritHeader& header) {
                    header.hritOrLrit, header.channel, static_cast<unsigned>(header.segmentNumber));
     }
     FormatText(header.label, sizeof header.label, "%-10s %c   ", header.channel, header.hritOrLrit);
-    // Members outside their calendar ranges can make the text longer than the
-    // field; format into room enough for any int values, then cut to the field.
-    char formatted[96];
-    const size_t length =
-        std::strftime(formatted, sizeof formatted, "%d-%m-%y %H:%M  ", &header.nominalTime);
-    CopyText(header.timeLabel, std::string_view(formatted, length));
+    CopyText(header.timeLabel, TimeLabel(header.nominalTime));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "ui/path_validator.h"
 #include "ui/segweld_icon.h"
 #include "ui/status_lines.h"
+#include "ui/system_menu.h"
 
 namespace segweld {
 namespace {
@@ -68,6 +69,7 @@ CSegweldDlg::CSegweldDlg(wxWindow* parent, JoinFunction join)
     CreateControls();
     LayControls();
     BindHandlers();
+    AppendToSystemMenu(*this, IDM_ABOUTBOX, IDS_ABOUTBOX);
     SetIcons(SegweldIcons());
     TransferDataToWindow();
 }

@@ -120,6 +120,9 @@ TEST_F(CommandLineTest, JoinsFromTheWorkingFolder) {
 }
 
 TEST_F(CommandLineTest, FullDiskLeavesTheExistingOutputWhole) {
+    if (!test::FileSizeLimitsExist()) {
+        GTEST_SKIP() << "a full disk is simulated with a file size limit, which this system lacks";
+    }
     WriteSeries(1, 3);
     const std::string target = OutputPath(1, ".segm");
     WriteFile(target, {'o', 'l', 'd'});

@@ -74,7 +74,15 @@ TEST(Annotation, DecodedFields) {
          "disseminationId=MSG1;sourceName=MSG2;shortName=;channelCode=0"},
         {"five tokens", "H-000-MSG1__-MSG1________-IR_108___", 1,
          "channelCode=9;shortName=H900;label=IR_108     H   ;segmentNumber=0;timeText=;"
-         "compressedMark=;encryptedMark="},
+         "compressedMark=;encryptedMark=;timeLabel=00-01-00 00:00  "},
+        // The time label is the same text on every system, also for dates that
+        // some C libraries' strftime refuses (day 0, month 0, year 0).
+        {"day and month 00", WithToken(7, "200700001200"), 1, "timeLabel=00-00-07 12:00  "},
+        {"year before 1900", WithToken(7, "189912312359"), 1, "timeLabel=31-12-99 23:59  "},
+        {"fields beyond their ranges", WithToken(7, "200713329961"), 1,
+         "timeLabel=32-13-07 99:61  "},
+        {"year 0 and blanks", WithToken(7, "0000 1 2 3 4"), 1, "timeLabel=02-01-00 03:04  "},
+        {"short time token", WithToken(7, "2007"), 1, "timeLabel=00-00-07 00:00  "},
         {"six tokens", "H-000-MSG1__-MSG1________-IR_108___-000003___", 1,
          "segmentNumber=3;timeText="},
         {"doubled separator", "H--000-MSG1__-MSG1________-IR_108___-000001___-200706151200-C_", 0,

@@ -59,10 +59,20 @@ TEST(OutputName, ExtensionFromFourLettersAndDigits) {
 }
 
 TEST(OutputName, ExactlyOneSeparatorBeforeTheName) {
-    for (const char* folder : {"/out", "/out/"}) {
-        EXPECT_EQ(JoinedOutputPath(folder, "f.xyz"), "/out/f.xyz");
+    const std::string sep(1, kFolderSeparator);
+    const struct {
+        std::string folder;
+        std::string path;
+    } rows[] = {
+        {"/out", "/out" + sep + "f.xyz"},  // the platform's separator is added
+        {"/out/", "/out/f.xyz"},
+        {"/", "/f.xyz"},
+        {"out" + sep, "out" + sep + "f.xyz"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.folder);
+        EXPECT_EQ(JoinedOutputPath(row.folder, "f.xyz"), row.path);
     }
-    EXPECT_EQ(JoinedOutputPath("/", "f.xyz"), "/f.xyz");
 }
 
 }  // namespace

@@ -1,21 +1,28 @@
 #include "tests/support/temp_folder.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace segweld::test {
 
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "segweld-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
+std::filesystem::path MakeUniqueFolder(const std::string& prefix) {
+    // A name nobody else holds: create_directory() is false for an existing one.
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::filesystem::path parent = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate =
+            parent / (prefix + std::to_string(random() % 1000000000000u));
+        if (std::filesystem::create_directory(candidate)) {
+            return candidate;
+        }
     }
-    path_ = pattern;
+    throw std::runtime_error("cannot create a temporary folder");
 }
+
+TempFolder::TempFolder() : path_(MakeUniqueFolder("segweld-test-")) {}
 
 TempFolder::~TempFolder() {
     std::error_code ignored;

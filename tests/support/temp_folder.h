@@ -7,6 +7,10 @@
 
 namespace segweld::test {
 
+// Creates a folder of a new name, `prefix` and digits, under the system's
+// temporary folder.
+std::filesystem::path MakeUniqueFolder(const std::string& prefix);
+
 // A fresh folder under the system's temporary folder, removed with everything
 // in it when the object goes.
 class TempFolder {

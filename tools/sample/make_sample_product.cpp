@@ -91,7 +91,7 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& he
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
     out.close();
     if (!out) {
-        std::fprintf(stderr, "segweld-sample: cannot write %s: %s\n", path.c_str(),
+        std::fprintf(stderr, "segweld-sample: cannot write %s: %s\n", path.string().c_str(),
                      std::strerror(errno));
         return false;
     }
@@ -103,7 +103,7 @@ bool WriteProduct(const Options& options) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-        std::fprintf(stderr, "segweld-sample: cannot create %s: %s\n", folder.c_str(),
+        std::fprintf(stderr, "segweld-sample: cannot create %s: %s\n", folder.string().c_str(),
                      error.message().c_str());
         return false;
     }
@@ -140,7 +140,7 @@ bool WriteProduct(const Options& options) {
             return false;
         }
     }
-    std::printf("%s\n", (folder / FileName(channel, SegmentToken(1))).c_str());
+    std::printf("%s\n", (folder / FileName(channel, SegmentToken(1))).string().c_str());
     return true;
 }
 

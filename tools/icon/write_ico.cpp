@@ -1,0 +1,115 @@
+// write_ico: writes Segweld's icon (the 32 x 32 and 16 x 16 images of ui/)
+// as a Windows .ico file, for the programs' resources.
+//
+//   write_ico OUT.ico
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+#include "ui/segweld_icon_16.xpm"
+#include "ui/segweld_icon_32.xpm"
+
+struct Image {
+    int size = 0;
+    std::vector<uint32_t> pixels;  // 0xAARRGGBB, top row first
+};
+
+// The XPM subset of ui/: one character per pixel, colours as #RRGGBB or None.
+Image Decode(const char* const* xpm) {
+    int width = 0, height = 0, colours = 0, perPixel = 0;
+    std::sscanf(xpm[0], "%d %d %d %d", &width, &height, &colours, &perPixel);
+    std::map<char, uint32_t> palette;
+    for (int i = 1; i <= colours; ++i) {
+        const std::string line = xpm[i];
+        const size_t hash = line.find('#');
+        palette[line[0]] = hash == std::string::npos
+                               ? 0
+                               : 0xFF000000u | std::strtoul(line.c_str() + hash + 1, nullptr, 16);
+    }
+    Image image{width, {}};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            image.pixels.push_back(palette[xpm[1 + colours + y][x]]);
+        }
+    }
+    return image;
+}
+
+void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    }
+}
+
+// One image as an icon resource holds it: a bitmap header, 32-bit BGRA rows
+// bottom row first, then the 1-bit transparency mask, rows padded to 4 bytes.
+std::vector<uint8_t> IconImage(const Image& image) {
+    std::vector<uint8_t> out;
+    const int size = image.size;
+    Put(out, 40, 4);
+    Put(out, static_cast<uint32_t>(size), 4);
+    Put(out, static_cast<uint32_t>(size * 2), 4);  // colour rows and mask rows
+    Put(out, 1, 2);
+    Put(out, 32, 2);
+    for (int i = 0; i < 6; ++i) {
+        Put(out, 0, 4);
+    }
+    for (int y = size - 1; y >= 0; --y) {
+        for (int x = 0; x < size; ++x) {
+            Put(out, image.pixels[static_cast<size_t>(y * size + x)], 4);
+        }
+    }
+    const int maskRowBytes = (size / 8 + 3) / 4 * 4;
+    for (int y = size - 1; y >= 0; --y) {
+        std::vector<uint8_t> row(static_cast<size_t>(maskRowBytes), 0);
+        for (int x = 0; x < size; ++x) {
+            if ((image.pixels[static_cast<size_t>(y * size + x)] >> 24) == 0) {
+                row[static_cast<size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
+            }
+        }
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: write_ico OUT.ico\n");
+        return 2;
+    }
+    const std::vector<Image> images = {Decode(segweld_icon_32_xpm), Decode(segweld_icon_16_xpm)};
+    std::vector<uint8_t> file;
+    Put(file, 0, 2);
+    Put(file, 1, 2);  // an icon
+    Put(file, static_cast<uint32_t>(images.size()), 2);
+    std::vector<uint8_t> data;
+    uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+    for (const Image& image : images) {
+        const std::vector<uint8_t> bytes = IconImage(image);
+        Put(file, static_cast<uint32_t>(image.size), 1);
+        Put(file, static_cast<uint32_t>(image.size), 1);
+        Put(file, 0, 2);   // no palette, reserved
+        Put(file, 1, 2);   // planes
+        Put(file, 32, 2);  // bits per pixel
+        Put(file, static_cast<uint32_t>(bytes.size()), 4);
+        Put(file, offset, 4);
+        offset += static_cast<uint32_t>(bytes.size());
+        data.insert(data.end(), bytes.begin(), bytes.end());
+    }
+    file.insert(file.end(), data.begin(), data.end());
+    std::FILE* out = std::fopen(argv[1], "wb");
+    if (out == nullptr || std::fwrite(file.data(), 1, file.size(), out) != file.size() ||
+        std::fclose(out) != 0) {
+        std::fprintf(stderr, "write_ico: cannot write %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}
