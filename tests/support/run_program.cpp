@@ -95,10 +95,4 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOpt
     return result;
 }
 
-ProgramResult RunProgram(const char* program, std::vector<std::string> arguments,
-                         const RunOptions& options) {
-    arguments.insert(arguments.begin(), program);
-    return RunProgram(arguments, options);
-}
-
 }  // namespace segweld::test

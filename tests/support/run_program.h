@@ -37,7 +37,10 @@ std::vector<std::string> FaultShim(std::vector<std::string> settings);
 // CR LF line endings of its output arrive as LF.
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOptions& options = {});
 // The same with `program` put before `arguments`.
-ProgramResult RunProgram(const char* program, std::vector<std::string> arguments,
-                         const RunOptions& options = {});
+inline ProgramResult RunProgram(const char* program, std::vector<std::string> arguments,
+                                const RunOptions& options = {}) {
+    arguments.insert(arguments.begin(), program);
+    return RunProgram(arguments, options);
+}
 
 }  // namespace segweld::test
