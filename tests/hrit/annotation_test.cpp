@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "hrit/bounded_text.h"
 #include "hrit/channel.h"
@@ -139,12 +140,10 @@ TEST(TrimTrailingUnderscores, CutsOnlyTheTrailingRun) {
 TEST(TokenSplitter, SplitsLikeStrtokWithoutSharedState) {
     TokenSplitter a("--a--bb-", '-');
     TokenSplitter b("x-y", '-');
-    EXPECT_EQ(a.Next(), "a");
-    EXPECT_EQ(b.Next(), "x");
-    EXPECT_EQ(a.Next(), "bb");
-    EXPECT_EQ(b.Next(), "y");
-    EXPECT_EQ(a.Next(), std::nullopt);
-    EXPECT_EQ(b.Next(), std::nullopt);
+    const std::vector<decltype(a.Next())> interleaved{a.Next(), b.Next(), a.Next(),
+                                                      b.Next(), a.Next(), b.Next()};
+    EXPECT_EQ(interleaved,
+              decltype(interleaved)({"a", "x", "bb", "y", std::nullopt, std::nullopt}));
     EXPECT_EQ(TokenSplitter("---", '-').Next(), std::nullopt);
 }
 

@@ -9,15 +9,13 @@
 namespace segweld::test {
 namespace {
 
-std::string Text(const char* value) {
-    return value;
-}
-std::string Text(char value) {
-    return value == 0 ? "" : std::string(1, value);
-}
 template <typename T>
 std::string Text(const T& value) {
-    if constexpr (std::is_array_v<T>) {
+    if constexpr (std::is_same_v<T, char>) {
+        return value == 0 ? "" : std::string(1, value);
+    } else if constexpr (std::is_same_v<std::remove_extent_t<T>, char>) {
+        return value;
+    } else if constexpr (std::is_array_v<T>) {
         std::string text;
         for (const auto element : value) {
             text += (text.empty() ? "" : " ") + std::to_string(element);

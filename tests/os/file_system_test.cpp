@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 
 #include "tests/support/temp_folder.h"
 
@@ -15,246 +14,163 @@ namespace segweld::os {
 namespace {
 
 namespace fs = std::filesystem;
-using test::ListFolder;
 using test::TempFolder;
-using ::testing::ElementsAre;
+using Kind = PathKind;
+using Outcome = InputFile::Outcome;
 
 // Bytes that a text-mode stream would change: line feed, carriage return,
 // Ctrl-Z (end of text to the Windows C library) and a zero.
 const std::vector<uint8_t> kTricky = {'a', 0x0A, 'b', 0x0D, 0x0A, 0x1A, 0x00, 0xFF, 'z'};
+const std::vector<uint8_t> kOld = {'o', 'l', 'd'};
 
-// Makes something at `path`; false when this system cannot (the row is then
-// skipped).
-using Maker = std::function<bool(const std::string& path, const TempFolder& folder)>;
+// Writes `bytes` to `path` and returns the path.
+std::string Write(const std::string& path, const std::vector<uint8_t>& bytes = kTricky) {
+    test::WriteFile(path, bytes);
+    return path;
+}
 
-bool MakeNothing(const std::string&, const TempFolder&) {
-    return true;
+InputFile Open(const std::string& path) {
+    InputFile input;
+    EXPECT_EQ(input.Open(path), Outcome::Opened) << input.error();
+    return input;
 }
-bool MakeFile(const std::string& path, const TempFolder&) {
-    test::WriteFile(path, kTricky);
-    return true;
-}
-bool MakeFolder(const std::string& path, const TempFolder&) {
-    return fs::create_directory(path);
-}
-bool MakeLinkToNowhere(const std::string& path, const TempFolder& folder) {
+
+// Returns `path`, or nothing when this system cannot make symbolic links here.
+std::string Link(const std::string& target, const std::string& path) {
     std::error_code error;
-    fs::create_symlink(folder / "nowhere", path, error);
-    return !error;
-}
-bool MakeLinkLoop(const std::string& path, const TempFolder&) {
-    std::error_code error;
-    fs::create_symlink(path, path, error);
-    return !error;
-}
-bool MakeLinkToFile(const std::string& path, const TempFolder& folder) {
-    test::WriteFile(folder / "target", kTricky);
-    std::error_code error;
-    fs::create_symlink(folder / "target", path, error);
-    return !error;
+    fs::create_symlink(target, path, error);
+    return error ? "" : path;
 }
 
 struct KindRow {
     const char* label;
-    Maker make;
-    const char* name;  // under the folder
-    PathKind kind;
-    InputFile::Outcome opened;
+    // Makes something in the folder and returns its path; empty when this
+    // system cannot make symbolic links (the rows with links come last).
+    std::string (*make)(const TempFolder&);
+    Kind kind;
+    Outcome opened;
 };
 
 const KindRow kKindRows[] = {
-    {"nothing", MakeNothing, "absent", PathKind::Missing, InputFile::Outcome::Missing},
-    {"inside a missing folder", MakeNothing, "absent/deeper", PathKind::Missing,
-     InputFile::Outcome::Missing},
-    {"regular file", MakeFile, "file", PathKind::RegularFile, InputFile::Outcome::Opened},
-    {"folder", MakeFolder, "folder", PathKind::Folder, InputFile::Outcome::NotRegularFile},
-    {"link to a file", MakeLinkToFile, "link", PathKind::RegularFile, InputFile::Outcome::Opened},
-    {"dangling link", MakeLinkToNowhere, "link", PathKind::DanglingLink,
-     InputFile::Outcome::Missing},
-    {"link loop", MakeLinkLoop, "loop", PathKind::LinkLoop, InputFile::Outcome::Missing},
+    {"nothing", [](auto& f) { return f / "absent"; }, Kind::Missing, Outcome::Missing},
+    {"in a missing folder", [](auto& f) { return f / "no/file"; }, Kind::Missing, Outcome::Missing},
+    {"regular file", [](auto& f) { return Write(f / "file"); }, Kind::RegularFile, Outcome::Opened},
+    {"folder", [](auto& f) { return fs::create_directory(f / "dir") ? f / "dir" : ""; },
+     Kind::Folder, Outcome::NotRegularFile},
+    {"null device", [](auto&) -> std::string { return SEGWELD_NULL_DEVICE; }, Kind::Other,
+     Outcome::NotRegularFile},
+    {"link to a file", [](auto& f) { return Link(Write(f / "file"), f / "link"); },
+     Kind::RegularFile, Outcome::Opened},
+    {"dangling link", [](auto& f) { return Link(f / "none", f / "ln"); }, Kind::DanglingLink,
+     Outcome::Missing},
+    {"link loop", [](auto& f) { return Link(f / "ln", f / "ln"); }, Kind::LinkLoop,
+     Outcome::Missing},
 };
 
-void PrintTo(const KindRow& row, std::ostream* out) {
-    *out << row.label;
-}
-
-class PathKindTest : public ::testing::TestWithParam<KindRow> {};
-
-TEST_P(PathKindTest, LookAtAndOpenAgree) {
-    const KindRow& row = GetParam();
-    TempFolder folder;
-    const std::string path = folder / row.name;
-    if (!row.make(path, folder)) {
-        GTEST_SKIP() << "this system cannot make a " << row.label << " here";
+TEST(LookAt, KindsAndOpenAgree) {
+    for (const KindRow& row : kKindRows) {
+        SCOPED_TRACE(row.label);
+        TempFolder folder;
+        const std::string path = row.make(folder);
+        if (path.empty()) {
+            GTEST_SKIP() << "this system cannot make a " << row.label << " here";
+        }
+        const PathInfo info = LookAt(path);
+        EXPECT_EQ(info.kind, row.kind);
+        EXPECT_EQ(PathExists(path), row.kind != Kind::Missing && row.kind != Kind::DanglingLink);
+        if (row.kind == Kind::RegularFile) {
+            EXPECT_EQ(info.size, kTricky.size());
+        }
+        InputFile input;
+        EXPECT_EQ(input.Open(path), row.opened) << input.error();
+        EXPECT_EQ(input.isOpen(), row.opened == Outcome::Opened);
+        EXPECT_EQ(input.error().empty(), row.opened == Outcome::Opened) << "a refusal says why";
     }
-    const PathInfo info = LookAt(path);
-    EXPECT_EQ(info.kind, row.kind);
-    EXPECT_EQ(PathExists(path),
-              row.kind != PathKind::Missing && row.kind != PathKind::DanglingLink);
-    if (row.kind == PathKind::RegularFile) {
-        EXPECT_EQ(info.size, kTricky.size());
-    }
-    InputFile input;
-    EXPECT_EQ(input.Open(path), row.opened) << input.error();
-    EXPECT_EQ(input.isOpen(), row.opened == InputFile::Outcome::Opened);
-    if (row.opened != InputFile::Outcome::Opened) {
-        EXPECT_FALSE(input.error().empty()) << "a refusal says why";
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, PathKindTest, ::testing::ValuesIn(kKindRows),
-                         [](const auto& info) { return "Row" + std::to_string(info.index); });
-
-TEST(LookAt, TheNullDeviceIsNeitherFileNorFolder) {
-    EXPECT_EQ(LookAt(SEGWELD_NULL_DEVICE).kind, PathKind::Other);
-    InputFile input;
-    EXPECT_EQ(input.Open(SEGWELD_NULL_DEVICE), InputFile::Outcome::NotRegularFile);
 }
 
 TEST(LookAt, IdentityTellsNamesOfOneFileFromOtherFiles) {
     TempFolder folder;
-    test::WriteFile(folder / "one", kTricky);
-    test::WriteFile(folder / "other", kTricky);
+    const InputFile one = Open(Write(folder / "one"));
     fs::create_hard_link(folder / "one", folder / "second-name");
-
-    const FileIdentity one = LookAt(folder / "one").identity;
-    EXPECT_EQ(LookAt(folder / "second-name").identity, one);
-    EXPECT_NE(LookAt(folder / "other").identity, one);
-    InputFile input;
-    ASSERT_EQ(input.Open(folder / "second-name"), InputFile::Outcome::Opened);
-    EXPECT_EQ(input.identity(), one);
+    EXPECT_EQ(LookAt(folder / "second-name").identity, one.identity());
+    EXPECT_NE(LookAt(Write(folder / "other")).identity, one.identity());
 }
 
-TEST(InputFile, ReadsAtAnOffsetUpToTheEnd) {
-    TempFolder folder;
-    test::WriteFile(folder / "file", kTricky);
-    InputFile input;
-    ASSERT_EQ(input.Open(folder / "file"), InputFile::Outcome::Opened);
-    ASSERT_EQ(input.size(), kTricky.size());
-
-    const struct {
-        const char* label;
-        uint64_t offset;
-        size_t asked;
-    } rows[] = {
-        {"whole file", 0, kTricky.size()},
-        {"middle", 1, 5},
-        {"across the end", 6, 10},
-        {"at the end", kTricky.size(), 4},
-        {"beyond the end", kTricky.size() + 100, 4},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        std::vector<uint8_t> out(row.asked, 0xEE);
-        const size_t got = input.ReadAt(row.offset, out);
-        const size_t available = row.offset >= kTricky.size() ? 0 : kTricky.size() - row.offset;
-        ASSERT_EQ(got, std::min(row.asked, available));
-        EXPECT_TRUE(std::equal(out.begin(), out.begin() + got, kTricky.begin() + row.offset));
-    }
-}
-
-// A file larger than 4 GiB, written and read through the seam: both sides
-// must use 64-bit offsets. The zeros are a hole where the file system allows.
-TEST(HiddenOutput, OffsetsBeyondFourGibibytes) {
+// A file larger than 4 GiB, written and read through the seam: both sides must
+// use 64-bit offsets (the zeros are a hole where the file system allows).
+// ReadAt and AppendFrom return fewer bytes than asked only where it ends.
+TEST(InputFile, ReadsAndCopiesBeyondFourGibibytesUpToTheEnd) {
     TempFolder folder;
     constexpr uint64_t kGap = (uint64_t{5} << 30) + 3;
-    {
-        HiddenOutput output(folder / "big");
-        output.AppendZeros(kGap);
-        output.Append(kTricky);
-        output.Commit();
+    HiddenOutput big(folder / "big");
+    big.AppendZeros(kGap);
+    big.Append(kTricky);
+    big.Commit();
+    const InputFile input = Open(folder / "big");
+    ASSERT_EQ(input.size(), kGap + kTricky.size());
+    HiddenOutput copy(folder / "copy");
+    uint64_t copied = 0;
+    // {offset, asked}: across the end of the zeros, in the middle, across the
+    // end, at the end, beyond the end.
+    const std::pair<uint64_t, size_t> rows[] = {
+        {kGap - 2, 11}, {kGap + 1, 5}, {kGap + 6, 10}, {kGap + 9, 4}, {kGap + 100, 4}};
+    for (const auto& [offset, asked] : rows) {
+        SCOPED_TRACE(::testing::Message() << "at " << offset << ", " << asked << " bytes");
+        std::vector<uint8_t> out(asked, 0xEE);
+        const size_t got = input.ReadAt(offset, out);
+        ASSERT_EQ(got, std::min<uint64_t>(asked, input.size() - std::min(offset, input.size())));
+        for (size_t i = 0; i < got; ++i) {
+            ASSERT_EQ(out[i], offset + i < kGap ? 0 : kTricky[offset + i - kGap]);
+        }
+        EXPECT_EQ(copy.AppendFrom(input, offset, asked), got);
+        EXPECT_EQ(copy.size(), copied += got);
     }
-    InputFile input;
-    ASSERT_EQ(input.Open(folder / "big"), InputFile::Outcome::Opened);
-    EXPECT_EQ(input.size(), kGap + kTricky.size());
-    std::vector<uint8_t> out(kTricky.size() + 2);
-    ASSERT_EQ(input.ReadAt(kGap - 2, out), out.size());
-    EXPECT_THAT(std::vector<uint8_t>(out.begin(), out.begin() + 2), ElementsAre(0, 0));
-    EXPECT_TRUE(std::equal(kTricky.begin(), kTricky.end(), out.begin() + 2));
 }
 
-// What one run of an output leaves behind.
-struct OutputRow {
-    const char* label;
-    bool existingFile;  // "out" holds kOld before the run
-    bool commit;
-    std::vector<uint8_t> expected;  // the contents of "out" afterwards; empty: no file
-};
-
-const std::vector<uint8_t> kOld = {'o', 'l', 'd'};
-// The run below writes: "ab", two zeros, then bytes 1..3 of kTricky.
-const std::vector<uint8_t> kWritten = {'a', 'b', 0, 0, 0x0A, 'b', 0x0D};
-
+// Each run writes "ab", two zeros and bytes 1..3 of kTricky, with or without a
+// file "out" there before, and commits or abandons.
 TEST(HiddenOutput, AppearsWholeOnCommitAndLeavesNothingOtherwise) {
-    const OutputRow rows[] = {
-        {"new file, committed", false, true, kWritten},
-        {"new file, abandoned", false, false, {}},
-        {"replacing a file, committed", true, true, kWritten},
-        {"replacing a file, abandoned", true, false, kOld},
-    };
-    for (const OutputRow& row : rows) {
-        SCOPED_TRACE(row.label);
+    const std::vector<uint8_t> written = {'a', 'b', 0, 0, 0x0A, 'b', 0x0D};
+    for (int run = 0; run < 4; ++run) {
+        const bool existing = run & 1, commit = run & 2;
+        SCOPED_TRACE(::testing::Message() << "existing " << existing << ", commit " << commit);
         TempFolder folder;
-        test::WriteFile(folder / "source", kTricky);
-        if (row.existingFile) {
-            test::WriteFile(folder / "out", kOld);
-        }
-        const std::vector<std::string> before = ListFolder(folder.path());
-        InputFile source;
-        ASSERT_EQ(source.Open(folder / "source"), InputFile::Outcome::Opened);
+        const InputFile source = Open(Write(folder / "source"));
+        const std::string out = existing ? Write(folder / "out", kOld) : folder / "out";
         {
-            HiddenOutput output(folder / "out");
+            HiddenOutput output(out);
             output.Append(std::vector<uint8_t>{'a', 'b'});
             output.AppendZeros(2);
-            EXPECT_EQ(output.AppendFrom(source, 1, 3), 3u);
-            EXPECT_EQ(output.size(), kWritten.size());
-            const PathInfo during = LookAt(folder / "out");
-            EXPECT_EQ(during.kind, row.existingFile ? PathKind::RegularFile : PathKind::Missing);
-            EXPECT_EQ(during.size, row.existingFile ? kOld.size() : 0)
-                << "the final name keeps what it held until the commit";
-            if (row.commit) {
+            output.AppendFrom(source, 1, 3);
+            EXPECT_EQ(output.size(), written.size());
+            EXPECT_EQ(PathExists(out), existing) << "the final name keeps what it held";
+            EXPECT_EQ(LookAt(out).size, existing ? kOld.size() : 0);
+            if (commit) {
                 output.Commit();
                 EXPECT_THROW(output.Commit(), OutputError);
             }
         }
-        if (row.expected.empty()) {
-            EXPECT_EQ(ListFolder(folder.path()), before);
-        } else {
-            EXPECT_THAT(ListFolder(folder.path()), ElementsAre("out", "source"));
-            EXPECT_EQ(test::ReadFile(folder / "out"), row.expected);
+        EXPECT_EQ(test::ListFolder(folder.path()).size(), existing || commit ? 2u : 1u);
+        if (existing || commit) {
+            EXPECT_EQ(test::ReadFile(out), commit ? written : kOld);
         }
     }
-}
-
-TEST(HiddenOutput, AppendFromStopsWhereTheSourceEnds) {
-    TempFolder folder;
-    test::WriteFile(folder / "source", kTricky);
-    InputFile source;
-    ASSERT_EQ(source.Open(folder / "source"), InputFile::Outcome::Opened);
-    HiddenOutput output(folder / "out");
-    EXPECT_EQ(output.AppendFrom(source, kTricky.size() - 2, 10), 2u);
-    EXPECT_EQ(output.AppendFrom(source, kTricky.size() + 5, 10), 0u);
-    EXPECT_EQ(output.size(), 2u);
 }
 
 TEST(HiddenOutput, RefusesAFolderThatDoesNotExist) {
     TempFolder folder;
     EXPECT_THROW(HiddenOutput(folder / "absent/out"), OutputError);
-    EXPECT_TRUE(ListFolder(folder.path()).empty());
+    EXPECT_TRUE(test::ListFolder(folder.path()).empty());
 }
 
 TEST(HiddenOutput, CommitsThroughALinkOntoTheFileItLeadsTo) {
     TempFolder folder;
-    std::error_code error;
-    test::WriteFile(folder / "target", kOld);
-    fs::create_symlink(folder / "target", folder / "link", error);
-    if (error) {
-        GTEST_SKIP() << "this system cannot make a symbolic link here: " << error.message();
+    if (Link(Write(folder / "target", kOld), folder / "link").empty()) {
+        GTEST_SKIP() << "this system cannot make a symbolic link here";
     }
     HiddenOutput output(folder / "link");
     output.Append(kTricky);
     output.Commit();
-    EXPECT_TRUE(fs::is_symlink(folder / "link"));
     EXPECT_EQ(test::ReadFile(folder / "target"), kTricky);
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <functional>
+
 #include "tests/tools/info_test_product.h"
 
 namespace segweld {
@@ -77,10 +79,8 @@ TEST_F(PreviewTest, PictureIsNorthUpAndEastRight) {
         return 200 * segment + 20 * line + column;
     };
     for (uint32_t segment = 1; segment <= kSegments; ++segment) {
-        const auto stored = [&](uint32_t line, uint32_t column) {
-            return sample(segment, line, column);
-        };
-        product.Write(segment, SegmentData(kColumns, kLines, 10, stored), kSegments);
+        product.Write(segment, SegmentData(kColumns, kLines, 10, std::bind_front(sample, segment)),
+                      kSegments);
     }
     const ProgramResult result = Preview(product);
     ASSERT_EQ(result.exitCode, 0) << result.err;

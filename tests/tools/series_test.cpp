@@ -13,6 +13,13 @@ using test::RunInfo;
 using ::testing::HasSubstr;
 using Json = nlohmann::ordered_json;
 
+// Every key of `expected` has that value in `actual`.
+void ExpectSubset(const Json& actual, const Json& expected) {
+    for (const auto& [key, value] : expected.items()) {
+        EXPECT_EQ(actual.value(key, Json()), value) << key;
+    }
+}
+
 class SeriesTest : public ::testing::Test {
   protected:
     Json SeriesJson(int expectedExit) {
@@ -28,23 +35,15 @@ TEST_F(SeriesTest, CompleteProductPassesWithEverySegmentAccounted) {
     product.WriteSeries(1, 8);
     const Json report = SeriesJson(0);
     ASSERT_EQ(report["segments"].size(), 9u) << "eight segments and the number that ends the walk";
+    Json segment = Json::parse(R"({"status": "accepted", "plannedEnd": 8, "nameAgrees": true})");
+    segment["dataLength"] = segment["bytesPresent"] = product.dataBytes();
     for (int i = 0; i < 8; ++i) {
-        const Json& segment = report["segments"][i];
-        EXPECT_EQ(segment["number"], i + 1);
-        EXPECT_EQ(segment["status"], "accepted");
-        EXPECT_EQ(segment["dataLength"], product.dataBytes());
-        EXPECT_EQ(segment["bytesPresent"], product.dataBytes());
-        EXPECT_EQ(segment["sequenceNumber"], i + 1);
-        EXPECT_EQ(segment["plannedEnd"], 8);
-        EXPECT_EQ(segment["annotationSegmentNumber"], i + 1);
-        EXPECT_EQ(segment["nameAgrees"], true);
+        segment["number"] = segment["sequenceNumber"] = segment["annotationSegmentNumber"] = i + 1;
+        ExpectSubset(report["segments"][i], segment);
     }
     EXPECT_EQ(report["segments"][8]["status"], "absent");
-    const Json& summary = report["summary"];
-    EXPECT_EQ(summary["planned"], 8);
-    EXPECT_EQ(summary["joinable"].size(), 8u);
-    EXPECT_EQ(summary["missing"], Json::array());
-    EXPECT_EQ(summary["complete"], true);
+    ExpectSubset(report["summary"], Json::parse(R"({"planned": 8, "missing": [],
+        "joinable": [1, 2, 3, 4, 5, 6, 7, 8], "complete": true})"));
 
     const ProgramResult text = RunInfo({"--series", product.Path(5)});
     EXPECT_EQ(text.exitCode, 0);
@@ -67,30 +66,24 @@ TEST_F(SeriesTest, GapDamageAndRefusalAreFoundFromHeadersAlone) {
     EXPECT_EQ(report["beyondGap"].size(), 3u);
     EXPECT_EQ(report["beyondGap"][0]["path"], product.Path(6));
 
-    const Json& summary = report["summary"];
-    EXPECT_EQ(summary["present"], Json::array({1, 2, 3, 4, 6, 7, 8}));
-    EXPECT_EQ(summary["joinable"], Json::array({1, 2, 4}));
-    EXPECT_EQ(summary["missing"], Json::array({5}));
-    EXPECT_EQ(summary["notJoined"], Json::array({3, 5, 6, 7, 8}));
-    EXPECT_EQ(summary["refused"], Json::array({3}));
-    EXPECT_EQ(summary["damaged"], Json::array({2}));
-    EXPECT_EQ(summary["beyondGap"], Json::array({6, 7, 8}));
-    EXPECT_EQ(summary["complete"], false);
+    ExpectSubset(report["summary"], Json::parse(R"({"present": [1, 2, 3, 4, 6, 7, 8],
+        "joinable": [1, 2, 4], "missing": [5], "notJoined": [3, 5, 6, 7, 8], "refused": [3],
+        "damaged": [2], "beyondGap": [6, 7, 8], "complete": false})"));
 
     const ProgramResult text = RunInfo({"--series", product.Path(1)});
     EXPECT_EQ(text.exitCode, 1);
-    EXPECT_THAT(text.out, HasSubstr("short by 10 bytes"));
-    EXPECT_THAT(text.out, HasSubstr("missing          5\n"));
-    EXPECT_THAT(text.out, HasSubstr("beyond the gap   6-8\n"));
-    EXPECT_THAT(text.out, HasSubstr(product.Path(8)));
+    for (const std::string& part :
+         {std::string("short by 10 bytes"), std::string("missing          5\n"),
+          std::string("beyond the gap   6-8\n"), product.Path(8)}) {
+        EXPECT_THAT(text.out, HasSubstr(part));
+    }
 }
 
 TEST_F(SeriesTest, HeaderThatNamesAnotherSegmentIsFlagged) {
     product.WriteSeries(1, 3, 3);
     product.Write(2, product.Shape(5, 3), std::vector<uint8_t>(product.dataBytes()));
     const Json report = SeriesJson(0);
-    EXPECT_EQ(report["segments"][1]["nameAgrees"], false);
-    EXPECT_EQ(report["segments"][1]["sequenceNumber"], 5);
+    ExpectSubset(report["segments"][1], {{"nameAgrees", false}, {"sequenceNumber", 5}});
     EXPECT_EQ(report["summary"]["nameDisagrees"], Json::array({2}));
 }
 
