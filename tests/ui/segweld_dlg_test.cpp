@@ -291,9 +291,8 @@ TEST_F(SegweldDlgTest, BrowseFileAndFolderStartWhereTheBoxesPointAndFillOnlyThei
         EXPECT_EQ(Text(IDC_FIRST_FILE), c.typedFile) << "cancelled";
         Click(IDC_BROWSE_FILE);
 
-        EXPECT_EQ(dialog.m_firstFile, existingFile);
-        EXPECT_EQ(dialog.m_outputFolder, c.expectedFolder);
-        EXPECT_EQ(Text(IDC_OUTPUT_FOLDER), c.expectedFolder);
+        EXPECT_EQ(dialog.m_firstFile + "|" + dialog.m_outputFolder + "|" + Text(IDC_OUTPUT_FOLDER),
+                  existingFile + "|" + c.expectedFolder + "|" + c.expectedFolder);
     }
 
     const std::string inner = MakeFolder(existingFolder, "inner");
