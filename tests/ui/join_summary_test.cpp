@@ -36,16 +36,12 @@ TEST(StatusLinesTest, CutsTheMiddleOfFoldersFirstThenBreaksBetweenWords) {
         std::vector<wxString> expected;
     };
     // Labels: fits; a cut folder; the longest folder, not one inside it; every folder cut
-    // alike; broken between words when still too wide; never the root folder.
+    // alike (all); broken between words when still too wide; never the root folder.
     const Case cases[] = {
         {"fits", {line}, day1, 27, {L"to /data/archive/day1/h.xyz"}},
         {"cut", {"ok", line}, day1, 18, {L"ok", L"to /\u2026ve/day1/h.xyz"}},
         {"longest", {line}, {"/data", "/data/archive/day1"}, 18, {L"to /\u2026ve/day1/h.xyz"}},
-        {"alike",
-         {"/a/long/x /b/long/y"},
-         {"/a/long", "/b/long"},
-         14,
-         {L"/\u2026ng/x /\u2026ng/y"}},
+        {"all", {"/a/long/x /b/long/y"}, {"/a/long", "/b/long"}, 14, {L"/\u2026ng/x /\u2026ng/y"}},
         {"broken", {line}, day1, 9, {L"to", L"/\u2026/h.xyz"}},
         {"root", {"to /h.xyz and more"}, {"/"}, 10, {L"to /h.xyz", L"and more"}},
     };

@@ -23,7 +23,11 @@ struct ShownDialog {
     std::string caption;
     std::string text;  // a message box's message; empty for other dialogs
     wxWindow* parent = nullptr;
+    bool operator==(const ShownDialog&) const = default;
 };
+inline void PrintTo(const ShownDialog& shown, std::ostream* out) {
+    *out << '"' << shown.caption << "\": \"" << shown.text << "\" owned by " << shown.parent;
+}
 
 // Stands in for the user in front of modal dialogs: answers each dialog shown
 // with the next answer of the script and records it. A dialog beyond the

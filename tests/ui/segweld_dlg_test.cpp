@@ -13,7 +13,6 @@
 #include <stdexcept>
 
 #include "tests/support/product_files.h"
-#include "tests/support/temp_folder.h"
 #include "tests/ui/modal_script.h"
 #include "ui/folder_browser.h"
 #include "ui/path_text.h"
@@ -67,16 +66,6 @@ class SegweldDlgTest : public ::testing::Test {
         EXPECT_TRUE(PumpUntil([&] { return !dialog.joining(); }));
     }
 
-    // The first `count` segments of a product of eight, each of `size` bytes.
-    std::string WriteProduct(const std::string& folder, int count, size_t size) {
-        MakeFolder(scratch.path(), folder);
-        for (int number = 1; number <= count; ++number) {
-            test::WriteFile(scratch / (folder + "/" + test::SegmentFileName(number)),
-                            test::SmallSegment(number, test::DistinctData(number, size)));
-        }
-        return scratch / (folder + "/" + test::SegmentFileName(1));
-    }
-
     // The join holds at each progress report beyond the first `reports`.
     void Hold(int reports) {
         std::lock_guard lock(mutex_);
@@ -98,10 +87,10 @@ class SegweldDlgTest : public ::testing::Test {
         return JoinSegments(std::move(file), std::move(folder), held);
     }
 
-    test::TempFolder scratch;
-    std::string existingFile = WriteProduct("in", 1, 4);
-    std::string existingFolder = MakeFolder(scratch.path(), "out");
-    std::string missing = scratch / "missing";
+    ProductFolders product;  // segments of a product of eight; none written yet
+    std::string existingFile = product.Path(1);
+    std::string existingFolder = product.output.path().string();
+    std::string missing = product.input / "missing";
     std::mutex mutex_;
     std::condition_variable changed_;
     std::atomic<int> arrivals_ = 0;  // progress reports that reached the hold
@@ -149,12 +138,12 @@ TEST_F(SegweldDlgTest, LayoutFitsEveryTextAndGrowsInWidthOnly) {
 }
 
 TEST_F(SegweldDlgTest, EveryRefusedOrFailedRunShowsAMessageBoxAndGivesTheFocusBackToRun) {
-    const std::string product = MakeFolder(scratch.path(), "product");
+    product.WriteSeries(1, 1, 4);
+    const std::string folder = product.inputFolder;
     const std::string isFolder =
-        "Nothing joined: the first file " + product + " is a folder, not a segment file.";
-    JoinReport outputFailed;
+        "Nothing joined: the first file " + folder + " is a folder, not a segment file.";
+    JoinReport outputFailed, nothingJoined;
     outputFailed.error = "Cannot create the output in /out: No space left on device";
-    JoinReport nothingJoined;
     nothingJoined.firstSegmentPath = "/in/H-000001";
     struct Case {
         std::string file, folder, message;
@@ -167,7 +156,7 @@ TEST_F(SegweldDlgTest, EveryRefusedOrFailedRunShowsAMessageBoxAndGivesTheFocusBa
         {existingFile, "", "Please select a folder where to write the resulting joined file."},
         {missing, "", "The input file does not exist."},
         {existingFile, missing, "The output folder does not exist."},
-        {product, existingFolder, isFolder, true},
+        {folder, existingFolder, isFolder, true},
         {existingFile, existingFolder, outputFailed.error, true, [&] { return outputFailed; }},
         {existingFile, existingFolder, nothingJoined.FailureText(), true,
          [&] { return nothingJoined; }},
@@ -185,10 +174,7 @@ TEST_F(SegweldDlgTest, EveryRefusedOrFailedRunShowsAMessageBoxAndGivesTheFocusBa
 
         RunToTheEnd();
 
-        ASSERT_EQ(user.shown().size(), 1u);
-        EXPECT_EQ(user.shown()[0].text, c.message);
-        EXPECT_EQ(user.shown()[0].caption, "segweld");
-        EXPECT_EQ(user.shown()[0].parent, &dialog);
+        EXPECT_EQ(user.shown(), (std::vector<ShownDialog>{{"segweld", c.message, &dialog}}));
         EXPECT_EQ(buttonAtMessage, kRunning);
         ExpectIdleWithFocusOnRun();
         EXPECT_EQ(StatusLine(), c.onStatusLine ? c.message : "");
@@ -198,7 +184,7 @@ TEST_F(SegweldDlgTest, EveryRefusedOrFailedRunShowsAMessageBoxAndGivesTheFocusBa
 }
 
 TEST_F(SegweldDlgTest, AJoinShowsProgressAndStopsOnStopEscapeCloseOrTheCloseBoxWritingNothing) {
-    const std::string first = WriteProduct("in", 3, 16);
+    product.WriteSeries(1, 3, 16);
     // How the user acts; during a join or not; what the dialog ends with (0: it stays open).
     const std::tuple<std::string, bool, int> cases[] = {{"Escape", false, wxID_CANCEL},
                                                         {"Close", false, wxID_OK},
@@ -214,13 +200,14 @@ TEST_F(SegweldDlgTest, AJoinShowsProgressAndStopsOnStopEscapeCloseOrTheCloseBoxW
         const int joinsBefore = joins;
         ModalScript user;
         user.Then(RunAndDo([&](wxDialog&) {
-            TypeBoth(joining ? first : "file", existingFolder);
+            TypeBoth(joining ? existingFile : "file", existingFolder);
             if (joining) {
                 Hold(arrivals_ + 3);  // before segment 1, after its data, before segment 2
                 Click(IDC_RUN);
-                ASSERT_TRUE(
-                    PumpUntil([&] { return arrivals_ > allowed_ && !StatusLine().empty(); }));
-                PumpUntil([&] { return StatusLine().find("segment 2") != std::string::npos; });
+                ASSERT_TRUE(PumpUntil([&] {
+                    return arrivals_ > allowed_ &&
+                           StatusLine().find("segment 2") != std::string::npos;
+                }));
                 EXPECT_EQ(StatusLine(), "Joining segment 2 of 8: 16 bytes written");
                 const auto& gauge = dynamic_cast<wxGauge&>(*dialog.FindWindow(IDC_PROGRESS));
                 EXPECT_TRUE(gauge.IsShown() && dialog.FindWindow(IDC_STOP)->IsShown());
@@ -252,9 +239,9 @@ TEST_F(SegweldDlgTest, AJoinShowsProgressAndStopsOnStopEscapeCloseOrTheCloseBoxW
 
 TEST_F(SegweldDlgTest, RunJoinsAndShowsVerdictOutputNameAndFirstWarningWhateverTheFolders) {
     const std::string deep = "a-folder-with-a-rather-long-name/" + std::string(120, 'x');
-    const std::string output = MakeFolder(scratch.path(), deep + "/out");
-    const std::string first = WriteProduct(deep, 2, 4);
-    TypeBoth(first, output);
+    const std::string output = MakeFolder(product.output.path(), deep + "/out");
+    product.WriteSeries(1, 2, 4);
+    TypeBoth(existingFile, output);
     ModalScript user;
 
     RunToTheEnd();
@@ -275,7 +262,8 @@ TEST_F(SegweldDlgTest, RunJoinsAndShowsVerdictOutputNameAndFirstWarningWhateverT
 }
 
 TEST_F(SegweldDlgTest, BrowseFileAndFolderStartWhereTheBoxesPointAndFillOnlyTheirBoxes) {
-    const std::string inputFolder = scratch / "in";
+    product.WriteSeries(1, 1, 4);
+    const std::string inputFolder = product.inputFolder;
     struct Case {
         std::string typedFile, typedFolder, folderMember, startFolder, expectedFolder;
     };
@@ -303,12 +291,11 @@ TEST_F(SegweldDlgTest, BrowseFileAndFolderStartWhereTheBoxesPointAndFillOnlyThei
         EXPECT_EQ(Text(IDC_FIRST_FILE), c.typedFile) << "cancelled";
         Click(IDC_BROWSE_FILE);
 
-        EXPECT_EQ(dialog.m_firstFile, existingFile);
-        EXPECT_EQ(dialog.m_outputFolder, c.expectedFolder);
-        EXPECT_EQ(Text(IDC_OUTPUT_FOLDER), c.expectedFolder);
+        EXPECT_EQ(dialog.m_firstFile + "|" + dialog.m_outputFolder + "|" + Text(IDC_OUTPUT_FOLDER),
+                  existingFile + "|" + c.expectedFolder + "|" + c.expectedFolder);
     }
 
-    const std::string inner = MakeFolder(scratch.path(), "out/inner");
+    const std::string inner = MakeFolder(existingFolder, "inner");
     const std::string typed = "/data/m\xc3\xa9t\xc3\xa9o/\xff\xfe-H-000";  // taken and given back
     TypeBoth(typed, existingFolder);
     std::string seen;  // title and status line
@@ -345,9 +332,7 @@ TEST_F(SegweldDlgTest, AboutBoxOpensFromF1AndTheBackgroundMenuButBoxesKeepTheirO
     wxCommandEvent command(wxEVT_MENU, IDM_ABOUTBOX);
     dialog.GetEventHandler()->ProcessEvent(command);
 
-    ASSERT_EQ(user.shown().size(), 2u);
-    EXPECT_EQ(user.shown()[1].caption, "About segweld");
-    EXPECT_EQ(user.shown()[0].parent, &dialog);
+    EXPECT_EQ(user.shown(), std::vector(2, ShownDialog{"About segweld", "", &dialog}));
 }
 
 }  // namespace
