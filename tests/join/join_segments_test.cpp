@@ -6,26 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
 #include "tests/support/product_files.h"
 
 namespace segweld {
 namespace {
 
+using test::Bytes;
+using test::Concat;
 using test::DistinctData;
 using test::ListFolder;
 using test::ReadFile;
 using test::SmallSegment;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using Bytes = std::vector<uint8_t>;
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& part : parts) {
-        all.insert(all.end(), part.begin(), part.end());
-    }
-    return all;
-}
 
 class JoinTest : public ::testing::Test, protected test::ProductFolders {
   protected:
