@@ -27,31 +27,6 @@ Bytes Projection(const std::string& name) {
     return Primary().Record(2, body).Build();
 }
 
-Bytes Navigations(std::initializer_list<int32_t> lfacs) {
-    HeaderBuilder builder = Primary();
-    for (int32_t lfac : lfacs) {
-        builder.Navigation("GEOS(+000.0)", 1, lfac, 2, 3);
-    }
-    return builder.Build();
-}
-
-// Each short record is followed by filler that it must not read.
-Bytes ShortRecords() {
-    const Bytes filler(64, 0xEE);
-    return Primary(800)
-        .RecordWithLength(1, 5, {8, 0x01})
-        .Record(7, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE})
-        .RecordWithLength(2, 36, Bytes(33, 'A'))
-        .Record(7, filler)
-        .RecordWithLength(5, 6, {0x40, 1, 2})
-        .Record(7, filler)
-        .RecordWithLength(4, 13, {'L', '-', '0', '0', '0', '-', 'G', 'O', 'E', 'S'})
-        .Record(7, filler)
-        .RecordWithLength(128, 9, {1, 65, 5, 0, 7, 0})
-        .Record(7, filler)
-        .Build();
-}
-
 TEST(HeaderRecords, DecodedFieldsAndUnexpectedTypes) {
     struct Row {
         const char* label;
@@ -62,6 +37,7 @@ TEST(HeaderRecords, DecodedFieldsAndUnexpectedTypes) {
     const std::string worked = test::kWorkedExample;
     std::string zeroed = worked;
     zeroed[10] = '\0';
+    const Bytes filler(64, 0xEE);
     const Row rows[] = {
         {"record past the buffer",
          Primary(800).ImageStructure(8, 100, 1, 0).RecordWithLength(4, 200, {'H', '-'}).Build(),
@@ -99,7 +75,20 @@ TEST(HeaderRecords, DecodedFieldsAndUnexpectedTypes) {
                  {200, 0, 3}}),
          "dataLength=200;columns=7",
          {8}},
-        {"short records", ShortRecords(),
+        // Each short record is followed by filler that it must not read.
+        {"short records",
+         Primary(800)
+             .RecordWithLength(1, 5, {8, 0x01})
+             .Record(7, {0xEE, 0xEE, 0xEE, 0xEE, 0xEE})
+             .RecordWithLength(2, 36, Bytes(33, 'A'))
+             .Record(7, filler)
+             .RecordWithLength(5, 6, {0x40, 1, 2})
+             .Record(7, filler)
+             .RecordWithLength(4, 13, {'L', '-', '0', '0', '0', '-', 'G', 'O', 'E', 'S'})
+             .Record(7, filler)
+             .RecordWithLength(128, 9, {1, 65, 5, 0, 7, 0})
+             .Record(7, filler)
+             .Build(),
          "bitsPerPixel=8;columns=256;lines=0;compressionFlag=0;projectionName=" +
              std::string(32, 'A') +
              ";cfac=1090519040;lfac=0;hemisphere=0;timeStamp=64 1 2 0 0 0 0;"
@@ -109,10 +98,13 @@ TEST(HeaderRecords, DecodedFieldsAndUnexpectedTypes) {
         {"2^32 bits", Primary(uint64_t{1} << 32).Build(), "dataLength=536870912"},
         {"data field beyond 32 bits", Primary(uint64_t{8} << 32).Build(),
          "dataFieldBytes=4294967296"},
-        {"north", Navigations({1}), "hemisphere=110"},
-        {"south", Navigations({-13642337}), "hemisphere=115;cfac=1;lfac=-13642337;coff=2;loff=3"},
-        {"lfac 0", Navigations({0}), "hemisphere=0"},
-        {"lfac 0 keeps the earlier sign", Navigations({-5, 0}), "hemisphere=115"},
+        {"north", Primary().Navigation("GEOS", 1, 1, 2, 3).Build(), "hemisphere=110"},
+        {"south", Primary().Navigation("GEOS", 1, -13642337, 2, 3).Build(),
+         "hemisphere=115;cfac=1;lfac=-13642337;coff=2;loff=3"},
+        {"lfac 0", Primary().Navigation("GEOS", 1, 0, 2, 3).Build(), "hemisphere=0"},
+        {"lfac 0 keeps the earlier sign",
+         Primary().Navigation("GEOS", 1, -5, 2, 3).Navigation("GEOS", 1, 0, 2, 3).Build(),
+         "hemisphere=115"},
         {"blank projection", Projection(std::string(32, ' ')), "projectionName= "},
         {"full projection", Projection(std::string(32, 'X')),
          "projectionName=" + std::string(32, 'X')},
