@@ -22,19 +22,13 @@ using ::testing::HasSubstr;
 
 std::pair<std::string, std::string> FirstTwo(const std::string& tail) {
     CSegweldApp app;
-    int cursor = 0;
-    std::string first = app.SplitCommandArgument(tail, cursor);
-    std::string second = app.SplitCommandArgument(tail, cursor);
-    return {first, second};
+    int cursor = 0;  // a braced list runs its calls in order
+    return {app.SplitCommandArgument(tail, cursor), app.SplitCommandArgument(tail, cursor)};
 }
 
 TEST(SplitCommandArgument, RawTails) {
-    struct Case {
-        std::string tail;
-        std::string first;
-        std::string second;
-    };
-    const Case cases[] = {
+    const std::string cases[][3] = {
+        // the tail, then its first two arguments
         {"", "", ""},
         {"\"\" /data/x", "", "/data/x"},
         {"/data/seg", "/data/seg", ""},
@@ -46,10 +40,8 @@ TEST(SplitCommandArgument, RawTails) {
         {"\"/never closed /out", "/never closed /out", ""},
         {" lead", "lead", ""},  // a blank at index 0 separates nothing
     };
-    for (const Case& c : cases) {
-        const auto [first, second] = FirstTwo(c.tail);
-        EXPECT_EQ(first, c.first) << "tail: " << c.tail;
-        EXPECT_EQ(second, c.second) << "tail: " << c.tail;
+    for (const auto& [tail, first, second] : cases) {
+        EXPECT_EQ(FirstTwo(tail), std::pair(first, second)) << "tail: " << tail;
     }
 }
 
@@ -57,9 +49,8 @@ TEST(CommandTail, ArgumentsFromArgvSurviveTheSplit) {
     const char* argv[] = {"segweld", "/data/seg dir/first file", "/out dir", "ignored"};
     const std::string tail = FormCommandTail(4, const_cast<char**>(argv));
     EXPECT_EQ(tail, "\"/data/seg dir/first file\" \"/out dir\" \"ignored\"");
-    const auto [first, second] = FirstTwo(tail);
-    EXPECT_EQ(first, "/data/seg dir/first file");
-    EXPECT_EQ(second, "/out dir");
+    EXPECT_EQ(FirstTwo(tail),
+              (std::pair<std::string, std::string>("/data/seg dir/first file", "/out dir")));
 
     const char* empty[] = {"segweld", "", "/out"};
     EXPECT_EQ(FirstTwo(FormCommandTail(3, const_cast<char**>(empty))).first, "")
@@ -100,9 +91,7 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
     for (const auto& [arguments, message] : rows) {
         SCOPED_TRACE(message);
         const ProgramResult result = Segweld(arguments);
-        EXPECT_EQ(result.exitCode, 2);
-        EXPECT_EQ(result.err, message);
-        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(std::tie(result.exitCode, result.err, result.out), std::tuple(2, message, ""));
     }
     EXPECT_THAT(ListFolder(output.path()), ElementsAre());
 }
@@ -110,9 +99,8 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
 // Paths with blanks are joined throughout the app tests; here a bare file name.
 TEST_F(CommandLineTest, JoinsFromTheWorkingFolder) {
     const auto expected = WriteSeries(1, 8);
-    RunOptions inInput;
-    inInput.workingFolder = inputFolder;
-    const ProgramResult result = Segweld({SegmentFileName(1), out + "/"}, inInput);
+    const ProgramResult result =
+        Segweld({SegmentFileName(1), out + "/"}, {.workingFolder = inputFolder});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(ReadFile(OutputPath(1, ".segm")), expected);
@@ -126,13 +114,11 @@ TEST_F(CommandLineTest, FullDiskLeavesTheExistingOutputWhole) {
     WriteSeries(1, 3);
     const std::string target = OutputPath(1, ".segm");
     WriteFile(target, {'o', 'l', 'd'});
-    RunOptions limited;
-    limited.fileSizeLimit = 2500;  // the third data field does not fit
-    const ProgramResult result = Segweld({Path(1), out}, limited);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.signal, 0);
-    EXPECT_THAT(result.err, HasSubstr("Cannot write the output file " + target));
-    EXPECT_THAT(result.err, HasSubstr("File too large"));
+    // The third data field does not fit.
+    const ProgramResult result = Segweld({Path(1), out}, {.fileSizeLimit = 2500});
+    EXPECT_EQ(std::pair(result.exitCode, result.signal), std::pair(1, 0));
+    EXPECT_THAT(result.err,
+                HasSubstr("Cannot write the output file " + target + ": File too large"));
     EXPECT_EQ(ReadFile(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
     EXPECT_THAT(ListFolder(output.path()), ElementsAre(OutputName(1, ".segm")));
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/product_files.h"
@@ -70,15 +71,6 @@ class NothingLostTest : public ::testing::Test, protected ProductFolders {
     ProgramResult Join(const RunOptions& options = {}) {
         return RunProgram(SEGWELD_BIN, {Path(1), out}, options);
     }
-    void Put(const std::string& path, const std::string& text) {
-        WriteFile(path, std::vector<uint8_t>(text.begin(), text.end()));
-    }
-    void EmptyFolders() {
-        for (const std::string& folder : {inputFolder, out}) {
-            std::filesystem::remove_all(folder);
-            std::filesystem::create_directory(folder);
-        }
-    }
     const std::string out = output.path().string();
 };
 
@@ -91,13 +83,14 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
     const SegmentHeader endless{.announced = 1ull << 33, .columns = 0};
     const SegmentHeader met7{.annotation =
                                  "L-000-MTP___-MET7________-00_7_057E-000001___-200706151200-C_"};
-    const SegmentHeader outsideThePlan{.sequence = 20};
+    const SegmentHeader outside{.sequence = 20};
     const auto kErr = &ProgramResult::err;
     const auto kOut = &ProgramResult::out;
     const auto damage = [&] {
         WriteSeries(1, 2), WriteSeries(4, 8), WriteSegment(2, DistinctData(2, 300), 1000);
         mkfifo(Path(3).c_str(), 0644);
     };
+    const auto writeJunk = [&] { WriteFile(Path(1), {'j', 'u', 'n', 'k'}); };
     const auto writeEndless = [&] { WriteFile(Path(1), Segment(1, endless, {})); };
     const auto failReads = [](size_t from) {
         return FaultShim({"SEGWELD_TEST_FAIL_READS=-000002___",
@@ -111,6 +104,8 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
     };
     const char* kJoin = SEGWELD_BIN;
     const char* kInfo = SEGWELD_INFO_BIN;
+    const auto join = Command(kJoin, Path(1), out);
+    const auto preview = Command(kInfo, "--preview", png, Path(1));
     struct Row {
         const char* label;
         int exitCode;
@@ -123,16 +118,14 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
     const Row rows[] = {
         {"help", 0, kOut, "Usage: segweld ", [] {}, Command(kJoin, "--help")},
         {"version", 0, kOut, "segweld 1.", [] {}, Command(kJoin, "--version")},
-        {"no plan outside the MSG layout", 0, kErr, "", [&] { WriteShaped(2, met7); },
-         Command(kJoin, Path(1), out)},
-        {"no plan from a number outside it", 0, kErr, "", [&] { WriteShaped(2, outsideThePlan); },
-         Command(kJoin, Path(1), out)},
+        {"no plan outside the MSG layout", 0, kErr, "", [&] { WriteShaped(2, met7); }, join},
+        {"no plan from a number outside it", 0, kErr, "", [&] { WriteShaped(2, outside); }, join},
         {"first segment missing", 1, kErr, Path(1) + " does not exist", [&] { WriteSeries(2, 2); },
          Command(kJoin, Path(2), out)},
         {"header refused", 1, kErr,
          "header refused: the file is shorter than a primary header record (16 bytes)\nsegweld: "
          "Nothing joined",
-         [&] { Put(Path(1), "junk"); }, Command(kJoin, Path(1), out)},
+         writeJunk, join},
         {"files beyond a missing first segment", 1, kErr,
          "no file exists for segment 1, so the walk ended there; segment files beyond it were not "
          "joined: 2, 4-5\n",
@@ -141,7 +134,7 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
          "segweld: warning: only 2 of the 8 planned segments (1 to 8) were joined; not joined: "
          "3-8\nsegweld: warning: no file exists for segment 3, so the walk ended there; segment "
          "files beyond it were not joined: 4-5\n",
-         [&] { WriteSeries(1, 2), WriteSeries(4, 5); }, Command(kJoin, Path(1), out)},
+         [&] { WriteSeries(1, 2), WriteSeries(4, 5); }, join},
         {"damaged segments", 0, kErr,
          "segweld: warning: segment " + Path(2) +
              " holds 300 of its 1000 data bytes; zeros stand for the missing 700\nsegweld: "
@@ -149,31 +142,28 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
              Path(3) +
              " skipped: not a regular file\nsegweld: warning: only 7 of the 8 planned segments (1 "
              "to 8) were joined; not joined: 3\n",
-         damage, Command(kJoin, Path(1), out)},
+         damage, join},
         {"output folder is a file", 1, kErr,
          "segweld: Cannot create the output file " + plain + "/" + OutputName(1, ".segm") + " in " +
              plain + "/: Not a directory\n",
-         [&] { WriteSeries(1, 2), Put(plain, "x"); }, Command(kJoin, Path(1), plain)},
+         [&] { WriteSeries(1, 2), WriteFile(plain, {'x'}); }, Command(kJoin, Path(1), plain)},
         {"dangling link", 0, kErr, "symbolic link whose target does not exist",
-         [&] { WriteSeries(1, 2), std::filesystem::create_symlink("nowhere", Path(3)); },
-         Command(kJoin, Path(1), out)},
+         [&] { WriteSeries(1, 2), std::filesystem::create_symlink("nowhere", Path(3)); }, join},
         {"loop of links", 0, kErr, "loop of symbolic links",
-         [&] { WriteSeries(1, 2), std::filesystem::create_symlink(Path(3), Path(3)); },
-         Command(kJoin, Path(1), out)},
+         [&] { WriteSeries(1, 2), std::filesystem::create_symlink(Path(3), Path(3)); }, join},
         {"unexpected record types", 0, kOut, "Unexpected hdrtype=200\nUnexpected hdrtype=200\n",
-         [&] { WriteShaped(1, noisy); }, Command(kJoin, Path(1), out)},
+         [&] { WriteShaped(1, noisy); }, join},
         {"preview without segment 1", 1, kErr, "no file exists for segment 1",
          [&] { WriteSeries(2, 3); }, Command(kInfo, "--preview", png, Path(2))},
         {"preview without a whole line", 1, kErr, "smaller than their image structure",
-         [&] { WriteShaped(1, huge); }, Command(kInfo, "--preview", png, Path(1))},
+         [&] { WriteShaped(1, huge); }, preview},
         {"preview of compressed data", 1, kErr, "holds compressed data: its compression flag is 1",
-         [&] { WriteShaped(1, {.compression = 1}); }, Command(kInfo, "--preview", png, Path(1))},
+         [&] { WriteShaped(1, {.compression = 1}); }, preview},
         {"preview of wavelet data", 1, kErr, "its data field begins FF 01 (wavelet compression)",
-         startingFF(0x01), Command(kInfo, "--preview", png, Path(1))},
+         startingFF(0x01), preview},
         {"preview of JPEG data", 1, kErr, "its data field begins FF D8 (JPEG compression)",
-         startingFF(0xD8), Command(kInfo, "--preview", png, Path(1))},
-        {"preview without an acceptable header", 1, kErr, "no segment of the product has an",
-         [&] { Put(Path(1), "junk"); }, Command(kInfo, "--preview", png, Path(1))},
+         startingFF(0xD8), preview},
+        {"preview of junk", 1, kErr, "no segment of the product has an", writeJunk, preview},
         {"preview into a missing folder", 1, kErr, "no preview written: Cannot create the output",
          threeSegments, Command(kInfo, "--preview", out + "/absent/p.png", Path(1))},
         {"too long a name, series", 1, kErr, "cannot be opened: File name too long", [] {},
@@ -182,16 +172,13 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
          Command(kInfo, Path(1))},
         {"too long a data field, series", 1, kOut, "data field of 8589934592 bytes is too long",
          writeEndless, Command(kInfo, "--series", Path(1))},
-        {"read error in a header", 1, kErr, unreadable, threeSegments, Command(kJoin, Path(1), out),
-         failReads(0)},
-        {"read error in a data field", 1, kErr, unreadable, threeSegments,
-         Command(kJoin, Path(1), out), failReads(header)},
+        {"read error in a header", 1, kErr, unreadable, threeSegments, join, failReads(0)},
+        {"read error in a data field", 1, kErr, unreadable, threeSegments, join, failReads(header)},
         {"read error, dump", 1, kErr, unreadable, threeSegments, Command(kInfo, Path(2)),
          failReads(0)},
         {"read error, series", 1, kErr, unreadable, threeSegments,
          Command(kInfo, "--series", Path(1)), failReads(0)},
-        {"read error, preview", 1, kErr, unreadable, threeSegments,
-         Command(kInfo, "--preview", png, Path(1)), failReads(header)},
+        {"read error, preview", 1, kErr, unreadable, threeSegments, preview, failReads(header)},
     };
     const auto outputFiles = [&] {
         std::map<std::string, std::vector<uint8_t>> files;
@@ -203,31 +190,25 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        EmptyFolders();
-        Put(png, "an earlier preview");
+        for (const std::string& folder : {inputFolder, out}) {
+            std::filesystem::remove_all(folder);
+            std::filesystem::create_directory(folder);
+        }
+        WriteFile(png, {'o', 'l', 'd'});
         row.setUp();
         const auto before = outputFiles();
-        RunOptions options;
-        options.environment = row.environment;
-        const ProgramResult result = RunProgram(row.command, options);
+        const ProgramResult result = RunProgram(row.command, {.environment = row.environment});
         EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
-        if (row.said.empty()) {
-            EXPECT_EQ(result.*row.where, "");
-        } else {
-            EXPECT_THAT(result.*row.where, HasSubstr(row.said));
-        }
-        if (row.exitCode != 0) {
-            EXPECT_TRUE(outputFiles() == before) << "a failed run changes nothing";
-        }
+        EXPECT_THAT(result.*row.where,
+                    row.said.empty() ? ::testing::Matcher<std::string>("") : HasSubstr(row.said));
+        EXPECT_TRUE(row.exitCode == 0 || outputFiles() == before) << "a failed run changes nothing";
     }
 }
 
 TEST_F(NothingLostTest, ClosedStandardStreamsNeverReachTheOutput) {
     // More "Unexpected hdrtype" lines than a stdio buffer holds.
     const auto expected = WriteShaped(8, {.unexpectedRecords = 60});
-    RunOptions closed;
-    closed.closedStandardStreams = true;
-    EXPECT_EQ(Join(closed).exitCode, 0);
+    EXPECT_EQ(Join({.closedStandardStreams = true}).exitCode, 0);
     EXPECT_EQ(ReadFile(Output()), expected);
 }
 
@@ -246,13 +227,7 @@ TEST_F(NothingLostTest, PreviewNeverOverwritesItsInput) {
 }
 
 TEST_F(NothingLostTest, ZerosStandOnlyForWhatTheImageStructureHolds) {
-    struct Row {
-        const char* label;
-        SegmentHeader shape;
-        uint64_t outputSize;
-        const char* warning;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, SegmentHeader, uint64_t, const char*> rows[] = {
         {"announced beyond the image", {.announced = 4000000000}, 32, "implies only 1000"},
         {"no image structure", {.announced = 1ull << 31, .columns = 0}, 32, "no image structure"},
         {"within the image",
@@ -260,17 +235,15 @@ TEST_F(NothingLostTest, ZerosStandOnlyForWhatTheImageStructureHolds) {
          65535 * 16,
          "zeros stand for the missing"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.label);
-        WriteFile(Path(1), Segment(1, row.shape, DistinctData(1, 32)));
-        RunOptions limited;
-        limited.fileSizeLimit = 1 << 24;
-        const ProgramResult result = Join(limited);
+    for (const auto& [label, shape, outputSize, warning] : rows) {
+        SCOPED_TRACE(label);
+        WriteFile(Path(1), Segment(1, shape, DistinctData(1, 32)));
+        const ProgramResult result = Join({.fileSizeLimit = 1 << 24});
         EXPECT_EQ(result.exitCode, 0);
-        EXPECT_THAT(result.err, HasSubstr(row.warning));
+        EXPECT_THAT(result.err, HasSubstr(warning));
         struct stat info {};
         ASSERT_EQ(stat(Output().c_str(), &info), 0);
-        EXPECT_EQ(uint64_t(info.st_size), row.outputSize);
+        EXPECT_EQ(uint64_t(info.st_size), outputSize);
         EXPECT_LT(info.st_blocks * 512, 65536) << "the zeros are holes";
     }
 }
@@ -279,11 +252,12 @@ TEST_F(NothingLostTest, InterruptsRemoveTheNamedTemporary) {
     WriteSeries(1, 3);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        RunOptions interrupted;
-        interrupted.environment =
-            FaultShim({"SEGWELD_TEST_NO_UNNAMED_FILES=1", "SEGWELD_TEST_SIGNAL_COPIES=-000002___",
-                       "SEGWELD_TEST_SIGNAL=" + std::to_string(signal)});
-        EXPECT_EQ(Join(interrupted).signal, signal);
+        EXPECT_EQ(
+            Join({.environment = FaultShim({"SEGWELD_TEST_NO_UNNAMED_FILES=1",
+                                            "SEGWELD_TEST_SIGNAL_COPIES=-000002___",
+                                            "SEGWELD_TEST_SIGNAL=" + std::to_string(signal)})})
+                .signal,
+            signal);
         EXPECT_THAT(ListFolder(output.path()), ElementsAre());
     }
 }

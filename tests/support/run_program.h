@@ -14,10 +14,10 @@ struct ProgramResult {
 };
 
 struct RunOptions {
-    std::string workingFolder;             // empty: the test's own
-    std::optional<long> fileSizeLimit;     // RLIMIT_FSIZE in bytes
-    std::vector<std::string> environment;  // NAME=value, added to the test's own
-    bool closedStandardStreams = false;    // start with descriptors 0 and 1 closed
+    std::string workingFolder{};             // empty: the test's own
+    std::optional<long> fileSizeLimit{};     // RLIMIT_FSIZE in bytes
+    std::vector<std::string> environment{};  // NAME=value, added to the test's own
+    bool closedStandardStreams = false;      // start with descriptors 0 and 1 closed
 };
 
 // False where the system has no file size limit per process (Windows):
