@@ -1,7 +1,6 @@
 // The station modes' parts that decide without touching the disk: names,
 // shards, options, the --then command, the inotify records, the tracker.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/inotify.h>
 
 #include <atomic>
@@ -35,10 +34,8 @@ TEST(SegmentNameTest, NumberAtPositions36To41) {
         {"H-000-MSG1__-MSG1________-IR_108___-00a007___-200706151200-C_", -1},
         {"x-000-msg1__-msg1________-ir_108___-123456", 123456},  // number ends the name
     };
-    for (const auto& [name, number] : rows) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(SegmentNumberInName(name), number);
-    }
+    for (const auto& [name, number] : rows)
+        EXPECT_EQ(SegmentNumberInName(name), number) << name;
 }
 
 TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
@@ -58,8 +55,8 @@ TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
 }
 
 TEST(StationOptionsTest, CommandLines) {
+    // The error, a part of it; empty when the line is good.
     const std::pair<std::vector<std::string>, std::string> rows[] = {
-        // The error, a part of it; empty when the line is good.
         {{"--batch", "in", "out", "--recursive", "--force", "-j", "3", "--report", "r.json",
           "--shard", "1/2", "--fill-gaps"},
          ""},
@@ -74,8 +71,7 @@ TEST(StationOptionsTest, CommandLines) {
         {{"--watch", "in", "out", "--timeout", "-1"}, "--timeout takes"},
         {{"--watch", "in", "out", "--then"}, "needs a command"},
         {{"--watch", "--batch", "in", "out"}, "more than once"},
-        {{"--batch", "in", "out", "--frobnicate"}, "unknown option"},
-    };
+        {{"--batch", "in", "out", "--frobnicate"}, "unknown option"}};
     for (const auto& [arguments, expected] : rows) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
         std::string error;
@@ -115,8 +111,8 @@ TEST(InotifyRecordsTest, FilesOverflowAndTheFolderGoing) {
     // with zeros to `len`.
     std::vector<std::byte> buffer;
     for (const auto& [mask, name] : records) {
-        const inotify_event head{
-            1, mask, 0, name.empty() ? 0 : static_cast<uint32_t>((name.size() + 16) / 16 * 16)};
+        // The name and at least one zero, padded to a multiple of 16 bytes.
+        const inotify_event head{1, mask, 0, name.empty() ? 0u : uint32_t(name.size() | 15) + 1};
         const size_t start = buffer.size();
         buffer.resize(start + sizeof head + head.len);
         std::memcpy(buffer.data() + start, &head, sizeof head);
@@ -141,13 +137,11 @@ TEST(WorkerPoolTest, DropLeavesTheQueuedTasks) {
     std::atomic<bool> release = false;
     WorkerPool single(1);
     single.Submit([&] {
-        while (!release) {
+        while (!release)
             std::this_thread::yield();
-        }
     });
-    for (int i = 0; i < 5; ++i) {
+    for (int i = 0; i < 5; ++i)
         single.Submit([&] { ++ran; });
-    }
     // The first task may still be queued; either way five or six stay behind.
     EXPECT_GE(single.DropQueued(), 5u);
     release = true;
@@ -165,9 +159,8 @@ class TrackerTest : public ::testing::Test {
 
     std::vector<std::string> ReadyNames(seconds now) {
         std::vector<std::string> names;
-        for (const ReadyProduct& ready : tracker.TakeReady(t0 + now)) {
+        for (const ReadyProduct& ready : tracker.TakeReady(t0 + now))
             names.push_back(ready.product.key + (ready.complete ? " complete" : " timed out"));
-        }
         return names;
     }
 
