@@ -20,6 +20,7 @@ namespace {
 
 using std::chrono::seconds;
 using ::testing::ElementsAre;
+using ::testing::FieldsAre;
 using ::testing::HasSubstr;
 
 constexpr const char* kSegment = "H-000-MSG1__-MSG1________-IR_108___-000007___-200706151200-C_";
@@ -123,12 +124,10 @@ TEST(InotifyRecordsTest, FilesOverflowAndTheFolderGoing) {
     using Kind = os::FolderEvent::Kind;
     std::vector<os::FolderEvent> events;
     os::ParseInotifyRecords(buffer, events);
-    std::vector<std::pair<Kind, std::string>> seen;
-    for (const os::FolderEvent& event : events)
-        seen.emplace_back(event.kind, event.name);
-    EXPECT_THAT(seen, ElementsAre(std::pair{Kind::FileReady, "seg1"}, std::pair{Kind::Overflow, ""},
-                                  std::pair{Kind::FileReady, "a-longer-name-than-sixteen"},
-                                  std::pair{Kind::FolderGone, ""}));
+    EXPECT_THAT(events,
+                ElementsAre(FieldsAre(Kind::FileReady, "seg1"), FieldsAre(Kind::Overflow, ""),
+                            FieldsAre(Kind::FileReady, "a-longer-name-than-sixteen"),
+                            FieldsAre(Kind::FolderGone, "")));
 }
 
 // Wait() itself is what every batch run with -j relies on.
