@@ -94,10 +94,9 @@ TEST(ThenCommandTest, EveryBracePairStandsForTheOutput) {
 }
 
 TEST(TimeStampTest, UtcToTheMillisecond) {
-    using Clock = std::chrono::system_clock;
-    EXPECT_EQ(UtcTimeStamp(Clock::time_point()), "1970-01-01T00:00:00.000Z");
+    EXPECT_EQ(UtcTimeStamp({}), "1970-01-01T00:00:00.000Z");
     // date -u -d @1700000000 gives 2023-11-14 22:13:20.
-    EXPECT_EQ(UtcTimeStamp(Clock::time_point(std::chrono::milliseconds(1700000000123))),
+    EXPECT_EQ(UtcTimeStamp(std::chrono::sys_time(std::chrono::milliseconds(1700000000123))),
               "2023-11-14T22:13:20.123Z");
 }
 
@@ -135,15 +134,13 @@ TEST(WorkerPoolTest, DropLeavesTheQueuedTasks) {
     std::atomic<int> ran = 0;
     std::atomic<bool> release = false;
     WorkerPool single(1);
-    single.Submit([&] {
-        while (!release)
-            std::this_thread::yield();
-    });
+    single.Submit([&] { release.wait(false); });
     for (int i = 0; i < 5; ++i)
         single.Submit([&] { ++ran; });
     // The first task may still be queued; either way five or six stay behind.
     EXPECT_GE(single.DropQueued(), 5u);
     release = true;
+    release.notify_all();
     single.Wait();
     EXPECT_EQ(ran.load(), 0);
 }
