@@ -149,8 +149,7 @@ class TrackerTest : public ::testing::Test {
   protected:
     void Arrive(int32_t n, bool whole, seconds when, int32_t end = 3, uint64_t size = 100) {
         const SegmentEntry entry{n, "seg" + std::to_string(n), whole ? size : size / 2, 0};
-        const SegmentProbe probe{true, whole, 1, end, {}};
-        tracker.Note("p", "/in/", entry, probe, t0 + when);
+        tracker.Note("p", "/in/", entry, SegmentProbe{true, whole, 1, end, {}}, t0 + when);
     }
 
     std::vector<std::string> ReadyNames(seconds now) {

@@ -49,15 +49,14 @@ struct TestProduct {
         return data;
     }
     std::vector<uint8_t> File(int number) const {
-        const std::vector<uint8_t> data = Data(number);
         auto bytes = HeaderBuilder()
-                         .Primary(0, 8 * data.size())
+                         .Primary(0, 8 * 500)
                          .ImageStructure(8, 100, 5, compressed ? 1 : 0)
                          .Annotation(Name(number))
                          .TimeStamp(18062, 43200000)
                          .MsgSegmentIdentification(321, 9, number, 1, planned, 3)
                          .Build();
-        bytes.insert(bytes.end(), data.begin(), data.end());
+        std::ranges::copy(Data(number), std::back_inserter(bytes));
         return bytes;
     }
     void Write(const std::string& folder, const std::vector<int>& numbers) const {
