@@ -1,7 +1,6 @@
 // The station modes' parts that decide without touching the disk: names,
 // shards, options, the --then command, the inotify records, the tracker.
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/inotify.h>
 
 #include <atomic>
@@ -21,6 +20,7 @@ namespace {
 
 using std::chrono::seconds;
 using ::testing::ElementsAre;
+using ::testing::FieldsAre;
 using ::testing::HasSubstr;
 
 constexpr const char* kSegment = "H-000-MSG1__-MSG1________-IR_108___-000007___-200706151200-C_";
@@ -35,10 +35,8 @@ TEST(SegmentNameTest, NumberAtPositions36To41) {
         {"H-000-MSG1__-MSG1________-IR_108___-00a007___-200706151200-C_", -1},
         {"x-000-msg1__-msg1________-ir_108___-123456", 123456},  // number ends the name
     };
-    for (const auto& [name, number] : rows) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(SegmentNumberInName(name), number);
-    }
+    for (const auto& [name, number] : rows)
+        EXPECT_EQ(SegmentNumberInName(name), number) << name;
 }
 
 TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
@@ -58,8 +56,8 @@ TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
 }
 
 TEST(StationOptionsTest, CommandLines) {
+    // The error, a part of it; empty when the line is good.
     const std::pair<std::vector<std::string>, std::string> rows[] = {
-        // The error, a part of it; empty when the line is good.
         {{"--batch", "in", "out", "--recursive", "--force", "-j", "3", "--report", "r.json",
           "--shard", "1/2", "--fill-gaps"},
          ""},
@@ -74,8 +72,7 @@ TEST(StationOptionsTest, CommandLines) {
         {{"--watch", "in", "out", "--timeout", "-1"}, "--timeout takes"},
         {{"--watch", "in", "out", "--then"}, "needs a command"},
         {{"--watch", "--batch", "in", "out"}, "more than once"},
-        {{"--batch", "in", "out", "--frobnicate"}, "unknown option"},
-    };
+        {{"--batch", "in", "out", "--frobnicate"}, "unknown option"}};
     for (const auto& [arguments, expected] : rows) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
         std::string error;
@@ -97,10 +94,9 @@ TEST(ThenCommandTest, EveryBracePairStandsForTheOutput) {
 }
 
 TEST(TimeStampTest, UtcToTheMillisecond) {
-    using Clock = std::chrono::system_clock;
-    EXPECT_EQ(UtcTimeStamp(Clock::time_point()), "1970-01-01T00:00:00.000Z");
+    EXPECT_EQ(UtcTimeStamp({}), "1970-01-01T00:00:00.000Z");
     // date -u -d @1700000000 gives 2023-11-14 22:13:20.
-    EXPECT_EQ(UtcTimeStamp(Clock::time_point(std::chrono::milliseconds(1700000000123))),
+    EXPECT_EQ(UtcTimeStamp(std::chrono::sys_time(std::chrono::milliseconds(1700000000123))),
               "2023-11-14T22:13:20.123Z");
 }
 
@@ -115,8 +111,8 @@ TEST(InotifyRecordsTest, FilesOverflowAndTheFolderGoing) {
     // with zeros to `len`.
     std::vector<std::byte> buffer;
     for (const auto& [mask, name] : records) {
-        const inotify_event head{
-            1, mask, 0, name.empty() ? 0 : static_cast<uint32_t>((name.size() + 16) / 16 * 16)};
+        // The name and at least one zero, padded to a multiple of 16 bytes.
+        const inotify_event head{1, mask, 0, name.empty() ? 0u : uint32_t(name.size() | 15) + 1};
         const size_t start = buffer.size();
         buffer.resize(start + sizeof head + head.len);
         std::memcpy(buffer.data() + start, &head, sizeof head);
@@ -127,12 +123,10 @@ TEST(InotifyRecordsTest, FilesOverflowAndTheFolderGoing) {
     using Kind = os::FolderEvent::Kind;
     std::vector<os::FolderEvent> events;
     os::ParseInotifyRecords(buffer, events);
-    std::vector<std::pair<Kind, std::string>> seen;
-    for (const os::FolderEvent& event : events)
-        seen.emplace_back(event.kind, event.name);
-    EXPECT_THAT(seen, ElementsAre(std::pair{Kind::FileReady, "seg1"}, std::pair{Kind::Overflow, ""},
-                                  std::pair{Kind::FileReady, "a-longer-name-than-sixteen"},
-                                  std::pair{Kind::FolderGone, ""}));
+    EXPECT_THAT(events,
+                ElementsAre(FieldsAre(Kind::FileReady, "seg1"), FieldsAre(Kind::Overflow, ""),
+                            FieldsAre(Kind::FileReady, "a-longer-name-than-sixteen"),
+                            FieldsAre(Kind::FolderGone, "")));
 }
 
 // Wait() itself is what every batch run with -j relies on.
@@ -140,17 +134,13 @@ TEST(WorkerPoolTest, DropLeavesTheQueuedTasks) {
     std::atomic<int> ran = 0;
     std::atomic<bool> release = false;
     WorkerPool single(1);
-    single.Submit([&] {
-        while (!release) {
-            std::this_thread::yield();
-        }
-    });
-    for (int i = 0; i < 5; ++i) {
+    single.Submit([&] { release.wait(false); });
+    for (int i = 0; i < 5; ++i)
         single.Submit([&] { ++ran; });
-    }
     // The first task may still be queued; either way five or six stay behind.
     EXPECT_GE(single.DropQueued(), 5u);
     release = true;
+    release.notify_all();
     single.Wait();
     EXPECT_EQ(ran.load(), 0);
 }
@@ -159,15 +149,13 @@ class TrackerTest : public ::testing::Test {
   protected:
     void Arrive(int32_t n, bool whole, seconds when, int32_t end = 3, uint64_t size = 100) {
         const SegmentEntry entry{n, "seg" + std::to_string(n), whole ? size : size / 2, 0};
-        const SegmentProbe probe{true, whole, 1, end, {}};
-        tracker.Note("p", "/in/", entry, probe, t0 + when);
+        tracker.Note("p", "/in/", entry, SegmentProbe{true, whole, 1, end, {}}, t0 + when);
     }
 
     std::vector<std::string> ReadyNames(seconds now) {
         std::vector<std::string> names;
-        for (const ReadyProduct& ready : tracker.TakeReady(t0 + now)) {
+        for (const ReadyProduct& ready : tracker.TakeReady(t0 + now))
             names.push_back(ready.product.key + (ready.complete ? " complete" : " timed out"));
-        }
         return names;
     }
 

@@ -3,7 +3,6 @@
 // a receiving station does.
 #include <fcntl.h>
 #include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,12 +11,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
 
-#include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
 #include "tests/support/run_program.h"
 
@@ -47,37 +44,31 @@ struct TestProduct {
 
     std::vector<uint8_t> Data(int number) const {  // different for every segment
         std::vector<uint8_t> data = DistinctData(number, 500);
-        if (compressed) {
-            data[0] = 0xFF;
-            data[1] = 0x01;
-        }
+        if (compressed)
+            std::ranges::copy(std::vector<uint8_t>{0xFF, 0x01}, data.begin());
         return data;
     }
     std::vector<uint8_t> File(int number) const {
-        const std::vector<uint8_t> data = Data(number);
         auto bytes = HeaderBuilder()
-                         .Primary(0, 8 * data.size())
+                         .Primary(0, 8 * 500)
                          .ImageStructure(8, 100, 5, compressed ? 1 : 0)
                          .Annotation(Name(number))
                          .TimeStamp(18062, 43200000)
-                         .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(number), 1,
-                                                   static_cast<uint16_t>(planned), 3)
+                         .MsgSegmentIdentification(321, 9, number, 1, planned, 3)
                          .Build();
-        bytes.insert(bytes.end(), data.begin(), data.end());
+        std::ranges::copy(Data(number), std::back_inserter(bytes));
         return bytes;
     }
     void Write(const std::string& folder, const std::vector<int>& numbers) const {
-        for (int number : numbers) {
+        for (int number : numbers)
             WriteFile(folder + "/" + Name(number), File(number));
-        }
     }
     // The data fields of `numbers`, back to back; 0 stands for a segment of zeros.
     std::vector<uint8_t> Joined(const std::vector<int>& numbers) const {
         std::vector<uint8_t> all;
-        for (int number : numbers) {
-            const auto data = number == 0 ? std::vector<uint8_t>(500) : Data(number);
-            all.insert(all.end(), data.begin(), data.end());
-        }
+        for (int number : numbers)
+            std::ranges::copy(number == 0 ? std::vector<uint8_t>(500) : Data(number),
+                              std::back_inserter(all));
         return all;
     }
     // The prologue and epilogue files of the product's time slot.
@@ -90,30 +81,27 @@ struct TestProduct {
 };
 
 // Calls `done` every 10 ms until it is true, for 15 seconds at least.
-bool WaitUntil(const std::function<bool()>& done) {
-    for (int tries = 0; tries < 1500; ++tries) {
-        if (done()) {
-            return true;
-        }
+bool WaitUntil(const auto& done) {
+    for (int tries = 0; !done(); ++tries) {  // never again once true: it may reap
+        if (tries == 1500)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return false;
+    return true;
 }
 
 size_t Count(const std::string& text, const std::string& part) {
     size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++count;
-    }
     return count;
 }
 
 // A report's entries by product key.
 nlohmann::json Report(const std::string& path) {
     nlohmann::json byKey = nlohmann::json::object();
-    for (const auto& product : nlohmann::json::parse(ReadFile(path))) {
+    for (const auto& product : nlohmann::json::parse(ReadFile(path)))
         byKey[product.at("key").get<std::string>()] = product;
-    }
     return byKey;
 }
 
@@ -136,10 +124,8 @@ class Background {
         posix_spawn_file_actions_destroy(&actions);
     }
     ~Background() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
+        if (pid_ > 0 && kill(pid_, SIGKILL) == 0)
             waitpid(pid_, nullptr, 0);
-        }
     }
 
     std::string Log() const {
@@ -150,10 +136,10 @@ class Background {
     int Stop(int signal) {
         kill(pid_, signal);
         int status = 0;
-        if (WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; })) {
-            pid_ = -1;
-        }
-        return pid_ == -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }))
+            return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
   private:
@@ -209,9 +195,8 @@ TEST_F(BatchTest, JoinsAndReportsEveryProduct) {
     EXPECT_EQ(run.exitCode, 1) << "the product without segment 1 fails\n" << run.out;
     for (const std::string& part : std::vector<std::string>{
              "2 joined, 0 up to date, 1 incomplete, 1 failed", "\r\033[K4/4 products",
-             "failed " + noFirst.Key(), "incomplete " + gap.Key()}) {
+             "failed " + noFirst.Key(), "incomplete " + gap.Key()})
         EXPECT_THAT(run.out, HasSubstr(part));
-    }
     EXPECT_THAT(run.out, ::testing::Not(HasSubstr("joined " + complete.Key())))
         << "a product joined whole leaves the status line alone";
     const nlohmann::json report = Report(reportPath);
@@ -257,12 +242,10 @@ TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
          "{}/3", "--report", scratch / "report-{}.json", ":::", "0", "1", "2"});
     EXPECT_EQ(run.exitCode, 1) << "one shard holds the failing product\n" << run.err;
     std::multiset<std::string> seen;
-    for (const std::string shard : {"0", "1", "2"}) {
+    for (const std::string shard : {"0", "1", "2"})
         for (const auto& product :
-             nlohmann::json::parse(ReadFile(scratch / ("report-" + shard + ".json")))) {
+             nlohmann::json::parse(ReadFile(scratch / ("report-" + shard + ".json"))))
             seen.insert(product.at("key").get<std::string>());
-        }
-    }
     EXPECT_EQ(seen, (std::multiset<std::string>{complete.Key(), gap.Key(), noFirst.Key(),
                                                 compressed.Key()}));
     const auto written = fs::last_write_time(OutPath(complete));
@@ -279,8 +262,7 @@ TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
                 HasSubstr("3 joined, 0 up to date, 2 incomplete, 0 failed"));
     EXPECT_EQ(Report(reportPath).at("2007/" + nested.Key()).at("segmentsJoined"), 2);
     EXPECT_EQ(Output(gap), gap.Joined({1, 2, 3, 0, 5, 6, 7, 8}));
-    EXPECT_EQ(Report(reportPath).at(gap.Key()).at("filled").get<std::vector<int>>(),
-              std::vector<int>{4});
+    EXPECT_EQ(Report(reportPath).at(gap.Key()).at("filled"), nlohmann::json::array({4}));
 }
 
 // Folders that are not there, and a bad option (the options parser's own
@@ -304,18 +286,18 @@ using WatchTest = StationTest;
 TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
     const TestProduct early{"IR_108___"}, interrupted{"VIS006___"}, growing{"WV_062___"};
     growing.Write(in, {1, 2, 3, 4, 5, 6, 7});
-    const std::vector<uint8_t> last = growing.File(8);
+    const std::vector<uint8_t> bytes = growing.File(8);
+    const std::string last(bytes.begin(), bytes.end());
     const auto half = static_cast<std::streamsize>(last.size() / 2);
     std::ofstream writer(in + "/" + growing.Name(8), std::ios::binary);
-    writer.write(reinterpret_cast<const char*>(last.data()), half).flush();
+    writer.write(last.data(), half).flush();
     auto watch = Start({"--timeout", "60"});
     early.WriteCompanions(in);
     early.Write(in, {5, 2, 8, 1, 7, 3, 6, 4});
     ASSERT_TRUE(OutputAppears(early)) << watch->Log();
     EXPECT_EQ(Output(early), early.Joined(kAll));
     EXPECT_FALSE(fs::exists(OutPath(growing))) << "joined before 8 was whole";
-    writer.write(reinterpret_cast<const char*>(last.data()) + half,
-                 static_cast<std::streamsize>(last.size()) - half);
+    writer << last.substr(half);
     writer.close();
     ASSERT_TRUE(OutputAppears(growing)) << watch->Log();
     EXPECT_EQ(Output(growing), growing.Joined(kAll));
@@ -339,36 +321,29 @@ TEST_F(WatchTest, RestartAfterSigtermNeitherLosesNorRepeatsWork) {
 TEST_F(WatchTest, ThenCommandRunsForEveryOutputAndNeverEndsTheWatch) {
     const std::string copies = scratch / "copies";
     fs::create_directory(copies);
-    const struct {
-        std::vector<std::string> then;
-        std::string logged;
-    } rows[] = {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{"cp", "{}", copies}, "then cp: exit status 0"},
         {{"false", "{}"}, "then false: exit status 1"},
         {{"/no/such/program"}, "then /no/such/program: could not be started"},
     };
     const TestProduct whole{"IR_108___", 2}, partial{"WV_062___"};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.logged);
-        for (const std::string& folder : {in, out}) {
-            for (const auto& entry : fs::directory_iterator(folder)) {
+    for (const auto& [then, logged] : rows) {
+        SCOPED_TRACE(logged);
+        for (const std::string& folder : {in, out})
+            for (const auto& entry : fs::directory_iterator(folder))
                 fs::remove(entry.path());
-            }
-        }
         std::vector<std::string> options{"--timeout", "1", "--fill-gaps", "--then"};
-        options.insert(options.end(), row.then.begin(), row.then.end());
+        options.insert(options.end(), then.begin(), then.end());
         const auto watch = Start(options);
         whole.Write(in, {1, 2});
         partial.Write(in, {1, 2, 3, 5});
-        EXPECT_TRUE(WaitUntil([&] { return Count(watch->Log(), row.logged) == 2; }))
-            << watch->Log();
+        EXPECT_TRUE(WaitUntil([&] { return Count(watch->Log(), logged) == 2; })) << watch->Log();
         EXPECT_EQ(watch->Stop(SIGINT), 0);
-        EXPECT_EQ(Count(watch->Log(), row.logged), 2u) << "once per product\n" << watch->Log();
+        EXPECT_EQ(Count(watch->Log(), logged), 2u) << "once per product\n" << watch->Log();
         for (const std::string& part : std::vector<std::string>{
                  "(timed out incomplete)", "incomplete " + partial.Key() + ": 4 segments",
-                 "only 4 of the 8 planned segments"}) {
+                 "only 4 of the 8 planned segments"})
             EXPECT_THAT(watch->Log(), HasSubstr(part));
-        }
         EXPECT_EQ(Output(partial), partial.Joined({1, 2, 3, 0, 5, 0, 0, 0}));
     }
     EXPECT_EQ(ReadFile(copies + "/" + whole.OutputName()), whole.Joined({1, 2}));
