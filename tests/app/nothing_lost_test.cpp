@@ -118,6 +118,10 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
     const Row rows[] = {
         {"help", 0, kOut, "Usage: segweld ", [] {}, Command(kJoin, "--help")},
         {"version", 0, kOut, "segweld 1.", [] {}, Command(kJoin, "--version")},
+        {"info help", 0, kOut, "Usage: segweld-info [--json] FILE...\n", [] {},
+         Command(kInfo, "-h")},
+        {"info --help", 0, kOut, "--preview OUT.png FILE", [] {},
+         Command(kInfo, "--json", "--help")},
         {"no plan outside the MSG layout", 0, kErr, "", [&] { WriteShaped(2, met7); }, join},
         {"no plan from a number outside it", 0, kErr, "", [&] { WriteShaped(2, outside); }, join},
         {"first segment missing", 1, kErr, Path(1) + " does not exist", [&] { WriteSeries(2, 2); },
@@ -147,6 +151,9 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
          "segweld: Cannot create the output file " + plain + "/" + OutputName(1, ".segm") + " in " +
              plain + "/: Not a directory\n",
          [&] { WriteSeries(1, 2), WriteFile(plain, {'x'}); }, Command(kJoin, Path(1), plain)},
+        {"output name taken by a folder", 1, kErr,
+         "Cannot create the output file " + OutputPath(1, ".segm") + ": Is a directory",
+         [&] { WriteSeries(1, 2), std::filesystem::create_directory(Output()); }, join},
         {"dangling link", 0, kErr, "symbolic link whose target does not exist",
          [&] { WriteSeries(1, 2), std::filesystem::create_symlink("nowhere", Path(3)); }, join},
         {"loop of links", 0, kErr, "loop of symbolic links",

@@ -102,14 +102,5 @@ TEST_F(JoinTest, FilledSegmentsAreReportedOnlyWhenAsked) {
     EXPECT_THAT(Join(1).filled, ElementsAre());
 }
 
-TEST_F(JoinTest, OutputNameTakenByAFolderFailsAndLeavesNothing) {
-    WriteSeries(1, 2);
-    std::filesystem::create_directory(output / OutputName(1, ".segm"));
-    const JoinReport report = Join(1);
-    EXPECT_FALSE(report.written());
-    EXPECT_THAT(report.error, HasSubstr(OutputName(1, ".segm")));
-    EXPECT_THAT(ListFolder(output.path()), ElementsAre(OutputName(1, ".segm")));
-}
-
 }  // namespace
 }  // namespace segweld

@@ -35,28 +35,11 @@ std::vector<uint8_t> DistinctData(int number, size_t size) {
     return data;
 }
 
-ProductFolders::ProductFolders() {
-    std::filesystem::create_directory(inputFolder);
-}
-
-std::string ProductFolders::Path(int number) const {
-    return inputFolder + "/" + SegmentFileName(number);
-}
-
 std::string ProductFolders::OutputName(int number, const std::string& extension) const {
     std::string name = SegmentFileName(number) + extension;
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return name;
-}
-
-std::string ProductFolders::OutputPath(int number, const std::string& extension) const {
-    return output / OutputName(number, extension);
-}
-
-void ProductFolders::WriteSegment(int number, const std::vector<uint8_t>& data,
-                                  int64_t announced) const {
-    WriteFile(Path(number), SmallSegment(number, data, announced));
 }
 
 std::vector<uint8_t> ProductFolders::WriteSeries(int from, int to, size_t size) const {

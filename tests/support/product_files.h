@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,14 +27,19 @@ std::vector<uint8_t> DistinctData(int number, size_t size = 1000);
 // A product's input folder (its name holds a blank) and an output folder.
 class ProductFolders {
   public:
-    ProductFolders();
+    ProductFolders() { std::filesystem::create_directory(inputFolder); }
 
-    std::string Path(int number) const;  // of segment `number`
+    // The path of segment `number`.
+    std::string Path(int number) const { return inputFolder + "/" + SegmentFileName(number); }
     // The output that a join started from segment `number` writes.
     std::string OutputName(int number, const std::string& extension) const;
-    std::string OutputPath(int number, const std::string& extension) const;
+    std::string OutputPath(int number, const std::string& extension) const {
+        return output / OutputName(number, extension);
+    }
 
-    void WriteSegment(int number, const std::vector<uint8_t>& data, int64_t announced = -1) const;
+    void WriteSegment(int number, const std::vector<uint8_t>& data, int64_t announced = -1) const {
+        WriteFile(Path(number), SmallSegment(number, data, announced));
+    }
     // Segments `from` to `to` with distinct data; returns their data fields joined.
     std::vector<uint8_t> WriteSeries(int from, int to, size_t size = 1000) const;
 

@@ -17,7 +17,6 @@ using test::ProgramResult;
 using test::RunInfo;
 using ::testing::ElementsAreArray;
 using ::testing::HasSubstr;
-using ::testing::StartsWith;
 using Json = nlohmann::ordered_json;
 
 // The fields of HritHeader, in order.
@@ -151,15 +150,6 @@ TEST_F(HeaderDumpTest, TableShowsEveryFieldAlignedAndSpelledOut) {
     for (const char* value : {"\"IR_108\"", "'s' (115)", "2007-06-15, 43920000 ms = 12:12:00.000",
                               "sequence 1, planned 1 to 8", "2007-06-15 12:00:00"}) {
         EXPECT_THAT(result.out, HasSubstr(value));
-    }
-}
-
-TEST(InfoArguments, HelpPrintsUsage) {
-    for (const char* option : {"--help", "-h"}) {
-        const ProgramResult result = RunInfo({"--json", option});
-        EXPECT_EQ(result.exitCode, 0);
-        EXPECT_THAT(result.out, StartsWith("Usage: segweld-info [--json] FILE...\n"));
-        EXPECT_THAT(result.out, HasSubstr("--preview OUT.png FILE"));
     }
 }
 
