@@ -5,17 +5,13 @@
 namespace segweld {
 namespace {
 
-#ifdef _WIN32
-const wxMBConv& PathConversion() {
-    return wxConvLocal;
-}
-#else
-// Bytes that are not UTF-8 map to private-use characters and back.
+// Paths are UTF-8 inside the program on every system, whatever the code page
+// of the process that loads the dialog. Bytes that are not UTF-8 map to
+// private-use characters and back.
 const wxMBConv& PathConversion() {
     static const wxMBConvUTF8 conversion(wxMBConvUTF8::MAP_INVALID_UTF8_TO_PUA);
     return conversion;
 }
-#endif
 
 }  // namespace
 

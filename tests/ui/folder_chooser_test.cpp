@@ -7,6 +7,7 @@
 #include <wx/treectrl.h>
 #include <wx/uiaction.h>
 
+#include "join/segment_name.h"
 #include "tests/support/temp_folder.h"
 #include "tests/ui/modal_script.h"
 
@@ -14,6 +15,12 @@ namespace segweld {
 namespace {
 
 using namespace segweld::test;
+
+// "a root" for the top of a whole file system: "/", or a drive such as "C:\\".
+std::string RootOrPath(const std::string& path) {
+    const std::filesystem::path folder(path);
+    return !path.empty() && folder == folder.root_path() ? "a root" : path;
+}
 
 // Looks at the browser as it opens, does `meanwhile`, then ends it with `id`. `seen`: its title,
 // status line, highlighted folder, last folder at the top of the tree and owner, between bars.
@@ -25,8 +32,8 @@ ModalScript::Answer LookAndEnd(
         wxTreeCtrl& tree = *browser.Tree()->GetTreeCtrl();
         const wxWindow* owner = browser.GetParent();
         seen = browser.TitleText() + "|" + browser.StatusText() + "|" +
-               browser.PathOfItem(browser.HighlightedItem()) + "|" +
-               browser.PathOfItem(tree.GetLastChild(tree.GetRootItem())) + "|" +
+               RootOrPath(browser.PathOfItem(browser.HighlightedItem())) + "|" +
+               RootOrPath(browser.PathOfItem(tree.GetLastChild(tree.GetRootItem()))) + "|" +
                (owner ? PathFromText(owner->GetLabel()) : "no owner");
         meanwhile();
         shown.EndModal(id);
@@ -38,16 +45,17 @@ class FolderChooserTest : public ::testing::Test {
     TempFolder scratch;
     std::string data = MakeFolder(scratch.path(), "data");
     std::string inner = MakeFolder(scratch.path(), "data/inner");
+    std::string data_ = data + kFolderSeparator;  // as the dialog hands it over
     wxFrame owner{nullptr, wxID_ANY, "owner"};
 };
 
 TEST_F(FolderChooserTest, OpensOnTheInitialFolderAndReturnsTheConfirmedOneOrTheInitialAsGiven) {
     const std::tuple<std::string, std::string, std::string> cases[] = {
-        {data, data + "/", data},
-        {data + "/", data + "/", data},
-        {"", "", "/"},
+        {data, data_, data},
+        {data_, data_, data},
+        {"", "", "a root"},
         // The status line shows what OK would return: the deepest folder that exists.
-        {data + "/gone/deeper", data, data},
+        {data_ + "gone" + kFolderSeparator + "deeper", data, data},
     };
     for (const auto& [initial, status, highlighted] : cases) {
         for (const int answer : {wxID_CANCEL, wxID_OK}) {
@@ -56,11 +64,11 @@ TEST_F(FolderChooserTest, OpensOnTheInitialFolderAndReturnsTheConfirmedOneOrTheI
             std::string seen;
             user.Then(LookAndEnd(seen, answer));
 
-            EXPECT_EQ(ChooseFolder(&owner, "Pick one", initial),
+            EXPECT_EQ(RootOrPath(ChooseFolder(&owner, "Pick one", initial)),
                       answer == wxID_OK ? highlighted : initial);
 
             // The top of the tree: the whole file system.
-            EXPECT_EQ(seen, "Pick one|" + status + "|" + highlighted + "|/|owner");
+            EXPECT_EQ(seen, "Pick one|" + status + "|" + highlighted + "|a root|owner");
         }
     }
 }
@@ -97,7 +105,7 @@ TEST_F(FolderChooserTest, KeyboardStartsInTheTreeWhoseHighlightTheStatusFollowsA
 TEST_F(FolderChooserTest, SettingsAreFrozenWhileTheBrowserIsOpenButTheInitialFolderIsNot) {
     CFolderChooser chooser(&owner, "", "Original");
     chooser.SetFlags(kBrowseOnlyFileSystemFolders | kBrowseStatusText);
-    chooser.SetInitialFolder(data + "/");
+    chooser.SetInitialFolder(data_);
     chooser.SetStatusText("ignored: no browser is open");
     chooser.SetSelection(scratch.path().string());
     const auto changeEverySetting = [&] {
@@ -105,7 +113,7 @@ TEST_F(FolderChooserTest, SettingsAreFrozenWhileTheBrowserIsOpenButTheInitialFol
         chooser.SetRoot(inner);
         chooser.SetTitle("Changed");
         chooser.SetFlags(0);
-        chooser.SetInitialFolder(inner + "/");
+        chooser.SetInitialFolder(inner + kFolderSeparator);
     };
     std::string first, second;
     ModalScript user;
@@ -115,8 +123,8 @@ TEST_F(FolderChooserTest, SettingsAreFrozenWhileTheBrowserIsOpenButTheInitialFol
     chooser.SetRoot(data);  // the browser is closed again
     EXPECT_TRUE(chooser.Browse());
 
-    EXPECT_EQ(first, "Original|" + data + "/|" + data + "|/|owner");
-    EXPECT_EQ(second, "Original|" + inner + "/|" + inner + "|" + data + "|owner");
+    EXPECT_EQ(first, "Original|" + data_ + "|" + data + "|a root|owner");
+    EXPECT_EQ(second, "Original|" + inner + kFolderSeparator + "|" + inner + "|" + data + "|owner");
     EXPECT_EQ(chooser.GetSelectedPath(), inner);
 }
 

@@ -90,13 +90,19 @@ inline ModalScript::Answer ChooseFile(const std::string& path) {
     };
 }
 
+// Whether a modal dialog has not been ended yet. wxMSW keeps a dialog modal
+// until its loop returns, after EndModal has already hidden it.
+inline bool StillOpen(const wxDialog& dialog) {
+    return dialog.IsModal() && dialog.IsShown();
+}
+
 // Lets the dialog run for real and calls `act` inside its modal loop; `act`
 // ends it. One that is left open fails the test and is cancelled.
 inline ModalScript::Answer RunAndDo(std::function<void(wxDialog&)> act) {
     return [act](wxDialog& dialog) {
         dialog.CallAfter([act, &dialog] {
             act(dialog);
-            if (dialog.IsModal()) {
+            if (StillOpen(dialog)) {
                 ADD_FAILURE() << "the dialog \"" << dialog.GetTitle() << "\" was left open";
                 dialog.EndModal(wxID_CANCEL);
             }
@@ -105,10 +111,11 @@ inline ModalScript::Answer RunAndDo(std::function<void(wxDialog&)> act) {
     };
 }
 
-// Makes the folder `name` inside `parent` and gives its path.
+// Makes the folder `name` inside `parent` and gives its path, with the
+// system's own separators.
 inline std::string MakeFolder(const std::filesystem::path& parent, const std::string& name) {
     std::filesystem::create_directories(parent / name);
-    return (parent / name).string();
+    return (parent / name).make_preferred().string();
 }
 
 }  // namespace segweld::test

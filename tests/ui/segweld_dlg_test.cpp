@@ -12,6 +12,7 @@
 #include <mutex>
 #include <stdexcept>
 
+#include "join/segment_name.h"
 #include "tests/support/product_files.h"
 #include "tests/ui/modal_script.h"
 #include "ui/folder_browser.h"
@@ -220,9 +221,9 @@ TEST_F(SegweldDlgTest, AJoinShowsProgressAndStopsOnStopEscapeCloseOrTheCloseBoxW
             how == "Stop" ? Click(IDC_STOP) : void();
             how.ends_with("Close") ? Click(wxID_OK) : void();
             how == "close box" ? (void)dialog.Close() : void();
-            EXPECT_EQ(dialog.IsModal(), joining) << "ended before the join stopped";
+            EXPECT_EQ(StillOpen(dialog), joining) << "ended before the join stopped";
             Hold(kNoHold);
-            PumpUntil([&] { return !dialog.joining() && (returnCode == 0 || !dialog.IsModal()); });
+            PumpUntil([&] { return !dialog.joining() && (returnCode == 0 || !StillOpen(dialog)); });
             if (returnCode == 0) {
                 EXPECT_EQ(StatusLine(), "The join was stopped; nothing was written.");
                 EXPECT_FALSE(dialog.FindWindow(IDC_STOP)->IsShown());
@@ -251,10 +252,10 @@ TEST_F(SegweldDlgTest, RunJoinsAndShowsVerdictOutputNameAndFirstWarningWhateverT
     std::string status = StatusLine();
     std::replace(status.begin(), status.end(), '\n', ' ');  // lines break between words only
     for (const std::string& whole : {std::string("Joined 2 segments, 8 bytes, into "),
-                                     "/" + name + " ", std::string(" 1 warning: ")}) {
+                                     kFolderSeparator + name + " ", std::string(" 1 warning: ")}) {
         EXPECT_NE(status.find(whole), std::string::npos) << whole << " in " << status;
     }
-    EXPECT_TRUE(Status().GetToolTipText().Contains(TextFromPath(output + "/" + name)));
+    EXPECT_TRUE(Status().GetToolTipText().Contains(TextFromPath(output + kFolderSeparator + name)));
     for (const wxString& line : wxSplit(Status().GetLabelText(), '\n', '\0')) {
         EXPECT_LE(Status().GetTextExtent(line).x, Status().GetSize().x) << line;
     }
@@ -282,7 +283,10 @@ TEST_F(SegweldDlgTest, BrowseFileAndFolderStartWhereTheBoxesPointAndFillOnlyThei
         user.Then([&](wxDialog& shown) {
             auto& files = dynamic_cast<wxFileDialogBase&>(shown);
             EXPECT_EQ(PathFromText(files.GetDirectory()), c.startFolder);
-            EXPECT_TRUE(shown.HasFlag(wxFD_OPEN) && files.GetWildcard() == "");
+            // No filter, or wxMSW's "All files (*.*)|*.*".
+            EXPECT_TRUE(shown.HasFlag(wxFD_OPEN));
+            EXPECT_EQ(files.GetWildcard().AfterLast('|'),
+                      files.GetWildcard().empty() ? "" : wxFileSelectorDefaultWildcardStr);
             return wxID_CANCEL;
         });
         user.Then(test::ChooseFile(existingFile));
@@ -310,7 +314,7 @@ TEST_F(SegweldDlgTest, BrowseFileAndFolderStartWhereTheBoxesPointAndFillOnlyThei
     Click(IDC_BROWSE_FOLDER);
 
     EXPECT_EQ(user.shown().at(0).parent, &dialog);
-    EXPECT_EQ(seen, "Choose Destination Folder|" + existingFolder + "/");
+    EXPECT_EQ(seen, "Choose Destination Folder|" + existingFolder + kFolderSeparator);
     EXPECT_EQ(Text(IDC_FIRST_FILE) + "|" + Text(IDC_OUTPUT_FOLDER), typed + "|" + inner);
     EXPECT_EQ(dialog.m_firstFile, typed);
     EXPECT_TRUE(Box(IDC_FIRST_FILE).GetValue().StartsWith(wxString::FromUTF8("/data/m\xc3\xa9t")));
