@@ -316,6 +316,57 @@ bool RenameByHandle(HANDLE handle, const std::wstring& target) {
                                       static_cast<DWORD>(buffer.size()));
 }
 
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The attributes of the file that the output replaces, which the output takes
+// over as the POSIX side keeps the mode; none without such a file.
+std::optional<DWORD> AttributesToKeep(const std::wstring& target) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return std::nullopt;
+    }
+    return attributes & kKeptAttributes;
+}
+
+bool SetAttributes(const std::wstring& path, DWORD attributes) {
+    return SetFileAttributesW(path.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+}
+
+// A read-only file cannot be replaced; its mark is lifted for the rename and
+// put back should the rename fail. The replacing file takes the old file's
+// attributes.
+class ReadOnlyMarkLifted {
+  public:
+    ReadOnlyMarkLifted(const std::wstring& target, std::optional<DWORD> attributes)
+        : target_(target),
+          lifted_(attributes && (*attributes & FILE_ATTRIBUTE_READONLY) &&
+                  SetAttributes(target, *attributes & ~FILE_ATTRIBUTE_READONLY)),
+          attributes_(attributes.value_or(0)) {}
+    ReadOnlyMarkLifted(const ReadOnlyMarkLifted&) = delete;
+    ReadOnlyMarkLifted& operator=(const ReadOnlyMarkLifted&) = delete;
+    ~ReadOnlyMarkLifted() {
+        if (lifted_ && !replaced_) {
+            SetAttributes(target_, attributes_);
+        }
+    }
+    // The new file is in place: it takes over the old one's attributes, where
+    // the system lets it (the data is safe either way).
+    void Replaced() {
+        replaced_ = true;
+        if (attributes_ != 0) {
+            SetAttributes(target_, attributes_);
+        }
+    }
+
+  private:
+    const std::wstring& target_;
+    bool lifted_;
+    DWORD attributes_;
+    bool replaced_ = false;
+};
+
 bool CannotRenameByHandle(DWORD error) {
     return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
            error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED;
@@ -428,7 +479,9 @@ void HiddenOutput::Commit() {
     if (!FlushFileBuffers(native.handle) || !MarkForDeletion(native.handle, false)) {
         Fail("Cannot write the output file " + finalPath_, GetLastError());
     }
+    ReadOnlyMarkLifted lifted(native.target, AttributesToKeep(native.target));
     if (RenameByHandle(native.handle, native.target)) {
+        lifted.Replaced();
         CloseHandle(native.handle);
         native.handle = INVALID_HANDLE_VALUE;
         done_ = true;
@@ -441,6 +494,7 @@ void HiddenOutput::Commit() {
         native.handle = INVALID_HANDLE_VALUE;
         if (MoveFileExW(native.temporary.c_str(), native.target.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            lifted.Replaced();
             done_ = true;
             return;
         }

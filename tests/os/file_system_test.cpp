@@ -157,6 +157,20 @@ TEST(HiddenOutput, AppearsWholeOnCommitAndLeavesNothingOtherwise) {
     }
 }
 
+// POSIX keeps the replaced file's mode, Windows its attributes.
+TEST(HiddenOutput, ReplacesAReadOnlyFileWithOneThatIsReadOnlyToo) {
+    TempFolder folder;
+    const std::string out = Write(folder / "out", kOld);
+    const auto writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    fs::permissions(out, writable, fs::perm_options::remove);
+    HiddenOutput output(out);
+    output.Append(kTricky);
+    output.Commit();
+    EXPECT_EQ(test::ReadFile(out), kTricky);
+    EXPECT_EQ(fs::status(out).permissions() & writable, fs::perms::none);
+    fs::permissions(out, fs::perms::owner_write, fs::perm_options::add);  // for the clean-up
+}
+
 TEST(HiddenOutput, RefusesAFolderThatDoesNotExist) {
     TempFolder folder;
     EXPECT_THROW(HiddenOutput(folder / "absent/out"), OutputError);
