@@ -133,6 +133,9 @@ class HiddenOutput {
     struct Native;
 
   private:
+    // AppendFrom through a buffer in memory, where the kernel cannot copy.
+    uint64_t CopyThroughBuffer(const InputFile& source, uint64_t offset, uint64_t length);
+
     std::unique_ptr<Native> native_;
     std::string finalPath_;
     uint64_t size_ = 0;

@@ -18,7 +18,6 @@
 namespace segweld::os {
 namespace {
 
-constexpr size_t kCopyChunk = 1 << 20;
 constexpr int kMaxLinkHops = 40;
 
 std::string SystemText(int error) {
@@ -333,17 +332,7 @@ uint64_t HiddenOutput::AppendFrom(const InputFile& source, uint64_t offset, uint
         done += static_cast<uint64_t>(copied);
         size_ += static_cast<uint64_t>(copied);
     }
-    std::vector<uint8_t> buffer;
-    while (done < length) {
-        buffer.resize(static_cast<size_t>(std::min<uint64_t>(length - done, kCopyChunk)));
-        const size_t got = source.ReadAt(offset + done, buffer);
-        Append(std::span(buffer.data(), got));
-        done += got;
-        if (got < buffer.size()) {
-            break;
-        }
-    }
-    return done;
+    return done + CopyThroughBuffer(source, offset + done, length - done);
 }
 
 void HiddenOutput::Commit() {

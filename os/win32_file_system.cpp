@@ -15,7 +15,6 @@
 namespace segweld::os {
 namespace {
 
-constexpr size_t kCopyChunk = 1 << 20;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // 100-nanosecond ticks from 1601 to 1970.
 constexpr int64_t kUnixEpochTicks = 116444736000000000;
@@ -457,18 +456,7 @@ void HiddenOutput::AppendZeros(uint64_t count) {
 }
 
 uint64_t HiddenOutput::AppendFrom(const InputFile& source, uint64_t offset, uint64_t length) {
-    std::vector<uint8_t> buffer;
-    uint64_t done = 0;
-    while (done < length) {
-        buffer.resize(static_cast<size_t>(std::min<uint64_t>(length - done, kCopyChunk)));
-        const size_t got = source.ReadAt(offset + done, buffer);
-        Append(std::span(buffer.data(), got));
-        done += got;
-        if (got < buffer.size()) {
-            break;
-        }
-    }
-    return done;
+    return CopyThroughBuffer(source, offset, length);
 }
 
 void HiddenOutput::Commit() {
