@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <ogr_srs_api.h>
+#include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
@@ -79,10 +81,11 @@ struct GeoTiffRun {
     }
 
     // segweld with `options` on segment 1 of the product.
-    test::ProgramResult Segweld(std::vector<std::string> options) const {
+    test::ProgramResult Segweld(std::vector<std::string> options,
+                                const test::RunOptions& how = {}) const {
         options.push_back(input / test::SegmentFileName(1, product.channel));
         options.push_back(output.path().string());
-        return test::RunProgram(SEGWELD_BIN, options);
+        return test::RunProgram(SEGWELD_BIN, options, how);
     }
 
     std::string GeoTiffPath() const {
@@ -230,6 +233,51 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(offsetTag));
         EXPECT_NEAR(tif.X(tif.width - p.coff), shift, 1e-3) << "moved east";
         EXPECT_NEAR(tif.Y(tif.height - p.loff), -shift, 1e-3) << "moved south";
+    }
+}
+
+// Stopped during the join or while GDAL writes, a run ends by its signal and
+// leaves the output folder as it was, an older GeoTIFF intact.
+TEST(GeoTiff, AnInterruptedRunLeavesNothingBehind) {
+    const std::pair<const char*, int> rows[] = {{"SEGWELD_TEST_SIGNAL_COPIES=-000002___", SIGINT},
+                                                {"SEGWELD_TEST_SIGNAL_OPENS=/raster.tif", SIGTERM},
+                                                {"SEGWELD_TEST_SIGNAL_OPENS=/raster.tif", SIGHUP}};
+    for (const auto& [where, signal] : rows) {
+        SCOPED_TRACE(where + std::string(" ") + std::to_string(signal));
+        const GeoTiffRun run({});
+        test::WriteFile(run.GeoTiffPath(), {'o', 'l', 'd'});
+        const std::vector<std::string> before = test::ListFolder(run.output.path());
+        const std::string sent = "SEGWELD_TEST_SIGNAL=" + std::to_string(signal);
+        EXPECT_EQ(
+            run.Segweld({"--geotiff"}, {.environment = test::FaultShim({where, sent})}).signal,
+            signal);
+        EXPECT_EQ(test::ListFolder(run.output.path()), before);
+        EXPECT_EQ(test::ReadFile(run.GeoTiffPath()), std::vector<uint8_t>({'o', 'l', 'd'}));
+    }
+}
+
+// A GeoTIFF replacing an older one keeps its permission bits; a symbolic link
+// of its name stays, and the file it leads to is replaced in its own folder.
+TEST(GeoTiff, ReplacingAGeoTiffKeepsItsModeAndLink) {
+    for (const bool link : {false, true}) {
+        SCOPED_TRACE(link ? "link" : "file");
+        const GeoTiffRun run({});
+        const test::TempFolder elsewhere;
+        const std::string old = link ? elsewhere / "kept.tif" : run.GeoTiffPath();
+        test::WriteFile(old, {'o', 'l', 'd'});
+        ASSERT_EQ(chmod(old.c_str(), 0640), 0);
+        if (link) {
+            std::filesystem::create_symlink(old, run.GeoTiffPath());
+        }
+        ASSERT_EQ(run.Segweld({"--geotiff"}).exitCode, 0);
+        EXPECT_EQ(std::filesystem::is_symlink(run.GeoTiffPath()), link);
+        EXPECT_EQ(GeoTiff(old).layout, "COG");
+        struct stat info {};
+        ASSERT_EQ(stat(old.c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+        EXPECT_EQ(
+            test::ListFolder(run.output.path()).size() + test::ListFolder(elsewhere.path()).size(),
+            link ? 2u : 1u);
     }
 }
 
