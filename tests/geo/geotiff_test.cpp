@@ -236,48 +236,43 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
     }
 }
 
-// Stopped during the join or while GDAL writes, a run ends by its signal and
-// leaves the output folder as it was, an older GeoTIFF intact.
-TEST(GeoTiff, AnInterruptedRunLeavesNothingBehind) {
-    const std::pair<const char*, int> rows[] = {{"SEGWELD_TEST_SIGNAL_COPIES=-000002___", SIGINT},
-                                                {"SEGWELD_TEST_SIGNAL_OPENS=/raster.tif", SIGTERM},
-                                                {"SEGWELD_TEST_SIGNAL_OPENS=/raster.tif", SIGHUP}};
-    for (const auto& [where, signal] : rows) {
-        SCOPED_TRACE(where + std::string(" ") + std::to_string(signal));
-        const GeoTiffRun run({});
-        test::WriteFile(run.GeoTiffPath(), {'o', 'l', 'd'});
-        const std::vector<std::string> before = test::ListFolder(run.output.path());
-        const std::string sent = "SEGWELD_TEST_SIGNAL=" + std::to_string(signal);
-        EXPECT_EQ(
-            run.Segweld({"--geotiff"}, {.environment = test::FaultShim({where, sent})}).signal,
-            signal);
-        EXPECT_EQ(test::ListFolder(run.output.path()), before);
-        EXPECT_EQ(test::ReadFile(run.GeoTiffPath()), std::vector<uint8_t>({'o', 'l', 'd'}));
-    }
-}
-
-// A GeoTIFF replacing an older one keeps its permission bits; a symbolic link
-// of its name stays, and the file it leads to is replaced in its own folder.
-TEST(GeoTiff, ReplacingAGeoTiffKeepsItsModeAndLink) {
-    for (const bool link : {false, true}) {
-        SCOPED_TRACE(link ? "link" : "file");
+// An older GeoTIFF, or the file a symbolic link of its name leads to, is
+// replaced keeping its mode, and the link stays. A run stopped during the join
+// or while GDAL writes ends by its signal and leaves everything as it was.
+TEST(GeoTiff, AnOlderGeoTiffIsReplacedWholeOrNotAtAll) {
+    const char* const whileGdalWrites = "SEGWELD_TEST_SIGNAL_OPENS=/raster.tif";
+    const struct {
+        bool link;
+        const char* stop = "SEGWELD_TEST_SIGNAL_OPENS=";  // the fault shim sends `signal`
+        int signal = 0;
+    } rows[] = {{false},
+                {true},
+                {false, "SEGWELD_TEST_SIGNAL_COPIES=-000002___", SIGINT},
+                {true, whileGdalWrites, SIGTERM},
+                {false, whileGdalWrites, SIGHUP}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.link) + " " + row.stop);
         const GeoTiffRun run({});
         const test::TempFolder elsewhere;
-        const std::string old = link ? elsewhere / "kept.tif" : run.GeoTiffPath();
+        const std::string old = row.link ? elsewhere / "kept.tif" : run.GeoTiffPath();
         test::WriteFile(old, {'o', 'l', 'd'});
         ASSERT_EQ(chmod(old.c_str(), 0640), 0);
-        if (link) {
+        if (row.link) {
             std::filesystem::create_symlink(old, run.GeoTiffPath());
         }
-        ASSERT_EQ(run.Segweld({"--geotiff"}).exitCode, 0);
-        EXPECT_EQ(std::filesystem::is_symlink(run.GeoTiffPath()), link);
-        EXPECT_EQ(GeoTiff(old).layout, "COG");
+        const auto shim =
+            test::FaultShim({row.stop, "SEGWELD_TEST_SIGNAL=" + std::to_string(row.signal)});
+        const test::ProgramResult result = run.Segweld({"--geotiff"}, {.environment = shim});
+        EXPECT_EQ(std::pair(result.exitCode, result.signal),
+                  std::pair(row.signal ? -1 : 0, row.signal));
+        EXPECT_EQ(test::ReadFile(old).size() == 3, row.signal != 0);
+        EXPECT_TRUE(row.signal || GeoTiff(old).layout == "COG");
+        EXPECT_EQ(std::filesystem::is_symlink(run.GeoTiffPath()), row.link);
         struct stat info {};
-        ASSERT_EQ(stat(old.c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 07777, 0640u);
+        EXPECT_TRUE(stat(old.c_str(), &info) == 0 && (info.st_mode & 07777) == 0640);
         EXPECT_EQ(
             test::ListFolder(run.output.path()).size() + test::ListFolder(elsewhere.path()).size(),
-            link ? 2u : 1u);
+            row.link ? 2u : 1u);
     }
 }
 
