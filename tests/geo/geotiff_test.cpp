@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 #include <ogr_srs_api.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <array>
 #include <map>
 
+#include "join/output_name.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
 #include "tests/support/prologue_data.h"
@@ -89,9 +89,7 @@ struct GeoTiffRun {
     }
 
     std::string GeoTiffPath() const {
-        std::string name = test::SegmentFileName(1, product.channel) + ".tif";
-        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        return output / name;
+        return output / LowerAscii(test::SegmentFileName(1, product.channel) + ".tif");
     }
 
     Product product;
@@ -130,9 +128,6 @@ struct GeoTiff {
     }
 
     uint16_t At(int row, int column) const { return pixels[row * width + column]; }
-    // Projection coordinates of the centre of a pixel.
-    double X(double column) const { return gt[0] + (column + 0.5) * gt[1]; }
-    double Y(double row) const { return gt[3] + (row + 0.5) * gt[5]; }
 
     int width = 0, height = 0, hasNoData = 0;
     GDALDataType type = GDT_Unknown;
@@ -231,48 +226,42 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         EXPECT_NEAR(tif.gt[5], -pixelMetres, 0.001);
         const auto [offsetTag, shift] = offsets[p.earthModel];
         EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(offsetTag));
-        EXPECT_NEAR(tif.X(tif.width - p.coff), shift, 1e-3) << "moved east";
-        EXPECT_NEAR(tif.Y(tif.height - p.loff), -shift, 1e-3) << "moved south";
+        // The centres of stored column COFF and line LOFF, in projection coordinates.
+        EXPECT_NEAR(tif.gt[0] + (tif.width - p.coff + 0.5) * tif.gt[1], shift, 1e-3) << "east";
+        EXPECT_NEAR(tif.gt[3] + (tif.height - p.loff + 0.5) * tif.gt[5], -shift, 1e-3) << "south";
     }
 }
 
-// An older GeoTIFF, or the file a symbolic link of its name leads to, is
-// replaced keeping its mode, and the link stays. A run stopped during the join
-// or while GDAL writes ends by its signal and leaves everything as it was.
+// An older GeoTIFF, or the file a symbolic link of its name leads to (in the
+// input folder here), is replaced keeping its mode, and the link stays. A run
+// stopped during the join or while GDAL writes ends by its signal and leaves
+// both folders as they were.
 TEST(GeoTiff, AnOlderGeoTiffIsReplacedWholeOrNotAtAll) {
-    const char* const whileGdalWrites = "SEGWELD_TEST_SIGNAL_OPENS=/raster.tif";
-    const struct {
-        bool link;
-        const char* stop = "SEGWELD_TEST_SIGNAL_OPENS=";  // the fault shim sends `signal`
-        int signal = 0;
-    } rows[] = {{false},
-                {true},
-                {false, "SEGWELD_TEST_SIGNAL_COPIES=-000002___", SIGINT},
-                {true, whileGdalWrites, SIGTERM},
-                {false, whileGdalWrites, SIGHUP}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::to_string(row.link) + " " + row.stop);
+    const std::tuple<bool, const char*, int> rows[] = {
+        // link, the fault shim's stop, its signal
+        {false, "SEGWELD_TEST_SIGNAL_OPENS=", 0},
+        {true, "SEGWELD_TEST_SIGNAL_OPENS=", 0},
+        {false, "SEGWELD_TEST_SIGNAL_COPIES=-000002___", SIGINT},
+        {true, "SEGWELD_TEST_SIGNAL_OPENS=/raster.tif", SIGTERM}};
+    for (const auto& [link, stop, signal] : rows) {
+        SCOPED_TRACE(std::string(stop) + (link ? " link" : ""));
         const GeoTiffRun run({});
-        const test::TempFolder elsewhere;
-        const std::string old = row.link ? elsewhere / "kept.tif" : run.GeoTiffPath();
+        const std::string old = link ? run.input / "old.tif" : run.GeoTiffPath();
         test::WriteFile(old, {'o', 'l', 'd'});
-        ASSERT_EQ(chmod(old.c_str(), 0640), 0);
-        if (row.link) {
+        std::filesystem::permissions(old, std::filesystem::perms(0640));
+        if (link) {
             std::filesystem::create_symlink(old, run.GeoTiffPath());
         }
-        const auto shim =
-            test::FaultShim({row.stop, "SEGWELD_TEST_SIGNAL=" + std::to_string(row.signal)});
-        const test::ProgramResult result = run.Segweld({"--geotiff"}, {.environment = shim});
-        EXPECT_EQ(std::pair(result.exitCode, result.signal),
-                  std::pair(row.signal ? -1 : 0, row.signal));
-        EXPECT_EQ(test::ReadFile(old).size() == 3, row.signal != 0);
-        EXPECT_TRUE(row.signal || GeoTiff(old).layout == "COG");
-        EXPECT_EQ(std::filesystem::is_symlink(run.GeoTiffPath()), row.link);
-        struct stat info {};
-        EXPECT_TRUE(stat(old.c_str(), &info) == 0 && (info.st_mode & 07777) == 0640);
+        const std::string sent = "SEGWELD_TEST_SIGNAL=" + std::to_string(signal);
+        EXPECT_EQ(run.Segweld({"--geotiff"}, {.environment = test::FaultShim({stop, sent})}).signal,
+                  signal);
+        EXPECT_EQ(test::ReadFile(old).size() == 3, signal != 0);
+        EXPECT_EQ(std::filesystem::is_symlink(run.GeoTiffPath()), link);
+        EXPECT_EQ(std::filesystem::status(old).permissions(), std::filesystem::perms(0640));
+        // Three segments, the prologue, and the GeoTIFF or the link and its target.
         EXPECT_EQ(
-            test::ListFolder(run.output.path()).size() + test::ListFolder(elsewhere.path()).size(),
-            row.link ? 2u : 1u);
+            test::ListFolder(run.input.path()).size() + test::ListFolder(run.output.path()).size(),
+            link ? 6u : 5u);
     }
 }
 
