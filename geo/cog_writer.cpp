@@ -42,6 +42,17 @@ void StartGdal() {
     });
 }
 
+using StopRequest = std::function<bool()>;
+
+// GDAL's progress callback: FALSE makes GDAL stop when a stop was requested.
+int CPL_STDCALL GoOn(double, const char*, void* stopRequested) {
+    return (*static_cast<const StopRequest*>(stopRequested))() ? FALSE : TRUE;
+}
+
+void* ProgressData(const StopRequest& stopRequested) {
+    return const_cast<StopRequest*>(&stopRequested);
+}
+
 // Collects the failures GDAL reports on this thread while it lives, and
 // keeps them off standard error.
 class GdalFailures {
@@ -105,8 +116,9 @@ GDALDataType PixelType(uint32_t bitsPerPixel) {
 // Copies the counts of the segment files into `band`, a batch of lines at a time.
 class CountCopier {
   public:
-    CountCopier(const ProductFrame& frame, const RasterPlacement& placement, GDALRasterBandH band)
-        : frame_(frame), placement_(placement), band_(band) {}
+    CountCopier(const ProductFrame& frame, const RasterPlacement& placement, GDALRasterBandH band,
+                const StopRequest& stopRequested)
+        : frame_(frame), placement_(placement), band_(band), stopRequested_(stopRequested) {}
 
     void CopySegment(const SegmentPlace& place, GdalFailures& failures) {
         segment_ = std::ifstream(place.path, std::ios::binary);
@@ -116,6 +128,9 @@ class CountCopier {
         const uint32_t columns = frame_.navigation.columns;
         const uint32_t batch = static_cast<uint32_t>(std::max<uint64_t>(1, kBatchPixels / columns));
         for (uint32_t line = 0; line < frame_.linesPerSegment; line += batch) {
+            if (stopRequested_()) {
+                throw GeoTiffError("stopped");
+            }
             const uint32_t count = std::min(batch, frame_.linesPerSegment - line);
             CopyLines(place, line, count, failures);
         }
@@ -160,6 +175,7 @@ class CountCopier {
     const ProductFrame& frame_;
     const RasterPlacement& placement_;
     GDALRasterBandH band_;
+    const StopRequest& stopRequested_;
     std::ifstream segment_;
     std::vector<uint8_t> packed_;
     std::vector<uint16_t> pixels_;
@@ -187,7 +203,7 @@ void Describe(GDALDatasetH dataset, const RasterDescription& description, GdalFa
 // make them. They are built here, uncompressed, by nearest neighbour: the COG
 // driver's own way keeps them in a compressed temporary whose compressor
 // alone takes tens of megabytes.
-void BuildOverviews(GDALDatasetH raster, GdalFailures& failures) {
+void BuildOverviews(GDALDatasetH raster, const StopRequest& stopRequested, GdalFailures& failures) {
     std::vector<int> factors;
     for (int factor = 2; GDALGetRasterXSize(raster) / (factor / 2) > kTileSize ||
                          GDALGetRasterYSize(raster) / (factor / 2) > kTileSize;
@@ -198,8 +214,9 @@ void BuildOverviews(GDALDatasetH raster, GdalFailures& failures) {
         return;
     }
     CPLSetThreadLocalConfigOption("GDAL_OVR_CHUNK_MAX_SIZE", kOverviewChunkBytes);
-    const CPLErr result = GDALBuildOverviews(raster, "NEAREST", static_cast<int>(factors.size()),
-                                             factors.data(), 0, nullptr, nullptr, nullptr);
+    const CPLErr result =
+        GDALBuildOverviews(raster, "NEAREST", static_cast<int>(factors.size()), factors.data(), 0,
+                           nullptr, GoOn, ProgressData(stopRequested));
     CPLSetThreadLocalConfigOption("GDAL_OVR_CHUNK_MAX_SIZE", nullptr);
     failures.Check(result == CE_None, "cannot build the overviews");
 }
@@ -207,7 +224,8 @@ void BuildOverviews(GDALDatasetH raster, GdalFailures& failures) {
 }  // namespace
 
 void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescription& description,
-                                const std::string& workFolder, const std::string& cogPath) {
+                                const std::string& workFolder, const std::string& cogPath,
+                                const StopRequest& stopRequested) {
     StartGdal();
     GdalFailures failures;
     GDALDriverH gtiff = GDALGetDriverByName("GTiff");
@@ -225,19 +243,20 @@ void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescripti
     failures.Check(raster != nullptr, "cannot create the temporary raster " + rasterPath);
     Describe(raster.get(), description, failures);
     {
-        CountCopier copier(frame, description.placement, GDALGetRasterBand(raster.get(), 1));
+        CountCopier copier(frame, description.placement, GDALGetRasterBand(raster.get(), 1),
+                           stopRequested);
         for (const SegmentPlace& place : frame.places) {
             copier.CopySegment(place, failures);
         }
     }
 
-    BuildOverviews(raster.get(), failures);
+    BuildOverviews(raster.get(), stopRequested, failures);
 
     const std::string blockSize = "BLOCKSIZE=" + std::to_string(kTileSize);
     const Options cogOptions{"COMPRESS=DEFLATE", "PREDICTOR=YES", blockSize.c_str(),
                              "OVERVIEWS=FORCE_USE_EXISTING", "BIGTIFF=IF_SAFER"};
-    Dataset output(GDALCreateCopy(cog, cogPath.c_str(), raster.get(), FALSE, cogOptions.get(),
-                                  nullptr, nullptr));
+    Dataset output(GDALCreateCopy(cog, cogPath.c_str(), raster.get(), FALSE, cogOptions.get(), GoOn,
+                                  ProgressData(stopRequested)));
     failures.Check(output != nullptr, "cannot write " + cogPath);
     Close(output, failures, "cannot finish " + cogPath);
     Close(raster, failures, "cannot finish the temporary raster " + rasterPath);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -33,9 +34,11 @@ struct RasterDescription {
 // DEFLATE with a predictor, and overviews sampled by nearest neighbour so
 // that every overview pixel is a count that was measured. Works through a
 // temporary tiled GeoTIFF in `workFolder`; GDAL's block cache is bounded, so
-// the image is never held in memory whole. Throws GeoTiffError; the caller
-// removes `workFolder` with whatever it holds.
+// the image is never held in memory whole. Throws GeoTiffError, also when
+// `stopRequested`, asked between batches of lines and at GDAL's progress
+// steps, says true; the caller removes `workFolder` with whatever it holds.
 void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescription& description,
-                                const std::string& workFolder, const std::string& cogPath);
+                                const std::string& workFolder, const std::string& cogPath,
+                                const std::function<bool()>& stopRequested);
 
 }  // namespace segweld::geo

@@ -7,6 +7,7 @@
 #include "app/geotiff_mode.h"
 #include "geo/geotiff_product.h"
 #include "join/segment_walk.h"
+#include "os/process.h"
 
 namespace segweld::geo {
 namespace {
@@ -56,6 +57,9 @@ bool PathsExist(const std::vector<std::string>& paths) {
 }
 
 int Run(int argc, char** argv) {
+    // This module's own handlers: the run stops at its next step, its working
+    // folder goes, and only then does the signal end the process.
+    os::NoteInterrupts();
     GeoTiffArguments arguments;
     if (!Parse(argc, argv, arguments)) {
         std::fputs("Usage: segweld --geotiff [--fill-gaps] SEGMENT_FILE OUTPUT_FOLDER\n", stderr);
@@ -64,8 +68,11 @@ int Run(int argc, char** argv) {
     if (!PathsExist(arguments.paths)) {
         return kExitBadArguments;
     }
-    const GeoTiffReport report = WriteProductGeoTiff(arguments.paths[0], arguments.paths[1],
-                                                     {.fillGaps = arguments.fillGaps});
+    const GeoTiffReport report =
+        WriteProductGeoTiff(arguments.paths[0], arguments.paths[1],
+                            {.fillGaps = arguments.fillGaps,
+                             .stopRequested = [] { return os::NotedInterrupt() != 0; }});
+    os::EndByNotedInterrupt();
     std::fflush(stdout);  // any "Unexpected hdrtype" lines come before the summary
     for (const auto* list : {&report.join.warnings, &report.warnings}) {
         for (const std::string& warning : *list) {

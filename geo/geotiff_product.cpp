@@ -9,33 +9,36 @@
 #include "geo/prologue_earth_model.h"
 #include "hrit/header_reader.h"
 #include "join/number_list.h"
+#include "join/output_name.h"
+#include "join/segment_name.h"
+#include "os/file_system.h"
 
 namespace segweld::geo {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A hidden folder inside the output folder for the joined file and GDAL's
-// temporaries; removed with everything in it when the object goes.
+// A hidden folder for the joined file and GDAL's temporaries; removed with
+// everything in it when the object goes.
 class WorkFolder {
   public:
-    explicit WorkFolder(const std::string& outputFolder) {
+    explicit WorkFolder(const std::string& parent) {
         std::random_device random;
         for (int attempt = 0; attempt < 100; ++attempt) {
             char name[40];
             std::snprintf(name, sizeof name, ".segweld-geotiff-%08x", random());
             std::error_code error;
-            const fs::path candidate = fs::path(outputFolder) / name;
+            const fs::path candidate = fs::path(parent) / name;
             if (fs::create_directory(candidate, error)) {
                 path_ = candidate;
                 return;
             }
             if (error) {
-                throw GeoTiffError("cannot create a working folder in " + outputFolder + ": " +
+                throw GeoTiffError("cannot create a working folder in " + parent + ": " +
                                    error.message());
             }
         }
-        throw GeoTiffError("cannot create a working folder in " + outputFolder);
+        throw GeoTiffError("cannot create a working folder in " + parent);
     }
     ~WorkFolder() {
         std::error_code ignored;
@@ -99,12 +102,13 @@ RasterDescription DescribeRaster(const ProductFrame& frame, const JoinReport& jo
     return description;
 }
 
-std::string GeoTiffName(const std::string& joinedPath) {
-    return fs::path(joinedPath).stem().string() + ".tif";
+// The joined output's name (JoinedOutputName) with ".tif" for its extension.
+std::string GeoTiffPath(const std::string& segmentPath, const std::string& outputFolder) {
+    return JoinedOutputPath(outputFolder, LowerAscii(SplitSegmentPath(segmentPath).name) + ".tif");
 }
 
-void Convert(const std::string& segmentPath, const std::string& outputFolder,
-             const WorkFolder& work, GeoTiffReport& report) {
+void Convert(const std::string& segmentPath, const std::string& geoTiffPath, const WorkFolder& work,
+             const GeoTiffOptions& options, GeoTiffReport& report) {
     const ProductFrame frame = FrameProduct(ReadJoinedSegments(report.join));
     const EarthModelReading earthModel = ReadEarthModel(segmentPath);
     if (earthModel.offset == GeoreferencingOffset::Unknown) {
@@ -112,18 +116,11 @@ void Convert(const std::string& segmentPath, const std::string& outputFolder,
                                   "; the georeferencing offset of data before December 2017 may "
                                   "be present and is not corrected");
     }
-    const std::string name = GeoTiffName(report.join.outputPath);
-    const fs::path hidden = work.path() / name;
+    const fs::path hidden = work.path() / "product.tif";
     WriteCloudOptimizedGeoTiff(frame, DescribeRaster(frame, report.join, earthModel),
-                               work.path().string(), hidden.string());
-    const fs::path final = fs::path(outputFolder) / name;
-    std::error_code error;
-    fs::rename(hidden, final, error);
-    if (error) {
-        throw GeoTiffError("cannot rename the GeoTIFF onto " + final.string() + ": " +
-                           error.message());
-    }
-    report.outputPath = final.string();
+                               work.path().string(), hidden.string(), options.stopRequested);
+    os::CommitFinishedFile(hidden.string(), geoTiffPath);
+    report.outputPath = geoTiffPath;
 }
 
 }  // namespace
@@ -132,15 +129,18 @@ GeoTiffReport WriteProductGeoTiff(const std::string& segmentPath, const std::str
                                   const GeoTiffOptions& options) {
     GeoTiffReport report;
     try {
-        const WorkFolder work(outputFolder);
+        const std::string geoTiffPath = GeoTiffPath(segmentPath, outputFolder);
+        // Beside the file committed onto, so that the commit is one rename.
+        const WorkFolder work(os::CommitFolder(geoTiffPath));
         JoinOptions joinOptions;
         joinOptions.fillGaps = options.fillGaps;
+        joinOptions.progress = [&options](const JoinProgress&) { return !options.stopRequested(); };
         report.join = JoinSegments(segmentPath, work.path().string(), joinOptions);
         if (!report.join.written()) {
             report.error = report.join.FailureText();
             return report;
         }
-        Convert(segmentPath, outputFolder, work, report);
+        Convert(segmentPath, geoTiffPath, work, options, report);
     } catch (const ProductRefused& refusal) {
         report.error = std::string("no GeoTIFF written: ") + refusal.what();
     } catch (const std::exception& failure) {

@@ -142,4 +142,16 @@ class HiddenOutput {
     bool done_ = false;
 };
 
+// The folder (with a trailing separator; empty for the current folder) where
+// a file is written for CommitFinishedFile to rename it onto `finalPath`: that
+// of the file a symbolic link of that name leads to, or of the name itself.
+std::string CommitFolder(const std::string& finalPath);
+
+// Renames `writtenPath`, a complete and closed file in CommitFolder(finalPath),
+// onto `finalPath` as HiddenOutput::Commit() does: a file there is replaced
+// atomically and its permission bits (owner and group where the process may
+// set them) pass to the new one; a symbolic link stays and the file it leads
+// to is replaced. Throws OutputError.
+void CommitFinishedFile(const std::string& writtenPath, const std::string& finalPath);
+
 }  // namespace segweld::os

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "os/file_system.h"
@@ -238,6 +239,19 @@ void KeepAttributesOf(const std::string& replaced, int fd) {
     (void)fchmod(fd, old.st_mode & 07777);
 }
 
+// Gives the file open as `fd` and named `writtenPath` the attributes of
+// `target`, closes it and renames it onto `target`.
+void CloseAndReplace(int fd, const std::string& writtenPath, const std::string& target,
+                     const std::string& finalPath) {
+    KeepAttributesOf(target, fd);
+    if (close(fd) != 0) {
+        Fail("Cannot write the output file " + finalPath, errno);
+    }
+    if (rename(writtenPath.c_str(), target.c_str()) != 0) {
+        Fail("Cannot create the output file " + finalPath, errno);
+    }
+}
+
 }  // namespace
 
 HiddenOutput::HiddenOutput(std::string finalPath)
@@ -343,18 +357,22 @@ void HiddenOutput::Commit() {
     if (native.temporaryPath.empty()) {
         NameTemporary(native, finalPath_, true);
     }
-    KeepAttributesOf(native.target, native.fd);
-    const int fd = native.fd;
-    native.fd = -1;
-    if (close(fd) != 0) {
-        Fail("Cannot write the output file " + finalPath_, errno);
-    }
-    if (rename(native.temporaryPath.c_str(), native.target.c_str()) != 0) {
-        Fail("Cannot create the output file " + finalPath_, errno);
-    }
+    CloseAndReplace(std::exchange(native.fd, -1), native.temporaryPath, native.target, finalPath_);
     ForgetTemporary(native.temporarySlot);
     native.temporaryPath.clear();
     done_ = true;
+}
+
+std::string CommitFolder(const std::string& finalPath) {
+    return FolderOf(LinkTarget(finalPath));
+}
+
+void CommitFinishedFile(const std::string& writtenPath, const std::string& finalPath) {
+    const int fd = OpenRetrying(writtenPath.c_str(), O_RDONLY | O_NOFOLLOW);
+    if (fd < 0) {
+        Fail("Cannot open the finished file " + writtenPath, errno);
+    }
+    CloseAndReplace(fd, writtenPath, LinkTarget(finalPath), finalPath);
 }
 
 }  // namespace segweld::os

@@ -26,6 +26,9 @@ struct TemporarySlot {
 
 std::array<TemporarySlot, 64> temporaries;
 
+std::atomic<int> notedSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free, "read and written by a signal handler");
+
 class DynamicModule : public LoadedModule {
   public:
     explicit DynamicModule(void* handle) : handle_(handle) {}
@@ -40,6 +43,25 @@ void RemoveAndRaise(int signal) {
     // The handler was reset on entry; the signal, blocked while the handler
     // runs, ends the process as soon as the handler returns.
     raise(signal);
+}
+
+void Note(int signal) {
+    int none = 0;
+    notedSignal.compare_exchange_strong(none, signal);
+}
+
+void HandleInterrupts(void (*handler)(int), int flags) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
+            continue;  // started to ignore it (nohup): keep it so
+        }
+        struct sigaction action {};
+        action.sa_handler = handler;
+        action.sa_flags = flags;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    }
 }
 
 }  // namespace
@@ -74,17 +96,28 @@ void UnlinkRegisteredTemporaries() noexcept {
 }
 
 void RemoveTemporariesOnInterrupt() {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction old {};
-        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
-            continue;  // started to ignore it (nohup): keep it so
-        }
-        struct sigaction action {};
-        action.sa_handler = RemoveAndRaise;
-        action.sa_flags = SA_RESETHAND;
-        sigemptyset(&action.sa_mask);
-        sigaction(signal, &action, nullptr);
+    HandleInterrupts(RemoveAndRaise, SA_RESETHAND);
+}
+
+void NoteInterrupts() {
+    // Restarted, so that no system call of the run fails for the note.
+    HandleInterrupts(Note, SA_RESTART);
+}
+
+int NotedInterrupt() noexcept {
+    return notedSignal.load();
+}
+
+void EndByNotedInterrupt() {
+    const int noted = NotedInterrupt();
+    if (noted == 0) {
+        return;
     }
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(noted, &action, nullptr);
+    raise(noted);
 }
 
 void EnsureStandardStreams() {

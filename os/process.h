@@ -36,8 +36,21 @@ namespace segweld::os {
 // HiddenOutput open at that moment (where the system offers no unnamed
 // files), then end the process as the signal would have. Called once in
 // main(), before any thread starts; the watch mode, which finishes its joins
-// on those signals, handles them itself instead. Nothing on Windows, where
-// the system removes the temporaries itself.
+// on those signals, and --geotiff (NoteInterrupts) handle them themselves
+// instead. Nothing on Windows, where the system removes the temporaries
+// itself.
 void RemoveTemporariesOnInterrupt();
+
+// For a run that stops at its next step and removes what it made: SIGINT,
+// SIGTERM and SIGHUP are only noted, for NotedInterrupt() to tell, and
+// EndByNotedInterrupt() ends the process once the run has unwound. Called at
+// the start of the mode, before any thread starts; a signal ignored from the
+// start stays ignored. Nothing on Windows.
+void NoteInterrupts();
+// The signal noted since NoteInterrupts(), or 0.
+int NotedInterrupt() noexcept;
+// Ends the process by the noted signal as that signal would have; returns
+// when none was noted.
+void EndByNotedInterrupt();
 
 }  // namespace segweld::os

@@ -371,6 +371,11 @@ bool CannotRenameByHandle(DWORD error) {
            error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED;
 }
 
+bool ReplaceByName(const std::wstring& written, const std::wstring& target) {
+    return MoveFileExW(written.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
 std::wstring TemporaryName(const std::wstring& folder, unsigned attempt) {
     static std::atomic<unsigned> counter{0};
     return folder + L".segweld-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -480,8 +485,7 @@ void HiddenOutput::Commit() {
         // Systems without a rename by handle: by name, once the file is closed.
         CloseHandle(native.handle);
         native.handle = INVALID_HANDLE_VALUE;
-        if (MoveFileExW(native.temporary.c_str(), native.target.c_str(),
-                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (ReplaceByName(native.temporary, native.target)) {
             lifted.Replaced();
             done_ = true;
             return;
@@ -489,6 +493,19 @@ void HiddenOutput::Commit() {
         error = GetLastError();
     }
     Fail("Cannot create the output file " + finalPath_, error);
+}
+
+std::string CommitFolder(const std::string& finalPath) {
+    return FolderOf(Narrow(LinkTarget(WidenOrFail(finalPath, finalPath))));
+}
+
+void CommitFinishedFile(const std::string& writtenPath, const std::string& finalPath) {
+    const std::wstring target = LinkTarget(WidenOrFail(finalPath, finalPath));
+    ReadOnlyMarkLifted lifted(target, AttributesToKeep(target));
+    if (!ReplaceByName(WidenOrFail(writtenPath, finalPath), target)) {
+        Fail("Cannot create the output file " + finalPath, GetLastError());
+    }
+    lifted.Replaced();
 }
 
 }  // namespace segweld::os

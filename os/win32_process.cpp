@@ -74,4 +74,12 @@ std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::s
 // ends, however it ends.
 void RemoveTemporariesOnInterrupt() {}
 
+void NoteInterrupts() {}
+
+int NotedInterrupt() noexcept {
+    return 0;
+}
+
+void EndByNotedInterrupt() {}
+
 }  // namespace segweld::os

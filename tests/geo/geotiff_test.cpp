@@ -4,11 +4,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <ogr_srs_api.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <array>
 #include <map>
 
+#include "join/output_name.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
 #include "tests/support/prologue_data.h"
@@ -79,16 +81,15 @@ struct GeoTiffRun {
     }
 
     // segweld with `options` on segment 1 of the product.
-    test::ProgramResult Segweld(std::vector<std::string> options) const {
+    test::ProgramResult Segweld(std::vector<std::string> options,
+                                const test::RunOptions& how = {}) const {
         options.push_back(input / test::SegmentFileName(1, product.channel));
         options.push_back(output.path().string());
-        return test::RunProgram(SEGWELD_BIN, options);
+        return test::RunProgram(SEGWELD_BIN, options, how);
     }
 
     std::string GeoTiffPath() const {
-        std::string name = test::SegmentFileName(1, product.channel) + ".tif";
-        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        return output / name;
+        return output / LowerAscii(test::SegmentFileName(1, product.channel) + ".tif");
     }
 
     Product product;
@@ -127,9 +128,6 @@ struct GeoTiff {
     }
 
     uint16_t At(int row, int column) const { return pixels[row * width + column]; }
-    // Projection coordinates of the centre of a pixel.
-    double X(double column) const { return gt[0] + (column + 0.5) * gt[1]; }
-    double Y(double row) const { return gt[3] + (row + 0.5) * gt[5]; }
 
     int width = 0, height = 0, hasNoData = 0;
     GDALDataType type = GDT_Unknown;
@@ -228,8 +226,42 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         EXPECT_NEAR(tif.gt[5], -pixelMetres, 0.001);
         const auto [offsetTag, shift] = offsets[p.earthModel];
         EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"), HasSubstr(offsetTag));
-        EXPECT_NEAR(tif.X(tif.width - p.coff), shift, 1e-3) << "moved east";
-        EXPECT_NEAR(tif.Y(tif.height - p.loff), -shift, 1e-3) << "moved south";
+        // The centres of stored column COFF and line LOFF, in projection coordinates.
+        EXPECT_NEAR(tif.gt[0] + (tif.width - p.coff + 0.5) * tif.gt[1], shift, 1e-3) << "east";
+        EXPECT_NEAR(tif.gt[3] + (tif.height - p.loff + 0.5) * tif.gt[5], -shift, 1e-3) << "south";
+    }
+}
+
+// An older GeoTIFF, or the file a symbolic link of its name leads to (in the
+// input folder here), is replaced keeping its mode, and the link stays. A run
+// stopped during the join or while GDAL writes ends by its signal and leaves
+// both folders as they were.
+TEST(GeoTiff, AnOlderGeoTiffIsReplacedWholeOrNotAtAll) {
+    const std::tuple<bool, const char*, int> rows[] = {
+        // link, the fault shim's stop, its signal
+        {false, "SEGWELD_TEST_SIGNAL_OPENS=", 0},
+        {true, "SEGWELD_TEST_SIGNAL_OPENS=", 0},
+        {false, "SEGWELD_TEST_SIGNAL_COPIES=-000002___", SIGINT},
+        {true, "SEGWELD_TEST_SIGNAL_OPENS=/raster.tif", SIGTERM}};
+    for (const auto& [link, stop, signal] : rows) {
+        SCOPED_TRACE(std::string(stop) + (link ? " link" : ""));
+        const GeoTiffRun run({});
+        const std::string old = link ? run.input / "old.tif" : run.GeoTiffPath();
+        test::WriteFile(old, {'o', 'l', 'd'});
+        std::filesystem::permissions(old, std::filesystem::perms(0640));
+        if (link) {
+            std::filesystem::create_symlink(old, run.GeoTiffPath());
+        }
+        const std::string sent = "SEGWELD_TEST_SIGNAL=" + std::to_string(signal);
+        EXPECT_EQ(run.Segweld({"--geotiff"}, {.environment = test::FaultShim({stop, sent})}).signal,
+                  signal);
+        EXPECT_EQ(test::ReadFile(old).size() == 3, signal != 0);
+        EXPECT_EQ(std::filesystem::is_symlink(run.GeoTiffPath()), link);
+        EXPECT_EQ(std::filesystem::status(old).permissions(), std::filesystem::perms(0640));
+        // Three segments, the prologue, and the GeoTIFF or the link and its target.
+        EXPECT_EQ(
+            test::ListFolder(run.input.path()).size() + test::ListFolder(run.output.path()).size(),
+            link ? 6u : 5u);
     }
 }
 

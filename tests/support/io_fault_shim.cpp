@@ -2,6 +2,7 @@
 //   SEGWELD_TEST_FAIL_READS=TEXT       reads of files whose path holds TEXT fail
 //   SEGWELD_TEST_FAIL_READS_FROM=N     ... at file offsets from N on (default 0)
 //   SEGWELD_TEST_SIGNAL_COPIES=TEXT    copies from such files raise the signal
+//   SEGWELD_TEST_SIGNAL_OPENS=TEXT     so does opening such a file with fopen64
 //   SEGWELD_TEST_SIGNAL=N              ... numbered N in the middle of the copy
 //   SEGWELD_TEST_NO_UNNAMED_FILES=1    the file system offers no unnamed files
 #include <dlfcn.h>
@@ -12,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -80,5 +82,13 @@ ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size
     }
     return Next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned)>("copy_file_range")(
         in, inOffset, out, outOffset, count, flags);
+}
+
+FILE* fopen64(const char* path, const char* mode) {
+    const char* text = std::getenv("SEGWELD_TEST_SIGNAL_OPENS");
+    if (text != nullptr && *text != '\0' && std::strstr(path, text) != nullptr) {
+        raise(std::atoi(std::getenv("SEGWELD_TEST_SIGNAL")));
+    }
+    return Next<FILE* (*)(const char*, const char*)>("fopen64")(path, mode);
 }
 }
