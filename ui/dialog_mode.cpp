@@ -4,6 +4,7 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include "os/process.h"
 #include "ui/segweld_dlg.h"
 
 namespace segweld {
@@ -32,6 +33,9 @@ class Toolkit {
 };
 
 int RunDialog(int argc, char** argv) {
+    // This module keeps its own table of named temporaries, which the program's
+    // handlers never see: the dialog's joins need handlers of their own.
+    os::RemoveTemporariesOnInterrupt();
     Toolkit toolkit(argc, argv);
     if (!toolkit.started()) {
         return kDialogNoDisplay;
