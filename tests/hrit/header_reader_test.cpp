@@ -29,13 +29,6 @@ Bytes Patched(size_t offset, uint8_t value) {
     return bytes;
 }
 
-Bytes CompressedSegment() {
-    test::SegmentShape shape;
-    shape.annotation = test::kWorkedExample;
-    shape.compressionFlag = 1;
-    return Concat({test::RealSegmentHeader(shape), {0xFF, 0x01, 0x42}});
-}
-
 Bytes PrimaryWith(const Bytes& data) {
     return Concat({HeaderBuilder().Primary(0, 16).Build(), data});
 }
@@ -49,7 +42,11 @@ TEST(HeaderReader, AcceptsOrRefusesAndLeavesTheStreamAtTheData) {
         std::string fields = "";
     };
     const Row rows[] = {
-        {"real segment", CompressedSegment(), 6198,
+        {"real segment",
+         Concat(
+             {test::RealSegmentHeader({.annotation = test::kWorkedExample, .compressionFlag = 1}),
+              {0xFF, 0x01, 0x42}}),
+         6198,
          "hdrType=129;recLength=6035;dataLength=2152960;columns=3712;lines=464;bitsPerPixel=10;"
          "projectionName=GEOS(+000.0);hemisphere=115;compressionKind=w;compressionFlag=1;"
          "channelCode=9;shortName=200706151200H901;segmentId=321 9 1 1 8 3 0"},
