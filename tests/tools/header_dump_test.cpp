@@ -12,7 +12,6 @@ namespace segweld {
 namespace {
 
 using test::HeaderBuilder;
-using test::ParseJson;
 using test::ProgramResult;
 using test::RunInfo;
 using ::testing::ElementsAreArray;
@@ -70,7 +69,7 @@ TEST_F(HeaderDumpTest, JsonNamesEveryFieldInOrderAndKeepsOddBytesClean) {
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_THAT(result.out, ::testing::Not(HasSubstr("Unexpected hdrtype")));
     EXPECT_THAT(result.out, HasSubstr("\"\\u00e9\"")) << "0xE9 is written as U+00E9";
-    const Json document = ParseJson(result.out);
+    const Json document = Json::parse(result.out);
     ASSERT_EQ(document.size(), 3u);
     EXPECT_EQ(document[0]["file"], files[0]);
     EXPECT_THAT(KeysOf(document[0]),
@@ -124,7 +123,7 @@ TEST_F(HeaderDumpTest, RefusedHeadersSayWhyInBothForms) {
     const ProgramResult table = RunInfo({arguments.begin() + 1, arguments.end()});
     EXPECT_EQ(json.exitCode, 1);
     EXPECT_EQ(table.exitCode, 1);
-    const auto document = ParseJson(json.out);
+    const auto document = Json::parse(json.out);
     ASSERT_EQ(document.size(), cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
         EXPECT_THAT(KeysOf(document[i]), ElementsAreArray({"file", "headerLength", "refusal"}));

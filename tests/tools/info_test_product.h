@@ -1,7 +1,5 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -16,16 +14,6 @@ namespace segweld::test {
 
 inline ProgramResult RunInfo(std::vector<std::string> arguments) {
     return RunProgram(SEGWELD_INFO_BIN, std::move(arguments));
-}
-
-// Parses a program's output; a test fails on output that is not JSON.
-inline nlohmann::ordered_json ParseJson(const std::string& text) {
-    try {
-        return nlohmann::ordered_json::parse(text);
-    } catch (const nlohmann::json::exception& error) {
-        ADD_FAILURE() << "not JSON: " << error.what() << "\n" << text;
-        return nullptr;
-    }
 }
 
 // The segment files of one product in a temporary folder, with real-shaped
