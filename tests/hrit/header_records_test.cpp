@@ -19,13 +19,6 @@ HeaderBuilder Primary(uint64_t bits = 0) {
     return std::move(HeaderBuilder().Primary(0, bits));
 }
 
-// A navigation record whose 32-character name field holds `name`.
-Bytes Projection(const std::string& name) {
-    Bytes body(name.begin(), name.end());
-    body.resize(48, 0);
-    return Primary().Record(2, body).Build();
-}
-
 TEST(HeaderRecords, DecodedFieldsAndUnexpectedTypes) {
     struct Row {
         const char* label;
@@ -111,12 +104,14 @@ TEST(HeaderRecords, DecodedFieldsAndUnexpectedTypes) {
         {"lfac 0 keeps the earlier sign",
          Primary().Navigation("GEOS", 1, -5, 2, 3).Navigation("GEOS", 1, 0, 2, 3).Build(),
          "hemisphere=115"},
-        {"blank projection", Projection(std::string(32, ' ')), "projectionName= "},
-        {"full projection", Projection(std::string(32, 'X')),
+        // Navigation pads the name with blanks to its 32 characters.
+        {"blank projection", Primary().Navigation("", 0, 0, 0, 0).Build(), "projectionName= "},
+        {"full projection", Primary().Navigation(std::string(32, 'X'), 0, 0, 0, 0).Build(),
          "projectionName=" + std::string(32, 'X')},
-        {"inner blank", Projection("GEOS (+000.0)" + std::string(19, ' ')),
+        {"inner blank", Primary().Navigation("GEOS (+000.0)", 0, 0, 0, 0).Build(),
          "projectionName=GEOS (+000.0)"},
-        {"zero ends the copy", Projection("GEOS  "), "projectionName=GEOS  "},
+        {"zero ends the copy", Primary().Navigation({"GEOS  \0", 7}, 0, 0, 0, 0).Build(),
+         "projectionName=GEOS  "},
         {"annotation", Primary().Annotation(worked).Build(), "annotation=" + worked},
         {"annotation cut at 61", Primary().Annotation(worked + "XYZ").Build(),
          "annotation=" + worked},
