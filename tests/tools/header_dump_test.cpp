@@ -148,21 +148,19 @@ TEST_F(HeaderDumpTest, RefusedHeadersSayWhyInBothForms) {
     }
 }
 
-TEST(InfoArguments, BadArgumentsAreRefusedWithExitTwo) {
-    test::TestProduct product;
-    product.WriteSeries(1, 2);
-    const std::string file = product.Path(1);
+TEST_F(HeaderDumpTest, BadArgumentsAreRefusedWithExitTwo) {
+    const std::string file = Write("real", test::RealSegmentHeader());
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "no FILE given"},
         {{"--json"}, "no FILE given"},
         {{"--bogus", file}, "unknown option '--bogus'"},
         {{"--series"}, "no FILE given"},
-        {{"--series", file, product.Path(2)}, "--series takes exactly one FILE"},
+        {{"--series", file, file}, "--series takes exactly one FILE"},
         {{"--preview"}, "--preview needs the name of the PNG file to write"},
         {{"--preview", "out.png", file, file}, "--preview takes exactly one FILE"},
         {{"--preview", "out.png", "--json", file}, "--json does not go with --preview"},
         {{"--series", "--preview", "out.png", file}, "--series and --preview cannot be combined"},
-        {{"--series", product.folder / "absent"}, product.folder / "absent" + ": no such file"},
+        {{"--series", folder / "absent"}, folder / "absent" + ": no such file"},
     };
     for (const auto& [arguments, message] : cases) {
         const ProgramResult result = RunInfo(arguments);
