@@ -23,12 +23,6 @@ Bytes HeaderWithTotal(uint32_t total) {
     return bytes;
 }
 
-Bytes Patched(size_t offset, uint8_t value) {
-    auto bytes = HeaderBuilder().Primary(0, 800).Build();
-    bytes[offset] = value;
-    return bytes;
-}
-
 Bytes PrimaryWith(const Bytes& data) {
     return Concat({HeaderBuilder().Primary(0, 16).Build(), data});
 }
@@ -41,6 +35,8 @@ TEST(HeaderReader, AcceptsOrRefusesAndLeavesTheStreamAtTheData) {
         uint32_t accepted;
         std::string fields = "";
     };
+    // A primary record's body: file type 0, total header length 16, 800 data bits.
+    const Bytes primaryBody = {0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 3, 32};
     const Row rows[] = {
         {"real segment",
          Concat(
@@ -65,8 +61,8 @@ TEST(HeaderReader, AcceptsOrRefusesAndLeavesTheStreamAtTheData) {
         {"total 10001", HeaderWithTotal(10001), 0},
         {"total 2^31", HeaderWithTotal(0x80000000u), 0},
         {"total 2^32-1", HeaderWithTotal(0xFFFFFFFFu), 0},
-        {"wrong type", Patched(0, 1), 0},
-        {"wrong length", Patched(2, 17), 0},
+        {"wrong type", HeaderBuilder().RecordWithLength(1, 16, primaryBody).Build(), 0},
+        {"wrong length", HeaderBuilder().RecordWithLength(0, 17, primaryBody).Build(), 0},
         {"wavelet data", PrimaryWith({0xFF, 0x01}), 16, "compressionKind=w"},
         {"JPEG data", PrimaryWith({0xFF, 0xD8}), 16, "compressionKind=j"},
         {"other data", PrimaryWith({0xFF, 0x00}), 16, "compressionKind=?"},
