@@ -41,9 +41,7 @@ std::vector<std::string> KeysOf(const Json& object) {
 
 class HeaderDumpTest : public ::testing::Test {
   protected:
-    std::string Write(const std::string& name, std::vector<uint8_t> bytes,
-                      const std::vector<uint8_t>& data = {}) {
-        bytes.insert(bytes.end(), data.begin(), data.end());
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         test::WriteFile(folder / name, bytes);
         return folder / name;
     }
@@ -55,7 +53,7 @@ TEST_F(HeaderDumpTest, JsonAndTableNameEveryFieldInOrderAndJsonKeepsOddBytesClea
     const std::string odd =
         "\xE9-000-MSG1__-MSG\xE9\xFF_______-IR_108___-000001___-200706151200-C_";
     const std::vector<std::string> files = {
-        Write("real", test::RealSegmentHeader(), {0xFF, 0x01, 0x00, 0x00}),
+        Write("real", test::Concat({test::RealSegmentHeader(), {0xFF, 0x01, 0x00, 0x00}})),
         Write("odd", HeaderBuilder()
                          .Primary(0, 0)
                          .Record(8, {1, 2})
