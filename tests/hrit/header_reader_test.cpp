@@ -23,19 +23,6 @@ Bytes HeaderWithTotal(uint32_t total) {
     return bytes;
 }
 
-Bytes Patched(size_t offset, uint8_t value) {
-    auto bytes = HeaderBuilder().Primary(0, 800).Build();
-    bytes[offset] = value;
-    return bytes;
-}
-
-Bytes CompressedSegment() {
-    test::SegmentShape shape;
-    shape.annotation = test::kWorkedExample;
-    shape.compressionFlag = 1;
-    return Concat({test::RealSegmentHeader(shape), {0xFF, 0x01, 0x42}});
-}
-
 Bytes PrimaryWith(const Bytes& data) {
     return Concat({HeaderBuilder().Primary(0, 16).Build(), data});
 }
@@ -48,8 +35,14 @@ TEST(HeaderReader, AcceptsOrRefusesAndLeavesTheStreamAtTheData) {
         uint32_t accepted;
         std::string fields = "";
     };
+    // A primary record's body: file type 0, total header length 16, 800 data bits.
+    const Bytes primaryBody = {0, 0, 0, 0, 16, 0, 0, 0, 0, 0, 0, 3, 32};
     const Row rows[] = {
-        {"real segment", CompressedSegment(), 6198,
+        {"real segment",
+         Concat(
+             {test::RealSegmentHeader({.annotation = test::kWorkedExample, .compressionFlag = 1}),
+              {0xFF, 0x01, 0x42}}),
+         6198,
          "hdrType=129;recLength=6035;dataLength=2152960;columns=3712;lines=464;bitsPerPixel=10;"
          "projectionName=GEOS(+000.0);hemisphere=115;compressionKind=w;compressionFlag=1;"
          "channelCode=9;shortName=200706151200H901;segmentId=321 9 1 1 8 3 0"},
@@ -68,8 +61,8 @@ TEST(HeaderReader, AcceptsOrRefusesAndLeavesTheStreamAtTheData) {
         {"total 10001", HeaderWithTotal(10001), 0},
         {"total 2^31", HeaderWithTotal(0x80000000u), 0},
         {"total 2^32-1", HeaderWithTotal(0xFFFFFFFFu), 0},
-        {"wrong type", Patched(0, 1), 0},
-        {"wrong length", Patched(2, 17), 0},
+        {"wrong type", HeaderBuilder().RecordWithLength(1, 16, primaryBody).Build(), 0},
+        {"wrong length", HeaderBuilder().RecordWithLength(0, 17, primaryBody).Build(), 0},
         {"wavelet data", PrimaryWith({0xFF, 0x01}), 16, "compressionKind=w"},
         {"JPEG data", PrimaryWith({0xFF, 0xD8}), 16, "compressionKind=j"},
         {"other data", PrimaryWith({0xFF, 0x00}), 16, "compressionKind=?"},

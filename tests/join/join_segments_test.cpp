@@ -23,17 +23,18 @@ using ::testing::HasSubstr;
 
 class JoinTest : public ::testing::Test, protected test::ProductFolders {
   protected:
-    JoinReport Join(int given) { return JoinSegments(Path(given), output.path().string()); }
+    JoinReport Join(int given, const JoinOptions& options = {}) {
+        return JoinSegments(Path(given), output.path().string(), options);
+    }
 };
 
 TEST_F(JoinTest, WholeSeriesIsJoinedInOrderFromAnyOfItsFiles) {
     const auto expected = WriteSeries(1, 8);
     for (int given : {1, 5}) {
         const JoinReport report = Join(given);
-        const std::string name = OutputName(given, ".segm");
         ASSERT_TRUE(report.written()) << report.FailureText();
-        EXPECT_EQ(report.outputPath, output / name);
-        EXPECT_EQ(ReadFile(output / name), expected);
+        EXPECT_EQ(report.outputPath, OutputPath(given, ".segm"));
+        EXPECT_EQ(ReadFile(report.outputPath), expected);
         EXPECT_EQ(report.segmentsJoined(), 8);
         EXPECT_EQ(report.bytesWritten, expected.size());
         EXPECT_EQ(report.stoppedAt, 9);
@@ -61,8 +62,7 @@ TEST_F(JoinTest, SegmentsThatCannotBeJoinedAreSkipped) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.label);
-        WriteSeries(1, 3);
-        std::filesystem::remove(Path(2));
+        WriteSeries(1, 1), WriteSeries(3, 3);
         if (row.content.empty()) {
             std::filesystem::create_directory(Path(2));
         } else {
@@ -95,10 +95,7 @@ TEST_F(JoinTest, FirstAcceptedSegmentNamesTheOutputAndOnlyAnnouncedDataIsCopied)
 TEST_F(JoinTest, FilledSegmentsAreReportedOnlyWhenAsked) {
     WriteSeries(1, 2);
     WriteSeries(5, 6);
-    JoinOptions fill;
-    fill.fillGaps = true;
-    EXPECT_THAT(JoinSegments(Path(1), output.path().string(), fill).filled,
-                ElementsAre(3, 4, 7, 8));
+    EXPECT_THAT(Join(1, {.fillGaps = true, .progress = {}}).filled, ElementsAre(3, 4, 7, 8));
     EXPECT_THAT(Join(1).filled, ElementsAre());
 }
 

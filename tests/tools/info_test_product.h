@@ -1,12 +1,11 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "tests/support/bytes.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
 #include "tests/support/run_program.h"
@@ -18,33 +17,22 @@ inline ProgramResult RunInfo(std::vector<std::string> arguments) {
     return RunProgram(SEGWELD_INFO_BIN, std::move(arguments));
 }
 
-// Parses a program's output; a test fails on output that is not JSON.
-inline nlohmann::ordered_json ParseJson(const std::string& text) {
-    try {
-        return nlohmann::ordered_json::parse(text);
-    } catch (const nlohmann::json::exception& error) {
-        ADD_FAILURE() << "not JSON: " << error.what() << "\n" << text;
-        return nullptr;
-    }
-}
-
 // The segment files of one product in a temporary folder, with real-shaped
 // headers of a small image structure.
 class TestProduct {
   public:
     explicit TestProduct(uint16_t columns = 16, uint16_t lines = 4, uint8_t bitsPerPixel = 10)
-        : columns_(columns), lines_(lines), bitsPerPixel_(bitsPerPixel) {}
+        : shape_{.columns = columns, .lines = lines, .bitsPerPixel = bitsPerPixel} {}
 
     std::string Path(int number) const { return folder / SegmentFileName(number); }
-    size_t dataBytes() const { return (size_t{columns_} * lines_ * bitsPerPixel_ + 7) / 8; }
+    size_t dataBytes() const { return (DataFieldBits(shape_) + 7) / 8; }
 
     SegmentShape Shape(int number, int plannedEnd) const {
-        return {.annotation = SegmentFileName(number),
-                .columns = columns_,
-                .lines = lines_,
-                .bitsPerPixel = bitsPerPixel_,
-                .sequence = static_cast<uint16_t>(number),
-                .plannedEnd = static_cast<uint16_t>(plannedEnd)};
+        SegmentShape shape = shape_;
+        shape.annotation = SegmentFileName(number);
+        shape.sequence = static_cast<uint16_t>(number);
+        shape.plannedEnd = static_cast<uint16_t>(plannedEnd);
+        return shape;
     }
     // Segment `number`: its header, then `data` (which may be shorter or
     // longer than the header announces).
@@ -52,9 +40,7 @@ class TestProduct {
         Write(number, Shape(number, plannedEnd), data);
     }
     void Write(int number, const SegmentShape& shape, const std::vector<uint8_t>& data) {
-        std::vector<uint8_t> bytes = RealSegmentHeader(shape);
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        WriteRaw(number, bytes);
+        WriteRaw(number, Concat({RealSegmentHeader(shape), data}));
     }
     // Whole segments `from` to `to` with data of the announced length.
     void WriteSeries(int from, int to, int plannedEnd = 8) {
@@ -67,9 +53,7 @@ class TestProduct {
     TempFolder folder;
 
   private:
-    uint16_t columns_;
-    uint16_t lines_;
-    uint8_t bitsPerPixel_;
+    SegmentShape shape_;  // of every segment, but for its number and plan
 };
 
 }  // namespace segweld::test
