@@ -17,7 +17,10 @@ SEGWELD_TEST_NO_UNNAMED_FILES=1 SEGWELD_TEST_SIGNAL_COPIES=-000002___ SEGWELD_TE
     "$program" &
 pid=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --pid "$pid" --name '^segweld$' | head -n 1)
-xdotool windowfocus --sync "$window"
+for _ in 1 2 3 4 5; do  # a window just mapped may refuse the focus for a moment
+    xdotool windowfocus --sync "$window" 2>/dev/null && break
+    sleep 0.5
+done
 xdotool type --delay 2 "$(find "$work/product" -name '*-000001___-*')"
 xdotool key Tab Tab
 xdotool type --delay 2 "$work/out"
