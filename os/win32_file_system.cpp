@@ -333,19 +333,19 @@ bool SetAttributes(const std::wstring& path, DWORD attributes) {
     return SetFileAttributesW(path.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
 }
 
-// A read-only file cannot be replaced; its mark is lifted for the rename and
-// put back should the rename fail. The replacing file takes the old file's
-// attributes.
-class ReadOnlyMarkLifted {
+// Carries the replaced file's attributes over to the file that replaces it.
+// A read-only file cannot be replaced: its mark is lifted for the rename and
+// put back should the rename fail.
+class AttributesCarriedOver {
   public:
-    ReadOnlyMarkLifted(const std::wstring& target, std::optional<DWORD> attributes)
+    AttributesCarriedOver(const std::wstring& target, std::optional<DWORD> attributes)
         : target_(target),
           lifted_(attributes && (*attributes & FILE_ATTRIBUTE_READONLY) &&
                   SetAttributes(target, *attributes & ~FILE_ATTRIBUTE_READONLY)),
           attributes_(attributes.value_or(0)) {}
-    ReadOnlyMarkLifted(const ReadOnlyMarkLifted&) = delete;
-    ReadOnlyMarkLifted& operator=(const ReadOnlyMarkLifted&) = delete;
-    ~ReadOnlyMarkLifted() {
+    AttributesCarriedOver(const AttributesCarriedOver&) = delete;
+    AttributesCarriedOver& operator=(const AttributesCarriedOver&) = delete;
+    ~AttributesCarriedOver() {
         if (lifted_ && !replaced_) {
             SetAttributes(target_, attributes_);
         }
@@ -472,9 +472,9 @@ void HiddenOutput::Commit() {
     if (!FlushFileBuffers(native.handle) || !MarkForDeletion(native.handle, false)) {
         Fail("Cannot write the output file " + finalPath_, GetLastError());
     }
-    ReadOnlyMarkLifted lifted(native.target, AttributesToKeep(native.target));
+    AttributesCarriedOver carried(native.target, AttributesToKeep(native.target));
     if (RenameByHandle(native.handle, native.target)) {
-        lifted.Replaced();
+        carried.Replaced();
         CloseHandle(native.handle);
         native.handle = INVALID_HANDLE_VALUE;
         done_ = true;
@@ -486,7 +486,7 @@ void HiddenOutput::Commit() {
         CloseHandle(native.handle);
         native.handle = INVALID_HANDLE_VALUE;
         if (ReplaceByName(native.temporary, native.target)) {
-            lifted.Replaced();
+            carried.Replaced();
             done_ = true;
             return;
         }
@@ -501,11 +501,11 @@ std::string CommitFolder(const std::string& finalPath) {
 
 void CommitFinishedFile(const std::string& writtenPath, const std::string& finalPath) {
     const std::wstring target = LinkTarget(WidenOrFail(finalPath, finalPath));
-    ReadOnlyMarkLifted lifted(target, AttributesToKeep(target));
+    AttributesCarriedOver carried(target, AttributesToKeep(target));
     if (!ReplaceByName(WidenOrFail(writtenPath, finalPath), target)) {
         Fail("Cannot create the output file " + finalPath, GetLastError());
     }
-    lifted.Replaced();
+    carried.Replaced();
 }
 
 }  // namespace segweld::os
