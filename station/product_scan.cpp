@@ -13,19 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t kNumberPosition = 36;
-constexpr size_t kNumberDigits = 6;
-constexpr size_t kOutputExtensionLength = 5;  // ".segm", ".xyz " and the like
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool LooksLikeJoinedOutput(std::string_view name) {
-    return name.size() > kOutputExtensionLength &&
-           name[name.size() - kOutputExtensionLength] == '.';
-}
-
 std::string KeyOf(const fs::path& relativeFolder, std::string_view name) {
     const std::string folder = relativeFolder.generic_string();
     return (folder.empty() || folder == ".") ? MaskedName(name) : folder + "/" + MaskedName(name);
@@ -92,29 +79,6 @@ std::string FolderPrefix(const std::string& folder) {
         return folder;
     }
     return folder + kFolderSeparator;
-}
-
-int32_t SegmentNumberInName(std::string_view name) {
-    if (name.size() < kNumberPosition + kNumberDigits || name.front() == '.' ||
-        LooksLikeJoinedOutput(name)) {
-        return -1;
-    }
-    int32_t number = 0;
-    for (char c : name.substr(kNumberPosition, kNumberDigits)) {
-        if (!IsDigit(c)) {
-            return -1;
-        }
-        number = number * 10 + (c - '0');
-    }
-    return number;
-}
-
-std::string MaskedName(std::string_view name) {
-    std::string masked(name);
-    if (masked.size() >= kNumberPosition + kNumberDigits) {
-        masked.replace(kNumberPosition, kNumberDigits, kNumberDigits, '?');
-    }
-    return masked;
 }
 
 std::vector<Product> FindProducts(const std::string& folder, bool recursive, std::string& error) {

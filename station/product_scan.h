@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "join/dissemination_name.h"
+
 namespace segweld::station {
 
 // One segment file as a folder listing saw it.
@@ -31,16 +33,8 @@ struct Product {
     int64_t NewestModification() const;
 };
 
-// The segment number that characters 36 to 41 of `name` carry, or -1 when
-// they are not six digits. Hidden names and the names of joined outputs (a dot
-// and four characters at the end) carry none.
-int32_t SegmentNumberInName(std::string_view name);
-
 // `folder` with a folder separator at its end, ready to take a file name.
 std::string FolderPrefix(const std::string& folder);
-
-// `name` with its segment number replaced by "??????".
-std::string MaskedName(std::string_view name);
 
 // Every product in `folder` (and in its subfolders with `recursive`), sorted
 // by key. Unreadable subfolders are passed over; `error` says why the folder

@@ -23,22 +23,6 @@ using ::testing::ElementsAre;
 using ::testing::FieldsAre;
 using ::testing::HasSubstr;
 
-constexpr const char* kSegment = "H-000-MSG1__-MSG1________-IR_108___-000007___-200706151200-C_";
-
-TEST(SegmentNameTest, NumberAtPositions36To41) {
-    const std::pair<std::string, int32_t> rows[] = {
-        {kSegment, 7},
-        {"H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__", -1},
-        {"H-000-MSG1__-MSG1________-IR_108___-00000", -1},  // ends inside the number
-        {".H-000-MSG1__-MSG1_______-IR_108___-000007___-200706151200-C_", -1},  // hidden temporary
-        {"h-000-msg1__-msg1________-ir_108___-000007___-200706151200-c_.segm", -1},  // an output
-        {"H-000-MSG1__-MSG1________-IR_108___-00a007___-200706151200-C_", -1},
-        {"x-000-msg1__-msg1________-ir_108___-123456", 123456},  // number ends the name
-    };
-    for (const auto& [name, number] : rows)
-        EXPECT_EQ(SegmentNumberInName(name), number) << name;
-}
-
 TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
     const std::pair<const char*, const char*> rows[] = {
         {"0/1", "0/1"}, {"3/4", "3/4"}, {"4/4", ""}, {"1/0", ""},  {"-1/4", ""},
