@@ -1,27 +1,13 @@
 #include "join/product_survey.h"
 
 #include <algorithm>
-#include <cstring>
-#include <limits>
 
 #include "join/number_list.h"
 #include "join/segment_name.h"
+#include "join/segment_plan.h"
 #include "join/segment_scan.h"
 
 namespace segweld {
-namespace {
-
-int32_t SegmentIdValue(uint32_t value) {
-    return static_cast<int32_t>(std::min<uint32_t>(value, std::numeric_limits<int32_t>::max()));
-}
-
-}  // namespace
-
-bool GivesSegmentPlan(const HritHeader& header) {
-    const uint32_t* id = header.segmentId;
-    return std::strncmp(header.disseminationId, "MSG", 3) == 0 && id[4] > 0 && id[3] <= id[2] &&
-           id[2] <= id[4];
-}
 
 void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
     Visited& entry = visited_[visit.number];
@@ -30,9 +16,9 @@ void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
         return;
     }
     entry.damaged = bytesPresent < visit.header->dataLength;
-    if (GivesSegmentPlan(*visit.header)) {
-        plannedStart_ = SegmentIdValue(visit.header->segmentId[3]);
-        plannedEnd_ = SegmentIdValue(visit.header->segmentId[4]);
+    if (const auto plan = PlanOf(*visit.header)) {
+        plannedStart_ = plan->start;
+        plannedEnd_ = plan->end;
     }
 }
 

@@ -6,6 +6,7 @@
 #include "join/number_list.h"
 #include "join/product_survey.h"
 #include "join/segment_walk.h"
+#include "join/walk_plan.h"
 #include "tools/info/data_field_extent.h"
 #include "tools/info/packed_samples.h"
 #include "tools/info/preview_canvas.h"
@@ -97,14 +98,19 @@ void SpanPlannedSegments(PreviewPlan& plan) {
 PreviewPlan PlanPreview(const std::string& segmentPath) {
     PreviewPlan plan;
     CHritHeaderReader reader([](uint32_t) {});
-    const int32_t stoppedAt = WalkSegments(segmentPath, reader, [&](const SegmentVisit& visit) {
-        if (visit.status == SegmentStatus::Accepted) {
-            TakeAcceptedHeader(visit, plan);
-        }
-        plan.survey.Note(visit, DataBytesHeld(visit));
-    });
+    const int32_t first = PlanWalk(segmentPath, false).first;
+    const int32_t stoppedAt = WalkSegments(
+        segmentPath, reader,
+        [&](const SegmentVisit& visit) {
+            if (visit.status == SegmentStatus::Accepted) {
+                TakeAcceptedHeader(visit, plan);
+            }
+            plan.survey.Note(visit, DataBytesHeld(visit));
+            return true;
+        },
+        {}, first);
     plan.survey.Finish(segmentPath, stoppedAt);
-    if (plan.firstSegment == 0 && stoppedAt == 1) {
+    if (plan.firstSegment == 0 && stoppedAt == first) {
         plan.error = "nothing to show: " + plan.survey.walkEnd() + ", where the product begins";
     } else if (plan.firstSegment == 0) {
         plan.error = "nothing to show: no segment of the product has an acceptable header";
@@ -188,21 +194,25 @@ uint64_t PaintSegments(const std::string& segmentPath, const PreviewPlan& plan,
     uint64_t painted = 0;
     std::vector<int32_t> smallerThanImage;
     CHritHeaderReader reader([](uint32_t) {});
-    WalkSegments(segmentPath, reader, [&](const SegmentVisit& visit) {
-        if (visit.status != SegmentStatus::Accepted || visit.number < plan.firstSegment ||
-            visit.number > plan.lastSegment) {
-            return;
-        }
-        const std::string problem = Unpaintable(visit, plan);
-        if (!problem.empty()) {
-            warnings.push_back(problem + "; it shows black");
-            return;
-        }
-        painted += painter.Paint(visit);
-        if (visit.header->dataLength < ImageStructureBytes(*visit.header)) {
-            smallerThanImage.push_back(visit.number);
-        }
-    });
+    WalkSegments(
+        segmentPath, reader,
+        [&](const SegmentVisit& visit) {
+            if (visit.status != SegmentStatus::Accepted || visit.number < plan.firstSegment ||
+                visit.number > plan.lastSegment) {
+                return true;
+            }
+            const std::string problem = Unpaintable(visit, plan);
+            if (!problem.empty()) {
+                warnings.push_back(problem + "; it shows black");
+                return true;
+            }
+            painted += painter.Paint(visit);
+            if (visit.header->dataLength < ImageStructureBytes(*visit.header)) {
+                smallerThanImage.push_back(visit.number);
+            }
+            return true;
+        },
+        {}, PlanWalk(segmentPath, false).first);
     if (!smallerThanImage.empty()) {
         warnings.push_back(
             "the data fields of segments " + FormatNumberList(smallerThanImage) +
