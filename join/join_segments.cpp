@@ -142,6 +142,8 @@ class Joiner {
 
     void WarnOfIncompleteProduct() {
         survey_.Finish(segmentPath_, report_.stoppedAt);
+        report_.plannedStart = survey_.plannedEnd() > 0 ? survey_.plannedStart() : 0;
+        report_.plannedEnd = survey_.plannedEnd();
         for (std::string& warning : IncompleteProductWarnings(survey_)) {
             report_.warnings.push_back(std::move(warning));
         }
@@ -241,6 +243,9 @@ std::string JoinReport::FailureText() const {
             return "Nothing joined: " + DescribeMissingSegment(firstSegmentPath, firstNumber) + ".";
         }
         return "Nothing joined: the first segment " + firstSegmentPath + " does not exist.";
+    }
+    if (segments.size() == 1) {
+        return "Nothing joined: the only segment from " + firstSegmentPath + " on could not be joined.";
     }
     return "Nothing joined: none of the " + std::to_string(segments.size()) + " segments from " +
            firstSegmentPath + " on could be joined.";

@@ -49,6 +49,10 @@ struct JoinReport {
     std::string error;            // why the output could not be written; empty when it was
     bool stopped = false;         // the progress callback stopped the join
     std::vector<int32_t> filled;  // missing segments written as zeros (fillGaps)
+    // The product's planned segments, from the segment identification of the
+    // last accepted header; end 0 when none gave a plan that can be true.
+    int32_t plannedStart = 0;
+    int32_t plannedEnd = 0;
 
     bool written() const { return !outputPath.empty(); }
     int segmentsJoined() const;

@@ -273,6 +273,18 @@ HiddenOutput::HiddenOutput(std::string finalPath)
     NameTemporary(*native_, finalPath_, false);
 }
 
+HiddenOutput::HiddenOutput(std::string finalPath, const std::string& partialName)
+    : native_(std::make_unique<Native>()), finalPath_(std::move(finalPath)) {
+    native_->target = LinkTarget(finalPath_);
+    native_->folder = FolderOf(native_->target);
+    const std::string name = native_->folder + partialName;
+    native_->fd = OpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
+    if (native_->fd < 0) {
+        Fail("Cannot create the output file " + name, errno);
+    }
+    native_->temporaryPath = name;
+}
+
 HiddenOutput::~HiddenOutput() {
     Abandon();
 }

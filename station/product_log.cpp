@@ -7,11 +7,14 @@ namespace segweld::station {
 namespace {
 
 std::string Outline(const ProductResult& result) {
-    std::string line = std::to_string(result.segmentsJoined) + " segments, " +
+    std::string line = CountOf(result.segmentsJoined, "segment") + ", " +
                        HumanBytes(static_cast<double>(result.bytesWritten)) + " -> " +
                        result.outputPath;
     if (!result.missing.empty()) {
         line += "; missing " + FormatNumberList(result.missing);
+    }
+    if (!result.notJoined.empty()) {
+        line += "; not joined " + FormatNumberList(result.notJoined);
     }
     if (!result.damaged.empty()) {
         line += "; damaged " + FormatNumberList(result.damaged);

@@ -23,7 +23,8 @@ bool IsStationCommand(int argc, char** argv) {
 
 int RunStationCommand(int argc, char** argv) {
     std::string error;
-    const StationOptions options = ParseStationOptions(ArgumentsAfterProgram(argc, argv), error);
+    StationOptions options = ParseStationOptions(ArgumentsAfterProgram(argc, argv), error);
+    options.commandLine = ArgumentsAfterProgram(argc, argv);
     if (!error.empty()) {
         std::fprintf(stderr, "segweld: %s\n\n", error.c_str());
         PrintStationUsage(stderr);

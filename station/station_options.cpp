@@ -66,6 +66,15 @@ class Parser {
             }
         } else if (argument == "--report") {
             options_.reportPath = Value(argument);
+            if (options_.reportPath->empty() && error_.empty()) {
+                error_ = "--report takes a file name, or - for standard output";
+            }
+            batchOnly_ = batchOnly_.empty() ? argument : batchOnly_;
+        } else if (argument == "--from-list") {
+            options_.fromList = Value(argument);
+            if (options_.fromList.empty() && error_.empty()) {
+                error_ = "--from-list takes a file name, or - for standard input";
+            }
             batchOnly_ = batchOnly_.empty() ? argument : batchOnly_;
         } else if (argument == "--shard") {
             TakeShard(Value(argument));
@@ -73,6 +82,11 @@ class Parser {
         } else if (argument == "--timeout") {
             if (!ParseSeconds(Value(argument), options_.timeout) && error_.empty()) {
                 error_ = "--timeout takes a number of seconds";
+            }
+            watchOnly_ = watchOnly_.empty() ? argument : watchOnly_;
+        } else if (argument == "--then-timeout") {
+            if (!ParseSeconds(Value(argument), options_.thenTimeout) && error_.empty()) {
+                error_ = "--then-timeout takes a number of seconds";
             }
             watchOnly_ = watchOnly_.empty() ? argument : watchOnly_;
         } else if (argument == "--then") {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,11 +21,15 @@ struct StationOptions {
     // --batch
     bool recursive = false;
     bool force = false;
-    std::string reportPath;
+    std::optional<std::string> reportPath;  // "-": standard output
+    std::string fromList;                   // the folders and files to take, instead of a scan
     Shard shard;
     // --watch
     std::chrono::milliseconds timeout = std::chrono::seconds(900);
     std::vector<std::string> thenCommand;  // "{}" stands for the output path
+    std::chrono::milliseconds thenTimeout = std::chrono::seconds(600);
+    // The whole command line after the program name, for the report.
+    std::vector<std::string> commandLine;
 };
 
 // True when the arguments (argv[1] on) ask for --batch or --watch.

@@ -1,6 +1,6 @@
 #include "station/then_command.h"
 
-#include "os/run_command.h"
+#include "station/time_stamp.h"
 
 namespace segweld::station {
 
@@ -18,16 +18,63 @@ std::vector<std::string> ThenArguments(const std::vector<std::string>& command,
     return arguments;
 }
 
-std::string RunThenCommand(const std::vector<std::string>& command, const std::string& outputPath) {
-    const os::CommandOutcome outcome = os::RunCommand(ThenArguments(command, outputPath));
-    const std::string what = "then " + command.front() + ": ";
+std::string DescribeThenOutcome(const std::string& program, const os::CommandOutcome& outcome,
+                                std::chrono::milliseconds timeout) {
+    const std::string what = "then " + program + ": ";
     if (!outcome.started) {
         return what + "could not be started: " + outcome.error;
+    }
+    if (outcome.timedOut) {
+        return what + "still running after " + HumanInterval(timeout) +
+               "; it and what it started were ended";
+    }
+    if (outcome.stopped) {
+        return what + "ended, as the watch stops";
     }
     if (outcome.signal != 0) {
         return what + "ended by signal " + std::to_string(outcome.signal);
     }
     return what + "exit status " + std::to_string(outcome.exitStatus);
+}
+
+ThenRunner::ThenRunner(std::vector<std::string> command, std::chrono::milliseconds timeout,
+                       std::function<void(const std::string&)> log)
+    : command_(std::move(command)), timeout_(timeout), log_(std::move(log)) {}
+
+ThenRunner::~ThenRunner() {
+    StopAll();
+}
+
+void ThenRunner::Start(const std::string& outputPath) {
+    std::lock_guard lock(mutex_);
+    JoinFinished();
+    Run& run = runs_.emplace_back();
+    run.thread = std::thread([this, &run, arguments = ThenArguments(command_, outputPath)] {
+        const os::CommandOutcome outcome =
+            os::RunCommand(arguments, {timeout_, &stopper_, std::chrono::seconds(2)});
+        log_(DescribeThenOutcome(command_.front(), outcome, timeout_));
+        run.done = true;
+    });
+}
+
+void ThenRunner::JoinFinished() {
+    for (auto run = runs_.begin(); run != runs_.end();) {
+        if (run->done) {
+            run->thread.join();
+            run = runs_.erase(run);
+        } else {
+            ++run;
+        }
+    }
+}
+
+void ThenRunner::StopAll() {
+    stopper_.Stop();
+    std::lock_guard lock(mutex_);
+    for (Run& run : runs_) {
+        run.thread.join();
+    }
+    runs_.clear();
 }
 
 }  // namespace segweld::station

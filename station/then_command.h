@@ -1,7 +1,16 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "os/run_command.h"
 
 namespace segweld::station {
 
@@ -10,7 +19,40 @@ namespace segweld::station {
 std::vector<std::string> ThenArguments(const std::vector<std::string>& command,
                                        const std::string& outputPath);
 
-// Runs the command for `outputPath` and says for the log how it ended.
-std::string RunThenCommand(const std::vector<std::string>& command, const std::string& outputPath);
+// What became of one run of the command, for the log.
+std::string DescribeThenOutcome(const std::string& program, const os::CommandOutcome& outcome,
+                                std::chrono::milliseconds timeout);
+
+// Runs the --then command for each output beside the joins, each run on a
+// thread of its own, so that a command that hangs holds neither a join nor
+// the watch; past `timeout` its process group is ended. `log` is called from
+// those threads.
+class ThenRunner {
+  public:
+    ThenRunner(std::vector<std::string> command, std::chrono::milliseconds timeout,
+               std::function<void(const std::string&)> log);
+    ThenRunner(const ThenRunner&) = delete;
+    ThenRunner& operator=(const ThenRunner&) = delete;
+    // Stops the commands under way, as StopAll().
+    ~ThenRunner();
+
+    void Start(const std::string& outputPath);
+    // Ends the process groups of the commands under way and waits for them.
+    void StopAll();
+
+  private:
+    struct Run {
+        std::thread thread;
+        std::atomic<bool> done = false;
+    };
+    void JoinFinished();
+
+    const std::vector<std::string> command_;
+    const std::chrono::milliseconds timeout_;
+    const std::function<void(const std::string&)> log_;
+    os::CommandStopper stopper_;
+    std::mutex mutex_;
+    std::list<Run> runs_;
+};
 
 }  // namespace segweld::station

@@ -5,10 +5,13 @@
 #include <memory>
 #include <mutex>
 
+#include "join/number_list.h"
 #include "join/segment_name.h"
+#include "join/walk_plan.h"
 #include "os/file_system.h"
 #include "os/folder_watch.h"
 #include "station/batch_mode.h"
+#include "station/output_record.h"
 #include "station/product_log.h"
 #include "station/product_tracker.h"
 #include "station/segment_probe.h"
@@ -21,8 +24,28 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The watch itself runs on the calling thread; joins and --then commands run
-// on the pool, which reports each product it finished back through Wake().
+// A join that has ended, as the worker hands it back to the watch.
+struct Finished {
+    std::string key;
+    JoinEnd end = JoinEnd::Done;
+    bool written = false;
+};
+
+// When a file was last changed, on the steady clock of the tracker: files
+// found by a look at the whole folder count as arrived then.
+Clock::time_point ArrivalOf(const SegmentEntry& segment) {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const auto age = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch) -
+                     std::chrono::nanoseconds(segment.modifiedNanoseconds);
+    const Clock::time_point now = Clock::now();
+    return age > std::chrono::nanoseconds::zero()
+               ? now - std::chrono::duration_cast<Clock::duration>(age)
+               : now;
+}
+
+// The watch itself runs on the calling thread; joins run on the pool, which
+// reports each product it finished back through Wake(), and --then commands
+// on threads of their own.
 class WatchSession {
   public:
     WatchSession(const StationOptions& options, os::FolderWatch& watch)
@@ -30,31 +53,37 @@ class WatchSession {
           folder_(FolderPrefix(options.inputFolder)),
           watch_(watch),
           tracker_(options.timeout),
-          pool_(options.workers > 0 ? options.workers : DefaultWorkerCount()) {}
+          then_(options.thenCommand, options.thenTimeout,
+                [this](const std::string& line) { Log(line); }),
+          pool_(options.workers > 0 ? options.workers : DefaultWorkerCount()) {
+        joinOptions_.fillGaps = options.fillGaps;
+    }
 
     int Run() {
         Log("watching " + options_.inputFolder + ", joining into " + options_.outputFolder);
         Rescan();
         Dispatch();
-        int status = kExitDone;
         for (;;) {
             const os::WatchWakeUp wakeUp = watch_.Wait(TimeToNextDeadline());
             if (wakeUp.stopRequested) {
                 break;
             }
-            if (!TakeEvents(wakeUp.events)) {
-                status = kExitFailures;
-                break;
+            if (wakeUp.reloadRequested) {
+                Log("SIGHUP: looking at the whole folder again");
+                Rescan();
             }
+            TakeEvents(wakeUp.events);
             CollectFinished();
+            LookAgain();
             Dispatch();
         }
         const size_t dropped = pool_.DropQueued();
+        then_.StopAll();
         pool_.Wait();
         Log("stopped" + (dropped > 0
-                             ? "; " + std::to_string(dropped) + " products left for the next start"
+                             ? "; " + CountOf(dropped, "product") + " left for the next start"
                              : std::string()));
-        return status;
+        return kExitDone;
     }
 
   private:
@@ -74,35 +103,60 @@ class WatchSession {
         return std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
     }
 
-    // False when the folder went away.
-    bool TakeEvents(const std::vector<os::FolderEvent>& events) {
+    void TakeEvents(const std::vector<os::FolderEvent>& events) {
+        using Kind = os::FolderEvent::Kind;
         for (const os::FolderEvent& event : events) {
             switch (event.kind) {
-                case os::FolderEvent::Kind::FileReady:
+                case Kind::FileClosed:
+                case Kind::FileCreated:
+                case Kind::FileChanged:
                     OnArrival(event.name);
                     break;
-                case os::FolderEvent::Kind::Overflow:
+                case Kind::Overflow:
                     Log("events were lost; looking at the whole folder again");
                     Rescan();
                     break;
-                case os::FolderEvent::Kind::FolderGone:
-                    Log("the folder " + options_.inputFolder + " is gone; stopping");
-                    return false;
+                case Kind::FolderMoved:
+                    OnFolderMoved(event.name);
+                    break;
+                case Kind::FolderGone:
+                    Log("the folder " + options_.inputFolder + " is gone, and with it " +
+                        CountOf(tracker_.ForgetAllWaiting(), "product") +
+                        " that waited there; waiting for a folder to appear at " +
+                        options_.inputFolder);
+                    break;
+                case Kind::FolderBack:
+                    Log("a folder is at " + options_.inputFolder + " again; looking at it");
+                    Rescan();
+                    break;
             }
         }
-        return true;
+    }
+
+    // The products that waited in the folder went with it: they are joined
+    // from where it went, as a timeout would have joined them.
+    void OnFolderMoved(const std::string& where) {
+        std::vector<ReadyProduct> waiting = tracker_.TakeAllWaiting();
+        Log("the folder " + options_.inputFolder + " was moved to " + where + "; " +
+            (waiting.empty() ? std::string("no product waited there")
+                             : "joining from there the " + CountOf(waiting.size(), "product") +
+                                   " that waited") +
+            "; waiting for a folder to appear at " + options_.inputFolder);
+        for (ReadyProduct& ready : waiting) {
+            ready.product.folder = FolderPrefix(where);
+            Submit(std::move(ready));
+        }
     }
 
     // What the folder holds: products that are not up to date wait to be
     // joined, the time their files were last changed counting as arrival.
     void Rescan() {
-        std::string error;
-        const std::vector<Product> products = FindProducts(options_.inputFolder, false, error);
-        if (!error.empty()) {
-            Log(error);
+        const ProductScan scan = FindProducts(options_.inputFolder, {});
+        for (const FolderProblem& problem : scan.problems) {
+            Log("cannot read the folder " + problem.folder + ": " + problem.error);
         }
         size_t upToDate = 0;
-        for (const Product& product : products) {
+        for (const Product& product : scan.products) {
             if (!tracker_.Knows(product.key) && IsUpToDateProduct(product)) {
                 ++upToDate;
                 continue;
@@ -111,44 +165,40 @@ class WatchSession {
                 Note(product.key, segment, ArrivalOf(segment));
             }
         }
-        Log(std::to_string(products.size()) + " products in the folder, " +
+        Log(CountOf(scan.products.size(), "product") + " in the folder, " +
             std::to_string(upToDate) + " up to date, " + std::to_string(tracker_.waiting()) +
             " waiting or being joined");
     }
 
-    bool IsUpToDateProduct(const Product& product) {
-        const ProductPlan plan = PlanProduct(product, options_.outputFolder, prober_);
-        return plan.outputPath && IsUpToDate(product, *plan.outputPath);
+    std::optional<std::string> OutputPathOf(const Product& product) const {
+        try {
+            return PredictOutputPath(product.FirstSegmentPath(), options_.outputFolder,
+                                     options_.fillGaps);
+        } catch (const os::ReadError&) {
+            return std::nullopt;  // the join will say why
+        }
     }
 
-    static Clock::time_point ArrivalOf(const SegmentEntry& segment) {
-        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-        const auto age = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch) -
-                         std::chrono::nanoseconds(segment.modifiedNanoseconds);
-        const Clock::time_point now = Clock::now();
-        return age > std::chrono::nanoseconds::zero()
-                   ? now - std::chrono::duration_cast<Clock::duration>(age)
-                   : now;
+    bool IsUpToDateProduct(const Product& product) const {
+        const auto outputPath = OutputPathOf(product);
+        return outputPath && IsUpToDate(product, *outputPath, JoinMaking(joinOptions_));
     }
 
     void OnArrival(const std::string& name) {
         const int32_t number = SegmentNumberInName(name);
         if (number < 0) {
-            return;
+            return;  // not a segment: a temporary, a prologue, anything else
         }
         const std::string key = MaskedName(name);
         const bool firstSight = !tracker_.Knows(key);
         const auto segment = LookAtSegment(name, number);
-        if (!segment) {
-            return;  // gone again, or not a file
+        if (!segment || tracker_.Holds(key, *segment)) {
+            return;  // gone again, no file, or seen as it is
         }
         const SegmentProbe probe = Note(key, *segment, Clock::now());
         if (firstSight) {
             NoteSiblings(key, *segment, probe);
-            // A late event for a product that has just been joined.
-            if (IsUpToDateProduct(*tracker_.ProductOf(key))) {
-                tracker_.Forget(key);
-            }
+            TellOfLateSegment(key, *segment);
         }
     }
 
@@ -168,6 +218,24 @@ class WatchSession {
         }
     }
 
+    // A segment of a product whose output was written before it came: the
+    // product is joined again and its output replaced. A late event of a
+    // product just joined finds it up to date and lets it go.
+    void TellOfLateSegment(const std::string& key, const SegmentEntry& arrived) {
+        const Product product = *tracker_.ProductOf(key);
+        const auto outputPath = OutputPathOf(product);
+        if (!outputPath) {
+            return;
+        }
+        if (IsUpToDate(product, *outputPath, JoinMaking(joinOptions_))) {
+            tracker_.Forget(key);
+        } else if (ReadOutputRecord(*outputPath)) {
+            Log("segment " + std::to_string(arrived.number) + " of " + key +
+                " arrived after its output was written; the product will be joined again and " +
+                *outputPath + " replaced");
+        }
+    }
+
     std::optional<SegmentEntry> LookAtSegment(const std::string& name, int32_t number) const {
         const os::PathInfo info = os::LookAt(folder_ + name);
         if (info.kind != os::PathKind::RegularFile) {
@@ -178,6 +246,7 @@ class WatchSession {
         segment.name = name;
         segment.size = info.size;
         segment.modifiedNanoseconds = info.modifiedNanoseconds;
+        segment.file = info.identity.file;
         return segment;
     }
 
@@ -188,22 +257,33 @@ class WatchSession {
         return probe;
     }
 
-    void Dispatch() {
-        for (ReadyProduct& ready : tracker_.TakeReady(Clock::now())) {
-            pool_.Submit([this, ready = std::move(ready)] { JoinOnWorker(ready); });
+    // Segments not yet whole, which may grow where no event of this folder
+    // tells (a link to a file written elsewhere).
+    void LookAgain() {
+        for (const DueLook& due : tracker_.TakeDueLooks(Clock::now())) {
+            const auto segment = LookAtSegment(due.segment.name, due.segment.number);
+            if (segment && !tracker_.Holds(due.key, *segment)) {
+                Note(due.key, *segment, Clock::now());
+            }
         }
     }
 
+    void Dispatch() {
+        for (ReadyProduct& ready : tracker_.TakeReady(Clock::now())) {
+            Submit(std::move(ready));
+        }
+    }
+
+    void Submit(ReadyProduct ready) {
+        pool_.Submit([this, ready = std::move(ready)] { JoinOnWorker(ready); });
+    }
+
     void JoinOnWorker(const ReadyProduct& ready) {
-        JoinOptions joinOptions;
-        joinOptions.fillGaps = options_.fillGaps;
         ProductResult result;
         try {
-            result = JoinProduct(ready.product, options_.outputFolder, joinOptions,
-                                 ready.plannedStart, ready.plannedEnd);
+            result = JoinProduct(ready.product, options_.outputFolder, joinOptions_);
         } catch (const std::exception& failure) {
-            result.key = ready.product.key;
-            result.error = failure.what();
+            result = FailedResult(ready.product, FailureKind::System, failure.what());
         }
         std::vector<std::string> lines = DescribeResult(result);
         lines.front() += "; " + HumanInterval(Clock::now() - ready.lastArrival) +
@@ -212,35 +292,51 @@ class WatchSession {
         for (const std::string& line : lines) {
             Log(line);
         }
-        if (!result.outputPath.empty() && !options_.thenCommand.empty()) {
-            Log(RunThenCommand(options_.thenCommand, result.outputPath));
+        const bool written = !result.outputPath.empty();
+        if (written && !options_.thenCommand.empty()) {
+            then_.Start(result.outputPath);
         }
         {
             std::lock_guard lock(finishedMutex_);
-            finished_.push_back(ready.product.key);
+            finished_.push_back(
+                {ready.product.key,
+                 result.failure == FailureKind::System ? JoinEnd::RetryLater : JoinEnd::Done,
+                 written});
         }
         watch_.Wake();
     }
 
     void CollectFinished() {
-        std::vector<std::string> finished;
+        std::vector<Finished> finished;
         {
             std::lock_guard lock(finishedMutex_);
             finished.swap(finished_);
         }
-        for (const std::string& key : finished) {
-            tracker_.JoinEnded(key);
+        const Clock::time_point now = Clock::now();
+        for (const Finished& join : finished) {
+            const auto retryAt = tracker_.JoinEnded(join.key, join.end, now);
+            if (retryAt) {
+                Log("will try " + join.key + " again in " + HumanInterval(*retryAt - now));
+            } else if (tracker_.Knows(join.key)) {
+                Log("segments of " + join.key +
+                    " arrived while it was joined; it will be joined again");
+            }
+            if (join.written) {
+                tracker_.RetrySoon(now);  // writing works again
+            }
         }
     }
 
     const StationOptions& options_;
     const std::string folder_;
     os::FolderWatch& watch_;
+    JoinOptions joinOptions_;
     ProductTracker tracker_;
     SegmentProber prober_;
     std::mutex logMutex_;
     std::mutex finishedMutex_;
-    std::vector<std::string> finished_;
+    std::vector<Finished> finished_;
+    ThenRunner then_;
     // Last, so that its threads end before anything they use goes.
     WorkerPool pool_;
 };
@@ -251,8 +347,8 @@ int RunWatch(const StationOptions& options) {
     if (!CheckFolders(options)) {
         return kExitBadArguments;
     }
-    // Before the first thread: the watch blocks SIGINT and SIGTERM, and every
-    // worker inherits that.
+    // Before the first thread: the watch blocks SIGINT, SIGTERM and SIGHUP,
+    // and every worker inherits that.
     std::string error;
     const std::unique_ptr<os::FolderWatch> watch =
         os::FolderWatch::Open(options.inputFolder, error);
