@@ -4,20 +4,27 @@
 
 #include "app/geotiff_mode.h"
 #include "app/segweld_app.h"
+#include "app/service_command.h"
 #include "app/usage.h"
 #include "os/process.h"
+#include "os/terminal.h"
 #include "station/station_command.h"
 
 segweld::CSegweldApp theApp;
 
 int main(int argc, char** argv) {
     segweld::os::EnsureStandardStreams();
+    argv = segweld::os::Utf8Arguments(argc, argv);
+    segweld::os::UseUtf8Console();
     segweld::os::RemoveTemporariesOnInterrupt();
 #ifdef SIGXFSZ
     // A file size limit must end the join with an error, not kill the process.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
 
+    if (segweld::IsServiceCommand(argc, argv)) {
+        return segweld::RunServiceCommand(argc, argv);
+    }
     if (segweld::station::IsStationCommand(argc, argv)) {
         return segweld::station::RunStationCommand(argc, argv);
     }

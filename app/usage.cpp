@@ -11,6 +11,11 @@ void PrintUsage(std::FILE* out) {
         "       segweld                 (opens the dialog)\n"
         "       segweld --batch IN_FOLDER OUTPUT_FOLDER ...  (every product of a folder)\n"
         "       segweld --watch IN_FOLDER OUTPUT_FOLDER ...  (each product as it arrives)\n"
+#ifdef _WIN32
+        "       segweld --install-service NAME --watch IN_FOLDER OUTPUT_FOLDER ...\n"
+        "                               (the watch as a Windows service)\n"
+        "       segweld --uninstall-service NAME\n"
+#endif
         "\n"
         "Joins the data fields of the HRIT/LRIT segment files of one product into one\n"
         "file in OUTPUT_FOLDER. SEGMENT_FILE is any segment file of the product; the\n"

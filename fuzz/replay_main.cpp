@@ -7,6 +7,8 @@
 #include <iterator>
 #include <vector>
 
+#include "os/native_path.h"
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
@@ -24,7 +26,7 @@ int ReplayFile(const std::filesystem::path& path) {
 int main(int argc, char** argv) {
     int replayed = 0;
     for (int i = 1; i < argc; ++i) {
-        const std::filesystem::path path = argv[i];
+        const std::filesystem::path path = segweld::os::PathOf(argv[i]);
         if (std::filesystem::is_directory(path)) {
             for (const auto& entry : std::filesystem::directory_iterator(path)) {
                 if (entry.is_regular_file()) {

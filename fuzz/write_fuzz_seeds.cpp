@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "os/native_path.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
 
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
         return 2;
     }
-    const std::filesystem::path root = argv[1];
+    const std::filesystem::path root = segweld::os::PathOf(argv[1]);
     for (const char* target :
          {"annotation_fuzz", "command_tail_fuzz", "read_header_fuzz", "join_fuzz"}) {
         std::filesystem::create_directories(root / target);

@@ -15,6 +15,7 @@
 
 #include "geo/packed_lines.h"
 #include "hrit/big_endian_reader.h"
+#include "os/native_path.h"
 
 namespace segweld::geo {
 namespace {
@@ -121,7 +122,7 @@ class CountCopier {
         : frame_(frame), placement_(placement), band_(band), stopRequested_(stopRequested) {}
 
     void CopySegment(const SegmentPlace& place, GdalFailures& failures) {
-        segment_ = std::ifstream(place.path, std::ios::binary);
+        segment_ = std::ifstream(os::PathOf(place.path), std::ios::binary);
         if (!segment_) {
             throw GeoTiffError("cannot read segment " + place.path);
         }

@@ -12,6 +12,7 @@
 #include "join/output_name.h"
 #include "join/segment_name.h"
 #include "os/file_system.h"
+#include "os/native_path.h"
 
 namespace segweld::geo {
 namespace {
@@ -28,7 +29,7 @@ class WorkFolder {
             char name[40];
             std::snprintf(name, sizeof name, ".segweld-geotiff-%08x", random());
             std::error_code error;
-            const fs::path candidate = fs::path(parent) / name;
+            const fs::path candidate = os::PathOf(parent) / name;
             if (fs::create_directory(candidate, error)) {
                 path_ = candidate;
                 return;
@@ -61,7 +62,7 @@ std::vector<JoinedSegment> ReadJoinedSegments(const JoinReport& join) {
         if (outcome.status != SegmentStatus::Accepted) {
             continue;
         }
-        std::ifstream stream(outcome.path, std::ios::binary);
+        std::ifstream stream(os::PathOf(outcome.path), std::ios::binary);
         if (!stream || reader.ReadHeader(stream) == 0) {
             throw GeoTiffError("segment " + outcome.path + " changed while it was being joined");
         }
@@ -118,8 +119,8 @@ void Convert(const std::string& segmentPath, const std::string& geoTiffPath, con
     }
     const fs::path hidden = work.path() / "product.tif";
     WriteCloudOptimizedGeoTiff(frame, DescribeRaster(frame, report.join, earthModel),
-                               work.path().string(), hidden.string(), options.stopRequested);
-    os::CommitFinishedFile(hidden.string(), geoTiffPath);
+                               os::TextOf(work.path()), os::TextOf(hidden), options.stopRequested);
+    os::CommitFinishedFile(os::TextOf(hidden), geoTiffPath);
     report.outputPath = geoTiffPath;
 }
 
@@ -135,7 +136,7 @@ GeoTiffReport WriteProductGeoTiff(const std::string& segmentPath, const std::str
         JoinOptions joinOptions;
         joinOptions.fillGaps = options.fillGaps;
         joinOptions.progress = [&options](const JoinProgress&) { return !options.stopRequested(); };
-        report.join = JoinSegments(segmentPath, work.path().string(), joinOptions);
+        report.join = JoinSegments(segmentPath, os::TextOf(work.path()), joinOptions);
         if (!report.join.written()) {
             report.error = report.join.FailureText();
             return report;

@@ -7,6 +7,7 @@
 #include "hrit/big_endian_reader.h"
 #include "hrit/header_reader.h"
 #include "join/segment_name.h"
+#include "os/native_path.h"
 
 namespace segweld::geo {
 namespace {
@@ -54,7 +55,7 @@ EarthModelReading ReadEarthModel(const std::string& segmentPath) {
         return reading;
     }
     reading.prologuePath = parts.directory + name;
-    std::ifstream stream(reading.prologuePath, std::ios::binary);
+    std::ifstream stream(os::PathOf(reading.prologuePath), std::ios::binary);
     if (!stream) {
         reading.problem = "there is no prologue " + reading.prologuePath;
         return reading;

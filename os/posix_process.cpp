@@ -134,6 +134,31 @@ void EnsureStandardStreams() {
     }
 }
 
+char** Utf8Arguments(int&, char** argv) {
+    return argv;
+}
+
+std::string CurrentFolder() {
+    char folder[PATH_MAX] = {};
+    return getcwd(folder, sizeof folder) != nullptr ? std::string(folder) : std::string();
+}
+
+bool EnterFolder(const std::string& folder, std::string& error) {
+    if (chdir(folder.c_str()) != 0) {
+        error = "cannot enter the folder " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (path.starts_with('/')) {
+        return path;
+    }
+    const std::string current = CurrentFolder();
+    return current.empty() || current.ends_with('/') ? current + path : current + "/" + path;
+}
+
 std::string ProgramFolder() {
     std::string path(PATH_MAX, '\0');
     const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());

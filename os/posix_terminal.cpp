@@ -8,6 +8,8 @@
 
 namespace segweld::os {
 
+void UseUtf8Console() {}
+
 bool IsRedrawableTerminal(std::FILE* stream) {
     const char* term = std::getenv("TERM");
     return isatty(fileno(stream)) == 1 && term != nullptr && std::strcmp(term, "dumb") != 0;

@@ -13,6 +13,20 @@ namespace segweld::os {
 // Called first thing in every program's main().
 void EnsureStandardStreams();
 
+// The program's arguments as UTF-8: on Windows read anew from the system's
+// UTF-16 command line, so that no code page stands in between; elsewhere
+// `argv` itself. Sets `argc` to their count; the strings live as long as the
+// process. Called first thing in main(), after EnsureStandardStreams().
+char** Utf8Arguments(int& argc, char** argv);
+
+// The current folder, as an absolute path; empty when unknown.
+std::string CurrentFolder();
+// Makes `folder` the current folder: for a process before any thread starts.
+bool EnterFolder(const std::string& folder, std::string& error);
+
+// `path` made absolute against the current folder (without looking at it).
+std::string AbsolutePath(const std::string& path);
+
 // The folder of the running program, with a trailing separator; empty when it
 // cannot be found.
 std::string ProgramFolder();

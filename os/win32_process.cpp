@@ -3,6 +3,11 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdio>
+#include <vector>
 
 #include "os/process.h"
 #include "os/win32_text.h"
@@ -24,8 +29,9 @@ class LibraryModule : public LoadedModule {
 }  // namespace
 
 void EnsureStandardStreams() {
-    // A program of the GUI subsystem started without redirection has no
-    // standard streams; the C library then reports them as not connected.
+    // A program of the GUI subsystem started without redirection, and a
+    // service, have no standard streams; the C library then reports them as
+    // not connected.
     for (int fd = 0; fd <= 2; ++fd) {
         if (_get_osfhandle(fd) >= 0) {
             continue;
@@ -36,6 +42,83 @@ void EnsureStandardStreams() {
             _close(opened);
         }
     }
+    // The C library's streams are then tied to no descriptor at all (-2),
+    // and freopen() does not mend that: each is tied to its own descriptor,
+    // so that it writes to the null device, and to wherever that descriptor
+    // is led later (a service's log). The stream's layout is msvcrt.dll's,
+    // which has not changed since it was first shipped.
+    const struct {
+        std::FILE* stream;
+        int fd;
+    } streams[] = {{stdin, 0}, {stdout, 1}, {stderr, 2}};
+    for (const auto& [stream, fd] : streams) {
+        if (_fileno(stream) < 0) {
+#ifdef _UCRT
+            std::freopen("NUL", fd == 0 ? "r" : "w", stream);
+#else
+            stream->_file = fd;
+#endif
+        }
+    }
+}
+
+char** Utf8Arguments(int& argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return argv;
+    }
+    // Kept for the life of the process, as argv is.
+    static std::vector<std::string> texts;
+    static std::vector<char*> pointers;
+    texts.clear();
+    for (int i = 0; i < count; ++i) {
+        texts.push_back(Narrow(wide[i]));
+    }
+    LocalFree(wide);
+    pointers.clear();
+    for (std::string& text : texts) {
+        pointers.push_back(text.data());
+    }
+    pointers.push_back(nullptr);
+    argc = count;
+    return pointers.data();
+}
+
+std::string CurrentFolder() {
+    const DWORD length = GetCurrentDirectoryW(0, nullptr);
+    std::wstring folder(length, L'\0');
+    const DWORD written = GetCurrentDirectoryW(length, folder.data());
+    if (written == 0 || written >= length) {
+        return "";
+    }
+    folder.resize(written);
+    return Narrow(folder);
+}
+
+bool EnterFolder(const std::string& folder, std::string& error) {
+    const std::optional<std::wstring> wide = Widen(folder);
+    if (!wide || !SetCurrentDirectoryW(wide->c_str())) {
+        error = "cannot enter the folder " + folder + ": " +
+                (wide ? SystemText(GetLastError()) : std::string("the name is not valid UTF-8"));
+        return false;
+    }
+    return true;
+}
+
+std::string AbsolutePath(const std::string& path) {
+    const std::optional<std::wstring> wide = Widen(path);
+    if (!wide || wide->empty()) {
+        return path;
+    }
+    const DWORD length = GetFullPathNameW(wide->c_str(), 0, nullptr, nullptr);
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(wide->c_str(), length, full.data(), nullptr);
+    if (written == 0 || written >= length) {
+        return path;
+    }
+    full.resize(written);
+    return Narrow(full);
 }
 
 std::string ProgramFolder() {

@@ -31,24 +31,6 @@ bool CommandStopper::stopped() const {
 
 namespace {
 
-// One argument as the C runtime's command-line parser gives it back:
-// quoted, with backslashes doubled before a quote.
-std::wstring Quoted(const std::wstring& argument) {
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
-}
-
 class Owned {
   public:
     explicit Owned(HANDLE handle = nullptr) : handle_(handle) {}
@@ -87,12 +69,13 @@ CommandOutcome RunCommand(const std::vector<std::string>& arguments, const Comma
             outcome.error = "the argument " + argument + " is not valid UTF-8";
             return outcome;
         }
-        commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(*wide);
+        commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(*wide);
     }
     // The job holds the command and whatever it starts, so ending it ends them all.
     Owned job(CreateJobObjectW(nullptr, nullptr));
-    Owned nullInput(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    Owned nullInput(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                &inherited, OPEN_EXISTING, 0, nullptr));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -108,7 +91,10 @@ CommandOutcome RunCommand(const std::vector<std::string>& arguments, const Comma
     }
     Owned processHandle(process.hProcess);
     Owned thread(process.hThread);
-    AssignProcessToJobObject(job.get(), process.hProcess);
+    // Where the job cannot take it (a job of the caller's own that forbids
+    // it, before Windows 8), the command alone is ended.
+    const bool inJob =
+        job.get() != nullptr && AssignProcessToJobObject(job.get(), process.hProcess);
     ResumeThread(process.hThread);
     outcome.started = true;
 
@@ -116,12 +102,14 @@ CommandOutcome RunCommand(const std::vector<std::string>& arguments, const Comma
     const DWORD waited =
         WaitForMultipleObjects(limits.stopper ? 2 : 1, waits, FALSE, Milliseconds(limits.timeout));
     if (waited != WAIT_OBJECT_0) {
-        outcome.stopped = waited == WAIT_OBJECT_0 + 1;
+        outcome.stopped = limits.stopper != nullptr && limits.stopper->stopped();
         outcome.timedOut = !outcome.stopped;
-        // Windows has no polite request a console-less child must heed: the
-        // grace goes to a child that ends by itself meanwhile.
+        // Windows has no polite request that a program without a console
+        // must heed: the grace goes to a command that ends by itself meanwhile.
         if (WaitForSingleObject(process.hProcess, Milliseconds(limits.grace)) != WAIT_OBJECT_0) {
-            TerminateJobObject(job.get(), 1);
+            if (!inJob || !TerminateJobObject(job.get(), 1)) {
+                TerminateProcess(process.hProcess, 1);
+            }
             WaitForSingleObject(process.hProcess, INFINITE);
         }
     }

@@ -11,10 +11,10 @@
 #include <wx/textctrl.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "join/segment_name.h"
 #include "join/segment_walk.h"
+#include "os/file_system.h"
 #include "ui/about_dlg.h"
 #include "ui/folder_chooser.h"
 #include "ui/join_summary.h"
@@ -38,8 +38,7 @@ std::string FolderOf(const std::string& file) {
 }
 
 bool IsFolder(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::is_directory(path, ignored);
+    return os::LookAt(path).kind == os::PathKind::Folder;
 }
 
 constexpr char kTypicalSegmentPath[] =

@@ -6,6 +6,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "os/native_path.h"
+
 namespace segweld::test {
 
 std::filesystem::path MakeUniqueFolder(const std::string& prefix) {
@@ -14,7 +16,7 @@ std::filesystem::path MakeUniqueFolder(const std::string& prefix) {
     const std::filesystem::path parent = std::filesystem::temp_directory_path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::filesystem::path candidate =
-            parent / (prefix + std::to_string(random() % 1000000000000u));
+            parent / os::PathOf(prefix + std::to_string(random() % 1000000000000u));
         if (std::filesystem::create_directory(candidate)) {
             return candidate;
         }
@@ -29,8 +31,12 @@ TempFolder::~TempFolder() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+std::string TempFolder::operator/(const std::string& name) const {
+    return os::TextOf(path_ / os::PathOf(name));
+}
+
 void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(os::PathOf(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     if (!out) {
@@ -39,7 +45,7 @@ void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 }
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(os::PathOf(path), std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + path);
     }
@@ -50,7 +56,7 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 std::vector<std::string> ListFolder(const std::filesystem::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
+        names.push_back(os::TextOf(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;

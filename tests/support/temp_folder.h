@@ -21,7 +21,7 @@ class TempFolder {
     ~TempFolder();
 
     const std::filesystem::path& path() const { return path_; }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    std::string operator/(const std::string& name) const;
 
   private:
     std::filesystem::path path_;

@@ -2,9 +2,10 @@
 #include <string>
 #include <vector>
 
+#include "join/segment_walk.h"
 #include "os/file_system.h"
 #include "os/process.h"
-#include "join/segment_walk.h"
+#include "os/terminal.h"
 #include "segweld_version.h"
 #include "tools/info/info_commands.h"
 #include "tools/info/info_options.h"
@@ -61,6 +62,8 @@ int CheckProductFile(const std::string& file) {
 
 int main(int argc, char** argv) {
     segweld::os::EnsureStandardStreams();
+    argv = segweld::os::Utf8Arguments(argc, argv);
+    segweld::os::UseUtf8Console();
     const InfoOptions options = ParseInfoOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
         return BadArguments(options.error);

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "os/native_path.h"
 #include "os/process.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/prologue_data.h"
@@ -157,8 +158,8 @@ bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& he
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
     out.close();
     if (!out) {
-        std::fprintf(stderr, "segweld-sample: cannot write %s: %s\n", path.string().c_str(),
-                     std::strerror(errno));
+        std::fprintf(stderr, "segweld-sample: cannot write %s: %s\n",
+                     segweld::os::TextOf(path).c_str(), std::strerror(errno));
         return false;
     }
     return true;
@@ -182,12 +183,12 @@ bool WriteAncillaryFiles(const std::filesystem::path& folder, const std::string&
 }
 
 bool WriteProducts(const Options& options) {
-    const std::filesystem::path folder = options.folder;
+    const std::filesystem::path folder = segweld::os::PathOf(options.folder);
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
-        std::fprintf(stderr, "segweld-sample: cannot create %s: %s\n", folder.string().c_str(),
-                     error.message().c_str());
+        std::fprintf(stderr, "segweld-sample: cannot create %s: %s\n",
+                     segweld::os::TextOf(folder).c_str(), error.message().c_str());
         return false;
     }
     const std::string channel = options.hrv ? "HRV______" : "IR_108___";
@@ -246,6 +247,7 @@ void PrintUsage(std::FILE* out) {
 
 int main(int argc, char** argv) {
     segweld::os::EnsureStandardStreams();
+    argv = segweld::os::Utf8Arguments(argc, argv);
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];

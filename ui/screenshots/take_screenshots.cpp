@@ -21,6 +21,7 @@
 #include <string>
 
 #include "join/segment_name.h"
+#include "os/native_path.h"
 #include "tests/support/header_builder.h"
 #include "ui/about_dlg.h"
 #include "ui/folder_browser.h"
@@ -196,8 +197,8 @@ int main(int argc, char** argv) {
                    stderr);
         return 2;
     }
-    const std::filesystem::path pictures = argv[1];
-    const std::filesystem::path scratch = argv[2];
+    const std::filesystem::path pictures = segweld::os::PathOf(argv[1]);
+    const std::filesystem::path scratch = segweld::os::PathOf(argv[2]);
     const std::string only = argc == 4 ? argv[3] : "";
     wxApp::SetInstance(new wxApp);
     if (!wxEntryStart(argc, argv)) {

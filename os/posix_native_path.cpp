@@ -1,0 +1,13 @@
+#include "os/native_path.h"
+
+namespace segweld::os {
+
+std::filesystem::path PathOf(const std::string& utf8) {
+    return std::filesystem::path(utf8);
+}
+
+std::string TextOf(const std::filesystem::path& path) {
+    return path.string();
+}
+
+}  // namespace segweld::os
