@@ -4,6 +4,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <set>
 
 #include "join/number_list.h"
 #include "join/segment_name.h"
@@ -164,6 +165,7 @@ class WatchSession {
             for (const SegmentEntry& segment : product.segments) {
                 Note(product.key, segment, ArrivalOf(segment));
             }
+            sought_.insert(product.key);
         }
         Log(CountOf(scan.products.size(), "product") + " in the folder, " +
             std::to_string(upToDate) + " up to date, " + std::to_string(tracker_.waiting()) +
@@ -190,15 +192,25 @@ class WatchSession {
             return;  // not a segment: a temporary, a prologue, anything else
         }
         const std::string key = MaskedName(name);
-        const bool firstSight = !tracker_.Knows(key);
+        if (!tracker_.Knows(key)) {
+            sought_.erase(key);
+        }
         const auto segment = LookAtSegment(name, number);
         if (!segment || tracker_.Holds(key, *segment)) {
             return;  // gone again, no file, or seen as it is
         }
-        const SegmentProbe probe = Note(key, *segment, Clock::now());
-        if (firstSight) {
-            NoteSiblings(key, *segment, probe);
-            TellOfLateSegment(key, *segment);
+        SeekSiblings(key, *segment, Note(key, *segment, Clock::now()));
+    }
+
+    // Once a product has a segment whose header can be read, its other
+    // segments are looked up and a segment late for its output is told of;
+    // not before, since a file just created (written in place, or copied
+    // with its old time) may not hold its header yet.
+    void SeekSiblings(const std::string& key, const SegmentEntry& segment,
+                      const SegmentProbe& probe) {
+        if ((probe.whole || probe.plannedEnd > 0) && sought_.insert(key).second) {
+            NoteSiblings(key, segment, probe);
+            TellOfLateSegment(key, segment);
         }
     }
 
@@ -263,7 +275,7 @@ class WatchSession {
         for (const DueLook& due : tracker_.TakeDueLooks(Clock::now())) {
             const auto segment = LookAtSegment(due.segment.name, due.segment.number);
             if (segment && !tracker_.Holds(due.key, *segment)) {
-                Note(due.key, *segment, Clock::now());
+                SeekSiblings(due.key, *segment, Note(due.key, *segment, Clock::now()));
             }
         }
     }
@@ -333,6 +345,9 @@ class WatchSession {
     JoinOptions joinOptions_;
     ProductTracker tracker_;
     SegmentProber prober_;
+    // The products whose other segments were looked up since they were last
+    // taken up.
+    std::set<std::string> sought_;
     std::mutex logMutex_;
     std::mutex finishedMutex_;
     std::vector<Finished> finished_;
