@@ -131,8 +131,8 @@ TEST_F(CommandLineTest, FillGapsPutsEveryPresentSegmentAtItsPlace) {
     };
     for (const auto& [missing, firstByte, warning] : rows) {
         SCOPED_TRACE(warning);
-        std::filesystem::remove_all(inputFolder);
-        std::filesystem::create_directory(inputFolder);
+        std::filesystem::remove_all(os::PathOf(inputFolder));
+        std::filesystem::create_directory(os::PathOf(inputFolder));
         std::vector<uint8_t> expected;
         for (int number = 1; number <= 8; ++number) {
             auto data = DistinctData(number);

@@ -64,7 +64,7 @@ TEST_F(JoinTest, SegmentsThatCannotBeJoinedAreSkipped) {
         SCOPED_TRACE(row.label);
         WriteSeries(1, 1), WriteSeries(3, 3);
         if (row.content.empty()) {
-            std::filesystem::create_directory(Path(2));
+            std::filesystem::create_directory(os::PathOf(Path(2)));
         } else {
             test::WriteFile(Path(2), row.content);
         }
@@ -74,8 +74,8 @@ TEST_F(JoinTest, SegmentsThatCannotBeJoinedAreSkipped) {
         ASSERT_FALSE(report.warnings.empty());
         EXPECT_THAT(report.warnings[0], HasSubstr(Path(2)));
         EXPECT_THAT(report.warnings[0], HasSubstr(row.warning));
-        std::filesystem::remove_all(Path(2));
-        std::filesystem::remove(report.outputPath);
+        std::filesystem::remove_all(os::PathOf(Path(2)));
+        std::filesystem::remove(os::PathOf(report.outputPath));
     }
 }
 

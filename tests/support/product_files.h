@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "os/native_path.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/temp_folder.h"
 
@@ -24,10 +25,11 @@ std::vector<uint8_t> SmallSegment(int number, const std::vector<uint8_t>& data,
 // segment, starting with four letters so that they name the output.
 std::vector<uint8_t> DistinctData(int number, size_t size = 1000);
 
-// A product's input folder (its name holds a blank) and an output folder.
+// A product's input folder (its name holds a blank and a letter beyond ASCII)
+// and an output folder.
 class ProductFolders {
   public:
-    ProductFolders() { std::filesystem::create_directory(inputFolder); }
+    ProductFolders() { std::filesystem::create_directory(os::PathOf(inputFolder)); }
 
     // The path of segment `number`.
     std::string Path(int number) const { return inputFolder + "/" + SegmentFileName(number); }
@@ -45,7 +47,7 @@ class ProductFolders {
 
     TempFolder input;
     TempFolder output;
-    const std::string inputFolder = input / "seg dir";
+    const std::string inputFolder = input / "seg dir \xc3\xbc";
 };
 
 }  // namespace segweld::test

@@ -55,7 +55,7 @@ TEST_F(SeriesTest, GapDamageRefusalAndForeignNamesAreFoundFromHeadersAlone) {
     product.Write(2, std::vector<uint8_t>(product.dataBytes() - 10, 1));
     product.WriteRaw(3, {'n', 'o', 't', ' ', 'H', 'R', 'I', 'T', 0, 0, 0, 0, 0, 0, 0, 0, 0});
     product.Write(4, product.Shape(5, 8), std::vector<uint8_t>(product.dataBytes()));
-    std::filesystem::remove(product.Path(5));
+    std::filesystem::remove(os::PathOf(product.Path(5)));
 
     const Json report = SeriesJson(1);
     const Json& segments = report["segments"];
