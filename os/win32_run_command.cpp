@@ -31,24 +31,6 @@ bool CommandStopper::stopped() const {
 
 namespace {
 
-// One argument as the C runtime's command-line parser gives it back:
-// quoted, with backslashes doubled before a quote.
-std::wstring Quoted(const std::wstring& argument) {
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
-}
-
 class Owned {
   public:
     explicit Owned(HANDLE handle = nullptr) : handle_(handle) {}
@@ -87,7 +69,7 @@ CommandOutcome RunCommand(const std::vector<std::string>& arguments, const Comma
             outcome.error = "the argument " + argument + " is not valid UTF-8";
             return outcome;
         }
-        commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(*wide);
+        commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(*wide);
     }
     // The job holds the command and whatever it starts, so ending it ends them all.
     Owned job(CreateJobObjectW(nullptr, nullptr));

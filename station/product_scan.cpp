@@ -44,12 +44,7 @@ class Scanner {
 
     void ScanFolder(const std::string& relative) {
         const std::string path = PathBelow(root_, relative);
-        const os::FolderListing listing = os::ListFolder(path);
-        if (listing.outcome != os::FolderListing::Outcome::Listed) {
-            scan_.problems.push_back(
-                {path, listing.error, listing.outcome == os::FolderListing::Outcome::Gone});
-            return;
-        }
+        const os::FolderListing listing = List(path);
         for (const os::FolderEntry& entry : listing.entries) {
             const int32_t number = SegmentNumberInName(entry.name);
             if (number >= 0 && entry.type != os::EntryType::Folder) {
@@ -73,13 +68,7 @@ class Scanner {
             return;
         }
         listed_.insert(key);
-        const std::string path = PathBelow(root_, relative);
-        const os::FolderListing listing = os::ListFolder(path);
-        if (listing.outcome != os::FolderListing::Outcome::Listed) {
-            scan_.problems.push_back(
-                {path, listing.error, listing.outcome == os::FolderListing::Outcome::Gone});
-            return;
-        }
+        const os::FolderListing listing = List(PathBelow(root_, relative));
         for (const os::FolderEntry& entry : listing.entries) {
             const int32_t number = SegmentNumberInName(entry.name);
             if (number >= 0 && KeyOf(relative, entry.name) == key) {
@@ -97,12 +86,11 @@ class Scanner {
             // A file met twice (listed, and in a listed folder) counts once.
             std::sort(product.segments.begin(), product.segments.end(),
                       [](const SegmentEntry& a, const SegmentEntry& b) { return a.name < b.name; });
-            product.segments.erase(
-                std::unique(product.segments.begin(), product.segments.end(),
-                            [](const SegmentEntry& a, const SegmentEntry& b) {
-                                return a.name == b.name;
-                            }),
-                product.segments.end());
+            product.segments.erase(std::unique(product.segments.begin(), product.segments.end(),
+                                               [](const SegmentEntry& a, const SegmentEntry& b) {
+                                                   return a.name == b.name;
+                                               }),
+                                   product.segments.end());
             if (LookAtSegments(product)) {
                 scan_.products.push_back(std::move(product));
             }
@@ -111,6 +99,16 @@ class Scanner {
     }
 
   private:
+    // The folder's entries; none, and a problem noted, when it cannot be listed.
+    os::FolderListing List(const std::string& path) {
+        os::FolderListing listing = os::ListFolder(path);
+        if (listing.outcome != os::FolderListing::Outcome::Listed) {
+            scan_.problems.push_back(
+                {path, listing.error, listing.outcome == os::FolderListing::Outcome::Gone});
+        }
+        return listing;
+    }
+
     void Take(const std::string& relative, const std::string& name, int32_t number) {
         const std::string key = KeyOf(relative, name);
         if (!scope_.shard.Holds(key)) {
