@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Checks the Debian packages that debian_packages_test.sh built as Debian's
-# own tools do: lintian (pedantic; no error or warning allowed, every
-# override justified in packaging/), hardening-check on every program and
-# module when the build used Debian's hardening flags, desktop-file-validate
-# on the desktop entry with its icons, systemd-analyze verify on the service.
+# The packages of debian_packages_test.sh as Debian's tools see them:
+# lintian --pedantic (no error or warning; overrides justified in packaging/),
+# hardening-check when the build used Debian's hardening flags,
+# desktop-file-validate with the icons, systemd-analyze verify on the service.
 # Usage: debian_lint_test.sh PACKAGE_DIR WORK_DIR HARDENED(ON|OFF)
 set -eu
 packages=$1 work=$2 hardened=$3

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -48,11 +47,11 @@ class ManagerSocket {
     int socket_;
 };
 
+// CLOCK_MONOTONIC, the manager's clock.
 uint64_t MonotonicMicroseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint64_t>(now.tv_sec) * 1000000u +
-           static_cast<uint64_t>(now.tv_nsec) / 1000u;
+    return static_cast<uint64_t>(std::chrono::duration_cast<microseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
 }
 
 class ServiceNotifyTest : public testing::TestWithParam<bool> {

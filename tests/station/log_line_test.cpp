@@ -1,9 +1,6 @@
 #include "station/log_line.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-
-#include <cstdlib>
 
 namespace segweld::station {
 namespace {
@@ -34,18 +31,6 @@ TEST(LogLine, StampedPlainAndLevelledForTheJournal) {
         SCOPED_TRACE(row.text);
         EXPECT_EQ(LogLineFormat(row.journal).Format(row.level, row.text, when), row.expected);
     }
-}
-
-TEST(LogLine, JournalFormatOnlyWhenStandardErrorIsTheJournal) {
-    struct stat status {};
-    ASSERT_EQ(fstat(2, &status), 0);
-    const std::string identity =
-        std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
-    setenv("JOURNAL_STREAM", identity.c_str(), 1);
-    EXPECT_TRUE(LogLineFormat::ForStandardError().journal());
-    setenv("JOURNAL_STREAM", (identity + "0").c_str(), 1);
-    EXPECT_FALSE(LogLineFormat::ForStandardError().journal());
-    unsetenv("JOURNAL_STREAM");
 }
 
 }  // namespace
