@@ -37,7 +37,12 @@ int RunGeoTiffMode(int argc, char** argv) {
 #else
     const std::string modulePath = FindProgramModule(kGeoTiffModuleName);
     if (modulePath.empty()) {
+#ifdef SEGWELD_GEOTIFF_PACKAGE
+        return NoGeoTiff("the GeoTIFF writer is not installed (package " SEGWELD_GEOTIFF_PACKAGE
+                         ")");
+#else
         return NoGeoTiff(std::string("the module ") + kGeoTiffModuleName + " is not installed");
+#endif
     }
     std::string error;
     // The module stays loaded until the process ends.
