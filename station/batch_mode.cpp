@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "join/segment_name.h"
-#include "join/walk_plan.h"
 #include "os/file_system.h"
 #include "os/folders.h"
 #include "os/process.h"
 #include "os/terminal.h"
 #include "station/batch_report.h"
+#include "station/output_index.h"
 #include "station/output_record.h"
 #include "station/product_log.h"
 #include "station/product_scan.h"
@@ -84,7 +84,10 @@ std::string OutputFolderOf(const Product& product, const std::string& outputFold
 class BatchRun {
   public:
     BatchRun(const StationOptions& options, BatchReport* report)
-        : options_(options), report_(report), onTerminal_(os::IsRedrawableTerminal(stderr)) {
+        : options_(options),
+          report_(report),
+          onTerminal_(os::IsRedrawableTerminal(stderr)),
+          journal_(LogLineFormat::ForStandardError().journal()) {
         joinOptions_.fillGaps = options.fillGaps;
     }
 
@@ -133,10 +136,12 @@ class BatchRun {
     void TakeProblems(const ProductScan& scan) {
         for (const FolderProblem& problem : scan.problems) {
             if (problem.gone) {
-                Log("passed over " + problem.folder + ": it is gone (" + problem.error + ")");
+                Log(LogLevel::Warning,
+                    "passed over " + problem.folder + ": it is gone (" + problem.error + ")");
                 continue;
             }
-            Log("failed folder " + problem.folder + ": cannot be read: " + problem.error);
+            Log(LogLevel::Failure,
+                "failed folder " + problem.folder + ": cannot be read: " + problem.error);
             outcomes_.NoteFailure(FailureKind::System);
             if (report_ != nullptr) {
                 report_->Folder(problem.folder, problem.error);
@@ -163,10 +168,10 @@ class BatchRun {
 
     ProductResult JoinUnlessUpToDate(const Product& product) {
         const std::string outputFolder = OutputFolderOf(product, options_.outputFolder);
-        const std::optional<std::string> outputPath =
-            PredictOutputPath(product.FirstSegmentPath(), outputFolder, options_.fillGaps);
-        if (!options_.force && outputPath &&
-            IsUpToDate(product, *outputPath, JoinMaking(joinOptions_))) {
+        const auto outputPath = options_.force ? std::nullopt
+                                               : outputs_.UpToDateOutput(product, outputFolder,
+                                                                         JoinMaking(joinOptions_));
+        if (outputPath) {
             display_->ProductSkipped(product.TotalBytes());
             return UpToDateResult(product, *outputPath);
         }
@@ -195,27 +200,39 @@ class BatchRun {
         // needs a look (failures, incomplete products, warnings) goes above it.
         const bool routine = result.status == ProductStatus::UpToDate ||
                              (result.status == ProductStatus::Joined && result.warnings.empty());
-        if (onTerminal_ && routine) {
+        if (onTerminal_ && routine && options_.verbosity != Verbosity::Verbose) {
             return;
         }
-        for (const std::string& line : DescribeResult(result)) {
-            Log(line);
+        for (const LogLine& line : DescribeResult(result)) {
+            Log(line.level, line.text);
         }
     }
 
-    void Log(const std::string& line) {
+    // The journal names the program and stamps the time itself.
+    std::string Prefix(LogLevel level) const {
+        return journal_ ? "<" + std::to_string(static_cast<int>(level)) + ">" : "segweld: ";
+    }
+
+    void Log(LogLevel level, const std::string& text) {
+        if (!Shows(options_.verbosity, level)) {
+            return;
+        }
+        const std::string line = Prefix(level) + text;
         if (display_ != nullptr) {
-            display_->Log("segweld: " + line);
+            display_->Log(line);
         } else {
-            std::fprintf(stderr, "segweld: %s\n", line.c_str());
+            std::fprintf(stderr, "%s\n", line.c_str());
         }
     }
 
     int Finish() {
         RunTotals totals = outcomes_.Finish(os::NotedInterrupt());
-        std::fprintf(stderr, "segweld: %zu joined, %zu up to date, %zu incomplete, %zu failed%s\n",
-                     totals.joined, totals.upToDate, totals.incomplete, totals.failed,
-                     totals.interrupted ? "; stopped by a signal" : "");
+        const LogLevel level = totals.failed > 0 ? LogLevel::Failure : LogLevel::Info;
+        if (Shows(options_.verbosity, level)) {
+            std::fprintf(stderr, "%s%zu joined, %zu up to date, %zu incomplete, %zu failed%s\n",
+                         Prefix(level).c_str(), totals.joined, totals.upToDate, totals.incomplete,
+                         totals.failed, totals.interrupted ? "; stopped by a signal" : "");
+        }
         if (report_ != nullptr) {
             std::string error;
             if (!report_->Finish(totals, error)) {
@@ -231,8 +248,10 @@ class BatchRun {
     const StationOptions& options_;
     BatchReport* report_;
     const bool onTerminal_;
+    const bool journal_;
     JoinOptions joinOptions_;
     ProgressDisplay* display_ = nullptr;
+    OutputIndex outputs_;
     Outcomes outcomes_;
 };
 

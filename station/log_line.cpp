@@ -21,6 +21,18 @@ LogLevel LevelOf(ProductStatus status) {
     return LogLevel::Failure;
 }
 
+bool Shows(Verbosity verbosity, LogLevel level) {
+    switch (verbosity) {
+        case Verbosity::Quiet:
+            return level == LogLevel::Failure;
+        case Verbosity::Normal:
+            return level != LogLevel::Detail;
+        case Verbosity::Verbose:
+            break;
+    }
+    return true;
+}
+
 LogLineFormat LogLineFormat::ForStandardError() {
     return LogLineFormat(os::IsJournalStream(stderr));
 }

@@ -21,6 +21,17 @@ enum class LogLevel {
 // The level of the line that says what became of a product.
 LogLevel LevelOf(ProductStatus status);
 
+struct LogLine {
+    LogLevel level = LogLevel::Info;
+    std::string text;
+};
+
+// How much the log says: failures only (-q), what is written and what needs
+// a look (the default), or every product, up to date ones too (-v).
+enum class Verbosity { Quiet, Normal, Verbose };
+
+bool Shows(Verbosity verbosity, LogLevel level);
+
 // How the station's log lines are written to standard error.
 class LogLineFormat {
   public:

@@ -54,6 +54,10 @@ class Parser {
             TakeMode(argument == "--batch" ? StationMode::Batch : StationMode::Watch);
         } else if (argument == "--fill-gaps") {
             options_.fillGaps = true;
+        } else if (argument == "-q" || argument == "--quiet") {
+            options_.verbosity = Verbosity::Quiet;
+        } else if (argument == "-v" || argument == "--verbose") {
+            options_.verbosity = Verbosity::Verbose;
         } else if (argument == "--recursive") {
             options_.recursive = true;
             batchOnly_ = batchOnly_.empty() ? argument : batchOnly_;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "station/log_line.h"
 #include "station/shard.h"
 
 namespace segweld::station {
@@ -18,6 +19,7 @@ struct StationOptions {
     std::string outputFolder;
     bool fillGaps = false;
     unsigned workers = 0;  // 0: one per processor
+    Verbosity verbosity = Verbosity::Normal;
     // --batch
     bool recursive = false;
     bool force = false;
