@@ -16,7 +16,6 @@
 #include <thread>
 
 #include "geo/geotiff_product.h"
-#include "hrit/channel.h"
 #include "join/output_name.h"
 #include "os/process.h"
 #include "tests/support/header_builder.h"
@@ -28,7 +27,6 @@
 namespace segweld {
 namespace {
 
-using test::kPrologueDataBytes;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -59,16 +57,14 @@ bool IsHrv(const Product& p) {
     return p.channel.starts_with("HRV");
 }
 
-std::string FileName(const Product& p, const std::string& channel, const std::string& segment) {
-    const std::string source = p.source + "____________";
-    return "H-000-MSG1__-" + source.substr(0, 12) + "-" + channel + "-" + segment +
+// The name of segment `k` of `p` or, with `kind` PRO or EPI, of a companion.
+std::string FileName(const Product& p, int k, const std::string& kind = "",
+                     const std::string& channel = "_________") {
+    char segment[16];
+    std::snprintf(segment, sizeof segment, "%06d___", k);
+    return "H-000-MSG1__-" + (p.source + "________").substr(0, 12) + "-" +
+           (kind.empty() ? p.channel : channel) + "-" + (kind.empty() ? segment : kind + "______") +
            "-200706151200-__";
-}
-
-std::string SegmentName(const Product& p, int k) {
-    char token[16];
-    std::snprintf(token, sizeof token, "%06d___", k);
-    return FileName(p, p.channel, token);
 }
 
 // The count stored at column c (0-based, east first) of line j of segment k.
@@ -104,7 +100,7 @@ std::vector<uint8_t> SegmentFile(const Product& p, int k) {
     }
     const int32_t coff =
         p.coff == 0 ? 5567 - HrvEastColumn(*p.epilogue, (k - 1) * p.lines) : p.coff;
-    const std::string name = SegmentName(p, k);
+    const std::string name = FileName(p, k);
     std::vector<uint8_t> bytes =
         test::HeaderBuilder()
             .Primary(p.fileType, 8 * data.size())
@@ -112,10 +108,8 @@ std::vector<uint8_t> SegmentFile(const Product& p, int k) {
             .Navigation(p.projection, p.cfac, p.cfac, coff, p.loff - p.lines * (k - 1))
             .Annotation(name)
             .TimeStamp(18062, 43200000)
-            .MsgSegmentIdentification(
-                321,
-                static_cast<uint8_t>(ChannelCodeOf(p.channel.substr(0, p.channel.find('_', 3)))),
-                static_cast<uint16_t>(k), 1, static_cast<uint16_t>(p.planned), 3)
+            .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(k), 1,
+                                      static_cast<uint16_t>(p.planned), 3)
             .Record(129, LineQuality(p, k == 2 ? p.unusable : std::vector<int>{}))
             .Build();
     bytes.insert(bytes.end(), data.begin(), data.end());
@@ -134,21 +128,21 @@ struct GeoTiffRun {
     explicit GeoTiffRun(const Product& p, const std::vector<int>& numbers = {1, 2, 3})
         : product(p) {
         for (int k : numbers) {
-            test::WriteFile(input / SegmentName(p, k), SegmentFile(p, k));
+            test::WriteFile(input / FileName(p, k), SegmentFile(p, k));
         }
         // The satellites that MSG disseminates keep their channel in the name.
         const std::string channel = p.foreignPrologue ? p.channel : "_________";
         if (p.earthModel != 0) {
             test::PrologueFields fields = p.prologue;
             fields.earthModelType = static_cast<uint8_t>(p.earthModel);
-            const std::string name = FileName(p, channel, "PRO______");
+            const std::string name = FileName(p, 0, "PRO", channel);
             test::WriteFile(input / name,
                             Companion(name, 128,
                                       p.foreignPrologue ? std::vector<uint8_t>(3000, 7)
                                                         : test::PrologueData(fields)));
         }
         if (p.epilogue) {
-            const std::string name = FileName(p, channel, "EPI______");
+            const std::string name = FileName(p, 0, "EPI", channel);
             test::WriteFile(input / name, Companion(name, 129, test::EpilogueData(*p.epilogue)));
         }
     }
@@ -156,14 +150,12 @@ struct GeoTiffRun {
     // segweld with `options` on segment 1 of the product.
     test::ProgramResult Segweld(std::vector<std::string> options,
                                 const test::RunOptions& how = {}) const {
-        options.push_back(input / SegmentName(product, 1));
+        options.push_back(input / FileName(product, 1));
         options.push_back(output.path().string());
         return test::RunProgram(SEGWELD_BIN, options, how);
     }
 
-    std::string GeoTiffPath() const {
-        return output / LowerAscii(SegmentName(product, 1) + ".tif");
-    }
+    std::string GeoTiffPath() const { return output / LowerAscii(FileName(product, 1) + ".tif"); }
 
     Product product;
     test::TempFolder input, output;
@@ -296,7 +288,7 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         const Product& p = row.p;
         const GeoTiffRun run(p, row.written);
         if (row.written[0] != 1) {
-            test::WriteFile(run.input / SegmentName(p, 1), {'j', 'u', 'n', 'k'});
+            test::WriteFile(run.input / FileName(p, 1), {'j', 'u', 'n', 'k'});
         }
         std::vector<std::string> options = row.options;
         const std::string plainWarnings = run.Segweld(options).err;
@@ -339,31 +331,34 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
     }
 }
 
-// The published constants of MSG1 that the expected values use.
+// The expected values, from the prologue's calibration and MSG1's published
+// constants: radiance, IR_108's brightness temperature, and reflectance at
+// the epilogue's scan start, 15 June 2007 12:00:10.5.
 double Radiance(int channelId, int count) {
     const double slope = test::kCalibrationSlope[channelId - 1];
     return count == 0 ? NAN : std::max(0.0, slope * (count + test::kCalibrationOffsetCounts));
 }
 
-double PlanckTemperature(double radiance, double waveNumber) {
-    return 1.43877523 * waveNumber /
-           std::log(1.19104273e-5 * std::pow(waveNumber, 3) / radiance + 1);
+double Radiance108(int count) {
+    return Radiance(9, count);
 }
 
-double EffectiveBt108(int count) {
-    return (PlanckTemperature(Radiance(9, count), 930.647) - 0.625) / 0.9983;
+double Bt108(int count) {
+    const double vc = 930.647, t = 1.43877523 * vc /
+                                   std::log(1.19104273e-5 * vc * vc * vc / Radiance108(count) + 1);
+    return (t - 0.625) / 0.9983;
 }
 
-double SpectralBt108(int count) {
-    const double t = PlanckTemperature(Radiance(9, count), 930.647);
-    return -0.00007392770 * t * t + 1.032889800 * t - 3.296740;
-}
-
-// Reflectance in % at the epilogue's scan start, 15 June 2007 12:00:10.5.
-double Reflectance(int channelId, double irradiance, int count) {
+template <int kChannelId>
+double Reflectance(int count) {
+    const double irradiance = kChannelId == 1 ? 65.2296 : 78.7599;  // VIS006, HRV
     const double days = ((18062 - 4383) * 86400.0 + 43210.5 - 946728000.0) / 86400;
     const double distance = 1 - 0.0167 * std::cos(2 * std::numbers::pi * (days - 3) / 365.25636);
-    return std::numbers::pi * Radiance(channelId, count) * 100 / irradiance * distance * distance;
+    return std::numbers::pi * Radiance(kChannelId, count) * 100 / irradiance * distance * distance;
+}
+
+double Counts(int count) {
+    return count;
 }
 
 // The values of counts 1000 to 1023, 0 and 1 to 47 (clipped to radiance 0)
@@ -371,75 +366,30 @@ double Reflectance(int channelId, double irradiance, int count) {
 // unusable and count 0 are nodata among calibrated values. The band says
 // what it holds.
 TEST(GeoTiff, CalibratedValuesFollowThePrologue) {
-    const test::HrvWindows windows{
-        .lowerNorthLine = 6, .lowerEastColumn = 11, .upperEastColumn = 3};
     const Product ir{.epilogue = test::HrvWindows{}, .firstCount = 1000, .unusable = {1, 3}};
-    Product spectral = ir;
-    spectral.prologue.radianceType = 1;
-    Product vis = ir;
+    Product vis = ir, hrv = ir;
     vis.channel = "VIS006___";
-    Product hrv = ir;
     hrv.channel = "HRV______";
     hrv.cfac = kHrvCfac;
     hrv.coff = 0;
     hrv.loff = 5566;
-    hrv.epilogue = windows;
-    const std::string radianceUnit = "mW m-2 sr-1 (cm-1)-1";
+    hrv.epilogue =
+        test::HrvWindows{.lowerNorthLine = 6, .lowerEastColumn = 11, .upperEastColumn = 3};
+    const std::string radiance = "mW m-2 sr-1 (cm-1)-1";
     const struct {
-        const char* label;
         Product p;
         std::vector<std::string> options;
         CountValue value;
         std::string band, unit;
-        double relative = 1e-5, absolute = 1e-6;
-        GDALDataType type = GDT_Float32;
     } rows[] = {
-        {"IR_108 by default",
-         ir,
-         {},
-         EffectiveBt108,
-         "IR_108 (10.8 um) brightness temperature",
-         "K",
-         0,
-         0.01},
-        {"spectral radiance",
-         spectral,
-         {"--calibration", "bt"},
-         SpectralBt108,
-         "IR_108 (10.8 um) brightness temperature",
-         "K",
-         0,
-         0.01},
-        {"IR_108 radiance",
-         ir,
-         {"--calibration=radiance"},
-         [](int c) { return Radiance(9, c); },
-         "IR_108 (10.8 um) radiance",
-         radianceUnit},
-        {"VIS006 by default",
-         vis,
-         {},
-         [](int c) { return Reflectance(1, 65.2296, c); },
-         "VIS006 (0.635 um) reflectance",
-         "%"},
-        {"HRV by default",
-         hrv,
-         {},
-         [](int c) { return Reflectance(12, 78.7599, c); },
-         "HRV (0.7 um) reflectance",
-         "%"},
-        {"counts",
-         ir,
-         {"--calibration", "counts"},
-         [](int c) { return c; },
-         "IR_108 (10.8 um) counts",
-         radianceUnit,
-         0,
-         0,
-         GDT_UInt16},
+        {ir, {}, Bt108, "IR_108 (10.8 um) brightness temperature", "K"},
+        {ir, {"--calibration=radiance"}, Radiance108, "IR_108 (10.8 um) radiance", radiance},
+        {vis, {}, Reflectance<1>, "VIS006 (0.635 um) reflectance", "%"},
+        {hrv, {}, Reflectance<12>, "HRV (0.7 um) reflectance", "%"},
+        {ir, {"--calibration", "counts"}, Counts, "IR_108 (10.8 um) counts", radiance},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
+        SCOPED_TRACE(row.band);
         const GeoTiffRun run(row.p);
         std::vector<std::string> options = row.options;
         options.push_back("--geotiff");
@@ -447,8 +397,8 @@ TEST(GeoTiff, CalibratedValuesFollowThePrologue) {
         ASSERT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(result.err, "");
         const GeoTiff tif(run.GeoTiffPath());
-        const bool counts = row.type == GDT_UInt16;
-        EXPECT_EQ(tif.type, row.type);
+        const bool counts = row.band.ends_with("counts");
+        EXPECT_EQ(tif.type, counts ? GDT_UInt16 : GDT_Float32);
         EXPECT_TRUE(tif.hasNoData && (counts ? tif.noData == 0 : std::isnan(tif.noData)));
         EXPECT_EQ(tif.description, row.band);
         EXPECT_EQ(tif.unit, row.unit);
@@ -461,7 +411,8 @@ TEST(GeoTiff, CalibratedValuesFollowThePrologue) {
         }
         EXPECT_EQ(tif.tags.at("HRV_WINDOWS"),
                   IsHrv(row.p) ? "placed by the epilogue's actual HRV coverage" : "");
-        ExpectPixels(tif, ExpectedPixels(row.p, {1, 2, 3}, row.value), row.relative, row.absolute);
+        ExpectPixels(tif, ExpectedPixels(row.p, {1, 2, 3}, row.value), 1e-5,
+                     row.unit == "K" ? 0.01 : 1e-6);
     }
 }
 
@@ -471,82 +422,47 @@ TEST(GeoTiff, CalibratedValuesFollowThePrologue) {
 // says why. The prologue of a satellite that MSG disseminates keeps its
 // channel in its name.
 TEST(GeoTiff, CalibrationsThatCannotBeGivenAreRefusedOrWarnedOf) {
-    Product noEpilogueHrv{.channel = "HRV______", .cfac = kHrvCfac, .coff = 4000, .loff = 5566};
-    Product beyondGrid = noEpilogueHrv;
-    beyondGrid.epilogue = test::HrvWindows{.lowerEastColumn = 11135};
+    Product hrv{.channel = "HRV______", .cfac = kHrvCfac, .coff = 4000, .loff = 5566};
+    Product hrvBeyondGrid = hrv;
+    hrvBeyondGrid.epilogue = test::HrvWindows{.lowerEastColumn = 11135};
     const Product goes{.channel = "00_7_075W", .source = "GOES11", .foreignPrologue = true};
     Product goesAlone = goes;
     goesAlone.earthModel = 0;
+    const std::string noPrologue =
+        "brightness temperature (the default for IR_108) was asked for, but there is no "
+        "prologue H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__ (nor "
+        "H-000-MSG1__-MSG1________-IR_108___-PRO______-200706151200-__)";
+    const std::string goesNoPrologue =
+        "there is no prologue H-000-MSG1__-GOES11______-_________-PRO______-200706151200-__ "
+        "(nor H-000-MSG1__-GOES11______-00_7_075W-PRO______-200706151200-__)";
+    const std::string goesBt =
+        "brightness temperature was asked for, but 00_7_075W of GOES11 is not a SEVIRI channel";
+    const std::vector<std::string> bt = {"--calibration", "bt"},
+                                   counts = {"--calibration", "counts"},
+                                   radiance = {"--calibration", "radiance"};
     const struct {
-        const char* label;
         Product p;
         std::vector<std::string> options;
         int exitCode;
         std::string message;  // in standard error; "!..." for one that must not appear
         std::string calibration = "counts";
     } rows[] = {
-        {"reflectance of IR_108",
-         {},
-         {"--calibration", "reflectance"},
-         1,
-         "IR_108 has no reflectance"},
-        {"bt of VIS006",
-         {.channel = "VIS006___"},
-         {"--calibration", "bt"},
-         1,
-         "VIS006 has no brightness temperature"},
-        {"unknown quantity", {}, {"--calibration", "kelvin"}, 2, "not 'kelvin'"},
-        {"no quantity", {}, {"--calibration"}, 2, "--calibration needs a quantity"},
-        {"no prologue",
-         {.earthModel = 0},
-         {},
-         0,
-         "brightness temperature (the default for IR_108) was asked for, but there is no "
-         "prologue H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__ (nor "
-         "H-000-MSG1__-MSG1________-IR_108___-PRO______-200706151200-__)"},
-        {"no prologue, counts asked",
-         {.earthModel = 0},
-         {"--calibration", "counts"},
-         0,
-         "!was asked for"},
-        {"unknown radiance type",
-         {.prologue = {.radianceType = 0}},
-         {},
-         0,
-         "radiance type 0 for IR_108, neither 1 (spectral) nor 2 (effective); the GeoTIFF "
-         "holds counts"},
-        {"another satellite's id",
-         {.prologue = {.satelliteId = 55}},
-         {"--calibration", "radiance"},
-         0,
-         "its satellite id is 55, not 321 to 324"},
-        {"GOES with its prologue", goes, {}, 0, "!prologue"},
-        {"GOES, bt asked",
-         goes,
-         {"--calibration", "bt"},
-         0,
-         "brightness temperature was asked for, but 00_7_075W of GOES11 is not a SEVIRI channel"},
-        {"GOES without prologue",
-         goesAlone,
-         {},
-         0,
-         "there is no prologue H-000-MSG1__-GOES11______-_________-PRO______-200706151200-__ "
-         "(nor H-000-MSG1__-GOES11______-00_7_075W-PRO______-200706151200-__)"},
-        {"HRV without epilogue",
-         noEpilogueHrv,
-         {"--calibration", "radiance"},
-         0,
-         "there is no epilogue",
-         "radiance"},
-        {"HRV epilogue beyond the grid",
-         beyondGrid,
-         {"--calibration", "radiance"},
-         0,
-         "does not fit the HRV grid",
-         "radiance"},
+        {{}, {"--calibration", "reflectance"}, 1, "IR_108 has no reflectance"},
+        {{.channel = "VIS006___"}, bt, 1, "VIS006 has no brightness temperature"},
+        {{}, {"--calibration", "kelvin"}, 2, "not 'kelvin'"},
+        {{}, {"--calibration"}, 2, "--calibration needs a quantity"},
+        {{.earthModel = 0}, {}, 0, noPrologue},
+        {{.earthModel = 0}, counts, 0, "!was asked for"},
+        {{.prologue = {.radianceType = 0}}, {}, 0, "radiance type 0 for IR_108, neither 1"},
+        {{.prologue = {.satelliteId = 55}}, radiance, 0, "its satellite id is 55, not 321 to 324"},
+        {goes, {}, 0, "!prologue"},
+        {goes, bt, 0, goesBt},
+        {goesAlone, {}, 0, goesNoPrologue},
+        {hrv, radiance, 0, "there is no epilogue", "radiance"},
+        {hrvBeyondGrid, radiance, 0, "does not fit the HRV grid", "radiance"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
+        SCOPED_TRACE(row.message);
         const GeoTiffRun run(row.p);
         std::vector<std::string> options = row.options;
         options.push_back("--geotiff");
@@ -588,11 +504,11 @@ TEST(GeoTiff, TheModuleEntryWritesProductsOnSeveralThreads) {
     const GeoTiffRun gap({}, {1, 3}), vis({.channel = "VIS006___", .earthModel = 0});
     geo::GeoTiffReport reports[2];
     std::thread first([&] {
-        write(gap.input / SegmentName(gap.product, 1), gap.output.path().string(),
+        write(gap.input / FileName(gap.product, 1), gap.output.path().string(),
               {.fillGaps = true, .calibration = {}}, reports[0]);
     });
     std::thread second([&] {
-        write(vis.input / SegmentName(vis.product, 1), vis.output.path().string(),
+        write(vis.input / FileName(vis.product, 1), vis.output.path().string(),
               {.fillGaps = false, .calibration = geo::Quantity::Radiance}, reports[1]);
     });
     first.join();
