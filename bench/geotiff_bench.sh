@@ -51,7 +51,7 @@ peak() {
     shift
     rm -f "$work"/out/*
     /usr/bin/time -v "$@" 2>"$work/time.txt" >/dev/null
-    printf 'Peak memory, %-34s %s KiB\n' "$label:" \
+    printf 'Peak memory, %-40s %s KiB\n' "$label:" \
         "$(grep 'Maximum resident set size' "$work/time.txt" | awk '{print $NF}')"
 }
 hrv=$("$build/bin/segweld-sample" --hrv "$work/hrv")
