@@ -18,6 +18,35 @@ int NoGeoTiff(const std::string& why) {
     return kExitNoGeoTiff;
 }
 
+// The symbol `entry` of the GeoTIFF module, which stays loaded until the
+// process ends; nullptr with `error` set when there is none.
+void* GeoTiffModuleSymbol(const char* entry, std::string& error) {
+#ifndef SEGWELD_HAS_GEOTIFF
+    (void)entry;
+    error = "it was built without GDAL";
+    return nullptr;
+#else
+    const std::string modulePath = FindProgramModule(kGeoTiffModuleName);
+    if (modulePath.empty()) {
+#ifdef SEGWELD_GEOTIFF_PACKAGE
+        error = "the GeoTIFF writer is not installed (package " SEGWELD_GEOTIFF_PACKAGE ")";
+#else
+        error = std::string("the module ") + kGeoTiffModuleName + " is not installed";
+#endif
+        return nullptr;
+    }
+    static std::unique_ptr<os::LoadedModule> module = os::LoadedModule::Load(modulePath, error);
+    if (module == nullptr) {
+        return nullptr;
+    }
+    void* symbol = module->Symbol(entry);
+    if (symbol == nullptr) {
+        error = std::string("no entry ") + entry + " in " + modulePath;
+    }
+    return symbol;
+#endif
+}
+
 }  // namespace
 
 bool WantsGeoTiff(int argc, char** argv) {
@@ -29,33 +58,15 @@ bool WantsGeoTiff(int argc, char** argv) {
     return false;
 }
 
+geo::WriteProductGeoTiffEntry LoadGeoTiffWriter(std::string& error) {
+    return reinterpret_cast<geo::WriteProductGeoTiffEntry>(
+        GeoTiffModuleSymbol(geo::kWriteProductGeoTiffEntryName, error));
+}
+
 int RunGeoTiffMode(int argc, char** argv) {
-#ifndef SEGWELD_HAS_GEOTIFF
-    (void)argc;
-    (void)argv;
-    return NoGeoTiff("it was built without GDAL");
-#else
-    const std::string modulePath = FindProgramModule(kGeoTiffModuleName);
-    if (modulePath.empty()) {
-#ifdef SEGWELD_GEOTIFF_PACKAGE
-        return NoGeoTiff("the GeoTIFF writer is not installed (package " SEGWELD_GEOTIFF_PACKAGE
-                         ")");
-#else
-        return NoGeoTiff(std::string("the module ") + kGeoTiffModuleName + " is not installed");
-#endif
-    }
     std::string error;
-    // The module stays loaded until the process ends.
-    static std::unique_ptr<os::LoadedModule> module = os::LoadedModule::Load(modulePath, error);
-    if (module == nullptr) {
-        return NoGeoTiff(error);
-    }
-    const auto run = reinterpret_cast<GeoTiffEntry>(module->Symbol(kGeoTiffEntryName));
-    if (run == nullptr) {
-        return NoGeoTiff(std::string("no entry ") + kGeoTiffEntryName + " in " + modulePath);
-    }
-    return run(argc, argv);
-#endif
+    const auto run = reinterpret_cast<GeoTiffEntry>(GeoTiffModuleSymbol(kGeoTiffEntryName, error));
+    return run == nullptr ? NoGeoTiff(error) : run(argc, argv);
 }
 
 }  // namespace segweld

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <string>
+
+#include "geo/geotiff_product.h"
+
 namespace segweld {
 
 // True when "--geotiff" is among the arguments after the program name.
@@ -10,6 +14,11 @@ bool WantsGeoTiff(int argc, char** argv);
 // mode loads GDAL and its many libraries. Returns the exit status: 0 written,
 // 1 nothing written, 2 bad arguments or a build without GeoTIFF output.
 int RunGeoTiffMode(int argc, char** argv);
+
+// The GeoTIFF module's per-product entry, for --batch and --watch with
+// --geotiff: the module is loaded here, once; nullptr with `error` set when
+// this build or installation cannot write GeoTIFF.
+geo::WriteProductGeoTiffEntry LoadGeoTiffWriter(std::string& error);
 
 // The GeoTIFF module's entry point, given the whole command line.
 inline constexpr const char* kGeoTiffModuleName = "segweld-geotiff.so";

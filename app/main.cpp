@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
 #endif
 
     if (segweld::station::IsStationCommand(argc, argv)) {
-        return segweld::station::RunStationCommand(argc, argv);
+        return segweld::station::RunStationCommand(argc, argv, segweld::LoadGeoTiffWriter);
     }
 
     if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {

@@ -78,36 +78,6 @@ bool BrightnessTemperatures(std::vector<float>& table, const SeviriChannel& chan
 
 }  // namespace
 
-std::optional<Quantity> ParseQuantity(std::string_view text) {
-    if (text == "counts") {
-        return Quantity::Counts;
-    }
-    if (text == "radiance") {
-        return Quantity::Radiance;
-    }
-    if (text == "reflectance") {
-        return Quantity::Reflectance;
-    }
-    if (text == "brightness-temperature" || text == "bt") {
-        return Quantity::BrightnessTemperature;
-    }
-    return std::nullopt;
-}
-
-const char* QuantityName(Quantity quantity) {
-    switch (quantity) {
-        case Quantity::Counts:
-            return "counts";
-        case Quantity::Radiance:
-            return "radiance";
-        case Quantity::Reflectance:
-            return "reflectance";
-        case Quantity::BrightnessTemperature:
-            break;
-    }
-    return "brightness temperature";
-}
-
 const char* QuantityUnit(Quantity quantity) {
     switch (quantity) {
         case Quantity::Counts:

@@ -7,17 +7,11 @@
 #include <vector>
 
 #include "geo/level15_records.h"
+#include "geo/quantity.h"
 #include "geo/seviri_channels.h"
 
 namespace segweld::geo {
 
-// The quantity a GeoTIFF's pixels hold.
-enum class Quantity { Counts, Radiance, Reflectance, BrightnessTemperature };
-
-// "counts", "radiance", "reflectance", "brightness-temperature" or "bt".
-std::optional<Quantity> ParseQuantity(std::string_view text);
-// For people: "counts", "radiance", "reflectance", "brightness temperature".
-const char* QuantityName(Quantity quantity);
 // The unit of the calibrated quantity: "K", "%", "mW m-2 sr-1 (cm-1)-1";
 // "count" for counts.
 const char* QuantityUnit(Quantity quantity);

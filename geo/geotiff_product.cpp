@@ -271,6 +271,7 @@ GeoTiffReport WriteProductGeoTiff(const std::string& segmentPath, const std::str
         Convert(segmentPath, geoTiffPath, work, options, report);
     } catch (const ProductRefused& refusal) {
         report.error = std::string("no GeoTIFF written: ") + refusal.what();
+        report.refused = true;
     } catch (const std::exception& failure) {
         report.error = std::string("no GeoTIFF written: ") + failure.what();
     }

@@ -26,6 +26,7 @@ struct GeoTiffReport {
     std::vector<std::string> warnings;     // about the GeoTIFF, after the join's
     std::string outputPath;                // the GeoTIFF written; empty when none was
     std::string error;                     // why nothing was written
+    bool refused = false;                  // the product's data cannot make a GeoTIFF
     Quantity quantity = Quantity::Counts;  // what the GeoTIFF's pixels hold
     // The product's planned segments, as the GeoTIFF's metadata lists them.
     std::vector<int32_t> segmentsJoined;

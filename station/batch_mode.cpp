@@ -12,6 +12,7 @@
 #include "os/terminal.h"
 #include "station/batch_report.h"
 #include "station/output_index.h"
+#include "station/output_maker.h"
 #include "station/output_record.h"
 #include "station/product_log.h"
 #include "station/product_scan.h"
@@ -83,13 +84,12 @@ std::string OutputFolderOf(const Product& product, const std::string& outputFold
 
 class BatchRun {
   public:
-    BatchRun(const StationOptions& options, BatchReport* report)
+    BatchRun(const StationOptions& options, const OutputMaker& maker, BatchReport* report)
         : options_(options),
+          maker_(maker),
           report_(report),
           onTerminal_(os::IsRedrawableTerminal(stderr)),
-          journal_(LogLineFormat::ForStandardError().journal()) {
-        joinOptions_.fillGaps = options.fillGaps;
-    }
+          journal_(LogLineFormat::ForStandardError().journal()) {}
 
     int Run() {
         ProductScan scan;
@@ -116,7 +116,7 @@ class BatchRun {
 
   private:
     bool Scan(ProductScan& scan) {
-        const ScanScope scope{options_.recursive, options_.shard};
+        const ScanScope scope{options_.recursive, options_.shard, maker_.usesCompanions()};
         if (options_.fromList.empty()) {
             scan = FindProducts(options_.inputFolder, scope);
             return true;
@@ -168,9 +168,9 @@ class BatchRun {
 
     ProductResult JoinUnlessUpToDate(const Product& product) {
         const std::string outputFolder = OutputFolderOf(product, options_.outputFolder);
-        const auto outputPath = options_.force ? std::nullopt
-                                               : outputs_.UpToDateOutput(product, outputFolder,
-                                                                         JoinMaking(joinOptions_));
+        const auto outputPath =
+            options_.force ? std::nullopt
+                           : outputs_.UpToDateOutput(product, outputFolder, maker_.making());
         if (outputPath) {
             display_->ProductSkipped(product.TotalBytes());
             return UpToDateResult(product, *outputPath);
@@ -181,15 +181,14 @@ class BatchRun {
             return FailedResult(product, FailureKind::System, error);
         }
         uint64_t counted = 0;
-        JoinOptions joinOptions = joinOptions_;
-        joinOptions.progress = [&](const JoinProgress& progress) {
-            if (progress.bytesWritten > counted) {
-                display_->AddBytes(progress.bytesWritten - counted);
-                counted = progress.bytesWritten;
+        const auto progress = [&](const JoinProgress& join) {
+            if (join.bytesWritten > counted) {
+                display_->AddBytes(join.bytesWritten - counted);
+                counted = join.bytesWritten;
             }
             return os::NotedInterrupt() == 0;
         };
-        ProductResult result = JoinProduct(product, outputFolder, joinOptions);
+        ProductResult result = MakeProduct(product, outputFolder, maker_, progress);
         const uint64_t total = product.TotalBytes();
         display_->ProductDone(total > counted ? total - counted : 0);
         return result;
@@ -246,10 +245,10 @@ class BatchRun {
     }
 
     const StationOptions& options_;
+    const OutputMaker& maker_;
     BatchReport* report_;
     const bool onTerminal_;
     const bool journal_;
-    JoinOptions joinOptions_;
     ProgressDisplay* display_ = nullptr;
     OutputIndex outputs_;
     Outcomes outcomes_;
@@ -271,8 +270,27 @@ bool CheckFolders(const StationOptions& options) {
     return true;
 }
 
-int RunBatch(const StationOptions& options) {
+std::unique_ptr<OutputMaker> MakeOutputMaker(const StationOptions& options,
+                                             const GeoTiffLoader& loadGeoTiff) {
+    if (!options.geoTiff) {
+        return MakeJoiner(options.fillGaps);
+    }
+    std::string error;
+    const geo::WriteProductGeoTiffEntry entry = loadGeoTiff ? loadGeoTiff(error) : nullptr;
+    if (entry == nullptr) {
+        std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n",
+                     error.empty() ? "it was built without GDAL" : error.c_str());
+        return nullptr;
+    }
+    return MakeGeoTiffWriter(entry, options.fillGaps, options.calibration);
+}
+
+int RunBatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
     if (!CheckFolders(options)) {
+        return kExitBadArguments;
+    }
+    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadGeoTiff);
+    if (!maker) {
         return kExitBadArguments;
     }
     std::unique_ptr<BatchReport> report;
@@ -291,7 +309,7 @@ int RunBatch(const StationOptions& options) {
     // Before the first worker: SIGINT and SIGTERM stop the run at its next
     // step instead of ending the process.
     os::NoteInterrupts();
-    return BatchRun(options, report.get()).Run();
+    return BatchRun(options, *maker, report.get()).Run();
 }
 
 }  // namespace segweld::station

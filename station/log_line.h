@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "station/product_join.h"
+#include "station/product_result.h"
 
 namespace segweld::station {
 

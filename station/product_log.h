@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "station/log_line.h"
-#include "station/product_join.h"
+#include "station/product_result.h"
 
 namespace segweld::station {
 

@@ -88,6 +88,12 @@ class ProductTracker {
     // Writing works again: every retry waiting is due now.
     void RetrySoon(Clock::time_point now);
 
+    // A product that is complete only once its epilogue is there too (a
+    // GeoTIFF's HRV windows and scan time come from it); its timeout still
+    // ends the wait.
+    void AwaitEpilogue(const std::string& key, bool awaits);
+    std::vector<std::string> Keys() const;
+
     size_t waiting() const { return products_.size(); }
 
   private:
@@ -105,6 +111,7 @@ class ProductTracker {
         bool joining = false;
         bool changedWhileJoining = false;
         std::optional<Clock::time_point> retryAt;
+        bool awaitsEpilogue = false;
         Clock::duration retryDelay{};
     };
 

@@ -21,7 +21,7 @@ bool IsStationCommand(int argc, char** argv) {
     return IsStationCommand(ArgumentsAfterProgram(argc, argv));
 }
 
-int RunStationCommand(int argc, char** argv) {
+int RunStationCommand(int argc, char** argv, const GeoTiffLoader& loadGeoTiff) {
     std::string error;
     StationOptions options = ParseStationOptions(ArgumentsAfterProgram(argc, argv), error);
     options.commandLine = ArgumentsAfterProgram(argc, argv);
@@ -30,7 +30,8 @@ int RunStationCommand(int argc, char** argv) {
         PrintStationUsage(stderr);
         return kExitBadArguments;
     }
-    return options.mode == StationMode::Batch ? RunBatch(options) : RunWatch(options);
+    return options.mode == StationMode::Batch ? RunBatch(options, loadGeoTiff)
+                                              : RunWatch(options, loadGeoTiff);
 }
 
 }  // namespace segweld::station

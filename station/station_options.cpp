@@ -54,6 +54,15 @@ class Parser {
             TakeMode(argument == "--batch" ? StationMode::Batch : StationMode::Watch);
         } else if (argument == "--fill-gaps") {
             options_.fillGaps = true;
+        } else if (argument == "--geotiff") {
+            options_.geoTiff = true;
+        } else if (argument == "--calibration") {
+            options_.calibration = geo::ParseQuantity(Value(argument));
+            if (!options_.calibration && error_.empty()) {
+                error_ =
+                    "--calibration takes counts, radiance, reflectance, brightness-temperature or "
+                    "bt";
+            }
         } else if (argument == "-q" || argument == "--quiet") {
             options_.verbosity = Verbosity::Quiet;
         } else if (argument == "-v" || argument == "--verbose") {
@@ -137,6 +146,8 @@ class Parser {
             error_ = "give exactly two folders: IN_FOLDER OUTPUT_FOLDER";
         } else if (options_.mode == StationMode::Batch && !watchOnly_.empty()) {
             error_ = watchOnly_ + " belongs to --watch";
+        } else if (options_.calibration && !options_.geoTiff) {
+            error_ = "--calibration belongs to --geotiff";
         } else if (options_.mode == StationMode::Watch && !batchOnly_.empty()) {
             error_ = batchOnly_ + " belongs to --batch";
         } else {

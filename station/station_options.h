@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "geo/quantity.h"
 #include "station/log_line.h"
 #include "station/shard.h"
 
@@ -18,7 +19,9 @@ struct StationOptions {
     std::string inputFolder;
     std::string outputFolder;
     bool fillGaps = false;
-    unsigned workers = 0;  // 0: one per processor
+    bool geoTiff = false;                      // GeoTIFFs instead of joined outputs
+    std::optional<geo::Quantity> calibration;  // with geoTiff; nothing: the channel's default
+    unsigned workers = 0;                      // 0: one per processor
     Verbosity verbosity = Verbosity::Normal;
     // --batch
     bool recursive = false;

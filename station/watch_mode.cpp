@@ -7,7 +7,6 @@
 
 #include "join/number_list.h"
 #include "join/segment_name.h"
-#include "join/walk_plan.h"
 #include "os/file_system.h"
 #include "os/folder_watch.h"
 #include "os/folders.h"
@@ -53,18 +52,17 @@ Clock::time_point ArrivalOf(const SegmentEntry& segment) {
 class WatchSession {
   public:
     WatchSession(const StationOptions& options, os::FolderWatch& watch,
-                 const os::ServiceNotifier& notifier)
+                 const os::ServiceNotifier& notifier, const OutputMaker& maker)
         : options_(options),
           folder_(FolderPrefix(options.inputFolder)),
           watch_(watch),
           notifier_(notifier),
+          maker_(maker),
           format_(LogLineFormat::ForStandardError()),
           tracker_(options.timeout),
           then_(options.thenCommand, options.thenTimeout,
                 [this](const LogLine& line) { Log(line.level, line.text); }),
-          pool_(options.workers > 0 ? options.workers : DefaultWorkerCount()) {
-        joinOptions_.fillGaps = options.fillGaps;
-    }
+          pool_(options.workers > 0 ? options.workers : DefaultWorkerCount()) {}
 
     int Run() {
         Log(LogLevel::Info,
@@ -183,7 +181,8 @@ class WatchSession {
     // What the folder holds: products that are not up to date wait to be
     // joined, the time their files were last changed counting as arrival.
     void Rescan() {
-        const ProductScan scan = FindProducts(options_.inputFolder, {});
+        const ProductScan scan =
+            FindProducts(options_.inputFolder, {false, Shard{}, maker_.usesCompanions()});
         for (const FolderProblem& problem : scan.problems) {
             Log(LogLevel::Failure,
                 "cannot read the folder " + problem.folder + ": " + problem.error);
@@ -192,7 +191,7 @@ class WatchSession {
         OutputIndex outputs;
         for (const Product& product : scan.products) {
             if (!tracker_.Knows(product.key) &&
-                outputs.UpToDateOutput(product, options_.outputFolder, JoinMaking(joinOptions_))) {
+                outputs.UpToDateOutput(product, options_.outputFolder, maker_.making())) {
                 ++upToDate;
                 Log(LogLevel::Detail, "up to date " + product.key);
                 continue;
@@ -200,6 +199,7 @@ class WatchSession {
             for (const SegmentEntry& segment : product.segments) {
                 Note(product.key, segment, ArrivalOf(segment));
             }
+            AwaitCompanions(product.key);
         }
         Log(LogLevel::Info, CountOf(scan.products.size(), "product") + " in the folder, " +
                                 std::to_string(upToDate) + " up to date, " +
@@ -208,8 +208,7 @@ class WatchSession {
 
     std::optional<std::string> OutputPathOf(const Product& product) const {
         try {
-            return PredictOutputPath(product.FirstSegmentPath(), options_.outputFolder,
-                                     options_.fillGaps);
+            return maker_.PredictOutput(product.FirstSegmentPath(), options_.outputFolder);
         } catch (const os::ReadError&) {
             return std::nullopt;  // the join will say why
         }
@@ -218,6 +217,7 @@ class WatchSession {
     void OnArrival(const std::string& name) {
         const int32_t number = SegmentNumberInName(name);
         if (number < 0) {
+            OnCompanionArrival(name);
             return;  // not a segment: a temporary, a prologue, anything else
         }
         const std::string key = MaskedName(name);
@@ -229,8 +229,40 @@ class WatchSession {
         const SegmentProbe probe = Note(key, *segment, Clock::now());
         if (firstSight) {
             NoteSiblings(key, *segment, probe);
+            AwaitCompanions(key);
             TellOfLateSegment(key, *segment);
         }
+    }
+
+    // A GeoTIFF is made from a product's prologue and epilogue too: a product
+    // waits for its epilogue as for a segment.
+    void AwaitCompanions(const std::string& key) {
+        if (!maker_.usesCompanions() || !tracker_.Knows(key)) {
+            return;
+        }
+        Product product = *tracker_.ProductOf(key);
+        AddCompanionCandidates(product);
+        LookAtSegments(product);
+        tracker_.AwaitEpilogue(
+            key, std::none_of(product.companions.begin(), product.companions.end(),
+                              [](const auto& c) { return c.number == kEpilogueNumber; }));
+    }
+
+    // A prologue or epilogue changes the GeoTIFFs of its time slot: those
+    // waiting look for it again, and those written without it are not up to
+    // date any more.
+    void OnCompanionArrival(const std::string& name) {
+        const std::string slot = SlotKey(name);
+        if (!maker_.usesCompanions() || slot.empty()) {
+            return;
+        }
+        for (const std::string& key : tracker_.Keys()) {
+            if (SlotKey(tracker_.ProductOf(key)->segments.front().name) == slot) {
+                AwaitCompanions(key);
+            }
+        }
+        Log(LogLevel::Info, name + " arrived; looking at its time slot's products again");
+        Rescan();
     }
 
     // A product seen for the first time may have segments that arrived while
@@ -258,7 +290,7 @@ class WatchSession {
         if (!outputPath) {
             return;
         }
-        if (IsUpToDate(product, *outputPath, JoinMaking(joinOptions_))) {
+        if (IsUpToDate(product, *outputPath, maker_.making())) {
             tracker_.Forget(key);
         } else if (ReadOutputRecord(*outputPath)) {
             Log(LogLevel::Info,
@@ -313,7 +345,11 @@ class WatchSession {
     void JoinOnWorker(const ReadyProduct& ready) {
         ProductResult result;
         try {
-            result = JoinProduct(ready.product, options_.outputFolder, joinOptions_);
+            Product product = ready.product;
+            if (maker_.usesCompanions()) {
+                AddCompanionCandidates(product);
+            }
+            result = MakeProduct(product, options_.outputFolder, maker_);
         } catch (const std::exception& failure) {
             result = FailedResult(ready.product, FailureKind::System, failure.what());
         }
@@ -368,9 +404,9 @@ class WatchSession {
     const std::string folder_;
     os::FolderWatch& watch_;
     const os::ServiceNotifier& notifier_;
+    const OutputMaker& maker_;
     const LogLineFormat format_;
     size_t written_ = 0;
-    JoinOptions joinOptions_;
     ProductTracker tracker_;
     SegmentProber prober_;
     std::mutex logMutex_;
@@ -383,8 +419,12 @@ class WatchSession {
 
 }  // namespace
 
-int RunWatch(const StationOptions& options) {
+int RunWatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
     if (!CheckFolders(options)) {
+        return kExitBadArguments;
+    }
+    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadGeoTiff);
+    if (!maker) {
         return kExitBadArguments;
     }
     std::string error;
@@ -404,7 +444,7 @@ int RunWatch(const StationOptions& options) {
         std::fprintf(stderr, "segweld: %s\n", error.c_str());
         return kExitFailures;
     }
-    return WatchSession(options, *watch, notifier).Run();
+    return WatchSession(options, *watch, notifier, *maker).Run();
 }
 
 }  // namespace segweld::station
