@@ -1,7 +1,6 @@
 #include "app/geotiff_mode.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -20,19 +19,10 @@ int NoGeoTiff(const std::string& why) {
 
 }  // namespace
 
-bool WantsGeoTiff(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--geotiff") == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-int RunGeoTiffMode(int argc, char** argv) {
+int RunGeoTiffMode(bool fillGaps, const std::vector<std::string>& paths) {
 #ifndef SEGWELD_HAS_GEOTIFF
-    (void)argc;
-    (void)argv;
+    (void)fillGaps;
+    (void)paths;
     return NoGeoTiff("it was built without GDAL");
 #else
     const std::string modulePath = FindProgramModule(kGeoTiffModuleName);
@@ -49,7 +39,18 @@ int RunGeoTiffMode(int argc, char** argv) {
     if (run == nullptr) {
         return NoGeoTiff(std::string("no entry ") + kGeoTiffEntryName + " in " + modulePath);
     }
-    return run(argc, argv);
+    std::vector<std::string> line = {"segweld", "--geotiff"};
+    if (fillGaps) {
+        line.emplace_back("--fill-gaps");
+    }
+    line.emplace_back("--");
+    line.insert(line.end(), paths.begin(), paths.end());
+    std::vector<char*> argv;
+    for (std::string& argument : line) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    return run(static_cast<int>(line.size()), argv.data());
 #endif
 }
 

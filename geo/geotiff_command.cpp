@@ -21,21 +21,23 @@ struct GeoTiffArguments {
     std::vector<std::string> paths;
 };
 
+// segweld's own parser has checked the line; it comes as
+// segweld --geotiff [--fill-gaps] -- SEGMENT_FILE [OUTPUT_FOLDER].
 bool Parse(int argc, char** argv, GeoTiffArguments& arguments) {
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--geotiff") {
-            continue;
-        }
-        if (argument == "--fill-gaps") {
-            arguments.fillGaps = true;
-        } else if (argument.starts_with("--") || arguments.paths.size() == 2) {
-            return false;
-        } else {
+        if (optionsEnded) {
             arguments.paths.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--fill-gaps") {
+            arguments.fillGaps = true;
+        } else if (argument != "--geotiff") {
+            return false;
         }
     }
-    return !arguments.paths.empty();
+    return !arguments.paths.empty() && arguments.paths.size() <= 2;
 }
 
 // The command line's checks and messages ("Caption: Text").

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "station/station_options.h"
+
 namespace segweld::station {
 
-// True when the command line asks for --batch or --watch.
-bool IsStationCommand(int argc, char** argv);
-
 // Runs `segweld --batch ...` or `segweld --watch ...`; returns the exit status.
-int RunStationCommand(int argc, char** argv);
+int RunStationCommand(const StationOptions& options);
 
 }  // namespace segweld::station
