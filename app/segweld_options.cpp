@@ -122,7 +122,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .value = "K/N",
       .modes = kBatch,
       .rule = "K/N with 0 <= K < N, for example 0/4",
-      .help = "take only the products whose key hashes to K of N (0 <= K < N)",
+      .help = "take only the products whose key hashes to K of N "
+              "(0\u00A0<=\u00A0K\u00A0<\u00A0N)",
       .manual = "Take only the products whose key hashes to _K_ of _N_ (0 <= _K_ < _N_), so "
                 "that _N_ jobs (a job array of a batch scheduler, GNU parallel over several "
                 "hosts) share one archive without overlap."},
@@ -316,6 +317,12 @@ SegweldCommand ParseSegweldCommand(const std::vector<std::string>& arguments) {
     command.warnings = checked.warnings;
     for (const cli::Given& given : checked.accepted) {
         command.optionsGiven.push_back(given.spelling);
+    }
+    const std::vector<cli::Given> answers = cli::AnswersAtOnce(program, tokens);
+    if (!answers.empty()) {
+        cli::ApplyAll(kOptions, answers, command);
+        command.warnings.clear();
+        return command;
     }
     command.error = checked.error;
     if (command.error.empty()) {

@@ -18,6 +18,7 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 
 namespace segweld::cli {
@@ -282,10 +283,15 @@ Checked CheckTokens(const ProgramSpec& program, const Tokens& tokens, size_t len
     return checked;
 }
 
-bool Has(const ProgramSpec& program, const std::vector<Given>& given, const char* name) {
-    return std::any_of(given.begin(), given.end(), [&](const Given& option) {
-        return std::string(program.options[option.option]->name) == name;
-    });
+std::vector<Given> AnswersAtOnce(const ProgramSpec& program, const Tokens& tokens) {
+    std::vector<Given> answers;
+    if (tokens.problems.empty()) {
+        std::copy_if(tokens.given.begin(), tokens.given.end(), std::back_inserter(answers),
+                     [&](const Given& given) {
+                         return program.options[given.option]->answersAtOnce;
+                     });
+    }
+    return answers;
 }
 
 std::string HelpHint(const ProgramSpec& program, int mode) {

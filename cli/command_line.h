@@ -56,8 +56,9 @@ Checked CheckTokens(const ProgramSpec& program, const Tokens& tokens,
 std::string WrongModeText(const ProgramSpec& program, const std::string& spelling,
                           const OptionSpec& option, int mode);
 
-// True when an option of that name was given.
-bool Has(const ProgramSpec& program, const std::vector<Given>& given, const char* name);
+// The options that answer at once (--help, --version) when every argument
+// could be read: they answer whatever else the line holds.
+std::vector<Given> AnswersAtOnce(const ProgramSpec& program, const Tokens& tokens);
 
 // Stores each given option in `target` through its row; on a value that breaks
 // its rule returns "<spelling> takes <rule>" (behind "FILE:LINE: " for a

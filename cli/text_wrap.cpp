@@ -1,6 +1,7 @@
 #include "cli/text_wrap.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace segweld::cli {
 
@@ -20,6 +21,12 @@ std::vector<std::string> WrapWords(const std::string& text, size_t width) {
     }
     if (!line.empty()) {
         lines.push_back(line);
+    }
+    for (std::string& kept : lines) {
+        for (size_t at = kept.find(kNoBreakSpace); at != std::string::npos;
+             at = kept.find(kNoBreakSpace, at)) {
+            kept.replace(at, std::string_view(kNoBreakSpace).size(), " ");
+        }
     }
     return lines;
 }

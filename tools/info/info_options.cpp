@@ -131,8 +131,11 @@ InfoOptions ParseInfoOptions(const std::vector<std::string>& arguments) {
     InfoOptions options;
     options.tableMode = checked.mode;
     options.files = tokens.paths;
-    options.error = checked.error;
-    if (options.error.empty()) {
+    const std::vector<cli::Given> answers = cli::AnswersAtOnce(program, tokens);
+    options.error = answers.empty() ? checked.error : "";
+    if (!answers.empty()) {
+        cli::ApplyAll(kOptions, answers, options);
+    } else if (options.error.empty()) {
         options.error = cli::ApplyAll(kOptions, checked.accepted, options);
     }
     if (options.mode == InfoMode::Help || options.mode == InfoMode::Version) {
