@@ -286,10 +286,9 @@ Checked CheckTokens(const ProgramSpec& program, const Tokens& tokens, size_t len
 std::vector<Given> AnswersAtOnce(const ProgramSpec& program, const Tokens& tokens) {
     std::vector<Given> answers;
     if (tokens.problems.empty()) {
-        std::copy_if(tokens.given.begin(), tokens.given.end(), std::back_inserter(answers),
-                     [&](const Given& given) {
-                         return program.options[given.option]->answersAtOnce;
-                     });
+        std::copy_if(
+            tokens.given.begin(), tokens.given.end(), std::back_inserter(answers),
+            [&](const Given& given) { return program.options[given.option]->answersAtOnce; });
     }
     return answers;
 }

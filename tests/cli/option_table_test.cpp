@@ -14,9 +14,9 @@
 namespace segweld {
 namespace {
 
+using std::chrono::milliseconds;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
-using std::chrono::milliseconds;
 
 std::string Joined(const std::vector<std::string>& lines) {
     std::string text;
@@ -37,14 +37,20 @@ TEST(SegweldOptionsTest, CommandLines) {
         // Forms and places: anywhere, =value, attached short values, --, --then.
         {{"--batch", "in", "out", "--recursive", "--force", "-j3", "--report=r.json", "--shard",
           "1/2", "--fill-gaps"},
-         kBatchMode, "", ""},
+         kBatchMode,
+         "",
+         ""},
         {{"in", "--jobs", "2", "--batch", "out"}, kBatchMode, "", ""},
         {{"--watch", "in", "out", "--timeout=0.5", "--then", "cp", "{}", "--force", "--", "-x"},
-         kWatchMode, "", ""},
+         kWatchMode,
+         "",
+         ""},
         {{"--", "--batch", "-j2"}, kSingleJoin, "", ""},
         {{"-", "out", "--fill-gaps"}, kSingleJoin, "", ""},
         // After the two paths of a single join: options taken, the rest warned of.
-        {{"seg", "out", "extra", "--verbose", "-j2", "--fill"}, kSingleJoin, "",
+        {{"seg", "out", "extra", "--verbose", "-j2", "--fill"},
+         kSingleJoin,
+         "",
          "unknown option '--verbose'; ignored|unknown option '--fill' (did you mean "
          "--fill-gaps?); ignored|-j belongs to --batch and --watch; ignored|extra argument "
          "'extra'; ignored"},
@@ -60,22 +66,29 @@ TEST(SegweldOptionsTest, CommandLines) {
         {{"--geotiff", "a", "b", "c"}, kGeoTiffJoin, "extra argument 'c'", ""},
         {{"--batch", "in"}, kBatchMode, "give exactly two folders", ""},
         {{"--batch", "in", "out", "extra"}, kBatchMode, "extra argument 'extra'", ""},
-        {{"--batch", "in", "out", "-j", "0"}, kBatchMode,
-         "-j takes a number of workers from 1 to 1024", ""},
+        {{"--batch", "in", "out", "-j", "0"},
+         kBatchMode,
+         "-j takes a number of workers from 1 to 1024",
+         ""},
         {{"--batch", "in", "out", "--jobs=1025"}, kBatchMode, "--jobs takes a number", ""},
         {{"--batch", "in", "out", "-j"}, kBatchMode, "-j needs a number", ""},
         {{"--batch", "in", "out", "--report="}, kBatchMode, "--report needs a file name", ""},
-        {{"--batch", "in", "out", "--shard", "2/2"}, kBatchMode,
-         "--shard takes K/N with 0 <= K < N", ""},
-        {{"--batch", "in", "out", "--timeout", "5"}, kBatchMode, "--timeout belongs to --watch",
+        {{"--batch", "in", "out", "--shard", "2/2"},
+         kBatchMode,
+         "--shard takes K/N with 0 <= K < N",
+         ""},
+        {{"--batch", "in", "out", "--timeout", "5"},
+         kBatchMode,
+         "--timeout belongs to --watch",
          ""},
         {{"--watch", "in", "out", "--recursive"}, kWatchMode, "--recursive belongs to --batch", ""},
         {{"--watch", "in", "out", "--timeout", "-1"}, kWatchMode, "--timeout takes", ""},
         {{"--watch", "in", "out", "--then"}, kWatchMode, "--then needs a command", ""},
-        {{"--geotiff", "--batch", "in", "out"}, kBatchMode,
-         "--geotiff and --batch cannot be combined", ""},
-        {{"in", "out", "--batch", "--frobnicate"}, kBatchMode, "unknown option '--frobnicate'",
+        {{"--geotiff", "--batch", "in", "out"},
+         kBatchMode,
+         "--geotiff and --batch cannot be combined",
          ""},
+        {{"in", "out", "--batch", "--frobnicate"}, kBatchMode, "unknown option '--frobnicate'", ""},
         // Help answers whatever else the line holds, bar a word it cannot read.
         {{"--batch", "-h", "--timeout", "x"}, kBatchMode, "", ""},
         {{"-h", "--bogus"}, kSingleJoin, "unknown option '--bogus'", ""},
