@@ -11,10 +11,6 @@ namespace {
 constexpr size_t kWidth = 79;
 constexpr size_t kTextColumn = 24;
 
-bool InUsage(const OptionSpec& option, int mode) {
-    return !option.answersAtOnce && option.selects < 0 && (option.modes & ModeBit(mode)) != 0;
-}
-
 std::string Bracketed(const OptionSpec& option) {
     const std::string name =
         option.shortName != 0 ? std::string("-") + option.shortName : LongName(option);
@@ -29,7 +25,7 @@ std::vector<std::string> UsageItems(const ProgramSpec& program, int mode) {
                         (selector->value != nullptr ? std::string(" ") + selector->value : ""));
     }
     for (const OptionSpec* option : program.options) {
-        if (InUsage(*option, mode) && !option->rest) {
+        if (InUsageLine(*option, mode) && !option->rest) {
             items.push_back(Bracketed(*option));
         }
     }
@@ -39,7 +35,7 @@ std::vector<std::string> UsageItems(const ProgramSpec& program, int mode) {
                         (spec.morePaths && i + 1 == spec.paths.size() ? "..." : ""));
     }
     for (const OptionSpec* option : program.options) {
-        if (InUsage(*option, mode) && option->rest) {
+        if (InUsageLine(*option, mode) && option->rest) {
             items.push_back(Bracketed(*option));
         }
     }

@@ -33,10 +33,6 @@ std::string Bracketed(const OptionSpec& option) {
     return "[" + Bold(name) + (option.value != nullptr ? " " + Underlined(option.value) : "") + "]";
 }
 
-bool InUsage(const OptionSpec& option, int mode) {
-    return !option.answersAtOnce && option.selects < 0 && (option.modes & ModeBit(mode)) != 0;
-}
-
 std::string SynopsisOf(const ProgramSpec& program, int mode) {
     std::string line = Bold(program.name);
     if (const OptionSpec* selector = Selector(program, mode)) {
@@ -44,7 +40,7 @@ std::string SynopsisOf(const ProgramSpec& program, int mode) {
                 (selector->value != nullptr ? " " + Underlined(selector->value) : "");
     }
     for (const OptionSpec* option : program.options) {
-        if (InUsage(*option, mode) && !option->rest) {
+        if (InUsageLine(*option, mode) && !option->rest) {
             line += " " + Bracketed(*option);
         }
     }
@@ -54,7 +50,7 @@ std::string SynopsisOf(const ProgramSpec& program, int mode) {
                                  (spec.morePaths && i + 1 == spec.paths.size() ? "..." : ""));
     }
     for (const OptionSpec* option : program.options) {
-        if (InUsage(*option, mode) && option->rest) {
+        if (InUsageLine(*option, mode) && option->rest) {
             line += " " + Bracketed(*option);
         }
     }

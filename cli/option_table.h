@@ -30,7 +30,7 @@ struct OptionSpec {
     ModeSet modes = kEveryMode;    // the modes that accept it
     int selects = -1;              // the mode it chooses, if any
     bool commandLineOnly = false;  // not a key of the configuration file
-    bool answersAtOnce = false;    // --help, --version: left out of the usage lines
+    bool answersAtOnce = false;    // --help, --version: answer whatever else is given
     const char* rule = "a value";  // what the value must be: "-j takes <rule>"
     Completion completion = Completion::Nothing;
     const char* extension = nullptr;  // of the files completed, without the dot
@@ -52,9 +52,9 @@ struct Option {
 };
 
 struct ModeSpec {
-    const char* title;                       // "--batch"; for mode 0 a phrase: "the single join"
+    const char* title;                       // "--batch"; for mode 0 a phrase: "a single join"
     std::vector<const char*> paths;          // the paths' names in the documents, in order
-    std::vector<Completion> pathCompletion;  // the last one stands for every later path
+    std::vector<Completion> pathCompletion;  // one for each path
     bool morePaths = false;                  // the last path may repeat ("FILE...")
     const char* summary = "";                // this mode's paragraph in its --help
     const char* exitStatus = nullptr;        // when it differs from the program's
@@ -96,5 +96,9 @@ bool InEveryMode(const ProgramSpec& program, const OptionSpec& option);
 // True when `option` is accepted in `mode`; an option that chooses a mode is
 // accepted in mode 0 too, where it changes the mode.
 bool Accepts(const OptionSpec& option, int mode);
+
+// True when the usage line of `mode` shows `option` in brackets: the mode's
+// own options, but not the one that chooses it nor --help and --version.
+bool InUsageLine(const OptionSpec& option, int mode);
 
 }  // namespace segweld::cli
