@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string_view>
 
 #include "os/file_system.h"
 
@@ -133,7 +134,9 @@ ConfigEntries ParseConfigText(const ProgramSpec& program, int mode, const std::s
     ConfigEntries entries;
     ConfigReader reader(program, mode, path, pathKeys);
     size_t number = 1;
-    for (size_t start = 0; start < text.size(); ++number) {
+    const std::string_view byteOrderMark = "\xEF\xBB\xBF";  // as some Windows editors write
+    for (size_t start = text.starts_with(byteOrderMark) ? byteOrderMark.size() : 0;
+         start < text.size(); ++number) {
         const size_t end = std::min(text.find('\n', start), text.size());
         if (!reader.TakeLine(text.substr(start, end - start), number, entries)) {
             break;

@@ -141,7 +141,7 @@ cli::ConfigEntries ParseWatchConfig(const std::string& text) {
 
 TEST(ConfigFileTest, LinesAndTheirFaults) {
     const cli::ConfigEntries good = ParseWatchConfig(
-        "# a station\r\ninput = /in\noutput=/out\n\n  jobs = 2  \nfill-gaps\n"
+        "\xEF\xBB\xBF# a station\r\ninput = /in\noutput=/out\n\n  jobs = 2  \nfill-gaps\n"
         "then = cp \"a b\" {}\n");
     ASSERT_EQ(good.error, "");
     EXPECT_EQ(good.paths.at("input"), "/in");
