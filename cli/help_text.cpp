@@ -106,11 +106,7 @@ std::string Paragraphs(const std::string& text) {
 
 }  // namespace
 
-std::string UsageLine(const ProgramSpec& program, int mode) {
-    return WrapItems(UsageItems(program, mode), 0);
-}
-
-std::string HelpText(const ProgramSpec& program, int mode) {
+std::string UsageText(const ProgramSpec& program, int mode) {
     const bool whole = mode == 0;
     const std::string first = "Usage: ";
     const std::string later(first.size(), ' ');
@@ -126,6 +122,12 @@ std::string HelpText(const ProgramSpec& program, int mode) {
             text += later + line + "\n";
         }
     }
+    return text;
+}
+
+std::string HelpText(const ProgramSpec& program, int mode) {
+    const bool whole = mode == 0;
+    std::string text = UsageText(program, mode);
     const ModeSpec& spec = program.modes[static_cast<size_t>(mode)];
     text += "\n" + Paragraphs(whole ? program.description : spec.summary);
     text += "\nOptions:\n";

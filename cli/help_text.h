@@ -11,8 +11,7 @@ namespace segweld::cli {
 // other mode gives its usage and its options alone.
 std::string HelpText(const ProgramSpec& program, int mode);
 
-// The usage line of one mode, without "Usage: ": the program, the option
-// that chooses the mode, the mode's options in brackets and its paths.
-std::string UsageLine(const ProgramSpec& program, int mode);
+// The "Usage:" lines alone: every mode's (mode 0) or one mode's.
+std::string UsageText(const ProgramSpec& program, int mode);
 
 }  // namespace segweld::cli
