@@ -284,10 +284,14 @@ station::StationOptions WatchOptions(const std::vector<cli::Given>& commandLine,
     if (error.empty() && paths.empty() && !inFile) {
         error = configPath + ": give the folders as input and output, or on the command line";
     }
-    options.inputFolder =
-        paths.empty() ? file.paths.contains("input") ? file.paths.at("input") : "" : paths[0];
-    options.outputFolder =
-        paths.empty() ? file.paths.contains("output") ? file.paths.at("output") : "" : paths[1];
+    const auto folder = [&](size_t index, const char* key) {
+        const auto inTheFile = file.paths.find(key);
+        return !paths.empty()                  ? paths[index]
+               : inTheFile != file.paths.end() ? inTheFile->second
+                                               : std::string();
+    };
+    options.inputFolder = folder(0, "input");
+    options.outputFolder = folder(1, "output");
     options.rereadConfig = [commandLine, paths, configPath](std::string& why) {
         return WatchOptions(commandLine, paths, configPath, why);
     };
