@@ -1,9 +1,9 @@
 #include "app/geotiff_mode.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/program_module.h"
 #include "os/process.h"
@@ -49,24 +49,33 @@ void* GeoTiffModuleSymbol(const char* entry, std::string& error) {
 
 }  // namespace
 
-bool WantsGeoTiff(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--geotiff") == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 geo::WriteProductGeoTiffEntry LoadGeoTiffWriter(std::string& error) {
     return reinterpret_cast<geo::WriteProductGeoTiffEntry>(
         GeoTiffModuleSymbol(geo::kWriteProductGeoTiffEntryName, error));
 }
 
-int RunGeoTiffMode(int argc, char** argv) {
+int RunGeoTiffMode(bool fillGaps, std::optional<geo::Quantity> calibration,
+                   const std::vector<std::string>& paths) {
     std::string error;
     const auto run = reinterpret_cast<GeoTiffEntry>(GeoTiffModuleSymbol(kGeoTiffEntryName, error));
-    return run == nullptr ? NoGeoTiff(error) : run(argc, argv);
+    if (run == nullptr) {
+        return NoGeoTiff(error);
+    }
+    std::vector<std::string> line = {"segweld", "--geotiff"};
+    if (fillGaps) {
+        line.emplace_back("--fill-gaps");
+    }
+    if (calibration) {
+        line.push_back(std::string("--calibration=") + geo::QuantityToken(*calibration));
+    }
+    line.emplace_back("--");
+    line.insert(line.end(), paths.begin(), paths.end());
+    std::vector<char*> argv;
+    for (std::string& argument : line) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    return run(static_cast<int>(line.size()), argv.data());
 }
 
 }  // namespace segweld

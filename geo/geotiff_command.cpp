@@ -29,53 +29,29 @@ struct GeoTiffArguments {
     std::vector<std::string> paths;
 };
 
-// The value of --calibration: "--calibration QUANTITY" or
-// "--calibration=QUANTITY" at argv[i]; advances `i` past it. False for
-// anything else, with `error` set when it is --calibration with a bad value.
-bool ParseCalibration(int argc, char** argv, int& i, std::optional<Quantity>& calibration,
-                      std::string& error) {
-    constexpr std::string_view kOption = "--calibration";
-    const std::string_view argument = argv[i];
-    std::string_view value;
-    if (argument == kOption) {
-        if (i + 1 >= argc || std::string_view(argv[i + 1]).starts_with("--")) {
-            error = "--calibration needs a quantity";
-            return false;
-        }
-        value = argv[++i];
-    } else if (argument.starts_with(std::string(kOption) + "=")) {
-        value = argument.substr(kOption.size() + 1);
-    } else {
-        return false;
-    }
-    calibration = ParseQuantity(value);
-    if (!calibration) {
-        error =
-            "--calibration takes counts, radiance, reflectance, brightness-temperature or bt, "
-            "not '" +
-            std::string(value) + "'";
-        return false;
-    }
-    return true;
-}
-
-bool Parse(int argc, char** argv, GeoTiffArguments& arguments, std::string& error) {
+// segweld's own parser has checked the line; it comes as
+// segweld --geotiff [--fill-gaps] [--calibration=QUANTITY] -- SEGMENT_FILE [OUTPUT_FOLDER].
+bool Parse(int argc, char** argv, GeoTiffArguments& arguments) {
+    constexpr std::string_view kCalibration = "--calibration=";
+    bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if (argument == "--geotiff") {
-            continue;
-        }
-        if (argument == "--fill-gaps") {
-            arguments.fillGaps = true;
-        } else if (ParseCalibration(argc, argv, i, arguments.calibration, error)) {
-            continue;
-        } else if (!error.empty() || argument.starts_with("--") || arguments.paths.size() == 2) {
-            return false;
-        } else {
+        if (optionsEnded) {
             arguments.paths.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--fill-gaps") {
+            arguments.fillGaps = true;
+        } else if (argument.starts_with(kCalibration)) {
+            arguments.calibration = ParseQuantity(argument.substr(kCalibration.size()));
+            if (!arguments.calibration) {
+                return false;
+            }
+        } else if (argument != "--geotiff") {
+            return false;
         }
     }
-    return !arguments.paths.empty();
+    return !arguments.paths.empty() && arguments.paths.size() <= 2;
 }
 
 // The command line's checks and messages ("Caption: Text").
@@ -101,11 +77,7 @@ int Run(int argc, char** argv) {
     // folder goes, and only then does the signal end the process.
     os::NoteInterrupts();
     GeoTiffArguments arguments;
-    std::string error;
-    if (!Parse(argc, argv, arguments, error)) {
-        if (!error.empty()) {
-            std::fprintf(stderr, "segweld: %s\n", error.c_str());
-        }
+    if (!Parse(argc, argv, arguments)) {
         std::fputs(kUsage, stderr);
         return kExitBadArguments;
     }

@@ -43,4 +43,11 @@ inline const char* QuantityName(Quantity quantity) {
     return "brightness temperature";
 }
 
+// As --calibration takes it: "counts", "radiance", "reflectance",
+// "brightness-temperature".
+inline const char* QuantityToken(Quantity quantity) {
+    return quantity == Quantity::BrightnessTemperature ? "brightness-temperature"
+                                                       : QuantityName(quantity);
+}
+
 }  // namespace segweld::geo

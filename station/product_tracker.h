@@ -49,6 +49,7 @@ class ProductTracker {
     static constexpr auto kLongestRetry = std::chrono::minutes(10);
 
     explicit ProductTracker(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+    void SetTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
 
     // A segment file of product `key` in `folder` was looked at, at `arrived`;
     // a later look at the same number replaces the earlier one. A look that

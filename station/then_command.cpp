@@ -49,13 +49,23 @@ ThenRunner::~ThenRunner() {
 void ThenRunner::Start(const std::string& outputPath) {
     std::lock_guard lock(mutex_);
     JoinFinished();
+    if (command_.empty()) {
+        return;
+    }
     Run& run = runs_.emplace_back();
-    run.thread = std::thread([this, &run, arguments = ThenArguments(command_, outputPath)] {
-        const os::CommandOutcome outcome =
-            os::RunCommand(arguments, {timeout_, &stopper_, std::chrono::seconds(2)});
-        log_(DescribeThenOutcome(command_.front(), outcome, timeout_));
-        run.done = true;
-    });
+    run.thread = std::thread(
+        [this, &run, arguments = ThenArguments(command_, outputPath), timeout = timeout_] {
+            const os::CommandOutcome outcome =
+                os::RunCommand(arguments, {timeout, &stopper_, std::chrono::seconds(2)});
+            log_(DescribeThenOutcome(arguments.front(), outcome, timeout));
+            run.done = true;
+        });
+}
+
+void ThenRunner::Reconfigure(std::vector<std::string> command, std::chrono::milliseconds timeout) {
+    std::lock_guard lock(mutex_);
+    command_ = std::move(command);
+    timeout_ = timeout;
 }
 
 void ThenRunner::JoinFinished() {

@@ -38,7 +38,10 @@ class ThenRunner {
     // Stops the commands under way, as StopAll().
     ~ThenRunner();
 
+    // Runs the command for `outputPath`; nothing without a command.
     void Start(const std::string& outputPath);
+    // The command and time limit for the runs that start from now on.
+    void Reconfigure(std::vector<std::string> command, std::chrono::milliseconds timeout);
     // Ends the process groups of the commands under way and waits for them.
     void StopAll();
 
@@ -49,8 +52,8 @@ class ThenRunner {
     };
     void JoinFinished();
 
-    const std::vector<std::string> command_;
-    const std::chrono::milliseconds timeout_;
+    std::vector<std::string> command_;  // guarded by mutex_, as timeout_
+    std::chrono::milliseconds timeout_;
     const std::function<void(const LogLine&)> log_;
     os::CommandStopper stopper_;
     std::mutex mutex_;

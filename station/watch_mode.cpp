@@ -1,5 +1,6 @@
 #include "station/watch_mode.h"
 
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -59,6 +60,7 @@ class WatchSession {
           notifier_(notifier),
           maker_(maker),
           format_(LogLineFormat::ForStandardError()),
+          verbosity_(options.verbosity),
           tracker_(options.timeout),
           then_(options.thenCommand, options.thenTimeout,
                 [this](const LogLine& line) { Log(line.level, line.text); }),
@@ -96,7 +98,7 @@ class WatchSession {
 
   private:
     void Log(LogLevel level, const std::string& text) {
-        if (!Shows(options_.verbosity, level)) {
+        if (!Shows(verbosity_, level)) {
             return;
         }
         const std::string line = format_.Format(level, text, std::chrono::system_clock::now());
@@ -110,12 +112,45 @@ class WatchSession {
                " waiting or being joined";
     }
 
-    // SIGHUP, a `systemctl reload`, a logrotate: the folder is looked at anew.
+    // SIGHUP, a `systemctl reload`, a logrotate: the configuration file is
+    // read again and the folder looked at anew.
     void Reload() {
         notifier_.Reloading();
-        Log(LogLevel::Info, "SIGHUP: looking at the whole folder again");
+        Log(LogLevel::Info,
+            "SIGHUP: " +
+                std::string(options_.rereadConfig
+                                ? "reading " + options_.configPath + " again and looking"
+                                : "looking") +
+                " at the whole folder again");
+        if (options_.rereadConfig) {
+            ApplyConfiguration();
+        }
         Rescan();
         notifier_.Ready(StatusText());
+    }
+
+    // What can change while the watch runs: the timeouts, the --then command
+    // and how much is logged. The rest takes a new start.
+    void ApplyConfiguration() {
+        std::string error;
+        const StationOptions read = options_.rereadConfig(error);
+        if (!error.empty()) {
+            Log(LogLevel::Failure, "the configuration stays as it was: " + error);
+            return;
+        }
+        tracker_.SetTimeout(read.timeout);
+        then_.Reconfigure(read.thenCommand, read.thenTimeout);
+        verbosity_ = read.verbosity;
+        const bool restartNeeded =
+            read.inputFolder != options_.inputFolder ||
+            read.outputFolder != options_.outputFolder || read.fillGaps != options_.fillGaps ||
+            read.geoTiff != options_.geoTiff || read.calibration != options_.calibration ||
+            read.workers != options_.workers;
+        if (restartNeeded) {
+            Log(LogLevel::Warning,
+                "the folders, --fill-gaps, --geotiff, --calibration and -j take effect only at "
+                "the next start");
+        }
     }
 
     // Until the next deadline of a product, or the next watchdog ping.
@@ -361,7 +396,7 @@ class WatchSession {
             Log(line.level, line.text);
         }
         const bool written = !result.outputPath.empty();
-        if (written && !options_.thenCommand.empty()) {
+        if (written) {
             then_.Start(result.outputPath);
         }
         {
@@ -406,6 +441,7 @@ class WatchSession {
     const os::ServiceNotifier& notifier_;
     const OutputMaker& maker_;
     const LogLineFormat format_;
+    std::atomic<Verbosity> verbosity_;
     size_t written_ = 0;
     ProductTracker tracker_;
     SegmentProber prober_;

@@ -449,8 +449,7 @@ TEST(GeoTiff, CalibrationsThatCannotBeGivenAreRefusedOrWarnedOf) {
     } rows[] = {
         {{}, {"--calibration", "reflectance"}, 1, "IR_108 has no reflectance"},
         {{.channel = "VIS006___"}, bt, 1, "VIS006 has no brightness temperature"},
-        {{}, {"--calibration", "kelvin"}, 2, "not 'kelvin'"},
-        {{}, {"--calibration"}, 2, "--calibration needs a quantity"},
+        {{}, {"--calibration", "kelvin"}, 2, "--calibration takes counts, radiance, reflectance"},
         {{.earthModel = 0}, {}, 0, noPrologue},
         {{.earthModel = 0}, counts, 0, "!was asked for"},
         {{.prologue = {.radianceType = 0}}, {}, 0, "radiance type 0 for IR_108, neither 1"},

@@ -216,8 +216,9 @@ class NotifySocket {
 };
 
 // Under systemd: readiness, watchdog pings from the loop, a status after each
-// product, SIGHUP looks again instead of ending the watch, and the journal
-// gets levels instead of time stamps; -v also names what is up to date.
+// product, SIGHUP reads the configuration file again and looks at the folder
+// instead of ending the watch, and the journal gets levels instead of time
+// stamps; -v also names what is up to date.
 TEST_F(StationTest, WatchUnderAServiceManager) {
     kFirst.Write(in, kAll);
     RunProgram(SEGWELD_BIN, {"--batch", in, out});
@@ -226,23 +227,34 @@ TEST_F(StationTest, WatchUnderAServiceManager) {
     const std::string logPath = scratch / "watch.log";
     WriteFile(logPath, {});
     stat(logPath.c_str(), &log);
+    const std::string config = scratch / "watch.conf";
+    const auto configure = [&](const std::string& timeout) {
+        const std::string text =
+            "input = " + in + "\noutput = " + out + "\ntimeout = " + timeout + "\nverbose\n";
+        WriteFile(config, std::vector<uint8_t>(text.begin(), text.end()));
+    };
+    configure("60");
     const auto watch =
-        Start({"-v", "--timeout", "60"},
+        Start({"--config", config},
               {"NOTIFY_SOCKET=" + manager.path(), "WATCHDOG_USEC=200000",
                "JOURNAL_STREAM=" + std::to_string(log.st_dev) + ":" + std::to_string(log.st_ino)});
     EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "READY=1"); }));
     EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "WATCHDOG=1") >= 3; }));
     kSecond.Write(in, kAll);
     EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "STATUS=1 product written"); }));
+    configure("0.2");
     kill(watch->pid(), SIGHUP);
     EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "RELOADING=1"); }));
     EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "READY=1") == 2; }));
+    const TestProduct third{"VIS006___"};
+    third.Write(in, {1, 2});
+    EXPECT_TRUE(OutputAppears(third)) << "joined after the new timeout\n" << watch->Log();
     EXPECT_EQ(watch->Stop(SIGTERM), 0) << "SIGHUP never ends the watch";
     EXPECT_THAT(manager.Messages(), HasSubstr("STOPPING=1"));
     const std::string journal = watch->Log();
     for (const std::string& line :
          std::vector<std::string>{"<7>up to date " + kFirst.Key(), "<6>joined " + kSecond.Key(),
-                                  "<6>SIGHUP: looking at the whole folder again", "<6>stopped"})
+                                  "<6>SIGHUP: reading " + config + " again", "<6>stopped"})
         EXPECT_THAT(journal, HasSubstr(line));
     EXPECT_THAT(journal, ::testing::Not(HasSubstr("segweld:"))) << "the journal names and stamps";
 }
