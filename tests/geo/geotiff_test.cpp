@@ -18,6 +18,7 @@
 #include "geo/geotiff_product.h"
 #include "join/output_name.h"
 #include "os/process.h"
+#include "tests/support/background.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
 #include "tests/support/prologue_data.h"
@@ -555,6 +556,42 @@ TEST(GeoTiff, AnOlderGeoTiffIsReplacedWholeOrNotAtAll) {
             test::ListFolder(run.input.path()).size() + test::ListFolder(run.output.path()).size(),
             link ? 6u : 5u);
     }
+}
+
+}  // namespace
+}  // namespace segweld
+
+namespace segweld {
+namespace {
+
+// --batch and --watch make each product's GeoTIFF, as the single command does,
+// under the rules of a join: up to date until a file of the product changes
+// (its epilogue too), and --then gets the GeoTIFF.
+TEST(GeoTiff, StationModesMakeEachProductsGeoTiff) {
+    const GeoTiffRun run({});
+    const std::string in = run.input.path().string(), out = run.output.path().string();
+    const auto batch = [&] {
+        return test::RunProgram(SEGWELD_BIN, {"--batch", in, out, "--geotiff", "-v"}).err;
+    };
+    EXPECT_THAT(batch(), HasSubstr("1 joined, 0 up to date"));
+    const test::TempFolder alone;
+    const test::ProgramResult single = test::RunProgram(
+        SEGWELD_BIN, {"--geotiff", run.input / FileName(run.product, 1), alone.path().string()});
+    ASSERT_EQ(single.exitCode, 0) << single.err;
+    EXPECT_EQ(test::ReadFile(run.GeoTiffPath()),
+              test::ReadFile(alone / LowerAscii(FileName(run.product, 1) + ".tif")));
+    EXPECT_THAT(batch(), HasSubstr("0 joined, 1 up to date"));
+    const std::string epilogue = FileName(run.product, 0, "EPI");
+    test::WriteFile(run.input / epilogue, Companion(epilogue, 129, test::EpilogueData({})));
+    EXPECT_THAT(batch(), HasSubstr("1 joined, 0 up to date")) << "its epilogue came";
+
+    std::filesystem::remove(run.GeoTiffPath());
+    const std::string told = run.output / "then.txt";
+    test::Background watch({SEGWELD_BIN, "--watch", in, out, "--geotiff", "--then", "sh", "-c",
+                            "echo \"$1\" > " + told, "sh", "{}"},
+                           run.output / "watch.log");
+    ASSERT_TRUE(test::WaitUntil([&] { return std::filesystem::exists(told); })) << watch.Log();
+    EXPECT_EQ(test::Text(told), run.GeoTiffPath() + "\n");
 }
 
 }  // namespace
