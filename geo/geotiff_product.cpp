@@ -226,6 +226,14 @@ void Convert(const std::string& segmentPath, const std::string& geoTiffPath, con
     }
     description.subSatelliteLongitude = frame.subSatelliteLongitude;
     description.band = DescribeBand(channel, frame, plan, prologue);
+    // Not joined, apart: those that have no file, and those whose file was
+    // refused or lies beyond the gap that ended the walk.
+    std::vector<int32_t> missing, notJoined;
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    for (const int32_t number : frame.missing) {
+        const bool exists = PathExists(parts.directory + SegmentName(parts.name, number));
+        (exists ? notJoined : missing).push_back(number);
+    }
     description.tags = {
         {"SATELLITE", frame.satellite},
         {"PLATFORM", Platform(frame, prologue)},
@@ -235,7 +243,8 @@ void Convert(const std::string& segmentPath, const std::string& geoTiffPath, con
         {"TIFFTAG_DATETIME", TiffTime(frame.nominalTime)},
         {"TIFFTAG_SOFTWARE", "Segweld " SEGWELD_VERSION},
         {"SEGMENTS_JOINED", FormatNumberList(frame.joined)},
-        {"SEGMENTS_MISSING", FormatNumberList(frame.missing)},
+        {"SEGMENTS_MISSING", FormatNumberList(missing)},
+        {"SEGMENTS_NOT_JOINED", FormatNumberList(notJoined)},
         {"SEGMENTS_FILLED", FormatNumberList(report.join.filled)},
         {"GEOREFERENCING_OFFSET", georeferencing.tag},
         {"HRV_WINDOWS", HrvWindowsTag(frame.hrvPlacement)},
@@ -247,7 +256,8 @@ void Convert(const std::string& segmentPath, const std::string& geoTiffPath, con
     report.outputPath = geoTiffPath;
     report.quantity = plan.quantity;
     report.segmentsJoined = frame.joined;
-    report.segmentsMissing = frame.missing;
+    report.segmentsMissing = missing;
+    report.segmentsNotJoined = notJoined;
     report.segmentsFilled = report.join.filled;
 }
 

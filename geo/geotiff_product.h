@@ -30,7 +30,8 @@ struct GeoTiffReport {
     Quantity quantity = Quantity::Counts;  // what the GeoTIFF's pixels hold
     // The product's planned segments, as the GeoTIFF's metadata lists them.
     std::vector<int32_t> segmentsJoined;
-    std::vector<int32_t> segmentsMissing;  // not joined: nodata
+    std::vector<int32_t> segmentsMissing;    // no file: nodata (or zeros, when filled)
+    std::vector<int32_t> segmentsNotJoined;  // a file, not joined: nodata
     std::vector<int32_t> segmentsFilled;   // missing, filled by --fill-gaps: nodata
 
     bool written() const { return !outputPath.empty(); }

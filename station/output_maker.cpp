@@ -39,18 +39,17 @@ FailureKind KindOf(const JoinReport& report) {
     return report.error.empty() ? FailureKind::Data : FailureKind::System;
 }
 
-// Planned numbers without a file (missing) apart from those whose file was
-// not joined.
+// Planned numbers without a file (missing, written as zeros or not) apart
+// from those whose file was not joined.
 void SortOutMissing(const Product& product, const JoinReport& report, ProductResult& result) {
     const bool planned = report.plannedEnd > 0;
     const int32_t first = planned ? report.plannedStart : report.firstNumber;
     const int32_t last = planned ? report.plannedEnd : product.segments.back().number;
     const std::vector<int32_t> joined = NumbersWhere(report, false);
     for (int32_t number = first; number <= last; ++number) {
-        if (Contains(joined, number) || Contains(result.filled, number)) {
-            continue;
+        if (!Contains(joined, number)) {
+            (IsPresent(product, number) ? result.notJoined : result.missing).push_back(number);
         }
-        (IsPresent(product, number) ? result.notJoined : result.missing).push_back(number);
     }
 }
 

@@ -186,9 +186,10 @@ struct GeoTiff {
         OSRExportToProj4(GDALGetSpatialRef(d), &proj4);
         crs = proj4 ? proj4 : "";
         CPLFree(proj4);
-        for (const char* key : {"CHANNEL", "SEGMENTS_JOINED", "SEGMENTS_MISSING", "SEGMENTS_FILLED",
-                                "GEOREFERENCING_OFFSET", "NOMINAL_TIME", "SATELLITE", "PLATFORM",
-                                "CALIBRATION", "TIFFTAG_DATETIME", "HRV_WINDOWS"}) {
+        for (const char* key :
+             {"CHANNEL", "SEGMENTS_JOINED", "SEGMENTS_MISSING", "SEGMENTS_NOT_JOINED",
+              "SEGMENTS_FILLED", "GEOREFERENCING_OFFSET", "NOMINAL_TIME", "SATELLITE", "PLATFORM",
+              "CALIBRATION", "TIFFTAG_DATETIME", "HRV_WINDOWS"}) {
             tags[key] = GDALGetMetadataItem(d, key, nullptr) ?: "";
         }
         layout = GDALGetMetadataItem(d, "LAYOUT", "IMAGE_STRUCTURE") ?: "";
@@ -267,7 +268,7 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         const char* lon0 = "+lon_0=0 ";
         std::vector<int> written{1, 2, 3}, shown{1, 2, 3};
         std::vector<std::string> options{};
-        const char* segments = "1-3|none|none";  // joined, missing, filled
+        const char* segments = "1-3|none|none|none";  // joined, missing, not joined, filled
         const char* refusal = nullptr;
     } rows[] = {
         {"9.5 east", {.bits = 8, .projection = "GEOS(+009.5)"}, "+lon_0=9.5 "},
@@ -277,9 +278,9 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
          "+lon_0=41.5 "},
         {"offset in the data", {.bits = 16, .earthModel = 1}},
         {"no prologue", {.earthModel = 0}},
-        {"gap", {}, "+lon_0=0 ", {1, 3}, {1}, {}, "1|2-3|none"},
-        {"gap filled", {}, "+lon_0=0 ", {1, 3}, {1, 3}, {"--fill-gaps"}, "1, 3|2|2"},
-        {"segment 1 refused", {}, "+lon_0=0 ", {2, 3}, {2, 3}, {}, "2-3|1|none"},
+        {"gap", {}, "+lon_0=0 ", {1, 3}, {1}, {}, "1|2|3|none"},
+        {"gap filled", {}, "+lon_0=0 ", {1, 3}, {1, 3}, {"--fill-gaps"}, "1, 3|2|none|2"},
+        {"segment 1 refused", {}, "+lon_0=0 ", {2, 3}, {2, 3}, {}, "2-3|none|1|none"},
         {.label = "compressed", .p = {.compression = 1}, .refusal = "compressed"},
         {.label = "not image data", .p = {.fileType = 2}, .refusal = "not image data"},
         {.label = "no GEOS", .p = {.projection = "POLAR"}, .refusal = "not a geostationary"},
@@ -314,7 +315,8 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         ExpectPixels(tif, ExpectedPixels(p, row.shown, [](int count) { return count; }), 0, 0);
         EXPECT_EQ(tif.tags.at("CHANNEL") + " " + tif.tags.at("SATELLITE") + " " +
                       tif.tags.at("NOMINAL_TIME") + " " + tif.tags.at("SEGMENTS_JOINED") + "|" +
-                      tif.tags.at("SEGMENTS_MISSING") + "|" + tif.tags.at("SEGMENTS_FILLED"),
+                      tif.tags.at("SEGMENTS_MISSING") + "|" + tif.tags.at("SEGMENTS_NOT_JOINED") +
+                      "|" + tif.tags.at("SEGMENTS_FILLED"),
                   std::string("IR_108 MSG1 2007-06-15T12:00:00Z ") + row.segments);
         // +rf: b = 6356583.8
         EXPECT_THAT(tif.crs, ::testing::AllOf(HasSubstr("+proj=geos "), HasSubstr(row.lon0),

@@ -210,9 +210,11 @@ uint64_t PaintSegments(const std::string& segmentPath, const PreviewPlan& plan,
         {}, PlanWalk(segmentPath, false).first);
     if (!smallerThanImage.empty()) {
         warnings.push_back(
-            "the data fields of segments " + FormatNumberList(smallerThanImage) +
-            " are smaller than their image structure (" + std::to_string(plan.shape.columns) +
-            " x " + std::to_string(plan.shape.lines) + " pixels of " +
+            (smallerThanImage.size() == 1 ? "the data field of segment "
+                                          : "the data fields of segments ") +
+            FormatNumberList(smallerThanImage) + (smallerThanImage.size() == 1 ? " is" : " are") +
+            " smaller than the image structure (" + std::to_string(plan.shape.columns) + " x " +
+            std::to_string(plan.shape.lines) + " pixels of " +
             std::to_string(plan.shape.bitsPerPixel) + " bits); the rest shows black");
     }
     return painted;
