@@ -320,7 +320,11 @@ class WatchSession {
     // product is joined again and its output replaced. A late event of a
     // product just joined finds it up to date and lets it go.
     void TellOfLateSegment(const std::string& key, const SegmentEntry& arrived) {
-        const Product product = *tracker_.ProductOf(key);
+        Product product = *tracker_.ProductOf(key);
+        if (maker_.usesCompanions()) {
+            AddCompanionCandidates(product);
+            LookAtSegments(product);
+        }
         const auto outputPath = OutputPathOf(product);
         if (!outputPath) {
             return;

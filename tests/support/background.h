@@ -43,8 +43,7 @@ class Background {
         : logPath_(logPath) {
         std::vector<char*> argv(arguments.size() + 1);  // ends with a null pointer
         std::ranges::transform(arguments, argv.begin(), [](std::string& a) { return a.data(); });
-        std::vector<std::string> variables(environ, environ + CountEnvironment());
-        variables.insert(variables.end(), environment.begin(), environment.end());
+        std::vector<std::string> variables = Overridden(environment);
         std::vector<char*> envp(variables.size() + 1);
         std::ranges::transform(variables, envp.begin(), [](std::string& v) { return v.data(); });
         posix_spawn_file_actions_t actions;
@@ -76,11 +75,18 @@ class Background {
     }
 
   private:
-    static size_t CountEnvironment() {
-        size_t count = 0;
-        while (environ[count] != nullptr)
-            ++count;
-        return count;
+    // The test's environment with `settings` in place of variables of the
+    // same name: the first of two equal names is the one a program reads.
+    static std::vector<std::string> Overridden(const std::vector<std::string>& settings) {
+        auto name = [](const std::string& v) { return v.substr(0, v.find('=')); };
+        std::vector<std::string> variables;
+        for (char** v = environ; *v != nullptr; ++v) {
+            const std::string variable = *v;
+            if (std::ranges::none_of(settings, [&](auto& s) { return name(s) == name(variable); }))
+                variables.push_back(variable);
+        }
+        variables.insert(variables.end(), settings.begin(), settings.end());
+        return variables;
     }
 
     pid_t pid_ = -1;
