@@ -103,6 +103,15 @@ std::string DisseminationName::Masked() const {
     return masked;
 }
 
+std::string DisseminationName::MaskedFields(std::initializer_list<Field> fields) const {
+    std::string masked = name_;
+    for (const Field which : fields) {
+        const FieldSpan span = SpanOf(which);
+        masked.replace(span.start, span.width, span.width, '?');
+    }
+    return masked;
+}
+
 int32_t SegmentNumberInName(std::string_view name) {
     const auto parsed = DisseminationName::Parse(name);
     return parsed ? parsed->segmentNumber() : -1;

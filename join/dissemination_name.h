@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,8 @@ class DisseminationName {
     // The name with the segment number masked by "??????": equal for every
     // segment of one product.
     std::string Masked() const;
+    // The name with the whole of each of `fields` masked by '?'.
+    std::string MaskedFields(std::initializer_list<Field> fields) const;
 
   private:
     explicit DisseminationName(std::string_view name);

@@ -123,11 +123,13 @@ std::vector<std::string> IncompleteProductWarnings(const ProductSurvey& survey) 
     std::vector<std::string> warnings;
     const std::vector<int32_t> notJoined = survey.NotJoined();
     if (!notJoined.empty()) {
-        warnings.push_back("only " + std::to_string(survey.PlannedJoined().size()) + " of the " +
-                           std::to_string(survey.plannedCount()) + " planned segments (" +
+        const size_t joined = survey.PlannedJoined().size();
+        warnings.push_back("only " + std::to_string(joined) + " of the " +
+                           CountOf(survey.plannedCount(), "planned segment") + " (" +
                            std::to_string(survey.plannedStart()) + " to " +
-                           std::to_string(survey.plannedEnd()) +
-                           ") were joined; not joined: " + FormatNumberList(notJoined));
+                           std::to_string(survey.plannedEnd()) + ") " +
+                           (joined == 1 ? "was" : "were") +
+                           " joined; not joined: " + FormatNumberList(notJoined));
     }
     if (!survey.beyondGap().empty()) {
         warnings.push_back(survey.walkEnd() +

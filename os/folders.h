@@ -38,6 +38,11 @@ FolderListing ListFolder(const std::string& folder);
 // folder afterwards, else `error` says why.
 bool MakeFolders(const std::string& folder, std::string& error);
 
+// True when this process may make files in `folder`; else `error` says why
+// (a read-only file system, as a sandboxed service without write access to it
+// sees it, or no permission).
+bool CanWriteInto(const std::string& folder, std::string& error);
+
 // Removes the file `path` (not a folder); true when it is gone afterwards.
 bool RemoveFile(const std::string& path, std::string& error);
 

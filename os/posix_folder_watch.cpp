@@ -237,11 +237,21 @@ class InotifyFolderWatch : public FolderWatch {
             // Folders inside the watched one are not products.
         } else if ((record.mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0) {
             events.push_back({Kind::FileClosed, record.name});
-        } else if ((record.mask & IN_CREATE) != 0) {
+        } else if ((record.mask & IN_CREATE) != 0 && IsLinked(record.name)) {
             events.push_back({Kind::FileCreated, record.name});
         } else if ((record.mask & IN_ATTRIB) != 0) {
             events.push_back({Kind::FileChanged, record.name});
         }
+    }
+
+    // A new name that no close will follow: a symbolic link, or a hard link
+    // to a file that has a name elsewhere too. A file made here is looked at
+    // when its writer closes it.
+    bool IsLinked(const std::string& name) const {
+        struct stat info;
+        const std::string path = folder_ + "/" + name;
+        return lstat(path.c_str(), &info) == 0 &&
+               (S_ISLNK(info.st_mode) || (S_ISREG(info.st_mode) && info.st_nlink > 1));
     }
 
     void ReadEvents(std::vector<FolderEvent>& events) {

@@ -83,6 +83,14 @@ bool MakeFolders(const std::string& folder, std::string& error) {
     return true;
 }
 
+bool CanWriteInto(const std::string& folder, std::string& error) {
+    if (access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) != 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 bool RemoveFile(const std::string& path, std::string& error) {
     if (unlink(path.c_str()) != 0 && errno != ENOENT) {
         error = "cannot remove " + path + ": " + std::strerror(errno);

@@ -103,6 +103,10 @@ bool MakeFolders(const std::string& folder, std::string& error) {
     return MakeFoldersWide(*wide, error);
 }
 
+bool CanWriteInto(const std::string&, std::string&) {
+    return true;  // access rights are found out by the first write
+}
+
 bool RemoveFile(const std::string& path, std::string& error) {
     const std::optional<std::wstring> wide = Widen(path);
     if (!wide) {

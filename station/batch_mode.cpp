@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "join/segment_name.h"
-#include "join/walk_plan.h"
 #include "os/file_system.h"
 #include "os/folders.h"
 #include "os/process.h"
 #include "os/terminal.h"
 #include "station/batch_report.h"
+#include "station/output_index.h"
+#include "station/output_maker.h"
 #include "station/output_record.h"
 #include "station/product_log.h"
 #include "station/product_scan.h"
@@ -83,10 +84,12 @@ std::string OutputFolderOf(const Product& product, const std::string& outputFold
 
 class BatchRun {
   public:
-    BatchRun(const StationOptions& options, BatchReport* report)
-        : options_(options), report_(report), onTerminal_(os::IsRedrawableTerminal(stderr)) {
-        joinOptions_.fillGaps = options.fillGaps;
-    }
+    BatchRun(const StationOptions& options, const OutputMaker& maker, BatchReport* report)
+        : options_(options),
+          maker_(maker),
+          report_(report),
+          onTerminal_(os::IsRedrawableTerminal(stderr)),
+          journal_(LogLineFormat::ForStandardError().journal()) {}
 
     int Run() {
         ProductScan scan;
@@ -113,7 +116,7 @@ class BatchRun {
 
   private:
     bool Scan(ProductScan& scan) {
-        const ScanScope scope{options_.recursive, options_.shard};
+        const ScanScope scope{options_.recursive, options_.shard, maker_.usesCompanions()};
         if (options_.fromList.empty()) {
             scan = FindProducts(options_.inputFolder, scope);
             return true;
@@ -133,10 +136,12 @@ class BatchRun {
     void TakeProblems(const ProductScan& scan) {
         for (const FolderProblem& problem : scan.problems) {
             if (problem.gone) {
-                Log("passed over " + problem.folder + ": it is gone (" + problem.error + ")");
+                Log(LogLevel::Warning,
+                    "passed over " + problem.folder + ": it is gone (" + problem.error + ")");
                 continue;
             }
-            Log("failed folder " + problem.folder + ": cannot be read: " + problem.error);
+            Log(LogLevel::Failure,
+                "failed folder " + problem.folder + ": cannot be read: " + problem.error);
             outcomes_.NoteFailure(FailureKind::System);
             if (report_ != nullptr) {
                 report_->Folder(problem.folder, problem.error);
@@ -163,10 +168,10 @@ class BatchRun {
 
     ProductResult JoinUnlessUpToDate(const Product& product) {
         const std::string outputFolder = OutputFolderOf(product, options_.outputFolder);
-        const std::optional<std::string> outputPath =
-            PredictOutputPath(product.FirstSegmentPath(), outputFolder, options_.fillGaps);
-        if (!options_.force && outputPath &&
-            IsUpToDate(product, *outputPath, JoinMaking(joinOptions_))) {
+        const auto outputPath =
+            options_.force ? std::nullopt
+                           : outputs_.UpToDateOutput(product, outputFolder, maker_.making());
+        if (outputPath) {
             display_->ProductSkipped(product.TotalBytes());
             return UpToDateResult(product, *outputPath);
         }
@@ -176,15 +181,14 @@ class BatchRun {
             return FailedResult(product, FailureKind::System, error);
         }
         uint64_t counted = 0;
-        JoinOptions joinOptions = joinOptions_;
-        joinOptions.progress = [&](const JoinProgress& progress) {
-            if (progress.bytesWritten > counted) {
-                display_->AddBytes(progress.bytesWritten - counted);
-                counted = progress.bytesWritten;
+        const auto progress = [&](const JoinProgress& join) {
+            if (join.bytesWritten > counted) {
+                display_->AddBytes(join.bytesWritten - counted);
+                counted = join.bytesWritten;
             }
             return os::NotedInterrupt() == 0;
         };
-        ProductResult result = JoinProduct(product, outputFolder, joinOptions);
+        ProductResult result = MakeProduct(product, outputFolder, maker_, progress);
         const uint64_t total = product.TotalBytes();
         display_->ProductDone(total > counted ? total - counted : 0);
         return result;
@@ -195,27 +199,39 @@ class BatchRun {
         // needs a look (failures, incomplete products, warnings) goes above it.
         const bool routine = result.status == ProductStatus::UpToDate ||
                              (result.status == ProductStatus::Joined && result.warnings.empty());
-        if (onTerminal_ && routine) {
+        if (onTerminal_ && routine && options_.verbosity != Verbosity::Verbose) {
             return;
         }
-        for (const std::string& line : DescribeResult(result)) {
-            Log(line);
+        for (const LogLine& line : DescribeResult(result)) {
+            Log(line.level, line.text);
         }
     }
 
-    void Log(const std::string& line) {
+    // The journal names the program and stamps the time itself.
+    std::string Prefix(LogLevel level) const {
+        return journal_ ? "<" + std::to_string(static_cast<int>(level)) + ">" : "segweld: ";
+    }
+
+    void Log(LogLevel level, const std::string& text) {
+        if (!Shows(options_.verbosity, level)) {
+            return;
+        }
+        const std::string line = Prefix(level) + text;
         if (display_ != nullptr) {
-            display_->Log("segweld: " + line);
+            display_->Log(line);
         } else {
-            std::fprintf(stderr, "segweld: %s\n", line.c_str());
+            std::fprintf(stderr, "%s\n", line.c_str());
         }
     }
 
     int Finish() {
         RunTotals totals = outcomes_.Finish(os::NotedInterrupt());
-        std::fprintf(stderr, "segweld: %zu joined, %zu up to date, %zu incomplete, %zu failed%s\n",
-                     totals.joined, totals.upToDate, totals.incomplete, totals.failed,
-                     totals.interrupted ? "; stopped by a signal" : "");
+        const LogLevel level = totals.failed > 0 ? LogLevel::Failure : LogLevel::Info;
+        if (Shows(options_.verbosity, level)) {
+            std::fprintf(stderr, "%s%zu joined, %zu up to date, %zu incomplete, %zu failed%s\n",
+                         Prefix(level).c_str(), totals.joined, totals.upToDate, totals.incomplete,
+                         totals.failed, totals.interrupted ? "; stopped by a signal" : "");
+        }
         if (report_ != nullptr) {
             std::string error;
             if (!report_->Finish(totals, error)) {
@@ -229,10 +245,12 @@ class BatchRun {
     }
 
     const StationOptions& options_;
+    const OutputMaker& maker_;
     BatchReport* report_;
     const bool onTerminal_;
-    JoinOptions joinOptions_;
+    const bool journal_;
     ProgressDisplay* display_ = nullptr;
+    OutputIndex outputs_;
     Outcomes outcomes_;
 };
 
@@ -252,8 +270,27 @@ bool CheckFolders(const StationOptions& options) {
     return true;
 }
 
-int RunBatch(const StationOptions& options) {
+std::unique_ptr<OutputMaker> MakeOutputMaker(const StationOptions& options,
+                                             const GeoTiffLoader& loadGeoTiff) {
+    if (!options.geoTiff) {
+        return MakeJoiner(options.fillGaps);
+    }
+    std::string error;
+    const geo::WriteProductGeoTiffEntry entry = loadGeoTiff ? loadGeoTiff(error) : nullptr;
+    if (entry == nullptr) {
+        std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n",
+                     error.empty() ? "it was built without GDAL" : error.c_str());
+        return nullptr;
+    }
+    return MakeGeoTiffWriter(entry, options.fillGaps, options.calibration);
+}
+
+int RunBatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
     if (!CheckFolders(options)) {
+        return kExitBadArguments;
+    }
+    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadGeoTiff);
+    if (!maker) {
         return kExitBadArguments;
     }
     std::unique_ptr<BatchReport> report;
@@ -272,7 +309,7 @@ int RunBatch(const StationOptions& options) {
     // Before the first worker: SIGINT and SIGTERM stop the run at its next
     // step instead of ending the process.
     os::NoteInterrupts();
-    return BatchRun(options, report.get()).Run();
+    return BatchRun(options, *maker, report.get()).Run();
 }
 
 }  // namespace segweld::station

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "os/file_system.h"
-#include "station/product_join.h"
+#include "station/product_result.h"
 
 namespace segweld::station {
 

@@ -1,5 +1,6 @@
 #include "station/output_record.h"
 
+#include <algorithm>
 #include <charconv>
 #include <exception>
 #include <sstream>
@@ -60,10 +61,14 @@ OutputRecord RecordOf(const Product& product, const std::string& making, uint64_
     record.product = product.segments.empty() ? "" : MaskedName(product.segments.front().name);
     record.making = making;
     record.outputSize = outputSize;
-    for (const SegmentEntry& segment : product.segments) {
-        record.segments.push_back(
-            {segment.number, segment.size, segment.modifiedNanoseconds, segment.file});
+    for (const auto* entries : {&product.companions, &product.segments}) {
+        for (const SegmentEntry& segment : *entries) {
+            record.segments.push_back(
+                {segment.number, segment.size, segment.modifiedNanoseconds, segment.file});
+        }
     }
+    std::sort(record.segments.begin(), record.segments.end(),
+              [](const auto& a, const auto& b) { return a.number < b.number; });
     return record;
 }
 

@@ -12,7 +12,8 @@ namespace segweld::station {
 
 // What an output was made from, kept with it so that a later run can tell
 // whether it is still up to date: every segment file of its product that the
-// folder held (name by number, size, modification time, file number), what
+// folder held (name by number, size, modification time, file number), its
+// prologue and epilogue where they went into it (numbers -1 and -2), what
 // made the bytes and the size they came to.
 struct OutputRecord {
     struct Segment {

@@ -27,23 +27,24 @@ std::string Outline(const ProductResult& result) {
 
 }  // namespace
 
-std::vector<std::string> DescribeResult(const ProductResult& result) {
-    std::vector<std::string> lines;
+std::vector<LogLine> DescribeResult(const ProductResult& result) {
+    std::vector<LogLine> lines;
+    const LogLevel level = LevelOf(result.status);
     switch (result.status) {
         case ProductStatus::UpToDate:
-            lines.push_back("up to date " + result.key + " -> " + result.outputPath);
+            lines.push_back({level, "up to date " + result.key + " -> " + result.outputPath});
             break;
         case ProductStatus::Failed:
-            lines.push_back("failed " + result.key + ": " + result.error);
+            lines.push_back({level, "failed " + result.key + ": " + result.error});
             break;
         case ProductStatus::Joined:
         case ProductStatus::Incomplete:
-            lines.push_back(std::string(StatusName(result.status)) + " " + result.key + ": " +
-                            Outline(result));
+            lines.push_back({level, std::string(StatusName(result.status)) + " " + result.key +
+                                        ": " + Outline(result)});
             break;
     }
     for (const std::string& warning : result.warnings) {
-        lines.push_back("  warning: " + warning);
+        lines.push_back({LogLevel::Warning, "  warning: " + warning});
     }
     return lines;
 }

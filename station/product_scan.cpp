@@ -44,16 +44,14 @@ class Scanner {
 
     void ScanFolder(const std::string& relative) {
         const std::string path = PathBelow(root_, relative);
-        const os::FolderListing listing = os::ListFolder(path);
-        if (listing.outcome != os::FolderListing::Outcome::Listed) {
-            scan_.problems.push_back(
-                {path, listing.error, listing.outcome == os::FolderListing::Outcome::Gone});
-            return;
-        }
+        const os::FolderListing listing = List(path);
         for (const os::FolderEntry& entry : listing.entries) {
             const int32_t number = SegmentNumberInName(entry.name);
             if (number >= 0 && entry.type != os::EntryType::Folder) {
                 Take(relative, entry.name, number);
+            } else if (scope_.companions && entry.type != os::EntryType::Folder &&
+                       TakeCompanion(relative, entry.name)) {
+                continue;
             } else if (scope_.recursive && number < 0 &&
                        IsFolderEntry(entry, FolderPrefix(path) + entry.name)) {
                 ScanFolder(Below(relative, entry.name));
@@ -73,13 +71,7 @@ class Scanner {
             return;
         }
         listed_.insert(key);
-        const std::string path = PathBelow(root_, relative);
-        const os::FolderListing listing = os::ListFolder(path);
-        if (listing.outcome != os::FolderListing::Outcome::Listed) {
-            scan_.problems.push_back(
-                {path, listing.error, listing.outcome == os::FolderListing::Outcome::Gone});
-            return;
-        }
+        const os::FolderListing listing = List(PathBelow(root_, relative));
         for (const os::FolderEntry& entry : listing.entries) {
             const int32_t number = SegmentNumberInName(entry.name);
             if (number >= 0 && KeyOf(relative, entry.name) == key) {
@@ -94,15 +86,15 @@ class Scanner {
 
     ProductScan Finish() {
         for (auto& [key, product] : byKey_) {
+            AttachCompanions(product);
             // A file met twice (listed, and in a listed folder) counts once.
             std::sort(product.segments.begin(), product.segments.end(),
                       [](const SegmentEntry& a, const SegmentEntry& b) { return a.name < b.name; });
-            product.segments.erase(
-                std::unique(product.segments.begin(), product.segments.end(),
-                            [](const SegmentEntry& a, const SegmentEntry& b) {
-                                return a.name == b.name;
-                            }),
-                product.segments.end());
+            product.segments.erase(std::unique(product.segments.begin(), product.segments.end(),
+                                               [](const SegmentEntry& a, const SegmentEntry& b) {
+                                                   return a.name == b.name;
+                                               }),
+                                   product.segments.end());
             if (LookAtSegments(product)) {
                 scan_.products.push_back(std::move(product));
             }
@@ -111,6 +103,36 @@ class Scanner {
     }
 
   private:
+    bool TakeCompanion(const std::string& relative, const std::string& name) {
+        const auto parsed = DisseminationName::Parse(name);
+        if (!parsed || (parsed->kind() != DisseminationName::Kind::Prologue &&
+                        parsed->kind() != DisseminationName::Kind::Epilogue)) {
+            return false;
+        }
+        const int32_t number =
+            parsed->kind() == DisseminationName::Kind::Prologue ? kPrologueNumber : kEpilogueNumber;
+        companions_[relative + "/" + SlotKey(name)].push_back({number, name, 0, 0, 0});
+        return true;
+    }
+
+    void AttachCompanions(Product& product) {
+        const auto found =
+            companions_.find(product.relativeFolder + "/" + SlotKey(product.segments.front().name));
+        if (found != companions_.end()) {
+            product.companions = found->second;
+        }
+    }
+
+    // The folder's entries; none, and a problem noted, when it cannot be listed.
+    os::FolderListing List(const std::string& path) {
+        os::FolderListing listing = os::ListFolder(path);
+        if (listing.outcome != os::FolderListing::Outcome::Listed) {
+            scan_.problems.push_back(
+                {path, listing.error, listing.outcome == os::FolderListing::Outcome::Gone});
+        }
+        return listing;
+    }
+
     void Take(const std::string& relative, const std::string& name, int32_t number) {
         const std::string key = KeyOf(relative, name);
         if (!scope_.shard.Holds(key)) {
@@ -131,7 +153,8 @@ class Scanner {
     const std::string& root_;
     const ScanScope& scope_;
     std::map<std::string, Product> byKey_;
-    std::set<std::string> listed_;  // products of listed files
+    std::set<std::string> listed_;                                 // products of listed files
+    std::map<std::string, std::vector<SegmentEntry>> companions_;  // by folder and slot
     ProductScan scan_;
 };
 
@@ -156,14 +179,44 @@ std::string FolderPrefix(const std::string& folder) {
     return folder + kFolderSeparator;
 }
 
+std::string SlotKey(std::string_view name) {
+    const auto parsed = DisseminationName::Parse(name);
+    if (!parsed) {
+        return "";
+    }
+    return parsed->MaskedFields(
+        {DisseminationName::Field::Channel, DisseminationName::Field::Segment});
+}
+
+void AddCompanionCandidates(Product& product) {
+    const auto segment = DisseminationName::Parse(product.segments.front().name);
+    if (!segment) {
+        return;
+    }
+    using Field = DisseminationName::Field;
+    for (const auto& [number, token] :
+         {std::pair{kPrologueNumber, "PRO______"}, std::pair{kEpilogueNumber, "EPI______"}}) {
+        const std::string kept = segment->With(Field::Segment, token);
+        const std::string blank = DisseminationName::Parse(kept)->With(Field::Channel, "_________");
+        for (const std::string& name : {blank, kept}) {
+            if (std::none_of(product.companions.begin(), product.companions.end(),
+                             [&](const SegmentEntry& c) { return c.name == name; })) {
+                product.companions.push_back({number, name, 0, 0, 0});
+            }
+        }
+    }
+}
+
 bool LookAtSegments(Product& product) {
-    std::erase_if(product.segments, [&](SegmentEntry& segment) {
+    const auto lookAt = [&](SegmentEntry& segment) {
         const os::PathInfo info = os::LookAt(product.folder + segment.name);
         segment.size = info.size;
         segment.modifiedNanoseconds = info.modifiedNanoseconds;
         segment.file = info.identity.file;
         return info.kind != os::PathKind::RegularFile;  // gone, or no file
-    });
+    };
+    std::erase_if(product.segments, lookAt);
+    std::erase_if(product.companions, lookAt);
     std::sort(product.segments.begin(), product.segments.end(),
               [](const SegmentEntry& a, const SegmentEntry& b) { return a.number < b.number; });
     return !product.segments.empty();

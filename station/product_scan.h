@@ -29,6 +29,10 @@ struct Product {
     std::string relativeFolder;          // as in the key; empty for the scanned folder
     std::string folder;                  // where the files lie, ending in a separator
     std::vector<SegmentEntry> segments;  // by increasing number
+    // The prologue (number -1) and epilogue (-2) of its time slot in its
+    // folder, when the scan was asked for them: what a GeoTIFF is made from
+    // besides the segments.
+    std::vector<SegmentEntry> companions;
 
     // The lowest-numbered file: the one `segweld FILE OUTPUT_FOLDER` is given.
     std::string FirstSegmentPath() const;
@@ -49,8 +53,16 @@ struct ProductScan {
 
 struct ScanScope {
     bool recursive = false;
-    Shard shard;  // only the products whose key it holds are looked at
+    Shard shard;              // only the products whose key it holds are looked at
+    bool companions = false;  // also each product's prologue and epilogue
 };
+
+inline constexpr int32_t kPrologueNumber = -1;
+inline constexpr int32_t kEpilogueNumber = -2;
+
+// The name shared by the segments of a time slot and its prologue and
+// epilogue: channel and segment fields masked. Empty for other names.
+std::string SlotKey(std::string_view name);
 
 // The products in `folder` (and below it with `recursive`) whose key the
 // shard holds. The folders are listed by name only; only the files of the
@@ -67,9 +79,15 @@ ProductScan FindProducts(const std::string& folder, const ScanScope& scope);
 ProductScan FindListedProducts(const std::string& folder, const std::vector<std::string>& starts,
                                const ScanScope& scope);
 
-// Looks at every file of `product` again; those that are gone or are no
-// regular files any more leave it. False when none is left.
+// Looks at every file of `product` again, its companions too; those that
+// are gone or are no regular files any more leave it. False when no segment
+// is left.
 bool LookAtSegments(Product& product);
+
+// Names `product`'s prologue and epilogue among its companions as they may
+// be named: with a blank channel field, or with the channel kept, as some
+// foreign satellites' are. LookAtSegments drops those that do not exist.
+void AddCompanionCandidates(Product& product);
 
 // `folder` with a folder separator at its end, ready to take a file name.
 std::string FolderPrefix(const std::string& folder);

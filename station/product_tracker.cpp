@@ -54,7 +54,7 @@ bool ProductTracker::IsJoining(const std::string& key) const {
 }
 
 bool ProductTracker::IsComplete(const Tracked& tracked) {
-    if (tracked.plannedEnd <= 0) {
+    if (tracked.plannedEnd <= 0 || tracked.awaitsEpilogue) {
         return false;  // without a plan only the timeout ends the wait
     }
     const int32_t first = std::max(tracked.plannedStart, 1);
@@ -176,6 +176,21 @@ std::optional<ProductTracker::Clock::time_point> ProductTracker::JoinEnded(const
         products_.erase(found);
     }
     return std::nullopt;
+}
+
+void ProductTracker::AwaitEpilogue(const std::string& key, bool awaits) {
+    const auto found = products_.find(key);
+    if (found != products_.end()) {
+        found->second.awaitsEpilogue = awaits;
+    }
+}
+
+std::vector<std::string> ProductTracker::Keys() const {
+    std::vector<std::string> keys;
+    for (const auto& [key, tracked] : products_) {
+        keys.push_back(key);
+    }
+    return keys;
 }
 
 void ProductTracker::RetrySoon(Clock::time_point now) {

@@ -49,6 +49,7 @@ class ProductTracker {
     static constexpr auto kLongestRetry = std::chrono::minutes(10);
 
     explicit ProductTracker(std::chrono::milliseconds timeout) : timeout_(timeout) {}
+    void SetTimeout(std::chrono::milliseconds timeout) { timeout_ = timeout; }
 
     // A segment file of product `key` in `folder` was looked at, at `arrived`;
     // a later look at the same number replaces the earlier one. A look that
@@ -88,6 +89,12 @@ class ProductTracker {
     // Writing works again: every retry waiting is due now.
     void RetrySoon(Clock::time_point now);
 
+    // A product that is complete only once its epilogue is there too (a
+    // GeoTIFF's HRV windows and scan time come from it); its timeout still
+    // ends the wait.
+    void AwaitEpilogue(const std::string& key, bool awaits);
+    std::vector<std::string> Keys() const;
+
     size_t waiting() const { return products_.size(); }
 
   private:
@@ -105,6 +112,7 @@ class ProductTracker {
         bool joining = false;
         bool changedWhileJoining = false;
         std::optional<Clock::time_point> retryAt;
+        bool awaitsEpilogue = false;
         Clock::duration retryDelay{};
     };
 

@@ -1,6 +1,10 @@
 // What a station meets besides segments: a full disk, a folder renamed
 // under the watch, a --then command that hangs, folders that vanish or cannot
 // be read, a stop in the middle of a batch, and what the scheduler is told.
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
 #include "tests/station/station_fixture.h"
 
 namespace segweld::station {
@@ -96,7 +100,8 @@ TEST_F(StationTest, HangingThenCommandsHoldNothing) {
     EXPECT_TRUE(OutputAppears(kSecond)) << "a hanging command holds no join\n" << timed->Log();
     EXPECT_TRUE(WaitUntil([&] { return Count(timed->Log(), "still running after 1.0 s") == 2; }))
         << timed->Log();
-    EXPECT_FALSE(ProcessExists(started)) << "what the command started went with it";
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(started); }))
+        << "what the command started went with it";
     EXPECT_EQ(timed->Stop(SIGTERM), 0);
 
     fs::remove_all(out);
@@ -107,7 +112,7 @@ TEST_F(StationTest, HangingThenCommandsHoldNothing) {
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_EQ(timed->Stop(SIGTERM), 0) << timed->Log();
     EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(10));
-    EXPECT_FALSE(ProcessExists(hung));
+    EXPECT_TRUE(WaitUntil([&] { return !ProcessExists(hung); }));
     EXPECT_THAT(timed->Log(), HasSubstr("ended, as the watch stops"));
 }
 
@@ -176,6 +181,82 @@ TEST_F(StationTest, ReportToStandardOutputAndAListOfWhatToTake) {
     EXPECT_THAT(keys, ::testing::ElementsAre("2007/06/16/" + kFirst.Key(),
                                              "2007/06/16/" + kSecond.Key(), other.Key()));
     EXPECT_EQ(report.lines.back().at("joined"), 3);
+}
+
+}  // namespace
+}  // namespace segweld::station
+
+namespace segweld::station {
+namespace {
+
+// A datagram socket in the test's folder, as systemd's NOTIFY_SOCKET is.
+class NotifySocket {
+  public:
+    explicit NotifySocket(std::string path) : path_(std::move(path)) {
+        fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path_.copy(address.sun_path, sizeof address.sun_path - 1);
+        EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    }
+    ~NotifySocket() { close(fd_); }
+    // Every message that has come, one after the other.
+    std::string Messages() {
+        char buffer[4096];
+        for (ssize_t got; (got = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+            received_ += std::string(buffer, size_t(got)) + "|";
+        return received_;
+    }
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+    int fd_ = -1;
+    std::string received_;
+};
+
+// Under systemd: readiness, watchdog pings from the loop, a status after each
+// product, SIGHUP reads the configuration file again and looks at the folder
+// instead of ending the watch, and the journal gets levels instead of time
+// stamps; -v also names what is up to date.
+TEST_F(StationTest, WatchUnderAServiceManager) {
+    kFirst.Write(in, kAll);
+    RunProgram(SEGWELD_BIN, {"--batch", in, out});
+    NotifySocket manager(scratch / "notify");
+    struct stat log {};
+    const std::string logPath = scratch / "watch.log";
+    WriteFile(logPath, {});
+    stat(logPath.c_str(), &log);
+    const std::string config = scratch / "watch.conf";
+    const auto configure = [&](const std::string& timeout) {
+        const std::string text =
+            "input = " + in + "\noutput = " + out + "\ntimeout = " + timeout + "\nverbose\n";
+        WriteFile(config, std::vector<uint8_t>(text.begin(), text.end()));
+    };
+    configure("60");
+    const auto watch =
+        Start({"--config", config},
+              {"NOTIFY_SOCKET=" + manager.path(), "WATCHDOG_USEC=200000",
+               "JOURNAL_STREAM=" + std::to_string(log.st_dev) + ":" + std::to_string(log.st_ino)});
+    EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "READY=1"); }));
+    EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "WATCHDOG=1") >= 3; }));
+    kSecond.Write(in, kAll);
+    EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "STATUS=1 product written"); }));
+    configure("0.2");
+    kill(watch->pid(), SIGHUP);
+    EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "RELOADING=1"); }));
+    EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "READY=1") == 2; }));
+    const TestProduct third{"VIS006___"};
+    third.Write(in, {1, 2});
+    EXPECT_TRUE(OutputAppears(third)) << "joined after the new timeout\n" << watch->Log();
+    EXPECT_EQ(watch->Stop(SIGTERM), 0) << "SIGHUP never ends the watch";
+    EXPECT_THAT(manager.Messages(), HasSubstr("STOPPING=1"));
+    const std::string journal = watch->Log();
+    for (const std::string& line :
+         std::vector<std::string>{"<7>up to date " + kFirst.Key(), "<6>joined " + kSecond.Key(),
+                                  "<6>SIGHUP: reading " + config + " again", "<6>stopped"})
+        EXPECT_THAT(journal, HasSubstr(line));
+    EXPECT_THAT(journal, ::testing::Not(HasSubstr("segweld:"))) << "the journal names and stamps";
 }
 
 }  // namespace

@@ -3,21 +3,16 @@
 // and the report read back.
 #pragma once
 
-#include <fcntl.h>
 #include <gmock/gmock.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "tests/support/background.h"
 #include "tests/support/product_files.h"
 #include "tests/support/run_program.h"
 
@@ -83,26 +78,11 @@ struct TestProduct {
     }
 };
 
-// Calls `done` every 10 ms until it is true, for 15 seconds at least.
-inline bool WaitUntil(const auto& done) {
-    for (int tries = 0; !done(); ++tries) {  // never again once true: it may reap
-        if (tries == 1500)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 inline size_t Count(const std::string& text, const std::string& part) {
     size_t count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++count;
     return count;
-}
-
-inline std::string Text(const std::string& path) {
-    const auto bytes = ReadFile(path);
-    return {bytes.begin(), bytes.end()};
 }
 
 // The lines of a JSON Lines report, by type; the product lines by key.
@@ -123,59 +103,6 @@ struct Report {
 
     std::vector<nlohmann::json> lines;
     std::map<std::string, nlohmann::json> products;
-};
-
-// A program running beside the test, its output into a log file, until it is
-// signalled; killed if the test ends first.
-class Background {
-  public:
-    Background(std::vector<std::string> arguments, std::string logPath,
-               std::vector<std::string> environment = {})
-        : logPath_(logPath) {
-        std::vector<char*> argv(arguments.size() + 1);  // ends with a null pointer
-        std::ranges::transform(arguments, argv.begin(), [](std::string& a) { return a.data(); });
-        std::vector<std::string> variables(environ, environ + CountEnvironment());
-        variables.insert(variables.end(), environment.begin(), environment.end());
-        std::vector<char*> envp(variables.size() + 1);
-        std::ranges::transform(variables, envp.begin(), [](std::string& v) { return v.data(); });
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, logPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        // Files the test holds open for writing must not stay open in the
-        // program too: their close would then not count as the last one.
-        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Background() {
-        if (pid_ > 0 && kill(pid_, SIGKILL) == 0)
-            waitpid(pid_, nullptr, 0);
-    }
-
-    std::string Log() const { return Text(logPath_); }
-    pid_t pid() const { return pid_; }
-    // Sends `signal`; the exit status, or -1 when it did not exit normally in time.
-    int Stop(int signal) {
-        kill(pid_, signal);
-        int status = 0;
-        if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }))
-            return -1;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-  private:
-    static size_t CountEnvironment() {
-        size_t count = 0;
-        while (environ[count] != nullptr)
-            ++count;
-        return count;
-    }
-
-    pid_t pid_ = -1;
-    std::string logPath_;
 };
 
 class StationTest : public ::testing::Test {

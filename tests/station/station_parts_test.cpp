@@ -1,5 +1,5 @@
 // The station modes' parts that decide without touching the disk: names,
-// shards, options, the --then command, the inotify records, the tracker.
+// shards, the --then command, the inotify records, the tracker.
 #include <gmock/gmock.h>
 #include <sys/inotify.h>
 
@@ -11,7 +11,6 @@
 #include "station/product_scan.h"
 #include "station/product_tracker.h"
 #include "station/shard.h"
-#include "station/station_options.h"
 #include "station/then_command.h"
 #include "station/time_stamp.h"
 #include "station/worker_pool.h"
@@ -23,7 +22,6 @@ using std::chrono::seconds;
 using ::testing::_;
 using ::testing::ElementsAre;
 using ::testing::FieldsAre;
-using ::testing::HasSubstr;
 
 TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
     const std::pair<const char*, const char*> rows[] = {
@@ -39,40 +37,6 @@ TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
     EXPECT_EQ(Fnv1a64(""), 0xcbf29ce484222325ull);
     EXPECT_EQ(Fnv1a64("a"), 0xaf63dc4c8601ec8cull);
     EXPECT_EQ(Fnv1a64("foobar"), 0x85944171f73967e8ull);
-}
-
-TEST(StationOptionsTest, CommandLines) {
-    // The error, a part of it; empty when the line is good.
-    const std::pair<std::vector<std::string>, std::string> rows[] = {
-        {{"--batch", "in", "out", "--recursive", "--force", "-j", "3", "--report", "r.json",
-          "--shard", "1/2", "--fill-gaps"},
-         ""},
-        {{"--watch", "in", "out", "--timeout", "0.5", "--then", "cp", "{}", "--force"}, ""},
-        {{"--batch", "in"}, "two folders"},
-        {{"--batch", "in", "out", "extra"}, "two folders"},
-        {{"--batch", "in", "out", "-j", "0"}, "-j takes"},
-        {{"--batch", "in", "out", "-j"}, "needs a value"},
-        {{"--batch", "in", "out", "--shard", "2/2"}, "--shard takes"},
-        {{"--batch", "in", "out", "--timeout", "5"}, "belongs to --watch"},
-        {{"--watch", "in", "out", "--report", "r"}, "belongs to --batch"},
-        {{"--batch", "in", "out", "--report", ""}, "--report takes"},
-        {{"--watch", "in", "out", "--timeout", "-1"}, "--timeout takes"},
-        {{"--watch", "in", "out", "--then"}, "needs a command"},
-        {{"--watch", "--batch", "in", "out"}, "more than once"},
-        {{"--batch", "in", "out", "--frobnicate"}, "unknown option"}};
-    for (const auto& [arguments, expected] : rows) {
-        SCOPED_TRACE(::testing::PrintToString(arguments));
-        std::string error;
-        ParseStationOptions(arguments, error);
-        EXPECT_EQ(error.empty(), expected.empty()) << error;
-        EXPECT_THAT(error, HasSubstr(expected));
-    }
-    std::string error;
-    const StationOptions watch = ParseStationOptions(rows[1].first, error);
-    EXPECT_EQ(watch.timeout, std::chrono::milliseconds(500));
-    EXPECT_THAT(watch.thenCommand, ElementsAre("cp", "{}", "--force"));
-    EXPECT_FALSE(IsStationCommand({"seg", "out"}));
-    EXPECT_FALSE(IsStationCommand({"seg", "out", "--then", "--batch"}));
 }
 
 TEST(ThenCommandTest, EveryBracePairStandsForTheOutput) {

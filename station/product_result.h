@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "join/join_segments.h"
 #include "station/product_scan.h"
 
 namespace segweld::station {
@@ -42,16 +41,6 @@ struct ProductResult {
     uint64_t bytesWritten = 0;
     double seconds = 0;  // how long the join took
 };
-
-// What made an output's bytes, as its record keeps it: "join", "join fill-gaps".
-std::string JoinMaking(const JoinOptions& options);
-
-// Joins `product` exactly as `segweld FIRST_SEGMENT OUTPUT_FOLDER` does, from
-// its lowest-numbered file, keeps the record of what it was made from with
-// the output, and sorts the outcome. Without a plan from the headers, the
-// numbers up to the highest file present count as planned.
-ProductResult JoinProduct(const Product& product, const std::string& outputFolder,
-                          const JoinOptions& options);
 
 // The result of a product skipped as up to date.
 ProductResult UpToDateResult(const Product& product, const std::string& outputPath);
