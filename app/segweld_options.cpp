@@ -103,7 +103,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
               "complete",
       .manual = "Treat what is already in _IN_FOLDER_ as *--batch* does, then join each product "
                 "as soon as it is complete: every planned segment present with its whole data "
-                "field. The folder is watched (inotify) for files closed after writing, moved "
+                "field. The folder is watched (inotify; ReadDirectoryChangesW on Windows) for "
+                "files closed after writing, moved "
                 "or renamed in, and linked; a segment not yet whole is looked at again every "
                 "second. A product still incomplete *--timeout* seconds after its last segment "
                 "arrived is joined with what it has; a segment that comes later makes it be "

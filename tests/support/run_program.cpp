@@ -71,8 +71,8 @@ std::vector<std::string> FaultShim(std::vector<std::string> settings) {
     // Under AddressSanitizer the shim comes before the sanitizer's runtime.
     // The suite's own sanitizer options are kept.
     const char* asan = std::getenv("ASAN_OPTIONS");
-    settings.push_back(std::string("ASAN_OPTIONS=") + (asan && *asan ? std::string(asan) + ":" : "") +
-                       "verify_asan_link_order=0");
+    settings.push_back(std::string("ASAN_OPTIONS=") +
+                       (asan && *asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0");
     return settings;
 }
 

@@ -7,15 +7,15 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <exception>
 #include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "hrit/channel.h"
-#include "os/native_path.h"
+#include "os/file_system.h"
+#include "os/folders.h"
 #include "os/process.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/prologue_data.h"
@@ -177,29 +177,28 @@ std::vector<uint8_t> SegmentData(const SamplePicture& picture, const SegmentShap
     return data;
 }
 
-bool WriteFile(const std::filesystem::path& path, const std::vector<uint8_t>& header,
+// Through the hidden output, as every file Segweld writes: a sample cut short
+// never looks like a segment that arrived.
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& header,
                const std::vector<uint8_t>& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(header.data()), static_cast<long>(header.size()));
-    out.write(reinterpret_cast<const char*>(data.data()), static_cast<long>(data.size()));
-    out.close();
-    if (!out) {
-        std::fprintf(stderr, "segweld-sample: cannot write %s: %s\n",
-                     segweld::os::TextOf(path).c_str(),
-                     std::strerror(errno));
+    try {
+        segweld::os::HiddenOutput out(path);
+        out.Append(header);
+        out.Append(data);
+        out.Commit();
+        return true;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "segweld-sample: %s\n", error.what());
         return false;
     }
-    return true;
 }
 
 bool WriteProduct(const Options& options) {
-    const std::filesystem::path folder = segweld::os::PathOf(options.folder);
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        std::fprintf(stderr, "segweld-sample: cannot create %s: %s\n",
-                     segweld::os::TextOf(folder).c_str(),
-                     error.message().c_str());
+    const auto inFolder = [&](const std::string& name) { return options.folder + "/" + name; };
+    std::string error;
+    if (!segweld::os::MakeFolders(options.folder, error)) {
+        std::fprintf(stderr, "segweld-sample: cannot create %s: %s\n", options.folder.c_str(),
+                     error.c_str());
         return false;
     }
     const Grid grid = GridOf(options.channel);
@@ -225,7 +224,7 @@ bool WriteProduct(const Options& options) {
         for (const auto& [token, type, data] :
              {std::tuple{"PRO______", 128, &prologue}, std::tuple{"EPI______", 129, &epilogue}}) {
             const std::string name = FileName(options, "_________", token, timeToken);
-            if (!WriteFile(folder / name,
+            if (!WriteFile(inFolder(name),
                            segweld::test::RealPrologueHeader(name, static_cast<uint8_t>(type),
                                                              8 * data->size()),
                            *data)) {
@@ -239,14 +238,13 @@ bool WriteProduct(const Options& options) {
                 // The navigation of the window that holds the segment's first line.
                 shape.coff = grid.offset + 1 - HrvEastColumn((number - 1u) * shape.lines);
             }
-            if (!WriteFile(folder / shape.annotation, segweld::test::RealSegmentHeader(shape),
+            if (!WriteFile(inFolder(shape.annotation), segweld::test::RealSegmentHeader(shape),
                            SegmentData(picture, shape, grid, height, slot))) {
                 return false;
             }
         }
-        std::printf(
-            "%s\n",
-            segweld::os::TextOf(folder / FileName(options, channel, SegmentToken(1), timeToken)).c_str());
+        std::printf("%s\n",
+                    inFolder(FileName(options, channel, SegmentToken(1), timeToken)).c_str());
     }
     return true;
 }
