@@ -380,9 +380,13 @@ cli::ProgramSpec MakeProgram() {
          .exitStatus = watchExit},
 #ifdef _WIN32
         {.title = "--uninstall-service",
+         .paths = {},
+         .pathCompletion = {},
          .summary = "Stops and removes the Windows service NAME that --install-service made.",
          .exitStatus = serviceExit},
         {.title = "--service",
+         .paths = {},
+         .pathCompletion = {},
          .summary = "Runs the watch of a Windows service that --install-service made, as the "
                     "service manager starts it.",
          .exitStatus = serviceExit},
