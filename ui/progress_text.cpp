@@ -11,7 +11,7 @@ namespace {
 // Shorter spans measure a rate too unsteady to show.
 constexpr double kMeasuredSeconds = 1.0;
 
-// "850 kB/s", "2.1 MB/s", "1.25 GB/s". Digits are put together here, so the
+// "17 B/s", "850 kB/s", "2.1 MB/s", "1.25 GB/s". Digits are put together here, so the
 // decimal mark never follows the locale that GTK sets for the process.
 std::string Rate(double bytesPerSecond) {
     const auto decimal = [](double value, int places) {
@@ -21,6 +21,9 @@ std::string Rate(double bytesPerSecond) {
         fraction.insert(0, static_cast<size_t>(places) - fraction.size(), '0');
         return GroupThousands(scaled / scale) + "." + fraction;
     };
+    if (bytesPerSecond < 1e3) {
+        return std::to_string(std::llround(bytesPerSecond)) + " B/s";
+    }
     if (bytesPerSecond < 1e6) {
         return GroupThousands(static_cast<uint64_t>(std::llround(bytesPerSecond / 1e3))) + " kB/s";
     }

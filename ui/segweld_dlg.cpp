@@ -147,6 +147,7 @@ void CSegweldDlg::LayControls() {
     const int pathWidth = firstFile.GetTextExtent(kTypicalSegmentPath).x + 2 * gap.x;
     preferredWidth_ = std::max(fitting.x, std::min(screenWidth, fitting.x + pathWidth - boxWidth));
     SetSize(wxSize(preferredWidth_, fitting.y));
+    CentreOnScreen();
 }
 
 void CSegweldDlg::BindHandlers() {

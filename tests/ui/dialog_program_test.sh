@@ -20,12 +20,12 @@ trap 'kill $pid $server 2>/dev/null || true; rm -rf "$work"' EXIT
 first=$(find "$work/product" -name '*-000001___-*')
 failures=0
 
+mkfifo "$work/display"
 start_server() {
-    exec {fd}<> <(:)
-    Xvfb -displayfd "$fd" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
     server=$!
-    read -r -t 30 number <&"$fd"
-    exec {fd}<&-
+    local number
+    read -r -t 30 number <"$work/display"
     export DISPLAY=:$number
 }
 

@@ -14,6 +14,7 @@
 #include <wx/modalhook.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
+#include <wx/utils.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -48,7 +49,11 @@ void Settle() {
 bool SaveWindow(wxTopLevelWindow& window, const std::string& file) {
     window.Raise();
     Settle();
-    const wxRect frame = window.GetScreenRect();
+    // Where GTK scales its windows (GDK_SCALE), the whole screen, in the
+    // device pixels that the X screen counts.
+    const double scale = window.GetContentScaleFactor();
+    const wxRect frame = scale == 1 ? window.GetScreenRect()
+                                    : wxRect(wxPoint(), wxGetDisplaySize() * scale);
     std::vector<uint8_t> rgb = test::GrabScreen(frame.x, frame.y, frame.width, frame.height);
     bool saved = false;
     if (!rgb.empty()) {
