@@ -212,6 +212,7 @@ void CSegweldDlg::OnRun() {
     if (joining() || !m_runButton->IsEnabled()) {
         return;
     }
+    const bool fromRun = FindFocus() == m_runButton;
     SetRunning(true);
     UpdateData(true);
     status_->Clear();
@@ -228,7 +229,7 @@ void CSegweldDlg::OnRun() {
         Box(IDC_FIRST_FILE).SetFocus();
         return;
     }
-    StartJoin();
+    StartJoin(fromRun);
 }
 
 // The checks and texts of the original dialog, in its order; a path that
@@ -254,8 +255,14 @@ CSegweldDlg::Refusal CSegweldDlg::FirstProblem() const {
     return {};
 }
 
-void CSegweldDlg::StartJoin() {
+// Run!, disabled now, gives the focus to the first path box, read-only
+// during the join, where Escape stops it. Not to Stop: wxMSW hands the rest
+// of an Enter that pressed Run! on to the button that has the focus by then.
+void CSegweldDlg::StartJoin(bool fromRun) {
     status_->ShowJoining();
+    if (fromRun) {
+        Box(IDC_FIRST_FILE).SetFocus();
+    }
     SetTitle(std::string("Joining - ") + kDialogCaption);
     taskbar_ = std::make_unique<wxAppProgressIndicator>(this, 100);
     joinStarted_ = std::chrono::steady_clock::now();
@@ -429,12 +436,42 @@ void CSegweldDlg::OnCharHook(wxKeyEvent& event) {
     } else if (event.GetKeyCode() == WXK_ESCAPE) {
         // The Cancel button is hidden, and wxWidgets would take Close instead.
         EndDialog(wxID_CANCEL);
+    } else if (event.GetModifiers() == wxMOD_ALT && PressAccessKey(event.GetKeyCode())) {
+        // taken
     } else if (event.GetKeyCode() == WXK_F1) {
         wxCommandEvent about(wxEVT_MENU, IDM_ABOUTBOX);
         ProcessWindowEvent(about);
     } else {
         event.Skip();
     }
+}
+
+// Alt and a letter reach the control whose label marks that letter, wherever
+// the focus is: wxMSW's multi-line Details text would keep the keys to itself,
+// and its Details pane has no access key of its own.
+bool CSegweldDlg::PressAccessKey(int key) {
+    const wxString letter = wxString(wxUniChar(key)).Upper();
+    if (letter == "D") {
+        return status_->ToggleDetails();
+    }
+    for (wxWindow* child : GetChildren()) {
+        if (!child->IsShown() || !child->IsEnabled() ||
+            child->GetLabel().AfterFirst('&').Left(1).Upper() != letter) {
+            continue;
+        }
+        if (auto* check = dynamic_cast<wxCheckBox*>(child)) {
+            check->SetValue(!check->GetValue());
+            check->SetFocus();
+        } else if (dynamic_cast<wxButton*>(child) != nullptr) {
+            wxCommandEvent click(wxEVT_BUTTON, child->GetId());
+            click.SetEventObject(child);
+            child->ProcessWindowEvent(click);
+        } else if (child->GetNextSibling() != nullptr) {
+            child->GetNextSibling()->SetFocus();  // a label: the box after it
+        }
+        return true;
+    }
+    return false;
 }
 
 // The edit boxes keep the toolkit's own menu (cut, copy, paste).

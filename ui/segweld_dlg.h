@@ -94,6 +94,7 @@ class CSegweldDlg : public wxDialog {
     void OnShowFolder();
     void OnSysCommand(wxCommandEvent& event);
     void OnCharHook(wxKeyEvent& event);
+    bool PressAccessKey(int key);
     void OnContextMenu(wxContextMenuEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnCloseButton(wxCommandEvent& event);
@@ -102,7 +103,7 @@ class CSegweldDlg : public wxDialog {
     void OnLetGoTimer(wxTimerEvent& event);
 
     Refusal FirstProblem() const;
-    void StartJoin();
+    void StartJoin(bool fromRun);
     void ShowProgress(const JoinProgress& progress);
     void ShowOutcome(const JoinReport& report);
     void StopAndClose(int returnCode);

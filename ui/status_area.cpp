@@ -97,7 +97,6 @@ void StatusArea::ShowJoining() {
     gauge_->SetRange(100);
     gauge_->SetValue(0);
     SetJoining(true);
-    stop_->SetFocus();
     ShowLines({"Joining..."}, {});
 }
 
@@ -140,6 +139,19 @@ void StatusArea::Clear() {
     line_->SetForegroundColour(wxNullColour);
     ShowLines({}, {});
     heightChanged_();
+}
+
+bool StatusArea::ToggleDetails() {
+    if (!details_->IsShown()) {
+        return false;
+    }
+    details_->Collapse(details_->IsExpanded());
+    window_.Layout();
+    heightChanged_();
+    if (details_->IsExpanded()) {
+        detailsText_->SetFocus();
+    }
+    return true;
 }
 
 void StatusArea::ShowLines(std::vector<std::string> lines, std::vector<std::string> folders) {

@@ -1,5 +1,8 @@
 #pragma once
 
+// wxMSW names its generic pane wxCollapsiblePane by a macro: no forward declaration.
+#include <wx/collpane.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -7,7 +10,6 @@
 #include "ui/join_summary.h"
 
 class wxButton;
-class wxCollapsiblePane;
 class wxGauge;
 class wxSizer;
 class wxStaticBitmap;
@@ -45,6 +47,9 @@ class StatusArea {
                      std::vector<std::string> folders, const std::string& details,
                      bool canShowFolder);
     void Clear();
+    // Opens Details, with the focus in its text, or closes it. False when
+    // there are no details to show.
+    bool ToggleDetails();
 
     // Fits the lines to the width the layout gave them.
     void FitLines();

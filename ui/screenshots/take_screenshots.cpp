@@ -9,12 +9,13 @@
 #include <wx/app.h>
 #include <wx/collpane.h>
 #include <wx/evtloop.h>
-#include <wx/image.h>
 #include <wx/init.h>
 #include <wx/modalhook.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 #include <wx/utils.h>
+
+#include <png.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -54,12 +55,14 @@ bool SaveWindow(wxTopLevelWindow& window, const std::string& file) {
     const double scale = window.GetContentScaleFactor();
     const wxRect frame = scale == 1 ? window.GetScreenRect()
                                     : wxRect(wxPoint(), wxGetDisplaySize() * scale);
-    std::vector<uint8_t> rgb = test::GrabScreen(frame.x, frame.y, frame.width, frame.height);
-    bool saved = false;
-    if (!rgb.empty()) {
-        wxImage picture(frame.width, frame.height, rgb.data(), true);
-        saved = picture.SaveFile(file, wxBITMAP_TYPE_PNG);
-    }
+    const std::vector<uint8_t> rgb = test::GrabScreen(frame.x, frame.y, frame.width, frame.height);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(frame.width);
+    image.height = static_cast<png_uint_32>(frame.height);
+    image.format = PNG_FORMAT_RGB;
+    const bool saved =
+        !rgb.empty() && png_image_write_to_file(&image, file.c_str(), 0, rgb.data(), 0, nullptr);
     std::printf("%s %s (%d x %d)\n", saved ? "wrote" : "could not write", file.c_str(), frame.width,
                 frame.height);
     return saved;
@@ -235,7 +238,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     wxTheApp->SetAppName("segweld");
-    wxImage::AddHandler(new wxPNGHandler);
     const bool saved = segweld::TakePictures(pictures, scratch, only);
     wxEntryCleanup();
     return saved ? 0 : 1;
