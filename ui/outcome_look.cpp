@@ -1,12 +1,11 @@
 #include "ui/outcome_look.h"
 
 #include <wx/brush.h>
-#include <wx/graphics.h>
+#include <wx/dcmemory.h>
 #include <wx/image.h>
 #include <wx/pen.h>
 
 #include <cmath>
-#include <memory>
 
 namespace segweld {
 namespace {
@@ -44,41 +43,47 @@ wxColour GlyphColour(const wxColour& fill) {
     return ContrastRatio(fill, *wxWHITE) >= ContrastRatio(fill, *wxBLACK) ? *wxWHITE : *wxBLACK;
 }
 
-// Draws on a square of side 1 scaled to `side` pixels.
-void DrawIcon(wxGraphicsContext& gc, JoinOutcome outcome, const wxColour& fill, double side) {
-    gc.Scale(side, side);
-    gc.SetPen(wxNullPen);
-    gc.SetBrush(wxBrush(fill));
+// Draws on a square of `side` pixels; coordinates below are in sides.
+void DrawIcon(wxDC& dc, JoinOutcome outcome, const wxColour& fill, int side) {
+    const auto at = [side](double x, double y) {
+        return wxPoint(static_cast<int>(std::lround(x * side)),
+                       static_cast<int>(std::lround(y * side)));
+    };
+    const auto dot = [&](double x, double y) {
+        dc.DrawEllipse(at(x, y), wxSize(at(0.12, 0.12).x, at(0.12, 0.12).y));
+    };
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(wxBrush(fill));
     if (outcome == JoinOutcome::Incomplete) {
-        wxGraphicsPath triangle = gc.CreatePath();
-        triangle.MoveToPoint(0.5, 0.04);
-        triangle.AddLineToPoint(0.98, 0.92);
-        triangle.AddLineToPoint(0.02, 0.92);
-        triangle.CloseSubpath();
-        gc.FillPath(triangle);
+        const wxPoint triangle[] = {at(0.5, 0.04), at(0.98, 0.92), at(0.02, 0.92)};
+        dc.DrawPolygon(3, triangle);
     } else {
-        gc.DrawEllipse(0.02, 0.02, 0.96, 0.96);
+        dc.DrawEllipse(at(0.02, 0.02), wxSize(at(0.96, 0.96).x, at(0.96, 0.96).y));
     }
     const wxColour glyph = GlyphColour(fill);
-    gc.SetPen(gc.CreatePen(wxGraphicsPenInfo(glyph, 0.12).Cap(wxCAP_ROUND).Join(wxJOIN_ROUND)));
-    gc.SetBrush(wxBrush(glyph));
+    const wxPen stroke(wxPenInfo(glyph, at(0.12, 0).x).Cap(wxCAP_ROUND).Join(wxJOIN_ROUND));
+    dc.SetBrush(wxBrush(glyph));
     switch (outcome) {
         case JoinOutcome::Joined: {
-            const wxPoint2DDouble tick[] = {{0.27, 0.52}, {0.43, 0.68}, {0.73, 0.35}};
-            gc.StrokeLines(3, tick);
+            const wxPoint tick[] = {at(0.27, 0.52), at(0.43, 0.68), at(0.73, 0.35)};
+            dc.SetPen(stroke);
+            dc.DrawLines(3, tick);
             break;
         }
         case JoinOutcome::Incomplete:
-            gc.StrokeLine(0.5, 0.36, 0.5, 0.6);
-            gc.DrawEllipse(0.44, 0.7, 0.12, 0.12);
+            dot(0.44, 0.7);
+            dc.SetPen(stroke);
+            dc.DrawLine(at(0.5, 0.36), at(0.5, 0.6));
             break;
         case JoinOutcome::Failed:
-            gc.StrokeLine(0.33, 0.33, 0.67, 0.67);
-            gc.StrokeLine(0.67, 0.33, 0.33, 0.67);
+            dc.SetPen(stroke);
+            dc.DrawLine(at(0.33, 0.33), at(0.67, 0.67));
+            dc.DrawLine(at(0.67, 0.33), at(0.33, 0.67));
             break;
         case JoinOutcome::Stopped:
-            gc.DrawEllipse(0.44, 0.2, 0.12, 0.12);
-            gc.StrokeLine(0.5, 0.45, 0.5, 0.75);
+            dot(0.44, 0.2);
+            dc.SetPen(stroke);
+            dc.DrawLine(at(0.5, 0.45), at(0.5, 0.75));
             break;
     }
 }
@@ -98,18 +103,20 @@ wxColour OutcomeColour(JoinOutcome outcome, const wxColour& background) {
                : shades.onDark;
 }
 
+// Drawn four times as large on the background it will sit on, then scaled
+// down, which smooths its edges with the plain drawing every system has.
 wxBitmap OutcomeIcon(JoinOutcome outcome, const wxColour& background, int size, double scale) {
+    constexpr int kSupersampling = 4;
     const int side = std::max(1, static_cast<int>(std::lround(size * scale)));
-    wxImage image(side, side);
-    image.InitAlpha();
-    std::fill_n(image.GetAlpha(), side * side, 0);
+    wxBitmap large(side * kSupersampling, side * kSupersampling, 24);
     {
-        const std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(image));
-        if (gc) {
-            gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
-            DrawIcon(*gc, outcome, OutcomeColour(outcome, background), side);
-        }
+        wxMemoryDC dc(large);
+        dc.SetBackground(wxBrush(background));
+        dc.Clear();
+        DrawIcon(dc, outcome, OutcomeColour(outcome, background), side * kSupersampling);
     }
+    wxImage image = large.ConvertToImage();
+    image.Rescale(side, side, wxIMAGE_QUALITY_HIGH);
     return wxBitmap(image, -1, scale);
 }
 

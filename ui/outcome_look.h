@@ -15,8 +15,8 @@ namespace segweld {
 // that stands out more against it.
 wxColour OutcomeColour(JoinOutcome outcome, const wxColour& background);
 
-// The outcome's icon, `size` pixels square in the window's coordinates and
-// drawn at `scale` device pixels to each of them.
+// The outcome's icon on `background`, `size` pixels square in the window's
+// coordinates and drawn at `scale` device pixels to each of them.
 wxBitmap OutcomeIcon(JoinOutcome outcome, const wxColour& background, int size, double scale);
 
 // How far apart two colours stand for the eye: the ratio of their relative

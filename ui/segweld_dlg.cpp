@@ -130,23 +130,22 @@ void CSegweldDlg::LayControls() {
     frame->Add(status_->Lay(gap.x), 0, wxEXPAND | wxALL, margin);
 
     // No SetSizerAndFit: wxGTK would fit the window to the sizer once more
-    // when it is shown, undoing the width chosen here.
+    // when it is shown, with sizes it has not measured yet.
     SetSizer(frame);
+    // Wide enough for a segment file's whole path; on a small screen or at a
+    // large font the boxes give up width first, down to kNarrowestBox.
     wxTextCtrl& firstFile = Box(IDC_FIRST_FILE);
-    const int specifiedWidth = ConvertDialogToPixels(wxSize(202, 0)).x;
-    firstFile.SetMinSize(wxSize(specifiedWidth, -1));
-    // On a small screen or at a large font, the boxes give up width first.
-    const int screenWidth = wxDisplay(this).GetClientArea().width;
+    const int pathWidth = std::max(ConvertDialogToPixels(wxSize(202, 0)).x,
+                                   firstFile.GetTextExtent(kTypicalSegmentPath).x + 2 * gap.x);
+    firstFile.SetMinSize(wxSize(pathWidth, -1));
+    // Not ComputeFittingWindowSize: it never answers wider than the screen.
+    const int excess =
+        ClientToWindowSize(frame->GetMinSize()).x - wxDisplay(this).GetClientArea().width;
     const int narrowest = ConvertDialogToPixels(wxSize(kNarrowestBox, 0)).x;
-    const int excess = frame->ComputeFittingWindowSize(this).x - screenWidth;
-    const int boxWidth = std::max(narrowest, specifiedWidth - std::max(0, excess));
-    firstFile.SetMinSize(wxSize(boxWidth, -1));
+    firstFile.SetMinSize(wxSize(std::max(narrowest, pathWidth - std::max(0, excess)), -1));
     const wxSize fitting = frame->ComputeFittingWindowSize(this);
     SetSizeHints(fitting, wxSize(-1, fitting.y));
-    // Wide enough for a segment file's whole path, where the screen allows.
-    const int pathWidth = firstFile.GetTextExtent(kTypicalSegmentPath).x + 2 * gap.x;
-    preferredWidth_ = std::max(fitting.x, std::min(screenWidth, fitting.x + pathWidth - boxWidth));
-    SetSize(wxSize(preferredWidth_, fitting.y));
+    SetSize(fitting);
     CentreOnScreen();
 }
 
@@ -377,7 +376,7 @@ void CSegweldDlg::OnShow(wxShowEvent& event) {
     }
     const wxSize grown = GetSizer()->ComputeFittingWindowSize(this);
     SetSizeHints(grown, wxSize(-1, grown.y));
-    SetSize(wxSize(std::max({GetSize().x, grown.x, preferredWidth_}), grown.y));
+    SetSize(wxSize(std::max(GetSize().x, grown.x), grown.y));
     Layout();
 }
 

@@ -123,7 +123,6 @@ class CSegweldDlg : public wxDialog {
     bool stopping_ = false;
     int closeWhenStopped_ = 0;  // the code to end the dialog with once the join has stopped
     bool fittedWhenShown_ = false;
-    int preferredWidth_ = 0;  // the width the window opens with
 };
 
 }  // namespace segweld

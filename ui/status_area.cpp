@@ -2,6 +2,7 @@
 
 #include <wx/button.h>
 #include <wx/collpane.h>
+#include <wx/dcclient.h>
 #include <wx/gauge.h>
 #include <wx/sizer.h>
 #include <wx/statbmp.h>
@@ -178,7 +179,9 @@ void StatusArea::FitLines() {
         line_->SetLabelText(text);
         line_->Refresh();
     }
-    const int height = std::max(minHeight_, line_->GetTextExtent(text.empty() ? "x" : text).y);
+    wxClientDC dc(line_);
+    dc.SetFont(line_->GetFont());
+    const int height = std::max(minHeight_, dc.GetMultiLineTextExtent(text).y);
     if (height != line_->GetMinSize().y) {
         line_->SetMinSize(wxSize(1, height));
         heightChanged_();
