@@ -45,8 +45,11 @@ int RunDialogMode(int argc, char** argv) {
 #endif
     const std::string modulePath = FindProgramModule(SEGWELD_DIALOG_MODULE);
     if (modulePath.empty()) {
-        return NoDialog(std::string("the dialog module ") + SEGWELD_DIALOG_MODULE +
-                        " is not installed");
+#ifdef SEGWELD_DIALOG_PACKAGE
+        return NoDialog("the dialog is not installed (package " SEGWELD_DIALOG_PACKAGE ")");
+#else
+        return NoDialog("the dialog module " SEGWELD_DIALOG_MODULE " is not installed");
+#endif
     }
     std::string error;
     // The module stays loaded until the process ends.

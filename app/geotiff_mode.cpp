@@ -1,9 +1,9 @@
 #include "app/geotiff_mode.h"
 
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/program_module.h"
 #include "os/process.h"
@@ -18,39 +18,64 @@ int NoGeoTiff(const std::string& why) {
     return kExitNoGeoTiff;
 }
 
-}  // namespace
-
-bool WantsGeoTiff(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--geotiff") == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-int RunGeoTiffMode(int argc, char** argv) {
+// The symbol `entry` of the GeoTIFF module, which stays loaded until the
+// process ends; nullptr with `error` set when there is none.
+void* GeoTiffModuleSymbol(const char* entry, std::string& error) {
 #ifndef SEGWELD_HAS_GEOTIFF
-    (void)argc;
-    (void)argv;
-    return NoGeoTiff("it was built without GDAL");
+    (void)entry;
+    error = "it was built without GDAL";
+    return nullptr;
 #else
     const std::string modulePath = FindProgramModule(kGeoTiffModuleName);
     if (modulePath.empty()) {
-        return NoGeoTiff(std::string("the module ") + kGeoTiffModuleName + " is not installed");
+#ifdef SEGWELD_GEOTIFF_PACKAGE
+        error = "the GeoTIFF writer is not installed (package " SEGWELD_GEOTIFF_PACKAGE ")";
+#else
+        error = std::string("the module ") + kGeoTiffModuleName + " is not installed";
+#endif
+        return nullptr;
     }
-    std::string error;
-    // The module stays loaded until the process ends.
     static std::unique_ptr<os::LoadedModule> module = os::LoadedModule::Load(modulePath, error);
     if (module == nullptr) {
+        return nullptr;
+    }
+    void* symbol = module->Symbol(entry);
+    if (symbol == nullptr) {
+        error = std::string("no entry ") + entry + " in " + modulePath;
+    }
+    return symbol;
+#endif
+}
+
+}  // namespace
+
+geo::WriteProductGeoTiffEntry LoadGeoTiffWriter(std::string& error) {
+    return reinterpret_cast<geo::WriteProductGeoTiffEntry>(
+        GeoTiffModuleSymbol(geo::kWriteProductGeoTiffEntryName, error));
+}
+
+int RunGeoTiffMode(bool fillGaps, std::optional<geo::Quantity> calibration,
+                   const std::vector<std::string>& paths) {
+    std::string error;
+    const auto run = reinterpret_cast<GeoTiffEntry>(GeoTiffModuleSymbol(kGeoTiffEntryName, error));
+    if (run == nullptr) {
         return NoGeoTiff(error);
     }
-    const auto run = reinterpret_cast<GeoTiffEntry>(module->Symbol(kGeoTiffEntryName));
-    if (run == nullptr) {
-        return NoGeoTiff(std::string("no entry ") + kGeoTiffEntryName + " in " + modulePath);
+    std::vector<std::string> line = {"segweld", "--geotiff"};
+    if (fillGaps) {
+        line.emplace_back("--fill-gaps");
     }
-    return run(argc, argv);
-#endif
+    if (calibration) {
+        line.push_back(std::string("--calibration=") + geo::QuantityToken(*calibration));
+    }
+    line.emplace_back("--");
+    line.insert(line.end(), paths.begin(), paths.end());
+    std::vector<char*> argv;
+    for (std::string& argument : line) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
+    return run(static_cast<int>(line.size()), argv.data());
 }
 
 }  // namespace segweld

@@ -1,14 +1,42 @@
 #include <csignal>
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
 #include "app/geotiff_mode.h"
 #include "app/segweld_app.h"
+#include "app/segweld_options.h"
 #include "app/usage.h"
+#include "cli/command_line.h"
 #include "os/process.h"
 #include "station/station_command.h"
 
 segweld::CSegweldApp theApp;
+
+namespace {
+
+constexpr int kExitBadArguments = 2;
+
+// segweld SEGMENT_FILE OUTPUT_FOLDER, or the dialog: the paths pass through
+// the command tail, whose checks and texts are the program's oldest.
+int RunSingleJoin(const segweld::SegweldCommand& command, int argc, char** argv) {
+    std::string refusal = segweld::RefuseUnsplittableArgument(command.paths);
+    if (command.paths.empty() && !command.optionsGiven.empty()) {
+        refusal = command.optionsGiven.front() + " needs a segment file and an output folder";
+    }
+    if (!refusal.empty()) {
+        std::fprintf(stderr, "segweld: %s\n", refusal.c_str());
+        return kExitBadArguments;
+    }
+    theApp.m_lpCmdLine = segweld::FormCommandTail(command.paths);
+    theApp.m_fillGaps = command.options.fillGaps;
+    theApp.m_argc = argc;
+    theApp.m_argv = argv;
+    theApp.InitInstance();
+    return theApp.exitCode();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     segweld::os::EnsureStandardStreams();
@@ -18,34 +46,35 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
 
-    if (segweld::station::IsStationCommand(argc, argv)) {
-        return segweld::station::RunStationCommand(argc, argv);
+    const segweld::SegweldCommand command =
+        segweld::ParseSegweldCommand(std::vector<std::string>(argv + 1, argv + argc));
+    if (!command.error.empty()) {
+        std::fprintf(stderr, "segweld: %s\n%s\n", command.error.c_str(),
+                     segweld::cli::HelpHint(segweld::SegweldProgram(), command.mode).c_str());
+        return kExitBadArguments;
     }
-
-    if (argc >= 2 && std::strcmp(argv[1], "--help") == 0) {
-        segweld::PrintUsage(stdout);
+    if (command.help) {
+        segweld::PrintHelp(stdout, command.mode);
         return 0;
     }
-    if (argc >= 2 && std::strcmp(argv[1], "--version") == 0) {
+    if (command.version) {
         segweld::PrintVersion(stdout);
         return 0;
     }
-    if (segweld::WantsGeoTiff(argc, argv)) {
-        return segweld::RunGeoTiffMode(argc, argv);
+    for (const std::string& warning : command.warnings) {
+        std::fprintf(stderr, "segweld: warning: %s\n", warning.c_str());
     }
-    const segweld::CommandOptions options = segweld::TakeCommandOptions(argc, argv);
-    std::string refusal = segweld::RefuseUnsplittableArgument(argc, argv, options.firstPath);
-    if (options.fillGaps && options.firstPath >= argc) {
-        refusal = "--fill-gaps needs a segment file and an output folder";
+    switch (command.mode) {
+        case segweld::kBatchMode:
+        case segweld::kWatchMode: {
+            segweld::station::StationOptions options = command.options;
+            options.commandLine.assign(argv + 1, argv + argc);
+            return segweld::station::RunStationCommand(options, segweld::LoadGeoTiffWriter);
+        }
+        case segweld::kGeoTiffJoin:
+            return segweld::RunGeoTiffMode(command.options.fillGaps, command.options.calibration,
+                                           command.paths);
+        default:
+            return RunSingleJoin(command, argc, argv);
     }
-    if (!refusal.empty()) {
-        std::fprintf(stderr, "segweld: %s\n", refusal.c_str());
-        return 2;
-    }
-    theApp.m_lpCmdLine = segweld::FormCommandTail(argc, argv, options.firstPath);
-    theApp.m_fillGaps = options.fillGaps;
-    theApp.m_argc = argc;
-    theApp.m_argv = argv;
-    theApp.InitInstance();
-    return theApp.exitCode();
 }

@@ -48,18 +48,8 @@ std::string MaskQuotedStretches(const std::string& tail) {
 
 }  // namespace
 
-CommandOptions TakeCommandOptions(int argc, char** argv) {
-    CommandOptions options;
-    while (options.firstPath < argc && std::string(argv[options.firstPath]) == "--fill-gaps") {
-        options.fillGaps = true;
-        ++options.firstPath;
-    }
-    return options;
-}
-
-std::string RefuseUnsplittableArgument(int argc, char** argv, int first) {
-    for (int i = first; i < argc; ++i) {
-        const std::string argument = argv[i];
+std::string RefuseUnsplittableArgument(const std::vector<std::string>& paths) {
+    for (const std::string& argument : paths) {
         if (argument.find('"') != std::string::npos) {
             return "the argument '" + argument + "' holds a double quote, which no path here may";
         }
@@ -72,17 +62,16 @@ std::string RefuseUnsplittableArgument(int argc, char** argv, int first) {
     return "";
 }
 
-std::string FormCommandTail(int argc, char** argv, int first) {
+std::string FormCommandTail(const std::vector<std::string>& paths) {
     std::string tail;
-    for (int i = first; i < argc; ++i) {
-        if (i > first) {
-            tail += ' ';
-        }
-        tail += '"';
-        tail += argv[i];
-        tail += '"';
+    for (const std::string& path : paths) {
+        tail += (tail.empty() ? "\"" : " \"") + path + '"';
     }
     return tail;
+}
+
+std::string FormCommandTail(int argc, char** argv, int first) {
+    return FormCommandTail(std::vector<std::string>(argv + std::min(first, argc), argv + argc));
 }
 
 std::string CSegweldApp::SplitCommandArgument(std::string tail, int& cursor) {

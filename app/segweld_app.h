@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace segweld {
 
@@ -35,21 +36,14 @@ class CSegweldApp {
     int exitCode_ = 0;
 };
 
-// The options in front of the paths; `firstPath` is the index of the first
-// argument that is not one of them.
-struct CommandOptions {
-    bool fillGaps = false;
-    int firstPath = 1;
-};
-CommandOptions TakeCommandOptions(int argc, char** argv);
+// Why one of `paths` cannot pass through the command tail unchanged (it holds
+// a double quote, or begins or ends with white space), naming it; empty when
+// every one can.
+std::string RefuseUnsplittableArgument(const std::vector<std::string>& paths);
 
-// Why an argument from `first` on cannot pass through the command tail
-// unchanged (it holds a double quote, or begins or ends with white space),
-// naming it; empty when every one can.
-std::string RefuseUnsplittableArgument(int argc, char** argv, int first = 1);
-
-// The command tail formed from the arguments from `first` on: each one
-// wrapped in double quotes, joined by single blanks.
+// The command tail formed from `paths`: each one wrapped in double quotes,
+// joined by single blanks.
+std::string FormCommandTail(const std::vector<std::string>& paths);
 std::string FormCommandTail(int argc, char** argv, int first = 1);
 
 }  // namespace segweld

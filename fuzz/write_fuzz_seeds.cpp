@@ -43,9 +43,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
         return 2;
     }
+    using namespace std::string_literals;  // the option lines hold NUL bytes
     const std::filesystem::path root = argv[1];
-    for (const char* target :
-         {"annotation_fuzz", "command_tail_fuzz", "read_header_fuzz", "join_fuzz"}) {
+    for (const char* target : {"annotation_fuzz", "command_tail_fuzz", "read_header_fuzz",
+                               "join_fuzz", "option_line_fuzz"}) {
         std::filesystem::create_directories(root / target);
     }
     const auto first = SmallSegment(1, DistinctData(1, 64));
@@ -64,6 +65,10 @@ int main(int argc, char** argv) {
         {"command_tail_fuzz/middle", "C:\\x\"y z\"\\f out"},
         {"command_tail_fuzz/unclosed", "\"/never closed /out"},
         {"command_tail_fuzz/blanks", "a  b\tc d"},
+        {"option_line_fuzz/batch", "--batch\0in\0out\0-j2\0--report=r.json"s},
+        {"option_line_fuzz/watch", "--watch\0in\0out\0--then\0cp\0{}\0--\0-x"s},
+        {"option_line_fuzz/join", "seg\0out\0--fill-gaps\0extra\0-hx"s},
+        {"option_line_fuzz/info", "--series\0--json\0--\0-f"s},
     };
     for (const auto& [name, text] : texts) {
         std::ofstream(root / name, std::ios::binary) << text;

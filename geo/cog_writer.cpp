@@ -8,28 +8,25 @@
 #include <ogr_srs_api.h>
 
 #include <algorithm>
-#include <fstream>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <vector>
 
-#include "geo/packed_lines.h"
-#include "hrit/big_endian_reader.h"
+#include "geo/raster_rows.h"
 
 namespace segweld::geo {
 namespace {
 
 // GDAL's block cache and the source lines it reads at a time to make an
-// overview: small, so that the whole run stays under 64 MiB (GDAL and its
-// libraries take more than half of that before any image is read). The
-// temporary raster's tiles are small enough for a row of them (a full-disk IR
-// image is 15 tiles wide) to fit the cache; the GeoTIFF's are COG's usual.
+// overview: small, so that the whole run stays well under 128 MiB (GDAL and
+// its libraries take about 30 MiB before any image is read). The temporary
+// raster is written a row of its tiles at a time, each tile whole, so they
+// need not stay in the cache; the GeoTIFF's tiles are COG's usual.
 constexpr int64_t kBlockCacheBytes = 2 << 20;
 constexpr const char* kOverviewChunkBytes = "1000000";
-constexpr const char* kTemporaryTileSize = "256";
+constexpr uint32_t kTemporaryTileSize = 256;
 constexpr int kTileSize = 512;
-// Pixels unpacked and handed to GDAL at a time.
-constexpr uint64_t kBatchPixels = 1 << 18;
 
 void StartGdal() {
     static std::once_flag started;
@@ -109,79 +106,37 @@ class Options {
     char** list_ = nullptr;
 };
 
-GDALDataType PixelType(uint32_t bitsPerPixel) {
-    return bitsPerPixel <= 8 ? GDT_Byte : GDT_UInt16;
+GDALDataType PixelType(const ProductFrame& frame, bool calibrated) {
+    if (calibrated) {
+        return GDT_Float32;
+    }
+    return frame.bitsPerPixel <= 8 ? GDT_Byte : GDT_UInt16;
 }
 
-// Copies the counts of the segment files into `band`, a batch of lines at a time.
-class CountCopier {
-  public:
-    CountCopier(const ProductFrame& frame, const RasterPlacement& placement, GDALRasterBandH band,
-                const StopRequest& stopRequested)
-        : frame_(frame), placement_(placement), band_(band), stopRequested_(stopRequested) {}
-
-    void CopySegment(const SegmentPlace& place, GdalFailures& failures) {
-        segment_ = std::ifstream(place.path, std::ios::binary);
-        if (!segment_) {
-            throw GeoTiffError("cannot read segment " + place.path);
+// Copies the raster's rows into `band` a row of tiles at a time, so that
+// every tile is written whole, once.
+template <typename Pixel>
+void CopyRows(RasterRows& rows, GDALRasterBandH band, GDALDataType bufferType,
+              const StopRequest& stopRequested, GdalFailures& failures) {
+    constexpr uint32_t kRowsAtATime = kTemporaryTileSize;
+    std::vector<Pixel> pixels(uint64_t{rows.width()} * kRowsAtATime);
+    for (uint32_t top = 0; top < rows.height(); top += kRowsAtATime) {
+        if (stopRequested()) {
+            throw GeoTiffError("stopped");
         }
-        const uint32_t columns = frame_.navigation.columns;
-        const uint32_t batch = static_cast<uint32_t>(std::max<uint64_t>(1, kBatchPixels / columns));
-        for (uint32_t line = 0; line < frame_.linesPerSegment; line += batch) {
-            if (stopRequested_()) {
-                throw GeoTiffError("stopped");
-            }
-            const uint32_t count = std::min(batch, frame_.linesPerSegment - line);
-            CopyLines(place, line, count, failures);
-        }
-    }
-
-  private:
-    void CopyLines(const SegmentPlace& place, uint32_t line, uint32_t count,
-                   GdalFailures& failures) {
-        const uint32_t columns = frame_.navigation.columns;
-        const uint64_t lineBits = uint64_t{columns} * frame_.bitsPerPixel;
-        const uint64_t firstBit = line * lineBits;
-        const uint64_t firstByte = firstBit / 8;
-        const uint64_t lastByte = (firstBit + count * lineBits + 7) / 8;
-        packed_.assign(lastByte - firstByte, 0);
-        segment_.clear();
-        segment_.seekg(static_cast<std::streamoff>(place.dataOffset + firstByte));
-        segment_.read(reinterpret_cast<char*>(packed_.data()),
-                      static_cast<std::streamsize>(packed_.size()));
-        if (segment_.bad()) {
-            throw GeoTiffError("cannot read segment " + place.path);
-        }
-
-        pixels_.resize(uint64_t{count} * columns);
-        const BigEndianReader reader(packed_.data(), packed_.size());
-        for (uint32_t i = 0; i < count; ++i) {
-            // Row i of the batch, top to bottom in the raster.
-            const uint32_t stored = placement_.reverseLines ? count - 1 - i : i;
-            UnpackLine(reader, firstBit % 8 + stored * lineBits, frame_.bitsPerPixel,
-                       placement_.reverseColumns,
-                       std::span(pixels_.data() + uint64_t{i} * columns, columns));
-        }
-        const uint32_t storedLine = place.firstLine + line;
-        const uint32_t topRow =
-            placement_.reverseLines ? frame_.navigation.lines - storedLine - count : storedLine;
+        const uint32_t count = std::min(kRowsAtATime, rows.height() - top);
+        const std::span<Pixel> batch(pixels.data(), uint64_t{rows.width()} * count);
+        rows.Fill(top, count, batch);
         const CPLErr result =
-            GDALRasterIO(band_, GF_Write, 0, static_cast<int>(topRow), static_cast<int>(columns),
-                         static_cast<int>(count), pixels_.data(), static_cast<int>(columns),
-                         static_cast<int>(count), GDT_UInt16, 0, 0);
+            GDALRasterIO(band, GF_Write, 0, static_cast<int>(top), static_cast<int>(rows.width()),
+                         static_cast<int>(count), batch.data(), static_cast<int>(rows.width()),
+                         static_cast<int>(count), bufferType, 0, 0);
         failures.Check(result == CE_None, "cannot write the image's lines");
     }
+}
 
-    const ProductFrame& frame_;
-    const RasterPlacement& placement_;
-    GDALRasterBandH band_;
-    const StopRequest& stopRequested_;
-    std::ifstream segment_;
-    std::vector<uint8_t> packed_;
-    std::vector<uint16_t> pixels_;
-};
-
-void Describe(GDALDatasetH dataset, const RasterDescription& description, GdalFailures& failures) {
+void Describe(GDALDatasetH dataset, const RasterDescription& description, bool calibrated,
+              GdalFailures& failures) {
     std::array<double, 6> geoTransform = description.placement.geoTransform;
     failures.Check(GDALSetGeoTransform(dataset, geoTransform.data()) == CE_None,
                    "cannot set the geotransform");
@@ -193,9 +148,22 @@ void Describe(GDALDatasetH dataset, const RasterDescription& description, GdalFa
     OSRDestroySpatialReference(srs);
     failures.Check(set, "cannot set the geostationary projection");
     GDALRasterBandH band = GDALGetRasterBand(dataset, 1);
-    failures.Check(GDALSetRasterNoDataValue(band, 0) == CE_None, "cannot set the nodata value");
+    const double nodata = calibrated ? std::numeric_limits<double>::quiet_NaN() : 0.0;
+    failures.Check(GDALSetRasterNoDataValue(band, nodata) == CE_None,
+                   "cannot set the nodata value");
+    const BandDescription& about = description.band;
+    GDALSetDescription(band, about.description.c_str());
+    failures.Check(GDALSetRasterUnitType(band, about.unit.c_str()) == CE_None,
+                   "cannot set the band's unit");
+    if (about.scaled) {
+        failures.Check(GDALSetRasterScale(band, about.scale) == CE_None &&
+                           GDALSetRasterOffset(band, about.offset) == CE_None,
+                       "cannot set the band's scale and offset");
+    }
     for (const auto& [key, value] : description.tags) {
-        GDALSetMetadataItem(dataset, key.c_str(), value.c_str(), nullptr);
+        if (!value.empty()) {
+            GDALSetMetadataItem(dataset, key.c_str(), value.c_str(), nullptr);
+        }
     }
 }
 
@@ -224,37 +192,41 @@ void BuildOverviews(GDALDatasetH raster, const StopRequest& stopRequested, GdalF
 }  // namespace
 
 void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescription& description,
-                                const std::string& workFolder, const std::string& cogPath,
-                                const StopRequest& stopRequested) {
+                                std::vector<float> calibration, const std::string& workFolder,
+                                const std::string& cogPath, const StopRequest& stopRequested) {
     StartGdal();
     GdalFailures failures;
     GDALDriverH gtiff = GDALGetDriverByName("GTiff");
     GDALDriverH cog = GDALGetDriverByName("COG");
     failures.Check(gtiff && cog, "this GDAL has no GTiff or COG driver");
 
+    RasterRows rows(frame, description.placement, std::move(calibration));
     const std::string rasterPath = workFolder + "/raster.tif";
-    const std::string tileWidth = std::string("BLOCKXSIZE=") + kTemporaryTileSize;
-    const std::string tileHeight = std::string("BLOCKYSIZE=") + kTemporaryTileSize;
+    const std::string tileWidth = "BLOCKXSIZE=" + std::to_string(kTemporaryTileSize);
+    const std::string tileHeight = "BLOCKYSIZE=" + std::to_string(kTemporaryTileSize);
     const Options rasterOptions{"TILED=YES", tileWidth.c_str(), tileHeight.c_str(),
                                 "SPARSE_OK=TRUE", "BIGTIFF=IF_NEEDED"};
-    Dataset raster(GDALCreate(gtiff, rasterPath.c_str(), static_cast<int>(frame.navigation.columns),
-                              static_cast<int>(frame.navigation.lines), 1,
-                              PixelType(frame.bitsPerPixel), rasterOptions.get()));
+    Dataset raster(GDALCreate(gtiff, rasterPath.c_str(), static_cast<int>(rows.width()),
+                              static_cast<int>(rows.height()), 1,
+                              PixelType(frame, rows.calibrated()), rasterOptions.get()));
     failures.Check(raster != nullptr, "cannot create the temporary raster " + rasterPath);
-    Describe(raster.get(), description, failures);
-    {
-        CountCopier copier(frame, description.placement, GDALGetRasterBand(raster.get(), 1),
-                           stopRequested);
-        for (const SegmentPlace& place : frame.places) {
-            copier.CopySegment(place, failures);
-        }
+    Describe(raster.get(), description, rows.calibrated(), failures);
+    GDALRasterBandH band = GDALGetRasterBand(raster.get(), 1);
+    if (rows.calibrated()) {
+        CopyRows<float>(rows, band, GDT_Float32, stopRequested, failures);
+    } else {
+        CopyRows<uint16_t>(rows, band, GDT_UInt16, stopRequested, failures);
     }
 
     BuildOverviews(raster.get(), stopRequested, failures);
 
+    // Calibrated values are at most 2^bits distinct floats: without the
+    // floating-point predictor, which scatters their bytes, they compress
+    // smaller and faster.
     const std::string blockSize = "BLOCKSIZE=" + std::to_string(kTileSize);
-    const Options cogOptions{"COMPRESS=DEFLATE", "PREDICTOR=YES", blockSize.c_str(),
-                             "OVERVIEWS=FORCE_USE_EXISTING", "BIGTIFF=IF_SAFER"};
+    const Options cogOptions{"COMPRESS=DEFLATE",
+                             rows.calibrated() ? "PREDICTOR=NO" : "PREDICTOR=YES",
+                             blockSize.c_str(), "OVERVIEWS=FORCE_USE_EXISTING", "BIGTIFF=IF_SAFER"};
     Dataset output(GDALCreateCopy(cog, cogPath.c_str(), raster.get(), FALSE, cogOptions.get(), GoOn,
                                   ProgressData(stopRequested)));
     failures.Check(output != nullptr, "cannot write " + cogPath);

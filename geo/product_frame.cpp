@@ -7,6 +7,9 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <optional>
+
+#include "join/segment_plan.h"
 
 namespace segweld::geo {
 namespace {
@@ -21,11 +24,6 @@ void RefuseUnlessImage(const JoinedSegment& segment) {
     if (h.fileTypeCode != 0) {
         throw ProductRefused(which + " is not image data (file type " +
                              std::to_string(h.fileTypeCode) + ")");
-    }
-    if (Text(h.channel) == "HRV") {
-        throw ProductRefused(
-            "HRV products are not written as GeoTIFF: their image windows move east and west "
-            "from segment to segment");
     }
     if (h.compressionFlag != 0 || h.compressedMark == 'C' || h.compressionKind == 'w' ||
         h.compressionKind == 'j') {
@@ -45,35 +43,134 @@ void RefuseUnlessImage(const JoinedSegment& segment) {
     }
 }
 
-void RefuseUnlessLike(const JoinedSegment& segment, const HritHeader& first) {
+// The HRV windows move east and west within a product, so only the HRV
+// segments may differ in their column offset.
+void RefuseUnlessLike(const JoinedSegment& segment, const HritHeader& first, bool hrv) {
     const HritHeader& h = segment.header;
     if (h.columns != first.columns || h.lines != first.lines ||
         h.bitsPerPixel != first.bitsPerPixel || h.cfac != first.cfac || h.lfac != first.lfac ||
-        h.coff != first.coff || std::strcmp(h.projectionName, first.projectionName) != 0) {
+        (!hrv && h.coff != first.coff) ||
+        std::strcmp(h.projectionName, first.projectionName) != 0) {
         throw ProductRefused("segment " + std::to_string(segment.number) +
                              " differs from the first joined segment in its image structure or "
                              "navigation");
     }
 }
 
+// The first HRV grid column (from 0, in stored order) of a window whose
+// easternmost column (from 1) is `eastColumn`; nothing when `columns` columns
+// from there do not fit the grid.
+std::optional<uint32_t> WindowStart(int64_t eastColumn, uint32_t columns) {
+    if (eastColumn < 1 || eastColumn - 1 + columns > kHrvGridColumns) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(eastColumn - 1);
+}
+
+// The segment's lines in the epilogue's lower and upper windows. As the
+// reference reader does, a segment's lines are counted from the product's
+// planned start, and the lower window holds those below LowerNorthLineActual.
+// False when a window that holds lines does not fit the grid.
+bool RunsFromCoverage(const HrvCoverage& coverage, int32_t number, int32_t plannedStart,
+                      uint32_t lines, uint32_t columns, std::vector<ColumnRun>& runs) {
+    const int64_t firstLine = int64_t{number - plannedStart} * lines;
+    const auto split = static_cast<uint32_t>(
+        std::clamp<int64_t>(coverage.lowerNorthLine - firstLine - 1, 0, lines));
+    if (split > 0) {
+        const auto start = WindowStart(coverage.lowerEastColumn, columns);
+        if (!start) {
+            return false;
+        }
+        runs.push_back({0, split, *start});
+    }
+    if (split < lines) {
+        const auto start = WindowStart(coverage.upperEastColumn, columns);
+        if (!start) {
+            return false;
+        }
+        runs.push_back({split, lines - split, *start});
+    }
+    return true;
+}
+
+// The segment's lines placed by its own navigation: its column offset is
+// that of its window.
+std::vector<ColumnRun> RunsFromNavigation(const JoinedSegment& segment) {
+    const HritHeader& h = segment.header;
+    const auto start = WindowStart(int64_t{kHrvGridColumnOffset} - h.coff + 1, h.columns);
+    if (!start) {
+        throw ProductRefused("segment " + std::to_string(segment.number) +
+                             " has a column offset of " + std::to_string(h.coff) +
+                             ", which puts its HRV columns outside the full-disk grid");
+    }
+    return {{0, h.lines, *start}};
+}
+
+bool IsHrv(const HritHeader& header) {
+    return Text(header.channel) == "HRV";
+}
+
+// Places each segment's lines in the HRV grid's columns.
+HrvPlacement PlaceHrvWindows(ProductFrame& frame, const std::vector<JoinedSegment>& segments,
+                             const HrvCoverage* coverage, std::vector<std::string>& warnings) {
+    const HritHeader& h = segments.front().header;
+    const auto plan = PlanOf(h);
+    const int32_t plannedStart = plan ? plan->start : frame.firstNumber;
+    if (coverage != nullptr) {
+        bool fits = true;
+        for (SegmentPlace& place : frame.places) {
+            place.runs.clear();
+            fits = fits && RunsFromCoverage(*coverage, place.number, plannedStart, h.lines,
+                                            h.columns, place.runs);
+        }
+        if (fits) {
+            return HrvPlacement::Epilogue;
+        }
+        warnings.push_back("the epilogue's HRV coverage (lower window from column " +
+                           std::to_string(coverage->lowerEastColumn) + ", upper from column " +
+                           std::to_string(coverage->upperEastColumn) +
+                           ") does not fit the HRV grid; the windows are placed by each "
+                           "segment's column offset instead");
+    }
+    for (size_t i = 0; i < segments.size(); ++i) {
+        frame.places[i].runs = RunsFromNavigation(segments[i]);
+    }
+    return HrvPlacement::Navigation;
+}
+
+}  // namespace
+
 std::string IsoTime(const std::tm& time) {
+    if (time.tm_mday == 0) {
+        return "";
+    }
     char text[72];
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:00Z", time.tm_year + 1900,
                   time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min);
     return text;
 }
 
-}  // namespace
+std::string TiffTime(const std::tm& time) {
+    if (time.tm_mday == 0) {
+        return "";
+    }
+    char text[72];
+    std::snprintf(text, sizeof text, "%04d:%02d:%02d %02d:%02d:00", time.tm_year + 1900,
+                  time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min);
+    return text;
+}
 
-ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments) {
+ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments,
+                          const HrvCoverage* hrvCoverage, std::vector<std::string>& warnings) {
     if (segments.empty()) {
         throw ProductRefused("no segment was joined");
     }
     const JoinedSegment& first = segments.front();
     const HritHeader& h = first.header;
+    const bool hrv = IsHrv(h);
     for (const JoinedSegment& segment : segments) {
         RefuseUnlessImage(segment);
-        RefuseUnlessLike(segment, h);
+        RefuseUnlessLike(segment, h, hrv);
     }
     ProductFrame frame;
     frame.subSatelliteLongitude = SubSatelliteLongitude(Text(h.projectionName))
@@ -84,16 +181,17 @@ ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments) {
     }
     frame.bitsPerPixel = h.bitsPerPixel;
     frame.linesPerSegment = h.lines;
+    frame.segmentColumns = h.columns;
 
     for (const JoinedSegment& segment : segments) {
         frame.joined.push_back(segment.number);
     }
     const auto [lowest, highest] = std::minmax_element(frame.joined.begin(), frame.joined.end());
-    const int32_t plannedStart = static_cast<int32_t>(h.segmentId[3]);
-    const int32_t plannedEnd = static_cast<int32_t>(h.segmentId[4]);
-    const bool planned = plannedStart >= 1 && plannedEnd >= plannedStart;
-    frame.firstNumber = std::min(planned ? plannedStart : *lowest, *lowest);
-    frame.lastNumber = std::max(planned ? plannedEnd : *highest, *highest);
+    // Only a plan that can be true: one beyond a whole disk comes from a
+    // damaged field, and would make an image of mostly nothing.
+    const auto plan = PlanOf(h);
+    frame.firstNumber = std::min(plan ? plan->start : *lowest, *lowest);
+    frame.lastNumber = std::max(plan ? plan->end : *highest, *highest);
     const int64_t segmentCount = int64_t{frame.lastNumber} - frame.firstNumber + 1;
     const int64_t frameLoff =
         h.loff + (int64_t{first.number} - frame.firstNumber) * int64_t{h.lines};
@@ -101,9 +199,11 @@ ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments) {
         throw ProductRefused("the product's planned segments make an image too tall to write");
     }
     for (const JoinedSegment& segment : segments) {
-        frame.places.push_back(
-            {segment.number, segment.path, segment.headerLength,
-             static_cast<uint32_t>(segment.number - frame.firstNumber) * h.lines});
+        frame.places.push_back({segment.number,
+                                segment.path,
+                                segment.headerLength,
+                                static_cast<uint32_t>(segment.number - frame.firstNumber) * h.lines,
+                                {{0, h.lines, 0}}});
     }
     for (int32_t number = frame.firstNumber; number <= frame.lastNumber; ++number) {
         if (std::count(frame.joined.begin(), frame.joined.end(), number) == 0) {
@@ -113,14 +213,19 @@ ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments) {
 
     frame.navigation.cfac = h.cfac;
     frame.navigation.lfac = h.lfac;
-    frame.navigation.coff = h.coff;
+    frame.navigation.coff = hrv ? kHrvGridColumnOffset : h.coff;
     frame.navigation.loff = static_cast<int32_t>(frameLoff);
-    frame.navigation.columns = h.columns;
+    frame.navigation.columns = hrv ? kHrvGridColumns : h.columns;
     frame.navigation.lines = static_cast<uint32_t>(segmentCount * h.lines);
+    if (hrv) {
+        frame.hrvPlacement = PlaceHrvWindows(frame, segments, hrvCoverage, warnings);
+    }
 
     frame.satellite = Text(h.sourceName);
+    frame.spacecraftId = static_cast<uint16_t>(h.segmentId[0]);
     frame.channel = Text(h.channel);
-    frame.nominalTime = h.nominalTime.tm_mday != 0 ? IsoTime(h.nominalTime) : "";
+    frame.channelCode = h.channelCode;
+    frame.nominalTime = h.nominalTime;
     return frame;
 }
 

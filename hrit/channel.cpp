@@ -39,14 +39,16 @@ void ClassifyChannel(HritHeader& header) {
         header.channelCode = 0;
         return;
     }
-    const std::string_view channel = TextOf(header.channel);
+    header.channelCode = ChannelCodeOf(TextOf(header.channel));
+}
+
+int32_t ChannelCodeOf(std::string_view name) {
     for (const ChannelName& entry : kChannels) {
-        if (entry.name == channel) {
-            header.channelCode = entry.code;
-            return;
+        if (entry.name == name) {
+            return entry.code;
         }
     }
-    header.channelCode = -1;
+    return -1;
 }
 
 }  // namespace segweld

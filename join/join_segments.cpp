@@ -8,6 +8,7 @@
 #include "join/number_list.h"
 #include "join/product_survey.h"
 #include "join/segment_name.h"
+#include "join/walk_plan.h"
 
 namespace segweld {
 namespace {
@@ -18,55 +19,30 @@ constexpr uint64_t kProgressChunk = 8 << 20;
 // Thrown when the progress callback asks the join to stop.
 struct JoinStopped {};
 
-// The planned segment range that --fill-gaps walks, from the header of the
-// file the user named; empty (end 0) when it gives none or the data is
-// compressed, with a warning that says why.
-struct GapPlan {
-    int32_t start = 0;
-    int32_t end = 0;
-    std::string refusal;
-};
-
-GapPlan PlanGaps(const std::string& segmentPath) {
-    GapPlan plan;
-    const std::string because = "--fill-gaps has no effect: ";
-    SegmentFile file;
-    CHritHeaderReader reader([](uint32_t) {});
-    if (file.Open(segmentPath) != OpenOutcome::Opened || reader.ReadHeader(file.stream()) == 0) {
-        plan.refusal = because + segmentPath + " has no header to take the plan from";
-    } else if (!GivesSegmentPlan(reader.header())) {
-        plan.refusal = because + "the segment identification of " + segmentPath +
-                       " gives no plan of the product's segments";
-    } else if (HoldsCompressedData(reader.header())) {
-        plan.refusal = because + segmentPath +
-                       " holds compressed data, so the size of a missing segment is unknown";
-    } else {
-        plan.start = std::max<int32_t>(1, static_cast<int32_t>(reader.header().segmentId[3]));
-        plan.end = static_cast<int32_t>(reader.header().segmentId[4]);
-    }
-    return plan;
-}
-
 class Joiner {
   public:
     Joiner(std::string segmentPath, std::string outputFolder, const JoinOptions& options)
         : options_(options),
           outputFolder_(std::move(outputFolder)),
-          segmentName_(SplitSegmentPath(segmentPath).name),
           segmentPath_(std::move(segmentPath)) {}
 
     JoinReport Run() {
         const SegmentPath parts = SplitSegmentPath(segmentPath_);
-        report_.firstSegmentPath = parts.directory + SegmentName(parts.name, 1);
         try {
-            if (options_.fillGaps) {
-                gapPlan_ = PlanGaps(segmentPath_);
-                AddWarning(gapPlan_.refusal);
+            walk_ = PlanWalk(segmentPath_, options_.fillGaps);
+            report_.firstNumber = walk_.first;
+            report_.firstSegmentPath = parts.directory + SegmentName(parts.name, walk_.first);
+            for (std::string& warning : walk_.warnings) {
+                AddWarning(std::move(warning));
             }
             CHritHeaderReader reader;
             report_.stoppedAt = WalkSegments(
-                segmentPath_, reader, [this](const SegmentVisit& v) { Take(v); },
-                [this](int32_t number) { return PassGap(number); });
+                segmentPath_, reader,
+                [this](const SegmentVisit& v) {
+                    Take(v);
+                    return true;
+                },
+                [this](int32_t number) { return PassGap(number); }, walk_.first);
             FillPendingGaps(previousImageBytes_);
             if (!report_.filled.empty()) {
                 const char* noun = report_.filled.size() == 1 ? "segment " : "segments ";
@@ -120,7 +96,7 @@ class Joiner {
     }
 
     bool PassGap(int32_t number) {
-        if (number < gapPlan_.start || number > gapPlan_.end) {
+        if (!walk_.gaps || !walk_.gaps->Holds(number)) {
             return false;
         }
         pendingGaps_.push_back(number);
@@ -128,11 +104,15 @@ class Joiner {
     }
 
     // Writes the missing segments met since the last accepted one as zeros of
-    // `segmentBytes` each (holes where the file system allows).
-    void FillPendingGaps(uint64_t segmentBytes) {
+    // `segmentBytes` each (holes where the file system allows). A segment is
+    // never filled with more than the largest data field met so far, so a
+    // damaged image structure cannot make the product larger than its plan's
+    // count of its largest segment.
+    void FillPendingGaps(uint64_t imageBytes) {
         if (pendingGaps_.empty() || !output_) {
             return;
         }
+        const uint64_t segmentBytes = std::min(imageBytes, largestDataField_);
         if (segmentBytes == 0) {
             AddWarning("--fill-gaps cannot fill the missing segments " +
                        FormatNumberList(pendingGaps_) +
@@ -164,6 +144,8 @@ class Joiner {
 
     void WarnOfIncompleteProduct() {
         survey_.Finish(segmentPath_, report_.stoppedAt);
+        report_.plannedStart = survey_.plannedEnd() > 0 ? survey_.plannedStart() : 0;
+        report_.plannedEnd = survey_.plannedEnd();
         for (std::string& warning : IncompleteProductWarnings(survey_)) {
             report_.warnings.push_back(std::move(warning));
         }
@@ -172,11 +154,13 @@ class Joiner {
     void Append(const SegmentVisit& visit, SegmentOutcome& outcome) {
         const uint64_t dataStart = visit.file->position();
         outcome.dataLength = visit.header->dataLength;
+        largestDataField_ = std::max<uint64_t>(largestDataField_, outcome.dataLength);
         if (!output_) {
             std::array<uint8_t, 4> first{};
             const size_t wanted = std::min<size_t>(first.size(), outcome.dataLength);
             const size_t count = visit.file->ReadAt(dataStart, std::span(first.data(), wanted));
-            output_ = OpenJoinedOutput(segmentName_, outputFolder_, std::span(first.data(), count));
+            output_ =
+                OpenJoinedOutput(walk_.namingName, outputFolder_, std::span(first.data(), count));
         }
         const uint64_t imageBytes = ImageStructureBytes(*visit.header);
         FillPendingGaps(previousImageBytes_ != 0 ? previousImageBytes_ : imageBytes);
@@ -229,13 +213,13 @@ class Joiner {
 
     const JoinOptions& options_;
     std::string outputFolder_;
-    std::string segmentName_;
     std::string segmentPath_;
     JoinReport report_;
     ProductSurvey survey_;
-    GapPlan gapPlan_;
+    WalkPlan walk_;
     std::vector<int32_t> pendingGaps_;
     uint64_t previousImageBytes_ = 0;
+    uint64_t largestDataField_ = 0;
     std::unique_ptr<os::HiddenOutput> output_;
 };
 
@@ -258,9 +242,12 @@ std::string JoinReport::FailureText() const {
     }
     if (segments.empty()) {
         if (os::LookAt(firstSegmentPath).kind != os::PathKind::Missing) {
-            return "Nothing joined: " + DescribeMissingSegment(firstSegmentPath, 1) + ".";
+            return "Nothing joined: " + DescribeMissingSegment(firstSegmentPath, firstNumber) + ".";
         }
         return "Nothing joined: the first segment " + firstSegmentPath + " does not exist.";
+    }
+    if (segments.size() == 1) {
+        return "Nothing joined: the only segment from " + firstSegmentPath + " on could not be joined.";
     }
     return "Nothing joined: none of the " + std::to_string(segments.size()) + " segments from " +
            firstSegmentPath + " on could be joined.";

@@ -39,7 +39,8 @@ struct JoinOptions {
 
 // What a join did. Callers that want nothing of it ignore it.
 struct JoinReport {
-    std::string firstSegmentPath;  // the path of segment number 1
+    int32_t firstNumber = 1;       // where the walk began: 1, or the plan's first segment
+    std::string firstSegmentPath;  // the path of segment `firstNumber`
     std::vector<SegmentOutcome> segments;
     int32_t stoppedAt = 0;   // the first number for which nothing exists
     std::string outputPath;  // the file written; empty when none was
@@ -48,6 +49,10 @@ struct JoinReport {
     std::string error;            // why the output could not be written; empty when it was
     bool stopped = false;         // the progress callback stopped the join
     std::vector<int32_t> filled;  // missing segments written as zeros (fillGaps)
+    // The product's planned segments, from the segment identification of the
+    // last accepted header; end 0 when none gave a plan that can be true.
+    int32_t plannedStart = 0;
+    int32_t plannedEnd = 0;
 
     bool written() const { return !outputPath.empty(); }
     int segmentsJoined() const;
@@ -58,17 +63,21 @@ struct JoinReport {
 
 // Joins the data fields of the segments of the product that `segmentPath`
 // belongs to into one file in `outputFolder`, from segment 1 up to the first
-// number for which nothing exists. The output is named from the file name of
-// `segmentPath` and the first data bytes (JoinedOutputName), and appears only
-// when the whole walk has succeeded. The report warns of skipped and short
-// segments, of planned segments that were not joined and of segment files
-// beyond the gap that ended the walk (IncompleteProductWarnings).
+// number for which nothing exists. When segment 1 does not exist and the
+// segment identification of `segmentPath` plans a first segment above 1 (a
+// Rapid Scan product plans 6 to 8), the walk starts at that segment. The output is named from the
+// file name of `segmentPath` and the first data bytes (JoinedOutputName), and appears only when the
+// whole walk has succeeded. The report warns of skipped and short segments, of planned segments
+// that were not joined and of segment files beyond the gap that ended the walk
+// (IncompleteProductWarnings).
 //
 // With `options.fillGaps` and a plan from the segment identification, the walk
 // goes on past missing numbers to the planned end, and each missing segment is
 // written as zeros of the size its neighbours' image structure gives, so every
-// present segment lands at its place in the image. Without a plan, or for
-// compressed data, it warns and walks as without it.
+// present segment lands at its place in the image; the output is then named
+// after the plan's first segment, whichever segment was named. Without a plan,
+// for compressed data, or for a plan beyond a whole disk (a damaged field), it
+// warns and walks as without it.
 JoinReport JoinSegments(std::string segmentPath, std::string outputFolder,
                         const JoinOptions& options = {});
 

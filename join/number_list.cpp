@@ -35,4 +35,8 @@ std::string FormatNumberList(std::vector<int32_t> numbers) {
     return text;
 }
 
+std::string CountOf(uint64_t count, const std::string& noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
+}
+
 }  // namespace segweld

@@ -1,27 +1,13 @@
 #include "join/product_survey.h"
 
 #include <algorithm>
-#include <cstring>
-#include <limits>
 
 #include "join/number_list.h"
 #include "join/segment_name.h"
+#include "join/segment_plan.h"
 #include "join/segment_scan.h"
 
 namespace segweld {
-namespace {
-
-int32_t SegmentIdValue(uint32_t value) {
-    return static_cast<int32_t>(std::min<uint32_t>(value, std::numeric_limits<int32_t>::max()));
-}
-
-}  // namespace
-
-bool GivesSegmentPlan(const HritHeader& header) {
-    const uint32_t* id = header.segmentId;
-    return std::strncmp(header.disseminationId, "MSG", 3) == 0 && id[4] > 0 && id[3] <= id[2] &&
-           id[2] <= id[4];
-}
 
 void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
     Visited& entry = visited_[visit.number];
@@ -30,9 +16,9 @@ void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
         return;
     }
     entry.damaged = bytesPresent < visit.header->dataLength;
-    if (GivesSegmentPlan(*visit.header)) {
-        plannedStart_ = SegmentIdValue(visit.header->segmentId[3]);
-        plannedEnd_ = SegmentIdValue(visit.header->segmentId[4]);
+    if (const auto plan = PlanOf(*visit.header)) {
+        plannedStart_ = plan->start;
+        plannedEnd_ = plan->end;
     }
 }
 
@@ -137,11 +123,13 @@ std::vector<std::string> IncompleteProductWarnings(const ProductSurvey& survey) 
     std::vector<std::string> warnings;
     const std::vector<int32_t> notJoined = survey.NotJoined();
     if (!notJoined.empty()) {
-        warnings.push_back("only " + std::to_string(survey.PlannedJoined().size()) + " of the " +
-                           std::to_string(survey.plannedCount()) + " planned segments (" +
+        const size_t joined = survey.PlannedJoined().size();
+        warnings.push_back("only " + std::to_string(joined) + " of the " +
+                           CountOf(survey.plannedCount(), "planned segment") + " (" +
                            std::to_string(survey.plannedStart()) + " to " +
-                           std::to_string(survey.plannedEnd()) +
-                           ") were joined; not joined: " + FormatNumberList(notJoined));
+                           std::to_string(survey.plannedEnd()) + ") " +
+                           (joined == 1 ? "was" : "were") +
+                           " joined; not joined: " + FormatNumberList(notJoined));
     }
     if (!survey.beyondGap().empty()) {
         warnings.push_back(survey.walkEnd() +

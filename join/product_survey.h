@@ -76,11 +76,6 @@ class ProductSurvey {
     std::string walkEnd_;
 };
 
-// True when the header's segment identification holds a plan: the MSG layout
-// (planned start and end segments), with the segment's own sequence number in
-// that range. Other layouts hold no plan.
-bool GivesSegmentPlan(const HritHeader& header);
-
 // The warnings a join gives about an incomplete product: planned segments it
 // did not join, and segment files beyond the gap that ended its walk.
 std::vector<std::string> IncompleteProductWarnings(const ProductSurvey& survey);

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <filesystem>
 #include <limits>
 
 #include "join/segment_name.h"
+#include "os/folders.h"
 
 namespace segweld {
 namespace {
@@ -42,12 +42,9 @@ int32_t SegmentNumberOfName(const std::string& productName, const std::string& e
 
 std::vector<int32_t> SegmentNumbersInFolder(const std::string& segmentPath) {
     const SegmentPath parts = SplitSegmentPath(segmentPath);
-    const std::filesystem::path folder = parts.directory.empty() ? "." : parts.directory;
     std::vector<int32_t> numbers;
-    std::error_code error;
-    std::filesystem::directory_iterator entries(folder, error);
-    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
-        const int32_t number = SegmentNumberOfName(parts.name, entries->path().filename().string());
+    for (const os::FolderEntry& entry : os::ListFolder(parts.directory).entries) {
+        const int32_t number = SegmentNumberOfName(parts.name, entry.name);
         if (number >= 0) {
             numbers.push_back(number);
         }

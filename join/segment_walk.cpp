@@ -1,5 +1,6 @@
 #include "join/segment_walk.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "join/segment_name.h"
@@ -58,11 +59,10 @@ std::string DescribeMissingSegment(const std::string& path, int32_t number) {
 }
 
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
-                     const std::function<void(const SegmentVisit&)>& visit,
-                     const std::function<bool(int32_t)>& passGap) {
+                     const std::function<bool(const SegmentVisit&)>& visit,
+                     const std::function<bool(int32_t)>& passGap, int32_t first) {
     const SegmentPath parts = SplitSegmentPath(segmentPath);
-    int32_t number = 1;
-    for (;; ++number) {
+    for (int32_t number = std::max(first, 1);; ++number) {
         SegmentVisit segment;
         segment.number = number;
         segment.path = parts.directory + SegmentName(parts.name, number);
@@ -75,9 +75,8 @@ int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
             return number;
         }
         ReadSegment(opened, segment, file, reader);
-        visit(segment);
-        if (number == std::numeric_limits<int32_t>::max()) {
-            return number;
+        if (!visit(segment) || number == std::numeric_limits<int32_t>::max()) {
+            return number == std::numeric_limits<int32_t>::max() ? number : number + 1;
         }
     }
 }

@@ -30,14 +30,16 @@ struct SegmentVisit {
 };
 
 // Walks the segments of the product that `segmentPath` belongs to, from
-// number 1 up to the first number for which nothing exists, which it returns.
-// Segment names come from the file name of `segmentPath` (SegmentName); each
-// one that exists is opened, its header read with `reader`, and handed to
-// `visit` while its file is open. A missing number for which `passGap`
-// returns true does not end the walk. A read error throws os::ReadError.
+// number `first` up to the first number for which nothing exists, which it
+// returns. Segment names come from the file name of `segmentPath`
+// (SegmentName); each one that exists is opened, its header read with
+// `reader`, and handed to `visit` while its file is open; `visit` returns false
+// to end the walk there (the number after it is returned). A missing number
+// for which `passGap` returns true does not end the walk. A read error throws
+// os::ReadError.
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
-                     const std::function<void(const SegmentVisit&)>& visit,
-                     const std::function<bool(int32_t)>& passGap = {});
+                     const std::function<bool(const SegmentVisit&)>& visit,
+                     const std::function<bool(int32_t)>& passGap = {}, int32_t first = 1);
 
 // Why the walk found no segment `number` at `path`, for people.
 std::string DescribeMissingSegment(const std::string& path, int32_t number);

@@ -109,6 +109,11 @@ class InputFile {
 class HiddenOutput {
   public:
     explicit HiddenOutput(std::string finalPath);
+    // The same, written under the visible name `partialName` in that folder
+    // instead (a file of that name is replaced), which a killed process
+    // leaves behind with what it had written: for a file written bit by bit,
+    // such as a report, whose beginning is worth reading after a crash.
+    HiddenOutput(std::string finalPath, const std::string& partialName);
     HiddenOutput(const HiddenOutput&) = delete;
     HiddenOutput& operator=(const HiddenOutput&) = delete;
     // Abandons the file unless Commit() succeeded.

@@ -235,8 +235,10 @@ void KeepAttributesOf(const std::string& replaced, int fd) {
     if (stat(replaced.c_str(), &old) != 0 || !S_ISREG(old.st_mode)) {
         return;
     }
-    (void)fchown(fd, old.st_uid, old.st_gid);
-    (void)fchmod(fd, old.st_mode & 07777);
+    // A failure is no error: what the process may not set stays its own. (A
+    // cast to void does not quiet the fortified C library's unused-result warning.)
+    [[maybe_unused]] const int owned = fchown(fd, old.st_uid, old.st_gid);
+    [[maybe_unused]] const int moded = fchmod(fd, old.st_mode & 07777);
 }
 
 // Gives the file open as `fd` and named `writtenPath` the attributes of
@@ -271,6 +273,18 @@ HiddenOutput::HiddenOutput(std::string finalPath)
         }
     }
     NameTemporary(*native_, finalPath_, false);
+}
+
+HiddenOutput::HiddenOutput(std::string finalPath, const std::string& partialName)
+    : native_(std::make_unique<Native>()), finalPath_(std::move(finalPath)) {
+    native_->target = LinkTarget(finalPath_);
+    native_->folder = FolderOf(native_->target);
+    const std::string name = native_->folder + partialName;
+    native_->fd = OpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
+    if (native_->fd < 0) {
+        Fail("Cannot create the output file " + name, errno);
+    }
+    native_->temporaryPath = name;
 }
 
 HiddenOutput::~HiddenOutput() {

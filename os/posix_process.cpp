@@ -148,6 +148,11 @@ std::string ProgramFolder() {
     return path.substr(0, path.rfind('/') + 1);
 }
 
+std::string HostName() {
+    char name[256] = {};
+    return gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
 std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::string& error) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {

@@ -17,6 +17,9 @@ void EnsureStandardStreams();
 // cannot be found.
 std::string ProgramFolder();
 
+// The name of this machine, as reports and logs give it; empty when unknown.
+std::string HostName();
+
 // A shared library loaded on demand (the dialog). It stays loaded until the
 // process ends.
 class LoadedModule {

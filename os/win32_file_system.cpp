@@ -412,6 +412,21 @@ HiddenOutput::HiddenOutput(std::string finalPath)
     Fail("Cannot create the output file " + finalPath_, ERROR_FILE_EXISTS);
 }
 
+HiddenOutput::HiddenOutput(std::string finalPath, const std::string& partialName)
+    : native_(std::make_unique<Native>()), finalPath_(std::move(finalPath)) {
+    native_->target = LinkTarget(WidenOrFail(finalPath_, finalPath_));
+    const std::wstring name = WidenOrFail(FolderOf(Narrow(native_->target)), finalPath_) +
+                              WidenOrFail(partialName, finalPath_);
+    const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        Fail("Cannot create the output file " + Narrow(name), GetLastError());
+    }
+    native_->handle = handle;
+    native_->temporary = name;
+}
+
 HiddenOutput::~HiddenOutput() {
     Abandon();
 }

@@ -56,6 +56,12 @@ std::string ProgramFolder() {
     return separator == std::wstring::npos ? "" : Narrow(path.substr(0, separator + 1));
 }
 
+std::string HostName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &length) ? Narrow(std::wstring(name, length)) : std::string();
+}
+
 std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::string& error) {
     const std::optional<std::wstring> wide = Widen(path);
     if (!wide) {

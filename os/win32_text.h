@@ -42,6 +42,24 @@ inline std::string Narrow(const std::wstring& text) {
     return narrow;
 }
 
+// One argument of a command line as the C runtime's parser gives it back:
+// quoted, with the backslashes before a quote doubled.
+inline std::wstring QuotedArgument(const std::wstring& argument) {
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (const wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
 // The system's text for a Win32 error code, without the closing full stop.
 inline std::string SystemText(DWORD error) {
     wchar_t* buffer = nullptr;

@@ -1,17 +1,26 @@
 # The Debian packages, built by CPack from the install components:
-#   segweld      the command line, segweld-info, manual pages, completion
-#   segweld-gui  the dialog module; pulls in GTK, so a headless server leaves it out
+#   segweld          the command line, segweld-info, manual pages, completion,
+#                    the systemd service of --watch
+#   segweld-gui      the dialog module and its desktop entry; pulls in GTK, so a
+#                    headless server leaves it out
 #   segweld-geotiff  the GeoTIFF writer module; pulls in GDAL
-#   segweld-dev  headers, static libraries, CMake and pkg-config packages
+#   segweld-dev      public headers, static libraries, CMake and pkg-config packages
 # Each package's Depends comes from the shared libraries its files link
-# (dpkg-shlibdeps), plus segweld itself for the optional parts.
+# (dpkg-shlibdeps), plus segweld itself for the optional parts, which segweld
+# suggests. Every package carries its copyright file and changelog.
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME segweld)
 set(CPACK_PACKAGE_VENDOR "The Segweld developers")
-set(SEGWELD_PACKAGE_CONTACT "The Segweld developers <segweld@invalid>"
+# The project's role address, never a person's. lintian only checks that an
+# address is well formed and that its host is a plausible DNS name (two
+# labels or more, not localhost or .local): it lets the reserved
+# documentation domains (example.org, .invalid, .test) through, yet Debian
+# policy 5.6.2 wants an address that reaches the maintainer, which those never
+# do. A distributor who builds the packages sets their own.
+set(SEGWELD_DEB_MAINTAINER "The Segweld developers <maintainers@segweld.org>"
     CACHE STRING "Maintainer of the Debian packages")
-set(CPACK_PACKAGE_CONTACT "${SEGWELD_PACKAGE_CONTACT}")
+set(CPACK_PACKAGE_CONTACT "${SEGWELD_DEB_MAINTAINER}")
 # No CPACK_PACKAGE_DESCRIPTION_SUMMARY: CPackDeb would put it before every
 # package's own summary, the first line of its description below.
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
@@ -27,9 +36,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_COMPONENTS_ALL cli dev)
 # Packages that hold only modules loaded by path: no ldconfig scripts.
 set(CPACK_SEGWELD_MODULE_PACKAGES segweld-gui segweld-geotiff)
-set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/drop_ldconfig_calls.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/finish_packages.cmake)
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME segweld)
+# The service reloads the watch with /bin/kill.
+set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS procps)
+set(cli_suggests)
 set(CPACK_COMPONENT_CLI_DESCRIPTION
     "joins the HRIT/LRIT segment files of one Meteosat product into one file
 Segweld walks the segment files of one Meteosat Second Generation product
@@ -48,7 +60,8 @@ The static C++20 library behind segweld, with its headers, a CMake package
 
 if(TARGET segweld_dialog)
     list(APPEND CPACK_COMPONENTS_ALL gui)
-    set(CPACK_DEBIAN_GUI_PACKAGE_NAME segweld-gui)
+    list(APPEND cli_suggests "${SEGWELD_DIALOG_PACKAGE} (= ${PROJECT_VERSION})")
+    set(CPACK_DEBIAN_GUI_PACKAGE_NAME ${SEGWELD_DIALOG_PACKAGE})
     set(CPACK_DEBIAN_GUI_PACKAGE_SECTION x11)
     set(CPACK_COMPONENT_GUI_DEPENDS cli)
     set(CPACK_COMPONENT_GUI_DESCRIPTION
@@ -63,12 +76,59 @@ if(TARGET segweld_geotiff)
     install(TARGETS segweld_geotiff LIBRARY DESTINATION ${SEGWELD_INSTALL_MODULEDIR}
             COMPONENT geo)
     list(APPEND CPACK_COMPONENTS_ALL geo)
-    set(CPACK_DEBIAN_GEO_PACKAGE_NAME segweld-geotiff)
+    list(APPEND cli_suggests "${SEGWELD_GEOTIFF_PACKAGE} (= ${PROJECT_VERSION})")
+    set(CPACK_DEBIAN_GEO_PACKAGE_NAME ${SEGWELD_GEOTIFF_PACKAGE})
     set(CPACK_COMPONENT_GEO_DEPENDS cli)
     set(CPACK_COMPONENT_GEO_DESCRIPTION
         "GeoTIFF output for segweld
 Lets segweld --geotiff write a joined product as a Cloud-Optimized GeoTIFF in
 the geostationary projection.")
 endif()
+
+list(JOIN cli_suggests ", " CPACK_DEBIAN_CLI_PACKAGE_SUGGESTS)
+
+# Debian's copyright file (machine-readable, DEP-5) and changelog, the same
+# for every package, each in its package's documentation folder. The licence
+# text is the one of LICENSE.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+string(FIND "${licence}" "Permission is hereby granted" text_start)
+string(SUBSTRING "${licence}" ${text_start} -1 licence)
+string(STRIP "${licence}" licence)
+# A DEP-5 field goes on in indented lines; an empty line is a lone dot.
+string(REPLACE "\n\n" "\n.\n" licence "${licence}")
+string(REPLACE "\n" "\n " licence "${licence}")
+set(SEGWELD_LICENSE_TEXT " ${licence}")
+set(debian_documents ${CMAKE_CURRENT_BINARY_DIR}/debian)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/copyright.in ${debian_documents}/copyright @ONLY)
+
+# The changelog names each release; its latest entry must be this version.
+set(changelog ${CMAKE_CURRENT_LIST_DIR}/debian/changelog)
+file(STRINGS ${changelog} latest LIMIT_COUNT 1)
+string(REPLACE "." "\\." version_pattern "${PROJECT_VERSION}")
+if(NOT latest MATCHES "^segweld \\(${version_pattern}\\) ")
+    message(FATAL_ERROR "${changelog} starts with \"${latest}\": "
+                        "add an entry for version ${PROJECT_VERSION}")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${changelog})
+# Compressed as Debian does it: no name or time stamp in the gzip header.
+execute_process(COMMAND gzip -9nc ${changelog} OUTPUT_FILE ${debian_documents}/changelog.gz
+                COMMAND_ERROR_IS_FATAL ANY)
+
+set(package_of_cli segweld)
+set(package_of_dev segweld-dev)
+set(package_of_gui ${SEGWELD_DIALOG_PACKAGE})
+set(package_of_geo ${SEGWELD_GEOTIFF_PACKAGE})
+foreach(component ${CPACK_COMPONENTS_ALL})
+    install(FILES ${debian_documents}/copyright ${debian_documents}/changelog.gz
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package_of_${component}}
+            COMPONENT ${component})
+    # lintian's overrides, each with the reason it is not a fault.
+    set(overrides ${CMAKE_CURRENT_LIST_DIR}/debian/${package_of_${component}}.lintian-overrides)
+    if(EXISTS ${overrides})
+        install(FILES ${overrides} DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+                RENAME ${package_of_${component}} COMPONENT ${component})
+    endif()
+endforeach()
 
 include(CPack)

@@ -1,54 +1,136 @@
 #include "station/batch_report.h"
 
-#include <filesystem>
-#include <fstream>
+#include <chrono>
 #include <nlohmann/json.hpp>
 
-namespace segweld::station {
+#include "join/segment_name.h"
+#include "os/process.h"
+#include "segweld_version.h"
+#include "station/time_stamp.h"
 
-std::string BatchReportJson(const std::vector<ProductResult>& results) {
-    nlohmann::json products = nlohmann::json::array();
-    for (const ProductResult& result : results) {
-        products.push_back({
-            {"key", result.key},
-            {"status", StatusName(result.status)},
-            {"output",
-             result.outputPath.empty() ? nlohmann::json() : nlohmann::json(result.outputPath)},
-            {"segmentsJoined", result.segmentsJoined},
-            {"missing", result.missing},
-            {"damaged", result.damaged},
-            {"filled", result.filled},
-            {"warnings", result.warnings},
-            {"error", result.error},
-        });
-    }
-    // Replacement characters keep the report valid when a name is not UTF-8.
-    return products.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+namespace segweld::station {
+namespace {
+
+// Keys in the order they are written, "type" first.
+using json = nlohmann::ordered_json;
+
+std::string Now() {
+    return UtcTimeStamp(std::chrono::system_clock::now());
 }
 
-bool WriteReportFile(const std::string& path, const std::string& text, std::string& error) {
-    const std::filesystem::path final(path);
-    std::filesystem::path temporary = final;
-    temporary.replace_filename("." + final.filename().string() + ".part");
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text;
-        out.close();
-        if (!out) {
-            error = "cannot write " + temporary.string();
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            return false;
+json PathOrNull(const std::string& path) {
+    return path.empty() ? json() : json(path);
+}
+
+const char* FailureName(FailureKind failure) {
+    switch (failure) {
+        case FailureKind::Data:
+            return "data";
+        case FailureKind::System:
+            return "system";
+        case FailureKind::Interrupted:
+            return "interrupted";
+        case FailureKind::None:
+            break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<BatchReport> BatchReport::Open(const std::string& path, std::string& error) {
+    if (path == "-") {
+        return std::unique_ptr<BatchReport>(new BatchReport(nullptr));
+    }
+    try {
+        const std::string partial = SplitSegmentPath(path).name + ".partial";
+        return std::unique_ptr<BatchReport>(
+            new BatchReport(std::make_unique<os::HiddenOutput>(path, partial)));
+    } catch (const os::OutputError& failure) {
+        error = std::string("cannot write the report: ") + failure.what();
+        return nullptr;
+    }
+}
+
+void BatchReport::WriteLine(const std::string& line) {
+    std::lock_guard lock(mutex_);
+    if (!failure_.empty()) {
+        return;
+    }
+    if (!file_) {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+        return;
+    }
+    try {
+        file_->Append(std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()));
+    } catch (const os::OutputError& failure) {
+        failure_ = failure.what();
+    }
+}
+
+void BatchReport::Start(const RunDescription& run) {
+    started_ = Now();
+    const json line = {
+        {"type", "start"},          {"version", SEGWELD_VERSION}, {"arguments", run.arguments},
+        {"shard", run.shard},       {"host", os::HostName()},     {"started", started_},
+        {"input", run.inputFolder}, {"output", run.outputFolder},
+    };
+    // Replacement characters keep the report valid when a name is not UTF-8.
+    WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
+}
+
+void BatchReport::Product(const ProductResult& result) {
+    json line = {
+        {"type", "product"},
+        {"key", result.key},
+        {"status", StatusName(result.status)},
+        {"output", PathOrNull(result.outputPath)},
+        {"segmentsJoined", result.segmentsJoined},
+        {"missing", result.missing},
+        {"notJoined", result.notJoined},
+        {"damaged", result.damaged},
+        {"filled", result.filled},
+        {"bytes", result.bytesWritten},
+        {"seconds", result.seconds},
+        {"warnings", result.warnings},
+        {"error", result.error},
+    };
+    if (const char* failure = FailureName(result.failure)) {
+        line["failure"] = failure;
+    }
+    WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
+}
+
+void BatchReport::Folder(const std::string& folder, const std::string& error) {
+    const json line = {
+        {"type", "folder"}, {"folder", folder}, {"status", "failed"}, {"error", error}};
+    WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
+}
+
+bool BatchReport::Finish(const RunTotals& totals, std::string& error) {
+    const json line = {
+        {"type", "end"},
+        {"ended", totals.interrupted ? "interrupted" : "finished"},
+        {"started", started_},
+        {"finished", Now()},
+        {"joined", totals.joined},
+        {"upToDate", totals.upToDate},
+        {"incomplete", totals.incomplete},
+        {"failed", totals.failed},
+        {"exitStatus", totals.exitStatus},
+    };
+    WriteLine(line.dump() + "\n");
+    std::lock_guard lock(mutex_);
+    if (file_ && failure_.empty()) {
+        try {
+            file_->Commit();
+        } catch (const os::OutputError& failure) {
+            failure_ = failure.what();
         }
     }
-    std::error_code failure;
-    std::filesystem::rename(temporary, final, failure);
-    if (failure) {
-        error = "cannot write " + path + ": " + failure.message();
-        std::filesystem::remove(temporary, failure);
-        return false;
-    }
-    return true;
+    error = failure_.empty() ? "" : "cannot write the report: " + failure_;
+    return failure_.empty();
 }
 
 }  // namespace segweld::station

@@ -1,18 +1,62 @@
 #pragma once
 
+#include <cstdio>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
-#include "station/product_join.h"
+#include "os/file_system.h"
+#include "station/product_result.h"
 
 namespace segweld::station {
 
-// The report of a batch as JSON: an array with one object per product (key,
-// status, output, segmentsJoined, missing, damaged, filled, warnings, error).
-std::string BatchReportJson(const std::vector<ProductResult>& results);
+// What a run was asked to do, for the first line of its report.
+struct RunDescription {
+    std::vector<std::string> arguments;
+    std::string shard;  // "K/N"
+    std::string inputFolder;
+    std::string outputFolder;
+};
 
-// Writes `text` to `path` through a temporary of the same folder and a rename,
-// so a reader never sees half a report; `error` says why it could not.
-bool WriteReportFile(const std::string& path, const std::string& text, std::string& error);
+// How many products ended how, and how the run ended, for the last line.
+struct RunTotals {
+    size_t joined = 0;
+    size_t upToDate = 0;
+    size_t incomplete = 0;
+    size_t failed = 0;
+    bool interrupted = false;
+    int exitStatus = 0;
+};
+
+// The report of a batch as JSON Lines, one complete line at a time as
+// products finish: a "start" line (version, arguments, shard, host, time), a
+// "product" line per product, an "end" line (totals, how the run ended). A
+// file is written as FILE.partial beside FILE and renamed onto FILE at the
+// end, so an old report is never mistaken for a new one, and a killed run
+// leaves what it had reported in FILE.partial. "-" is standard output.
+class BatchReport {
+  public:
+    // Opens the report before any join; nullptr with `error` set when its
+    // folder does not exist or cannot be written.
+    static std::unique_ptr<BatchReport> Open(const std::string& path, std::string& error);
+
+    void Start(const RunDescription& run);
+    // Any thread may call these.
+    void Product(const ProductResult& result);
+    void Folder(const std::string& folder, const std::string& error);
+    // Writes the last line and puts the report in place; false with `error`
+    // set when any line could not be written.
+    bool Finish(const RunTotals& totals, std::string& error);
+
+  private:
+    explicit BatchReport(std::unique_ptr<os::HiddenOutput> file) : file_(std::move(file)) {}
+    void WriteLine(const std::string& line);
+
+    std::mutex mutex_;
+    std::unique_ptr<os::HiddenOutput> file_;  // null for standard output
+    std::string failure_;
+    std::string started_;
+};
 
 }  // namespace segweld::station

@@ -3,11 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "station/product_join.h"
+#include "station/log_line.h"
+#include "station/product_result.h"
 
 namespace segweld::station {
 
 // The log lines for one product: what became of it, then its warnings.
-std::vector<std::string> DescribeResult(const ProductResult& result);
+std::vector<LogLine> DescribeResult(const ProductResult& result);
 
 }  // namespace segweld::station

@@ -1,69 +1,162 @@
 #include "station/product_scan.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <limits>
 #include <map>
+#include <set>
 
 #include "join/segment_name.h"
 #include "os/file_system.h"
+#include "os/folders.h"
 
 namespace segweld::station {
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr size_t kNumberPosition = 36;
-constexpr size_t kNumberDigits = 6;
-constexpr size_t kOutputExtensionLength = 5;  // ".segm", ".xyz " and the like
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
+std::string KeyOf(const std::string& relativeFolder, std::string_view name) {
+    return relativeFolder.empty() ? MaskedName(name) : relativeFolder + "/" + MaskedName(name);
 }
 
-bool LooksLikeJoinedOutput(std::string_view name) {
-    return name.size() > kOutputExtensionLength &&
-           name[name.size() - kOutputExtensionLength] == '.';
-}
-
-std::string KeyOf(const fs::path& relativeFolder, std::string_view name) {
-    const std::string folder = relativeFolder.generic_string();
-    return (folder.empty() || folder == ".") ? MaskedName(name) : folder + "/" + MaskedName(name);
-}
-
-// Adds the entry to its product when it is a regular file with a segment name.
-void Take(const fs::directory_entry& entry, const fs::path& root,
-          std::map<std::string, Product>& products) {
-    const std::string name = entry.path().filename().string();
-    const int32_t number = SegmentNumberInName(name);
-    if (number < 0) {
-        return;
+// `relative` ('/' between folders) below `root`, with the system's separators.
+std::string PathBelow(const std::string& root, const std::string& relative) {
+    if (relative.empty()) {
+        return root;
     }
-    const os::PathInfo info = os::LookAt(entry.path().string());
-    if (info.kind != os::PathKind::RegularFile) {
-        return;  // gone between the listing and the look, or no file
-    }
-    SegmentEntry segment;
-    segment.number = number;
-    segment.name = name;
-    segment.size = info.size;
-    segment.modifiedNanoseconds = info.modifiedNanoseconds;
-    const fs::path relativeFolder = entry.path().parent_path().lexically_relative(root);
-    Product& product = products[KeyOf(relativeFolder, name)];
-    if (product.segments.empty()) {
-        product.key = KeyOf(relativeFolder, name);
-        product.folder = FolderPrefix(entry.path().parent_path().string());
-    }
-    product.segments.push_back(std::move(segment));
+    std::string path = FolderPrefix(root) + relative;
+    std::replace(path.begin() + static_cast<std::ptrdiff_t>(FolderPrefix(root).size()), path.end(),
+                 '/', kFolderSeparator);
+    return path;
 }
 
-template <typename Iterator>
-void ScanWith(Iterator entries, const fs::path& root, std::map<std::string, Product>& products,
-              std::error_code& error) {
-    for (; !error && entries != Iterator(); entries.increment(error)) {
-        Take(*entries, root, products);
-    }
+std::string Below(const std::string& relativeFolder, const std::string& name) {
+    return relativeFolder.empty() ? name : relativeFolder + "/" + name;
 }
+
+bool IsFolderEntry(const os::FolderEntry& entry, const std::string& path) {
+    if (entry.type == os::EntryType::Unknown) {
+        return os::LookAt(path).kind == os::PathKind::Folder;
+    }
+    return entry.type == os::EntryType::Folder;
+}
+
+// Collects products by key from folder listings, names only.
+class Scanner {
+  public:
+    Scanner(const std::string& root, const ScanScope& scope) : root_(root), scope_(scope) {}
+
+    void ScanFolder(const std::string& relative) {
+        const std::string path = PathBelow(root_, relative);
+        const os::FolderListing listing = List(path);
+        for (const os::FolderEntry& entry : listing.entries) {
+            const int32_t number = SegmentNumberInName(entry.name);
+            if (number >= 0 && entry.type != os::EntryType::Folder) {
+                Take(relative, entry.name, number);
+            } else if (scope_.companions && entry.type != os::EntryType::Folder &&
+                       TakeCompanion(relative, entry.name)) {
+                continue;
+            } else if (scope_.recursive && number < 0 &&
+                       IsFolderEntry(entry, FolderPrefix(path) + entry.name)) {
+                ScanFolder(Below(relative, entry.name));
+            }
+        }
+    }
+
+    // A segment file named relative to the root: its product.
+    void TakeFile(const std::string& relativePath) {
+        const size_t slash = relativePath.rfind('/');
+        const std::string relative =
+            slash == std::string::npos ? std::string() : relativePath.substr(0, slash);
+        const std::string name =
+            slash == std::string::npos ? relativePath : relativePath.substr(slash + 1);
+        const std::string key = KeyOf(relative, name);
+        if (SegmentNumberInName(name) < 0 || !scope_.shard.Holds(key) || listed_.contains(key)) {
+            return;
+        }
+        listed_.insert(key);
+        const os::FolderListing listing = List(PathBelow(root_, relative));
+        for (const os::FolderEntry& entry : listing.entries) {
+            const int32_t number = SegmentNumberInName(entry.name);
+            if (number >= 0 && KeyOf(relative, entry.name) == key) {
+                Take(relative, entry.name, number);
+            }
+        }
+    }
+
+    void NoteMissing(const std::string& path) {
+        scan_.problems.push_back({path, "it does not exist", true});
+    }
+
+    ProductScan Finish() {
+        for (auto& [key, product] : byKey_) {
+            AttachCompanions(product);
+            // A file met twice (listed, and in a listed folder) counts once.
+            std::sort(product.segments.begin(), product.segments.end(),
+                      [](const SegmentEntry& a, const SegmentEntry& b) { return a.name < b.name; });
+            product.segments.erase(std::unique(product.segments.begin(), product.segments.end(),
+                                               [](const SegmentEntry& a, const SegmentEntry& b) {
+                                                   return a.name == b.name;
+                                               }),
+                                   product.segments.end());
+            if (LookAtSegments(product)) {
+                scan_.products.push_back(std::move(product));
+            }
+        }
+        return std::move(scan_);
+    }
+
+  private:
+    bool TakeCompanion(const std::string& relative, const std::string& name) {
+        const auto parsed = DisseminationName::Parse(name);
+        if (!parsed || (parsed->kind() != DisseminationName::Kind::Prologue &&
+                        parsed->kind() != DisseminationName::Kind::Epilogue)) {
+            return false;
+        }
+        const int32_t number =
+            parsed->kind() == DisseminationName::Kind::Prologue ? kPrologueNumber : kEpilogueNumber;
+        companions_[relative + "/" + SlotKey(name)].push_back({number, name, 0, 0, 0});
+        return true;
+    }
+
+    void AttachCompanions(Product& product) {
+        const auto found =
+            companions_.find(product.relativeFolder + "/" + SlotKey(product.segments.front().name));
+        if (found != companions_.end()) {
+            product.companions = found->second;
+        }
+    }
+
+    // The folder's entries; none, and a problem noted, when it cannot be listed.
+    os::FolderListing List(const std::string& path) {
+        os::FolderListing listing = os::ListFolder(path);
+        if (listing.outcome != os::FolderListing::Outcome::Listed) {
+            scan_.problems.push_back(
+                {path, listing.error, listing.outcome == os::FolderListing::Outcome::Gone});
+        }
+        return listing;
+    }
+
+    void Take(const std::string& relative, const std::string& name, int32_t number) {
+        const std::string key = KeyOf(relative, name);
+        if (!scope_.shard.Holds(key)) {
+            return;
+        }
+        Product& product = byKey_[key];
+        if (product.key.empty()) {
+            product.key = key;
+            product.relativeFolder = relative;
+            product.folder = FolderPrefix(PathBelow(root_, relative));
+        }
+        SegmentEntry segment;
+        segment.number = number;
+        segment.name = name;
+        product.segments.push_back(std::move(segment));
+    }
+
+    const std::string& root_;
+    const ScanScope& scope_;
+    std::map<std::string, Product> byKey_;
+    std::set<std::string> listed_;                                 // products of listed files
+    std::map<std::string, std::vector<SegmentEntry>> companions_;  // by folder and slot
+    ProductScan scan_;
+};
 
 }  // namespace
 
@@ -79,14 +172,6 @@ uint64_t Product::TotalBytes() const {
     return total;
 }
 
-int64_t Product::NewestModification() const {
-    int64_t newest = std::numeric_limits<int64_t>::min();
-    for (const SegmentEntry& segment : segments) {
-        newest = std::max(newest, segment.modifiedNanoseconds);
-    }
-    return newest;
-}
-
 std::string FolderPrefix(const std::string& folder) {
     if (folder.empty() || IsFolderSeparator(folder.back())) {
         return folder;
@@ -94,51 +179,69 @@ std::string FolderPrefix(const std::string& folder) {
     return folder + kFolderSeparator;
 }
 
-int32_t SegmentNumberInName(std::string_view name) {
-    if (name.size() < kNumberPosition + kNumberDigits || name.front() == '.' ||
-        LooksLikeJoinedOutput(name)) {
-        return -1;
+std::string SlotKey(std::string_view name) {
+    const auto parsed = DisseminationName::Parse(name);
+    if (!parsed) {
+        return "";
     }
-    int32_t number = 0;
-    for (char c : name.substr(kNumberPosition, kNumberDigits)) {
-        if (!IsDigit(c)) {
-            return -1;
+    return parsed->MaskedFields(
+        {DisseminationName::Field::Channel, DisseminationName::Field::Segment});
+}
+
+void AddCompanionCandidates(Product& product) {
+    const auto segment = DisseminationName::Parse(product.segments.front().name);
+    if (!segment) {
+        return;
+    }
+    using Field = DisseminationName::Field;
+    for (const auto& [number, token] :
+         {std::pair{kPrologueNumber, "PRO______"}, std::pair{kEpilogueNumber, "EPI______"}}) {
+        const std::string kept = segment->With(Field::Segment, token);
+        const std::string blank = DisseminationName::Parse(kept)->With(Field::Channel, "_________");
+        for (const std::string& name : {blank, kept}) {
+            if (std::none_of(product.companions.begin(), product.companions.end(),
+                             [&](const SegmentEntry& c) { return c.name == name; })) {
+                product.companions.push_back({number, name, 0, 0, 0});
+            }
         }
-        number = number * 10 + (c - '0');
     }
-    return number;
 }
 
-std::string MaskedName(std::string_view name) {
-    std::string masked(name);
-    if (masked.size() >= kNumberPosition + kNumberDigits) {
-        masked.replace(kNumberPosition, kNumberDigits, kNumberDigits, '?');
-    }
-    return masked;
+bool LookAtSegments(Product& product) {
+    const auto lookAt = [&](SegmentEntry& segment) {
+        const os::PathInfo info = os::LookAt(product.folder + segment.name);
+        segment.size = info.size;
+        segment.modifiedNanoseconds = info.modifiedNanoseconds;
+        segment.file = info.identity.file;
+        return info.kind != os::PathKind::RegularFile;  // gone, or no file
+    };
+    std::erase_if(product.segments, lookAt);
+    std::erase_if(product.companions, lookAt);
+    std::sort(product.segments.begin(), product.segments.end(),
+              [](const SegmentEntry& a, const SegmentEntry& b) { return a.number < b.number; });
+    return !product.segments.empty();
 }
 
-std::vector<Product> FindProducts(const std::string& folder, bool recursive, std::string& error) {
-    const fs::path root(folder);
-    std::map<std::string, Product> byKey;
-    std::error_code failure;
-    if (recursive) {
-        const auto options = fs::directory_options::skip_permission_denied;
-        ScanWith(fs::recursive_directory_iterator(root, options, failure), root, byKey, failure);
-    } else {
-        ScanWith(fs::directory_iterator(root, failure), root, byKey, failure);
+ProductScan FindProducts(const std::string& folder, const ScanScope& scope) {
+    Scanner scanner(folder, scope);
+    scanner.ScanFolder("");
+    return scanner.Finish();
+}
+
+ProductScan FindListedProducts(const std::string& folder, const std::vector<std::string>& starts,
+                               const ScanScope& scope) {
+    Scanner scanner(folder, scope);
+    for (const std::string& start : starts) {
+        const os::PathInfo info = os::LookAt(PathBelow(folder, start));
+        if (info.kind == os::PathKind::Folder) {
+            scanner.ScanFolder(start);
+        } else if (info.kind == os::PathKind::Missing) {
+            scanner.NoteMissing(PathBelow(folder, start));
+        } else {
+            scanner.TakeFile(start);
+        }
     }
-    if (failure) {
-        error = "cannot read folder " + folder + ": " + failure.message();
-        return {};
-    }
-    std::vector<Product> products;
-    products.reserve(byKey.size());
-    for (auto& [key, product] : byKey) {
-        std::sort(product.segments.begin(), product.segments.end(),
-                  [](const SegmentEntry& a, const SegmentEntry& b) { return a.number < b.number; });
-        products.push_back(std::move(product));
-    }
-    return products;
+    return scanner.Finish();
 }
 
 }  // namespace segweld::station

@@ -3,6 +3,18 @@
 #include <algorithm>
 
 namespace segweld::station {
+namespace {
+
+bool SameFile(const SegmentEntry& a, const SegmentEntry& b) {
+    return a.size == b.size && a.modifiedNanoseconds == b.modifiedNanoseconds && a.file == b.file;
+}
+
+void Earliest(std::optional<ProductTracker::Clock::time_point>& next,
+              ProductTracker::Clock::time_point candidate) {
+    next = next ? std::min(*next, candidate) : candidate;
+}
+
+}  // namespace
 
 void ProductTracker::Note(const std::string& key, const std::string& folder,
                           const SegmentEntry& segment, const SegmentProbe& probe,
@@ -10,11 +22,12 @@ void ProductTracker::Note(const std::string& key, const std::string& folder,
     Tracked& tracked = products_[key];
     tracked.folder = folder;
     const auto known = tracked.segments.find(segment.number);
-    if (known != tracked.segments.end() && known->second.entry.size == segment.size &&
-        known->second.entry.modifiedNanoseconds == segment.modifiedNanoseconds) {
+    if (known != tracked.segments.end() && SameFile(known->second.entry, segment)) {
         return;
     }
-    tracked.segments[segment.number] = Seen{segment, probe};
+    const bool settled = probe.accepted && probe.whole;
+    tracked.segments[segment.number] =
+        Seen{segment, probe, settled ? std::nullopt : std::optional(arrived + kLookAgain)};
     if (probe.accepted && probe.plannedEnd > 0) {
         tracked.plannedStart = probe.plannedStart;
         tracked.plannedEnd = probe.plannedEnd;
@@ -25,18 +38,26 @@ void ProductTracker::Note(const std::string& key, const std::string& folder,
     }
 }
 
+bool ProductTracker::Holds(const std::string& key, const SegmentEntry& segment) const {
+    const auto product = products_.find(key);
+    if (product == products_.end()) {
+        return false;
+    }
+    const auto known = product->second.segments.find(segment.number);
+    return known != product->second.segments.end() && known->second.entry.name == segment.name &&
+           SameFile(known->second.entry, segment);
+}
+
 bool ProductTracker::IsJoining(const std::string& key) const {
     const auto found = products_.find(key);
     return found != products_.end() && found->second.joining;
 }
 
 bool ProductTracker::IsComplete(const Tracked& tracked) {
-    if (tracked.plannedEnd <= 0) {
+    if (tracked.plannedEnd <= 0 || tracked.awaitsEpilogue) {
         return false;  // without a plan only the timeout ends the wait
     }
-    const int32_t first = tracked.plannedStart >= 1 && tracked.plannedStart <= tracked.plannedEnd
-                              ? tracked.plannedStart
-                              : 1;
+    const int32_t first = std::max(tracked.plannedStart, 1);
     for (int32_t number = first; number <= tracked.plannedEnd; ++number) {
         const auto found = tracked.segments.find(number);
         if (found == tracked.segments.end() || !found->second.probe.accepted ||
@@ -45,6 +66,13 @@ bool ProductTracker::IsComplete(const Tracked& tracked) {
         }
     }
     return true;
+}
+
+bool ProductTracker::IsDue(const Tracked& tracked, Clock::time_point now) const {
+    if (tracked.retryAt) {
+        return now >= *tracked.retryAt;
+    }
+    return IsComplete(tracked) || now >= tracked.lastArrival + timeout_;
 }
 
 std::optional<Product> ProductTracker::ProductOf(const std::string& key) const {
@@ -63,8 +91,7 @@ ReadyProduct ProductTracker::Ready(const std::string& key, const Tracked& tracke
         ready.product.segments.push_back(seen.entry);
     }
     ready.complete = complete;
-    ready.plannedStart = tracked.plannedStart;
-    ready.plannedEnd = tracked.plannedEnd;
+    ready.retry = tracked.retryAt.has_value();
     ready.lastArrival = tracked.lastArrival;
     return ready;
 }
@@ -72,12 +99,8 @@ ReadyProduct ProductTracker::Ready(const std::string& key, const Tracked& tracke
 std::vector<ReadyProduct> ProductTracker::TakeReady(Clock::time_point now) {
     std::vector<ReadyProduct> ready;
     for (auto& [key, tracked] : products_) {
-        if (tracked.joining) {
-            continue;
-        }
-        const bool complete = IsComplete(tracked);
-        if (complete || now >= tracked.lastArrival + timeout_) {
-            ready.push_back(Ready(key, tracked, complete));
+        if (!tracked.joining && IsDue(tracked, now)) {
+            ready.push_back(Ready(key, tracked, IsComplete(tracked)));
             tracked.joining = true;
             tracked.changedWhileJoining = false;
         }
@@ -85,27 +108,96 @@ std::vector<ReadyProduct> ProductTracker::TakeReady(Clock::time_point now) {
     return ready;
 }
 
+std::vector<ReadyProduct> ProductTracker::TakeAllWaiting() {
+    std::vector<ReadyProduct> ready;
+    for (auto& [key, tracked] : products_) {
+        if (!tracked.joining) {
+            ready.push_back(Ready(key, tracked, IsComplete(tracked)));
+            tracked.joining = true;
+            tracked.changedWhileJoining = false;
+        }
+    }
+    return ready;
+}
+
+size_t ProductTracker::ForgetAllWaiting() {
+    return std::erase_if(products_, [](const auto& entry) { return !entry.second.joining; });
+}
+
+std::vector<DueLook> ProductTracker::TakeDueLooks(Clock::time_point now) {
+    std::vector<DueLook> due;
+    for (auto& [key, tracked] : products_) {
+        for (auto& [number, seen] : tracked.segments) {
+            if (!tracked.joining && seen.nextLook && now >= *seen.nextLook) {
+                due.push_back({key, tracked.folder, seen.entry});
+                seen.nextLook = now + kLookAgain;
+            }
+        }
+    }
+    return due;
+}
+
 std::optional<ProductTracker::Clock::time_point> ProductTracker::NextDeadline() const {
     std::optional<Clock::time_point> next;
     for (const auto& [key, tracked] : products_) {
-        if (!tracked.joining) {
-            const Clock::time_point deadline = tracked.lastArrival + timeout_;
-            next = next ? std::min(*next, deadline) : deadline;
+        if (tracked.joining) {
+            continue;
+        }
+        Earliest(next, tracked.retryAt ? *tracked.retryAt : tracked.lastArrival + timeout_);
+        for (const auto& [number, seen] : tracked.segments) {
+            if (seen.nextLook) {
+                Earliest(next, *seen.nextLook);
+            }
         }
     }
     return next;
 }
 
-void ProductTracker::JoinEnded(const std::string& key) {
+std::optional<ProductTracker::Clock::time_point> ProductTracker::JoinEnded(const std::string& key,
+                                                                           JoinEnd end,
+                                                                           Clock::time_point now) {
     const auto found = products_.find(key);
     if (found == products_.end()) {
-        return;
+        return std::nullopt;
     }
-    if (found->second.changedWhileJoining) {
-        found->second.joining = false;
-        found->second.changedWhileJoining = false;
+    Tracked& tracked = found->second;
+    tracked.joining = false;
+    if (end == JoinEnd::RetryLater) {
+        tracked.retryDelay = tracked.retryAt
+                                 ? std::min<Clock::duration>(tracked.retryDelay * 2, kLongestRetry)
+                                 : Clock::duration(kFirstRetry);
+        tracked.retryAt = now + tracked.retryDelay;
+        return tracked.retryAt;
+    }
+    if (tracked.changedWhileJoining) {
+        tracked.changedWhileJoining = false;
+        tracked.retryAt.reset();
     } else {
         products_.erase(found);
+    }
+    return std::nullopt;
+}
+
+void ProductTracker::AwaitEpilogue(const std::string& key, bool awaits) {
+    const auto found = products_.find(key);
+    if (found != products_.end()) {
+        found->second.awaitsEpilogue = awaits;
+    }
+}
+
+std::vector<std::string> ProductTracker::Keys() const {
+    std::vector<std::string> keys;
+    for (const auto& [key, tracked] : products_) {
+        keys.push_back(key);
+    }
+    return keys;
+}
+
+void ProductTracker::RetrySoon(Clock::time_point now) {
+    for (auto& [key, tracked] : products_) {
+        if (tracked.retryAt) {
+            tracked.retryAt = std::min(*tracked.retryAt, now);
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "join/number_list.h"
 #include "os/terminal.h"
 
 namespace segweld::station {
@@ -88,7 +89,7 @@ void ProgressDisplay::Finish() {
 std::string ProgressDisplay::StatusLine(Clock::time_point now) const {
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const double rate = seconds > 0 ? static_cast<double>(bytesDone_) / seconds : 0;
-    std::string line = std::to_string(done_) + "/" + std::to_string(products_) + " products, " +
+    std::string line = std::to_string(done_) + "/" + CountOf(products_, "product") + ", " +
                        HumanBytes(static_cast<double>(bytesDone_)) + ", " + HumanBytes(rate) + "/s";
     if (rate > 0 && bytesDone_ < bytes_) {
         const auto left = std::chrono::seconds(

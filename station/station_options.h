@@ -1,39 +1,52 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "geo/quantity.h"
+#include "station/log_line.h"
 #include "station/shard.h"
 
 namespace segweld::station {
 
 enum class StationMode { Batch, Watch };
 
-// The command line of `segweld --batch` and `segweld --watch`.
+// What `segweld --batch` and `segweld --watch` are asked to do. The command
+// line fills it through segweld's option table (app/segweld_options.cpp).
 struct StationOptions {
     StationMode mode = StationMode::Batch;
     std::string inputFolder;
     std::string outputFolder;
     bool fillGaps = false;
-    unsigned workers = 0;  // 0: one per processor
+    bool geoTiff = false;                      // GeoTIFFs instead of joined outputs
+    std::optional<geo::Quantity> calibration;  // with geoTiff; nothing: the channel's default
+    unsigned workers = 0;                      // 0: one per processor
+    Verbosity verbosity = Verbosity::Normal;
     // --batch
     bool recursive = false;
     bool force = false;
-    std::string reportPath;
+    std::optional<std::string> reportPath;  // "-": standard output
+    std::string fromList;                   // the folders and files to take, instead of a scan
     Shard shard;
     // --watch
     std::chrono::milliseconds timeout = std::chrono::seconds(900);
     std::vector<std::string> thenCommand;  // "{}" stands for the output path
+    std::chrono::milliseconds thenTimeout = std::chrono::seconds(600);
+    // The whole command line after the program name, for the report.
+    std::vector<std::string> commandLine;
+    // --watch --config: the file the folders and options came from, and how
+    // to read it again (on SIGHUP) with the command line's options winning as
+    // at start; on a bad file it sets `error` ("FILE:LINE: why") and its
+    // options are not to be used. Empty without --config.
+    std::string configPath;
+    std::function<StationOptions(std::string& error)> rereadConfig;
 };
 
-// True when the arguments (argv[1] on) ask for --batch or --watch.
-bool IsStationCommand(const std::vector<std::string>& arguments);
-
-// Parses the arguments after the program name. On bad arguments `error`
-// says why and the options are not to be used.
-StationOptions ParseStationOptions(const std::vector<std::string>& arguments, std::string& error);
-
-void PrintStationUsage(std::FILE* out);
+// The rules of the values: false for text that breaks them.
+bool ParseWorkers(const std::string& text, unsigned& workers);  // 1 to 1024
+bool ParseSeconds(const std::string& text, std::chrono::milliseconds& timeout);
 
 }  // namespace segweld::station

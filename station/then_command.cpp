@@ -1,6 +1,6 @@
 #include "station/then_command.h"
 
-#include "os/run_command.h"
+#include "station/time_stamp.h"
 
 namespace segweld::station {
 
@@ -18,16 +18,74 @@ std::vector<std::string> ThenArguments(const std::vector<std::string>& command,
     return arguments;
 }
 
-std::string RunThenCommand(const std::vector<std::string>& command, const std::string& outputPath) {
-    const os::CommandOutcome outcome = os::RunCommand(ThenArguments(command, outputPath));
-    const std::string what = "then " + command.front() + ": ";
+LogLine DescribeThenOutcome(const std::string& program, const os::CommandOutcome& outcome,
+                            std::chrono::milliseconds timeout) {
+    const std::string what = "then " + program + ": ";
     if (!outcome.started) {
-        return what + "could not be started: " + outcome.error;
+        return {LogLevel::Warning, what + "could not be started: " + outcome.error};
+    }
+    if (outcome.timedOut) {
+        return {LogLevel::Warning, what + "still running after " + HumanInterval(timeout) +
+                                       "; it and what it started were ended"};
+    }
+    if (outcome.stopped) {
+        return {LogLevel::Info, what + "ended, as the watch stops"};
     }
     if (outcome.signal != 0) {
-        return what + "ended by signal " + std::to_string(outcome.signal);
+        return {LogLevel::Warning, what + "ended by signal " + std::to_string(outcome.signal)};
     }
-    return what + "exit status " + std::to_string(outcome.exitStatus);
+    const std::string status = what + "exit status " + std::to_string(outcome.exitStatus);
+    return {outcome.exitStatus == 0 ? LogLevel::Info : LogLevel::Warning, status};
+}
+
+ThenRunner::ThenRunner(std::vector<std::string> command, std::chrono::milliseconds timeout,
+                       std::function<void(const LogLine&)> log)
+    : command_(std::move(command)), timeout_(timeout), log_(std::move(log)) {}
+
+ThenRunner::~ThenRunner() {
+    StopAll();
+}
+
+void ThenRunner::Start(const std::string& outputPath) {
+    std::lock_guard lock(mutex_);
+    JoinFinished();
+    if (command_.empty()) {
+        return;
+    }
+    Run& run = runs_.emplace_back();
+    run.thread = std::thread(
+        [this, &run, arguments = ThenArguments(command_, outputPath), timeout = timeout_] {
+            const os::CommandOutcome outcome =
+                os::RunCommand(arguments, {timeout, &stopper_, std::chrono::seconds(2)});
+            log_(DescribeThenOutcome(arguments.front(), outcome, timeout));
+            run.done = true;
+        });
+}
+
+void ThenRunner::Reconfigure(std::vector<std::string> command, std::chrono::milliseconds timeout) {
+    std::lock_guard lock(mutex_);
+    command_ = std::move(command);
+    timeout_ = timeout;
+}
+
+void ThenRunner::JoinFinished() {
+    for (auto run = runs_.begin(); run != runs_.end();) {
+        if (run->done) {
+            run->thread.join();
+            run = runs_.erase(run);
+        } else {
+            ++run;
+        }
+    }
+}
+
+void ThenRunner::StopAll() {
+    stopper_.Stop();
+    std::lock_guard lock(mutex_);
+    for (Run& run : runs_) {
+        run.thread.join();
+    }
+    runs_.clear();
 }
 
 }  // namespace segweld::station

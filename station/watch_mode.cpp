@@ -1,14 +1,21 @@
 #include "station/watch_mode.h"
 
+#include <atomic>
 #include <cstdio>
 #include <exception>
 #include <memory>
 #include <mutex>
 
+#include "join/number_list.h"
 #include "join/segment_name.h"
 #include "os/file_system.h"
 #include "os/folder_watch.h"
+#include "os/folders.h"
+#include "os/service_notify.h"
 #include "station/batch_mode.h"
+#include "station/log_line.h"
+#include "station/output_index.h"
+#include "station/output_record.h"
 #include "station/product_log.h"
 #include "station/product_tracker.h"
 #include "station/segment_probe.h"
@@ -21,135 +28,276 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The watch itself runs on the calling thread; joins and --then commands run
-// on the pool, which reports each product it finished back through Wake().
+// A join that has ended, as the worker hands it back to the watch.
+struct Finished {
+    std::string key;
+    JoinEnd end = JoinEnd::Done;
+    bool written = false;
+};
+
+// When a file was last changed, on the steady clock of the tracker: files
+// found by a look at the whole folder count as arrived then.
+Clock::time_point ArrivalOf(const SegmentEntry& segment) {
+    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
+    const auto age = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch) -
+                     std::chrono::nanoseconds(segment.modifiedNanoseconds);
+    const Clock::time_point now = Clock::now();
+    return age > std::chrono::nanoseconds::zero()
+               ? now - std::chrono::duration_cast<Clock::duration>(age)
+               : now;
+}
+
+// The watch itself runs on the calling thread; joins run on the pool, which
+// reports each product it finished back through Wake(), and --then commands
+// on threads of their own.
 class WatchSession {
   public:
-    WatchSession(const StationOptions& options, os::FolderWatch& watch)
+    WatchSession(const StationOptions& options, os::FolderWatch& watch,
+                 const os::ServiceNotifier& notifier, const OutputMaker& maker)
         : options_(options),
           folder_(FolderPrefix(options.inputFolder)),
           watch_(watch),
+          notifier_(notifier),
+          maker_(maker),
+          format_(LogLineFormat::ForStandardError()),
+          verbosity_(options.verbosity),
           tracker_(options.timeout),
+          then_(options.thenCommand, options.thenTimeout,
+                [this](const LogLine& line) { Log(line.level, line.text); }),
           pool_(options.workers > 0 ? options.workers : DefaultWorkerCount()) {}
 
     int Run() {
-        Log("watching " + options_.inputFolder + ", joining into " + options_.outputFolder);
+        Log(LogLevel::Info,
+            "watching " + options_.inputFolder + ", joining into " + options_.outputFolder);
         Rescan();
         Dispatch();
-        int status = kExitDone;
+        notifier_.Ready(StatusText());
         for (;;) {
-            const os::WatchWakeUp wakeUp = watch_.Wait(TimeToNextDeadline());
+            const os::WatchWakeUp wakeUp = watch_.Wait(TimeToWake());
+            notifier_.WatchdogPing();
             if (wakeUp.stopRequested) {
                 break;
             }
-            if (!TakeEvents(wakeUp.events)) {
-                status = kExitFailures;
-                break;
+            if (wakeUp.reloadRequested) {
+                Reload();
             }
+            TakeEvents(wakeUp.events);
             CollectFinished();
+            LookAgain();
             Dispatch();
         }
+        notifier_.Stopping();
         const size_t dropped = pool_.DropQueued();
+        then_.StopAll();
         pool_.Wait();
-        Log("stopped" + (dropped > 0
-                             ? "; " + std::to_string(dropped) + " products left for the next start"
-                             : std::string()));
-        return status;
+        Log(LogLevel::Info, "stopped" + (dropped > 0 ? "; " + CountOf(dropped, "product") +
+                                                           " left for the next start"
+                                                     : std::string()));
+        return kExitDone;
     }
 
   private:
-    void Log(const std::string& line) {
-        const std::string stamp = UtcTimeStamp(std::chrono::system_clock::now());
+    void Log(LogLevel level, const std::string& text) {
+        if (!Shows(verbosity_, level)) {
+            return;
+        }
+        const std::string line = format_.Format(level, text, std::chrono::system_clock::now());
         std::lock_guard lock(logMutex_);
-        std::fprintf(stderr, "%s segweld: %s\n", stamp.c_str(), line.c_str());
+        std::fputs(line.c_str(), stderr);
         std::fflush(stderr);
     }
 
-    std::optional<std::chrono::milliseconds> TimeToNextDeadline() const {
-        const auto deadline = tracker_.NextDeadline();
-        if (!deadline) {
-            return std::nullopt;
-        }
-        // Rounded up, so the wait never ends just before the deadline.
-        return std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+    std::string StatusText() const {
+        return CountOf(written_, "product") + " written, " + std::to_string(tracker_.waiting()) +
+               " waiting or being joined";
     }
 
-    // False when the folder went away.
-    bool TakeEvents(const std::vector<os::FolderEvent>& events) {
+    // SIGHUP, a `systemctl reload`, a logrotate: the configuration file is
+    // read again and the folder looked at anew.
+    void Reload() {
+        notifier_.Reloading();
+        Log(LogLevel::Info,
+            "SIGHUP: " +
+                std::string(options_.rereadConfig
+                                ? "reading " + options_.configPath + " again and looking"
+                                : "looking") +
+                " at the whole folder again");
+        if (options_.rereadConfig) {
+            ApplyConfiguration();
+        }
+        Rescan();
+        notifier_.Ready(StatusText());
+    }
+
+    // What can change while the watch runs: the timeouts, the --then command
+    // and how much is logged. The rest takes a new start.
+    void ApplyConfiguration() {
+        std::string error;
+        const StationOptions read = options_.rereadConfig(error);
+        if (!error.empty()) {
+            Log(LogLevel::Failure, "the configuration stays as it was: " + error);
+            return;
+        }
+        tracker_.SetTimeout(read.timeout);
+        then_.Reconfigure(read.thenCommand, read.thenTimeout);
+        verbosity_ = read.verbosity;
+        const bool restartNeeded =
+            read.inputFolder != options_.inputFolder ||
+            read.outputFolder != options_.outputFolder || read.fillGaps != options_.fillGaps ||
+            read.geoTiff != options_.geoTiff || read.calibration != options_.calibration ||
+            read.workers != options_.workers;
+        if (restartNeeded) {
+            Log(LogLevel::Warning,
+                "the folders, --fill-gaps, --geotiff, --calibration and -j take effect only at "
+                "the next start");
+        }
+    }
+
+    // Until the next deadline of a product, or the next watchdog ping.
+    std::optional<std::chrono::milliseconds> TimeToWake() const {
+        std::optional<std::chrono::milliseconds> wait = notifier_.WatchdogPingPeriod();
+        if (const auto deadline = tracker_.NextDeadline()) {
+            // Rounded up, so the wait never ends just before the deadline.
+            const auto untilDeadline =
+                std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+            wait = wait ? std::min(*wait, untilDeadline) : untilDeadline;
+        }
+        return wait;
+    }
+
+    void TakeEvents(const std::vector<os::FolderEvent>& events) {
+        using Kind = os::FolderEvent::Kind;
         for (const os::FolderEvent& event : events) {
             switch (event.kind) {
-                case os::FolderEvent::Kind::FileReady:
+                case Kind::FileClosed:
+                case Kind::FileCreated:
+                case Kind::FileChanged:
                     OnArrival(event.name);
                     break;
-                case os::FolderEvent::Kind::Overflow:
-                    Log("events were lost; looking at the whole folder again");
+                case Kind::Overflow:
+                    Log(LogLevel::Warning, "events were lost; looking at the whole folder again");
                     Rescan();
                     break;
-                case os::FolderEvent::Kind::FolderGone:
-                    Log("the folder " + options_.inputFolder + " is gone; stopping");
-                    return false;
+                case Kind::FolderMoved:
+                    OnFolderMoved(event.name);
+                    break;
+                case Kind::FolderGone:
+                    Log(LogLevel::Failure,
+                        "the folder " + options_.inputFolder + " is gone, and with it " +
+                            CountOf(tracker_.ForgetAllWaiting(), "product") +
+                            " that waited there; waiting for a folder to appear at " +
+                            options_.inputFolder);
+                    break;
+                case Kind::FolderBack:
+                    Log(LogLevel::Info,
+                        "a folder is at " + options_.inputFolder + " again; looking at it");
+                    Rescan();
+                    break;
             }
         }
-        return true;
+    }
+
+    // The products that waited in the folder went with it: they are joined
+    // from where it went, as a timeout would have joined them.
+    void OnFolderMoved(const std::string& where) {
+        std::vector<ReadyProduct> waiting = tracker_.TakeAllWaiting();
+        Log(LogLevel::Warning,
+            "the folder " + options_.inputFolder + " was moved to " + where + "; " +
+                (waiting.empty() ? std::string("no product waited there")
+                                 : "joining from there the " + CountOf(waiting.size(), "product") +
+                                       " that waited") +
+                "; waiting for a folder to appear at " + options_.inputFolder);
+        for (ReadyProduct& ready : waiting) {
+            ready.product.folder = FolderPrefix(where);
+            Submit(std::move(ready));
+        }
     }
 
     // What the folder holds: products that are not up to date wait to be
     // joined, the time their files were last changed counting as arrival.
     void Rescan() {
-        std::string error;
-        const std::vector<Product> products = FindProducts(options_.inputFolder, false, error);
-        if (!error.empty()) {
-            Log(error);
+        const ProductScan scan =
+            FindProducts(options_.inputFolder, {false, Shard{}, maker_.usesCompanions()});
+        for (const FolderProblem& problem : scan.problems) {
+            Log(LogLevel::Failure,
+                "cannot read the folder " + problem.folder + ": " + problem.error);
         }
         size_t upToDate = 0;
-        for (const Product& product : products) {
-            if (!tracker_.Knows(product.key) && IsUpToDateProduct(product)) {
+        OutputIndex outputs;
+        for (const Product& product : scan.products) {
+            if (!tracker_.Knows(product.key) &&
+                outputs.UpToDateOutput(product, options_.outputFolder, maker_.making())) {
                 ++upToDate;
+                Log(LogLevel::Detail, "up to date " + product.key);
                 continue;
             }
             for (const SegmentEntry& segment : product.segments) {
                 Note(product.key, segment, ArrivalOf(segment));
             }
+            AwaitCompanions(product.key);
         }
-        Log(std::to_string(products.size()) + " products in the folder, " +
-            std::to_string(upToDate) + " up to date, " + std::to_string(tracker_.waiting()) +
-            " waiting or being joined");
+        Log(LogLevel::Info, CountOf(scan.products.size(), "product") + " in the folder, " +
+                                std::to_string(upToDate) + " up to date, " +
+                                std::to_string(tracker_.waiting()) + " waiting or being joined");
     }
 
-    bool IsUpToDateProduct(const Product& product) {
-        const ProductPlan plan = PlanProduct(product, options_.outputFolder, prober_);
-        return plan.outputPath && IsUpToDate(product, *plan.outputPath);
-    }
-
-    static Clock::time_point ArrivalOf(const SegmentEntry& segment) {
-        const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-        const auto age = std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch) -
-                         std::chrono::nanoseconds(segment.modifiedNanoseconds);
-        const Clock::time_point now = Clock::now();
-        return age > std::chrono::nanoseconds::zero()
-                   ? now - std::chrono::duration_cast<Clock::duration>(age)
-                   : now;
+    std::optional<std::string> OutputPathOf(const Product& product) const {
+        try {
+            return maker_.PredictOutput(product.FirstSegmentPath(), options_.outputFolder);
+        } catch (const os::ReadError&) {
+            return std::nullopt;  // the join will say why
+        }
     }
 
     void OnArrival(const std::string& name) {
         const int32_t number = SegmentNumberInName(name);
         if (number < 0) {
-            return;
+            OnCompanionArrival(name);
+            return;  // not a segment: a temporary, a prologue, anything else
         }
         const std::string key = MaskedName(name);
         const bool firstSight = !tracker_.Knows(key);
         const auto segment = LookAtSegment(name, number);
-        if (!segment) {
-            return;  // gone again, or not a file
+        if (!segment || tracker_.Holds(key, *segment)) {
+            return;  // gone again, no file, or seen as it is
         }
         const SegmentProbe probe = Note(key, *segment, Clock::now());
         if (firstSight) {
             NoteSiblings(key, *segment, probe);
-            // A late event for a product that has just been joined.
-            if (IsUpToDateProduct(*tracker_.ProductOf(key))) {
-                tracker_.Forget(key);
+            AwaitCompanions(key);
+            TellOfLateSegment(key, *segment);
+        }
+    }
+
+    // A GeoTIFF is made from a product's prologue and epilogue too: a product
+    // waits for its epilogue as for a segment.
+    void AwaitCompanions(const std::string& key) {
+        if (!maker_.usesCompanions() || !tracker_.Knows(key)) {
+            return;
+        }
+        Product product = *tracker_.ProductOf(key);
+        AddCompanionCandidates(product);
+        LookAtSegments(product);
+        tracker_.AwaitEpilogue(
+            key, std::none_of(product.companions.begin(), product.companions.end(),
+                              [](const auto& c) { return c.number == kEpilogueNumber; }));
+    }
+
+    // A prologue or epilogue changes the GeoTIFFs of its time slot: those
+    // waiting look for it again, and those written without it are not up to
+    // date any more.
+    void OnCompanionArrival(const std::string& name) {
+        const std::string slot = SlotKey(name);
+        if (!maker_.usesCompanions() || slot.empty()) {
+            return;
+        }
+        for (const std::string& key : tracker_.Keys()) {
+            if (SlotKey(tracker_.ProductOf(key)->segments.front().name) == slot) {
+                AwaitCompanions(key);
             }
         }
+        Log(LogLevel::Info, name + " arrived; looking at its time slot's products again");
+        Rescan();
     }
 
     // A product seen for the first time may have segments that arrived while
@@ -168,6 +316,29 @@ class WatchSession {
         }
     }
 
+    // A segment of a product whose output was written before it came: the
+    // product is joined again and its output replaced. A late event of a
+    // product just joined finds it up to date and lets it go.
+    void TellOfLateSegment(const std::string& key, const SegmentEntry& arrived) {
+        Product product = *tracker_.ProductOf(key);
+        if (maker_.usesCompanions()) {
+            AddCompanionCandidates(product);
+            LookAtSegments(product);
+        }
+        const auto outputPath = OutputPathOf(product);
+        if (!outputPath) {
+            return;
+        }
+        if (IsUpToDate(product, *outputPath, maker_.making())) {
+            tracker_.Forget(key);
+        } else if (ReadOutputRecord(*outputPath)) {
+            Log(LogLevel::Info,
+                "segment " + std::to_string(arrived.number) + " of " + key +
+                    " arrived after its output was written; the product will be joined again and " +
+                    *outputPath + " replaced");
+        }
+    }
+
     std::optional<SegmentEntry> LookAtSegment(const std::string& name, int32_t number) const {
         const os::PathInfo info = os::LookAt(folder_ + name);
         if (info.kind != os::PathKind::RegularFile) {
@@ -178,6 +349,7 @@ class WatchSession {
         segment.name = name;
         segment.size = info.size;
         segment.modifiedNanoseconds = info.modifiedNanoseconds;
+        segment.file = info.identity.file;
         return segment;
     }
 
@@ -188,79 +360,131 @@ class WatchSession {
         return probe;
     }
 
-    void Dispatch() {
-        for (ReadyProduct& ready : tracker_.TakeReady(Clock::now())) {
-            pool_.Submit([this, ready = std::move(ready)] { JoinOnWorker(ready); });
+    // Segments not yet whole, which may grow where no event of this folder
+    // tells (a link to a file written elsewhere).
+    void LookAgain() {
+        for (const DueLook& due : tracker_.TakeDueLooks(Clock::now())) {
+            const auto segment = LookAtSegment(due.segment.name, due.segment.number);
+            if (segment && !tracker_.Holds(due.key, *segment)) {
+                Note(due.key, *segment, Clock::now());
+            }
         }
     }
 
+    void Dispatch() {
+        for (ReadyProduct& ready : tracker_.TakeReady(Clock::now())) {
+            Submit(std::move(ready));
+        }
+    }
+
+    void Submit(ReadyProduct ready) {
+        pool_.Submit([this, ready = std::move(ready)] { JoinOnWorker(ready); });
+    }
+
     void JoinOnWorker(const ReadyProduct& ready) {
-        JoinOptions joinOptions;
-        joinOptions.fillGaps = options_.fillGaps;
         ProductResult result;
         try {
-            result = JoinProduct(ready.product, options_.outputFolder, joinOptions,
-                                 ready.plannedStart, ready.plannedEnd);
+            Product product = ready.product;
+            if (maker_.usesCompanions()) {
+                AddCompanionCandidates(product);
+            }
+            result = MakeProduct(product, options_.outputFolder, maker_);
         } catch (const std::exception& failure) {
-            result.key = ready.product.key;
-            result.error = failure.what();
+            result = FailedResult(ready.product, FailureKind::System, failure.what());
         }
-        std::vector<std::string> lines = DescribeResult(result);
-        lines.front() += "; " + HumanInterval(Clock::now() - ready.lastArrival) +
-                         " after its last segment arrived" +
-                         (ready.complete ? "" : " (timed out incomplete)");
-        for (const std::string& line : lines) {
-            Log(line);
+        std::vector<LogLine> lines = DescribeResult(result);
+        lines.front().text += "; " + HumanInterval(Clock::now() - ready.lastArrival) +
+                              " after its last segment arrived" +
+                              (ready.complete ? "" : " (timed out incomplete)");
+        for (const LogLine& line : lines) {
+            Log(line.level, line.text);
         }
-        if (!result.outputPath.empty() && !options_.thenCommand.empty()) {
-            Log(RunThenCommand(options_.thenCommand, result.outputPath));
+        const bool written = !result.outputPath.empty();
+        if (written) {
+            then_.Start(result.outputPath);
         }
         {
             std::lock_guard lock(finishedMutex_);
-            finished_.push_back(ready.product.key);
+            finished_.push_back(
+                {ready.product.key,
+                 result.failure == FailureKind::System ? JoinEnd::RetryLater : JoinEnd::Done,
+                 written});
         }
         watch_.Wake();
     }
 
     void CollectFinished() {
-        std::vector<std::string> finished;
+        std::vector<Finished> finished;
         {
             std::lock_guard lock(finishedMutex_);
             finished.swap(finished_);
         }
-        for (const std::string& key : finished) {
-            tracker_.JoinEnded(key);
+        const Clock::time_point now = Clock::now();
+        for (const Finished& join : finished) {
+            const auto retryAt = tracker_.JoinEnded(join.key, join.end, now);
+            if (retryAt) {
+                Log(LogLevel::Warning,
+                    "will try " + join.key + " again in " + HumanInterval(*retryAt - now));
+            } else if (tracker_.Knows(join.key)) {
+                Log(LogLevel::Info, "segments of " + join.key +
+                                        " arrived while it was joined; it will be joined again");
+            }
+            if (join.written) {
+                ++written_;
+                tracker_.RetrySoon(now);  // writing works again
+            }
+        }
+        if (!finished.empty()) {
+            notifier_.Status(StatusText());
         }
     }
 
     const StationOptions& options_;
     const std::string folder_;
     os::FolderWatch& watch_;
+    const os::ServiceNotifier& notifier_;
+    const OutputMaker& maker_;
+    const LogLineFormat format_;
+    std::atomic<Verbosity> verbosity_;
+    size_t written_ = 0;
     ProductTracker tracker_;
     SegmentProber prober_;
     std::mutex logMutex_;
     std::mutex finishedMutex_;
-    std::vector<std::string> finished_;
+    std::vector<Finished> finished_;
+    ThenRunner then_;
     // Last, so that its threads end before anything they use goes.
     WorkerPool pool_;
 };
 
 }  // namespace
 
-int RunWatch(const StationOptions& options) {
+int RunWatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
     if (!CheckFolders(options)) {
         return kExitBadArguments;
     }
-    // Before the first thread: the watch blocks SIGINT and SIGTERM, and every
-    // worker inherits that.
+    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadGeoTiff);
+    if (!maker) {
+        return kExitBadArguments;
+    }
     std::string error;
+    if (!os::CanWriteInto(options.outputFolder, error)) {
+        std::fprintf(stderr, "segweld: cannot write into the output folder %s: %s\n",
+                     options.outputFolder.c_str(), error.c_str());
+        return kExitBadArguments;
+    }
+    // Before the first thread: the environment loses the service manager's
+    // variables, so no --then command talks to it in this process's name;
+    // the watch blocks SIGINT, SIGTERM and SIGHUP, and every worker inherits
+    // that.
+    const os::ServiceNotifier notifier = os::ServiceNotifier::TakeFromEnvironment();
     const std::unique_ptr<os::FolderWatch> watch =
         os::FolderWatch::Open(options.inputFolder, error);
     if (!watch) {
         std::fprintf(stderr, "segweld: %s\n", error.c_str());
         return kExitFailures;
     }
-    return WatchSession(options, *watch).Run();
+    return WatchSession(options, *watch, notifier, *maker).Run();
 }
 
 }  // namespace segweld::station

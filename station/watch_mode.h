@@ -1,5 +1,6 @@
 #pragma once
 
+#include "station/batch_mode.h"
 #include "station/station_options.h"
 
 namespace segweld::station {
@@ -7,6 +8,6 @@ namespace segweld::station {
 // `segweld --watch`: treats what the input folder holds as --batch does, then
 // joins each product as soon as it is complete, or when its timeout has run
 // out, until SIGINT or SIGTERM. Returns the exit status.
-int RunWatch(const StationOptions& options);
+int RunWatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff);
 
 }  // namespace segweld::station

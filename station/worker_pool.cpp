@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "os/processor_count.h"
+
 namespace segweld::station {
 
 WorkerPool::WorkerPool(unsigned workers) {
@@ -70,7 +72,7 @@ void WorkerPool::Work() {
 }
 
 unsigned DefaultWorkerCount() {
-    return std::max(std::thread::hardware_concurrency(), 1u);
+    return os::UsableProcessorCount();
 }
 
 }  // namespace segweld::station

@@ -41,7 +41,7 @@ class WorkerPool {
 };
 
 // The number of workers for "-j" when none is given: the processors the
-// system reports, at least one.
+// process may use (its affinity mask, a CPU quota), at least one.
 unsigned DefaultWorkerCount();
 
 }  // namespace segweld::station

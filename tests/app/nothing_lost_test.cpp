@@ -162,7 +162,7 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
          [&] { WriteShaped(1, noisy); }, join},
         {"preview without segment 1", 1, kErr, "no file exists for segment 1",
          [&] { WriteSeries(2, 3); }, Command(kInfo, "--preview", png, Path(2))},
-        {"preview without a whole line", 1, kErr, "smaller than their image structure",
+        {"preview without a whole line", 1, kErr, "smaller than the image structure",
          [&] { WriteShaped(1, huge); }, preview},
         {"preview of compressed data", 1, kErr, "holds compressed data: its compression flag is 1",
          [&] { WriteShaped(1, {.compression = 1}); }, preview},

@@ -8,9 +8,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <functional>
 #include <map>
+#include <numbers>
+#include <optional>
+#include <thread>
 
+#include "geo/geotiff_product.h"
 #include "join/output_name.h"
+#include "os/process.h"
+#include "tests/support/background.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
 #include "tests/support/prologue_data.h"
@@ -20,26 +28,66 @@
 namespace segweld {
 namespace {
 
-using test::kPrologueDataBytes;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
-constexpr int32_t kCfac = -13642337;  // MSG's VIS/IR sampling
+constexpr int32_t kCfac = -13642337;     // MSG's VIS/IR sampling
+constexpr int32_t kHrvCfac = -40927014;  // and HRV's
+constexpr int kHrvGrid = 11136;
+constexpr double kNoData = -1e30;  // stands for NaN among the expected values
 
 struct Product {
     uint16_t columns = 6, lines = 4;
     uint8_t bits = 10;
     int planned = 3;
     std::string channel = "IR_108___";
+    std::string source = "MSG1";  // of the file names
     uint8_t fileType = 0, compression = 0;
     std::string projection = "GEOS(+000.0)";
-    int32_t cfac = kCfac, coff = 1856;
-    int32_t loff = 1856;  // of segment 1; each later one counts `lines` fewer
-    int earthModel = 2;   // 0: no prologue
+    int32_t cfac = kCfac, coff = 1856;  // coff 0: that of the epilogue's HRV window
+    int32_t loff = 1856;                // of segment 1; each later one counts `lines` fewer
+    int earthModel = 2;                 // 0: no prologue
+    test::PrologueFields prologue{};
+    std::optional<test::HrvWindows> epilogue{};
+    int firstCount = 1;              // of segment 1's first pixel; each next one counts 1 more
+    std::vector<int> unusable = {};  // stored lines (from 0) of segment 2 marked unusable
+    bool foreignPrologue = false;    // a prologue of another satellite, not MSG Level 1.5
 };
+
+bool IsHrv(const Product& p) {
+    return p.channel.starts_with("HRV");
+}
+
+// The name of segment `k` of `p` or, with `kind` PRO or EPI, of a companion.
+std::string FileName(const Product& p, int k, const std::string& kind = "",
+                     const std::string& channel = "_________") {
+    char segment[16];
+    std::snprintf(segment, sizeof segment, "%06d___", k);
+    return "H-000-MSG1__-" + (p.source + "________").substr(0, 12) + "-" +
+           (kind.empty() ? p.channel : channel) + "-" + (kind.empty() ? segment : kind + "______") +
+           "-200706151200-__";
+}
 
 // The count stored at column c (0-based, east first) of line j of segment k.
 uint16_t StoredCount(const Product& p, int k, int j, int c) {
-    return static_cast<uint16_t>((1 + ((k - 1) * p.lines + j) * p.columns + c) % (1 << p.bits));
+    return static_cast<uint16_t>((p.firstCount + ((k - 1) * p.lines + j) * p.columns + c) %
+                                 (1 << p.bits));
+}
+
+// The full-disk column (from 1, east first) of the HRV window that holds
+// stored line `line` (from 0), as the reference reader places it.
+int32_t HrvEastColumn(const test::HrvWindows& w, int line) {
+    return line + 1 < w.lowerNorthLine ? w.lowerEastColumn : w.upperEastColumn;
+}
+
+// The line quality record: line `j` of `unusable` missing, not to be used.
+std::vector<uint8_t> LineQuality(const Product& p, const std::vector<int>& unusable) {
+    std::vector<uint8_t> body(13 * p.lines, 1);
+    for (int j : unusable) {
+        body[13 * j + 10] = 2;
+        body[13 * j + 11] = body[13 * j + 12] = 4;
+    }
+    return body;
 }
 
 // A segment file of `p`: its header, then its counts packed big-endian.
@@ -51,16 +99,27 @@ std::vector<uint8_t> SegmentFile(const Product& p, int k) {
             data[bit / 8] |= static_cast<uint8_t>(((count >> b) & 1) << (7 - bit % 8));
         }
     }
+    const int32_t coff =
+        p.coff == 0 ? 5567 - HrvEastColumn(*p.epilogue, (k - 1) * p.lines) : p.coff;
+    const std::string name = FileName(p, k);
     std::vector<uint8_t> bytes =
         test::HeaderBuilder()
             .Primary(p.fileType, 8 * data.size())
             .ImageStructure(p.bits, p.columns, p.lines, p.compression)
-            .Navigation(p.projection, p.cfac, p.cfac, p.coff, p.loff - p.lines * (k - 1))
-            .Annotation(test::SegmentFileName(k, p.channel))
+            .Navigation(p.projection, p.cfac, p.cfac, coff, p.loff - p.lines * (k - 1))
+            .Annotation(name)
             .TimeStamp(18062, 43200000)
             .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(k), 1,
                                       static_cast<uint16_t>(p.planned), 3)
+            .Record(129, LineQuality(p, k == 2 ? p.unusable : std::vector<int>{}))
             .Build();
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    return bytes;
+}
+
+// A companion file: its header, then its data field.
+std::vector<uint8_t> Companion(const std::string& name, uint8_t type, std::vector<uint8_t> data) {
+    std::vector<uint8_t> bytes = test::RealPrologueHeader(name, type, 8 * data.size());
     bytes.insert(bytes.end(), data.begin(), data.end());
     return bytes;
 }
@@ -70,27 +129,34 @@ struct GeoTiffRun {
     explicit GeoTiffRun(const Product& p, const std::vector<int>& numbers = {1, 2, 3})
         : product(p) {
         for (int k : numbers) {
-            test::WriteFile(input / test::SegmentFileName(k, p.channel), SegmentFile(p, k));
+            test::WriteFile(input / FileName(p, k), SegmentFile(p, k));
         }
-        const std::string name = "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__";
-        std::vector<uint8_t> bytes = test::RealPrologueHeader(name, 128, 8 * kPrologueDataBytes);
-        const std::vector<uint8_t> data = test::PrologueData(static_cast<uint8_t>(p.earthModel));
-        bytes.insert(bytes.end(), data.begin(), data.end());
-        if (p.earthModel != 0)
-            test::WriteFile(input / name, bytes);
+        // The satellites that MSG disseminates keep their channel in the name.
+        const std::string channel = p.foreignPrologue ? p.channel : "_________";
+        if (p.earthModel != 0) {
+            test::PrologueFields fields = p.prologue;
+            fields.earthModelType = static_cast<uint8_t>(p.earthModel);
+            const std::string name = FileName(p, 0, "PRO", channel);
+            test::WriteFile(input / name,
+                            Companion(name, 128,
+                                      p.foreignPrologue ? std::vector<uint8_t>(3000, 7)
+                                                        : test::PrologueData(fields)));
+        }
+        if (p.epilogue) {
+            const std::string name = FileName(p, 0, "EPI", channel);
+            test::WriteFile(input / name, Companion(name, 129, test::EpilogueData(*p.epilogue)));
+        }
     }
 
     // segweld with `options` on segment 1 of the product.
     test::ProgramResult Segweld(std::vector<std::string> options,
                                 const test::RunOptions& how = {}) const {
-        options.push_back(input / test::SegmentFileName(1, product.channel));
+        options.push_back(input / FileName(product, 1));
         options.push_back(output.path().string());
         return test::RunProgram(SEGWELD_BIN, options, how);
     }
 
-    std::string GeoTiffPath() const {
-        return output / LowerAscii(test::SegmentFileName(1, product.channel) + ".tif");
-    }
+    std::string GeoTiffPath() const { return output / LowerAscii(FileName(product, 1) + ".tif"); }
 
     Product product;
     test::TempFolder input, output;
@@ -110,33 +176,80 @@ struct GeoTiff {
         height = GDALGetRasterYSize(d);
         type = GDALGetRasterDataType(band);
         noData = GDALGetRasterNoDataValue(band, &hasNoData);
+        description = GDALGetDescription(band);
+        unit = GDALGetRasterUnitType(band);
+        int scaled = 0;
+        scale = GDALGetRasterScale(band, &scaled);
+        offset = GDALGetRasterOffset(band, nullptr);
         GDALGetGeoTransform(d, gt.data());
         char* proj4 = nullptr;
         OSRExportToProj4(GDALGetSpatialRef(d), &proj4);
         crs = proj4 ? proj4 : "";
         CPLFree(proj4);
-        for (const char* key : {"CHANNEL", "SEGMENTS_JOINED", "SEGMENTS_MISSING", "SEGMENTS_FILLED",
-                                "GEOREFERENCING_OFFSET", "NOMINAL_TIME", "SATELLITE"}) {
+        for (const char* key :
+             {"CHANNEL", "SEGMENTS_JOINED", "SEGMENTS_MISSING", "SEGMENTS_NOT_JOINED",
+              "SEGMENTS_FILLED", "GEOREFERENCING_OFFSET", "NOMINAL_TIME", "SATELLITE", "PLATFORM",
+              "CALIBRATION", "TIFFTAG_DATETIME", "HRV_WINDOWS"}) {
             tags[key] = GDALGetMetadataItem(d, key, nullptr) ?: "";
         }
         layout = GDALGetMetadataItem(d, "LAYOUT", "IMAGE_STRUCTURE") ?: "";
         pixels.resize(static_cast<size_t>(width) * height);
         EXPECT_EQ(GDALRasterIO(band, GF_Read, 0, 0, width, height, pixels.data(), width, height,
-                               GDT_UInt16, 0, 0),
+                               GDT_Float64, 0, 0),
                   CE_None);
         GDALClose(d);
     }
 
-    uint16_t At(int row, int column) const { return pixels[row * width + column]; }
+    double At(int row, int column) const { return pixels[row * width + column]; }
 
     int width = 0, height = 0, hasNoData = 0;
     GDALDataType type = GDT_Unknown;
-    double noData = -1;
+    double noData = -1, scale = 1, offset = 0;
+    std::string description, unit, crs, layout;
     std::array<double, 6> gt{};
-    std::string crs, layout;
     std::map<std::string, std::string> tags;
-    std::vector<uint16_t> pixels;
+    std::vector<double> pixels;
 };
+
+using CountValue = std::function<double(int count)>;
+
+// The raster the GeoTIFF should hold: each shown segment's pixels, north up
+// and east right, as `value` makes them of their counts; kNoData elsewhere,
+// and, among calibrated values (which have none for count 0), on unusable lines.
+std::vector<double> ExpectedPixels(const Product& p, const std::vector<int>& shown,
+                                   const CountValue& value) {
+    const int width = IsHrv(p) ? kHrvGrid : p.columns, height = p.planned * p.lines;
+    const bool calibrated = std::isnan(value(0));
+    std::vector<double> pixels(static_cast<size_t>(width) * height, kNoData);
+    for (int k : shown) {
+        for (int j = 0; j < p.lines; ++j) {
+            const int stored = (k - 1) * p.lines + j;
+            const bool unusable = k == 2 && std::ranges::count(p.unusable, j) == 1;
+            const int east = IsHrv(p) ? HrvEastColumn(*p.epilogue, stored) : 1;
+            for (int c = 0; c < p.columns; ++c) {
+                const double v = value(StoredCount(p, k, j, c));
+                pixels[(height - 1 - stored) * width + width - east - c] =
+                    (unusable && calibrated) || std::isnan(v) ? kNoData : v;
+            }
+        }
+    }
+    return pixels;
+}
+
+// Compares every pixel, within `tolerance` of the expected value.
+void ExpectPixels(const GeoTiff& tif, const std::vector<double>& expected, double relative,
+                  double absolute) {
+    ASSERT_EQ(tif.pixels.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        const double got = tif.pixels[i];
+        if (expected[i] == kNoData) {
+            ASSERT_TRUE(std::isnan(got) || got == tif.noData) << "pixel " << i << ": " << got;
+        } else {
+            ASSERT_NEAR(got, expected[i], relative * std::fabs(expected[i]) + absolute)
+                << "row " << i / tif.width << " column " << i % tif.width;
+        }
+    }
+}
 
 // Each row also holds the counts of one packing. Stored column COFF and line
 // LOFF (1-based, from the east and the south) hold the sub-satellite point,
@@ -155,20 +268,19 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         const char* lon0 = "+lon_0=0 ";
         std::vector<int> written{1, 2, 3}, shown{1, 2, 3};
         std::vector<std::string> options{};
-        const char* segments = "1-3|none|none";  // joined, missing, filled
+        const char* segments = "1-3|none|none|none";  // joined, missing, not joined, filled
         const char* refusal = nullptr;
     } rows[] = {
         {"9.5 east", {.bits = 8, .projection = "GEOS(+009.5)"}, "+lon_0=9.5 "},
         {"75 west", {.projection = "GEOS(-075.0)", .coff = 3, .loff = 1}, "+lon_0=-75 "},
         {"HRV sampling",
-         {.bits = 12, .projection = "GEOS(+041.5)", .cfac = -40927014, .coff = 5566, .loff = 5566},
+         {.bits = 12, .projection = "GEOS(+041.5)", .cfac = kHrvCfac, .coff = 5566, .loff = 5566},
          "+lon_0=41.5 "},
         {"offset in the data", {.bits = 16, .earthModel = 1}},
         {"no prologue", {.earthModel = 0}},
-        {"gap", {}, "+lon_0=0 ", {1, 3}, {1}, {}, "1|2-3|none"},
-        {"gap filled", {}, "+lon_0=0 ", {1, 3}, {1, 3}, {"--fill-gaps"}, "1, 3|2|2"},
-        {"segment 1 refused", {}, "+lon_0=0 ", {2, 3}, {2, 3}, {}, "2-3|1|none"},
-        {.label = "HRV", .p = {.channel = "HRV______"}, .refusal = "HRV"},
+        {"gap", {}, "+lon_0=0 ", {1, 3}, {1}, {}, "1|2|3|none"},
+        {"gap filled", {}, "+lon_0=0 ", {1, 3}, {1, 3}, {"--fill-gaps"}, "1, 3|2|none|2"},
+        {"segment 1 refused", {}, "+lon_0=0 ", {2, 3}, {2, 3}, {}, "2-3|none|1|none"},
         {.label = "compressed", .p = {.compression = 1}, .refusal = "compressed"},
         {.label = "not image data", .p = {.fileType = 2}, .refusal = "not image data"},
         {.label = "no GEOS", .p = {.projection = "POLAR"}, .refusal = "not a geostationary"},
@@ -178,12 +290,12 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         const Product& p = row.p;
         const GeoTiffRun run(p, row.written);
         if (row.written[0] != 1) {
-            test::WriteFile(run.input / test::SegmentFileName(1), {'j', 'u', 'n', 'k'});
+            test::WriteFile(run.input / FileName(p, 1), {'j', 'u', 'n', 'k'});
         }
         std::vector<std::string> options = row.options;
         const std::string plainWarnings = run.Segweld(options).err;
         const std::vector<std::string> before = test::ListFolder(run.output.path());
-        options.push_back("--geotiff");
+        options.insert(options.end(), {"--geotiff", "--calibration", "counts"});
         const test::ProgramResult result = run.Segweld(options);
         if (row.refusal) {
             EXPECT_EQ(result.exitCode, 1);
@@ -200,21 +312,11 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         EXPECT_EQ(tif.type, p.bits == 8 ? GDT_Byte : GDT_UInt16);
         EXPECT_TRUE(tif.hasNoData && tif.noData == 0);
         ASSERT_EQ(tif.width, p.columns);
-        ASSERT_EQ(tif.height, p.planned * p.lines);
-        // Stored line 0 of segment 1 (the south) is the bottom row; stored
-        // column 0 (the east) the rightmost.
-        for (int y = 0; y < tif.height; ++y) {
-            const int stored = tif.height - 1 - y, k = 1 + stored / p.lines;
-            const bool shown = std::ranges::count(row.shown, k) == 1;
-            for (int x = 0; x < tif.width; ++x) {
-                ASSERT_EQ(tif.At(y, x),
-                          shown ? StoredCount(p, k, stored % p.lines, p.columns - 1 - x) : 0)
-                    << "row " << y << " column " << x;
-            }
-        }
+        ExpectPixels(tif, ExpectedPixels(p, row.shown, [](int count) { return count; }), 0, 0);
         EXPECT_EQ(tif.tags.at("CHANNEL") + " " + tif.tags.at("SATELLITE") + " " +
                       tif.tags.at("NOMINAL_TIME") + " " + tif.tags.at("SEGMENTS_JOINED") + "|" +
-                      tif.tags.at("SEGMENTS_MISSING") + "|" + tif.tags.at("SEGMENTS_FILLED"),
+                      tif.tags.at("SEGMENTS_MISSING") + "|" + tif.tags.at("SEGMENTS_NOT_JOINED") +
+                      "|" + tif.tags.at("SEGMENTS_FILLED"),
                   std::string("IR_108 MSG1 2007-06-15T12:00:00Z ") + row.segments);
         // +rf: b = 6356583.8
         EXPECT_THAT(tif.crs, ::testing::AllOf(HasSubstr("+proj=geos "), HasSubstr(row.lon0),
@@ -230,6 +332,199 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         EXPECT_NEAR(tif.gt[0] + (tif.width - p.coff + 0.5) * tif.gt[1], shift, 1e-3) << "east";
         EXPECT_NEAR(tif.gt[3] + (tif.height - p.loff + 0.5) * tif.gt[5], -shift, 1e-3) << "south";
     }
+}
+
+// The expected values, from the prologue's calibration and MSG1's published
+// constants: radiance, IR_108's brightness temperature, and reflectance at
+// the epilogue's scan start, 15 June 2007 12:00:10.5.
+double Radiance(int channelId, int count) {
+    const double slope = test::kCalibrationSlope[channelId - 1];
+    return count == 0 ? NAN : std::max(0.0, slope * (count + test::kCalibrationOffsetCounts));
+}
+
+double Radiance108(int count) {
+    return Radiance(9, count);
+}
+
+double Bt108(int count) {
+    const double vc = 930.647, t = 1.43877523 * vc /
+                                   std::log(1.19104273e-5 * vc * vc * vc / Radiance108(count) + 1);
+    return (t - 0.625) / 0.9983;
+}
+
+template <int kChannelId>
+double Reflectance(int count) {
+    const double irradiance = kChannelId == 1 ? 65.2296 : 78.7599;  // VIS006, HRV
+    const double days = ((18062 - 4383) * 86400.0 + 43210.5 - 946728000.0) / 86400;
+    const double distance = 1 - 0.0167 * std::cos(2 * std::numbers::pi * (days - 3) / 365.25636);
+    return std::numbers::pi * Radiance(kChannelId, count) * 100 / irradiance * distance * distance;
+}
+
+double Counts(int count) {
+    return count;
+}
+
+// The values of counts 1000 to 1023, 0 and 1 to 47 (clipped to radiance 0)
+// follow the prologue's calibration; lines the line quality record marks
+// unusable and count 0 are nodata among calibrated values. The band says
+// what it holds.
+TEST(GeoTiff, CalibratedValuesFollowThePrologue) {
+    const Product ir{.epilogue = test::HrvWindows{}, .firstCount = 1000, .unusable = {1, 3}};
+    Product vis = ir, hrv = ir;
+    vis.channel = "VIS006___";
+    hrv.channel = "HRV______";
+    hrv.cfac = kHrvCfac;
+    hrv.coff = 0;
+    hrv.loff = 5566;
+    hrv.epilogue =
+        test::HrvWindows{.lowerNorthLine = 6, .lowerEastColumn = 11, .upperEastColumn = 3};
+    const std::string radiance = "mW m-2 sr-1 (cm-1)-1";
+    const struct {
+        Product p;
+        std::vector<std::string> options;
+        CountValue value;
+        std::string band, unit;
+    } rows[] = {
+        {ir, {}, Bt108, "IR_108 (10.8 um) brightness temperature", "K"},
+        {ir, {"--calibration=radiance"}, Radiance108, "IR_108 (10.8 um) radiance", radiance},
+        {vis, {}, Reflectance<1>, "VIS006 (0.635 um) reflectance", "%"},
+        {hrv, {}, Reflectance<12>, "HRV (0.7 um) reflectance", "%"},
+        {ir, {"--calibration", "counts"}, Counts, "IR_108 (10.8 um) counts", radiance},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.band);
+        const GeoTiffRun run(row.p);
+        std::vector<std::string> options = row.options;
+        options.push_back("--geotiff");
+        const test::ProgramResult result = run.Segweld(options);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        const GeoTiff tif(run.GeoTiffPath());
+        const bool counts = row.band.ends_with("counts");
+        EXPECT_EQ(tif.type, counts ? GDT_UInt16 : GDT_Float32);
+        EXPECT_TRUE(tif.hasNoData && (counts ? tif.noData == 0 : std::isnan(tif.noData)));
+        EXPECT_EQ(tif.description, row.band);
+        EXPECT_EQ(tif.unit, row.unit);
+        EXPECT_EQ(tif.tags.at("CALIBRATION"), row.band.substr(row.band.find(')') + 2));
+        EXPECT_EQ(tif.tags.at("PLATFORM") + " " + tif.tags.at("TIFFTAG_DATETIME"),
+                  "Meteosat-8 2007:06:15 12:00:00");
+        if (counts) {  // radiance = scale * count + offset
+            EXPECT_EQ(tif.scale, test::kCalibrationSlope[8]);
+            EXPECT_EQ(tif.offset, test::kCalibrationSlope[8] * test::kCalibrationOffsetCounts);
+        }
+        EXPECT_EQ(tif.tags.at("HRV_WINDOWS"),
+                  IsHrv(row.p) ? "placed by the epilogue's actual HRV coverage" : "");
+        ExpectPixels(tif, ExpectedPixels(row.p, {1, 2, 3}, row.value), 1e-5,
+                     row.unit == "K" ? 0.01 : 1e-6);
+    }
+}
+
+// A calibration the channel does not have is refused, a bad one is a bad
+// argument; where the prologue cannot give the calibration, or a foreign
+// satellite's channel has none known, the GeoTIFF holds counts and a warning
+// says why. The prologue of a satellite that MSG disseminates keeps its
+// channel in its name.
+TEST(GeoTiff, CalibrationsThatCannotBeGivenAreRefusedOrWarnedOf) {
+    Product hrv{.channel = "HRV______", .cfac = kHrvCfac, .coff = 4000, .loff = 5566};
+    Product hrvBeyondGrid = hrv;
+    hrvBeyondGrid.epilogue = test::HrvWindows{.lowerEastColumn = 11135};
+    const Product goes{.channel = "00_7_075W", .source = "GOES11", .foreignPrologue = true};
+    Product goesAlone = goes;
+    goesAlone.earthModel = 0;
+    const std::string noPrologue =
+        "brightness temperature (the default for IR_108) was asked for, but there is no "
+        "prologue H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__ (nor "
+        "H-000-MSG1__-MSG1________-IR_108___-PRO______-200706151200-__)";
+    const std::string goesNoPrologue =
+        "there is no prologue H-000-MSG1__-GOES11______-_________-PRO______-200706151200-__ "
+        "(nor H-000-MSG1__-GOES11______-00_7_075W-PRO______-200706151200-__)";
+    const std::string goesBt =
+        "brightness temperature was asked for, but 00_7_075W of GOES11 is not a SEVIRI channel";
+    const std::vector<std::string> bt = {"--calibration", "bt"},
+                                   counts = {"--calibration", "counts"},
+                                   radiance = {"--calibration", "radiance"};
+    const struct {
+        Product p;
+        std::vector<std::string> options;
+        int exitCode;
+        std::string message;  // in standard error; "!..." for one that must not appear
+        std::string calibration = "counts";
+    } rows[] = {
+        {{}, {"--calibration", "reflectance"}, 1, "IR_108 has no reflectance"},
+        {{.channel = "VIS006___"}, bt, 1, "VIS006 has no brightness temperature"},
+        {{}, {"--calibration", "kelvin"}, 2, "--calibration takes counts, radiance, reflectance"},
+        {{.earthModel = 0}, {}, 0, noPrologue},
+        {{.earthModel = 0}, counts, 0, "!was asked for"},
+        {{.prologue = {.radianceType = 0}}, {}, 0, "radiance type 0 for IR_108, neither 1"},
+        {{.prologue = {.satelliteId = 55}}, radiance, 0, "its satellite id is 55, not 321 to 324"},
+        {goes, {}, 0, "!prologue"},
+        {goes, bt, 0, goesBt},
+        {goesAlone, {}, 0, goesNoPrologue},
+        {hrv, radiance, 0, "there is no epilogue", "radiance"},
+        {hrvBeyondGrid, radiance, 0, "does not fit the HRV grid", "radiance"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
+        const GeoTiffRun run(row.p);
+        std::vector<std::string> options = row.options;
+        options.push_back("--geotiff");
+        const test::ProgramResult result = run.Segweld(options);
+        EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+        if (row.message.starts_with("!")) {
+            EXPECT_THAT(result.err, Not(HasSubstr(row.message.substr(1))));
+        } else {
+            EXPECT_THAT(result.err, HasSubstr(row.message));
+        }
+        if (row.exitCode != 0) {
+            EXPECT_EQ(test::ListFolder(run.output.path()).size(), 0u);
+            continue;
+        }
+        const GeoTiff tif(run.GeoTiffPath());
+        EXPECT_EQ(tif.tags.at("CALIBRATION"), row.calibration);
+        if (IsHrv(row.p)) {
+            EXPECT_EQ(tif.tags.at("HRV_WINDOWS"), "placed by each segment's column offset");
+            const int east = 5567 - row.p.coff;  // the navigation's window, every segment
+            EXPECT_FALSE(std::isnan(tif.At(0, kHrvGrid - east)));
+            EXPECT_TRUE(std::isnan(tif.At(0, kHrvGrid - east + 1)));
+        }
+        if (row.p.foreignPrologue) {
+            EXPECT_THAT(tif.tags.at("GEOREFERENCING_OFFSET"),
+                        HasSubstr(row.p.earthModel ? "not applicable" : "unknown"));
+        }
+    }
+}
+
+// The station modes' entry writes products on several threads at once and
+// reports what it did without printing.
+TEST(GeoTiff, TheModuleEntryWritesProductsOnSeveralThreads) {
+    std::string error;
+    const auto module = os::LoadedModule::Load(SEGWELD_GEOTIFF_MODULE, error);
+    ASSERT_NE(module, nullptr) << error;
+    const auto write = reinterpret_cast<geo::WriteProductGeoTiffEntry>(
+        module->Symbol(geo::kWriteProductGeoTiffEntryName));
+    ASSERT_NE(write, nullptr);
+    const GeoTiffRun gap({}, {1, 3}), vis({.channel = "VIS006___", .earthModel = 0});
+    geo::GeoTiffReport reports[2];
+    std::thread first([&] {
+        write(gap.input / FileName(gap.product, 1), gap.output.path().string(),
+              {.fillGaps = true, .calibration = {}}, reports[0]);
+    });
+    std::thread second([&] {
+        write(vis.input / FileName(vis.product, 1), vis.output.path().string(),
+              {.fillGaps = false, .calibration = geo::Quantity::Radiance}, reports[1]);
+    });
+    first.join();
+    second.join();
+    EXPECT_EQ(reports[0].outputPath, gap.GeoTiffPath());
+    EXPECT_EQ(reports[0].quantity, geo::Quantity::BrightnessTemperature);
+    EXPECT_EQ(reports[0].segmentsJoined, std::vector<int32_t>({1, 3}));
+    EXPECT_EQ(reports[0].segmentsMissing, std::vector<int32_t>({2}));
+    EXPECT_EQ(reports[0].segmentsFilled, std::vector<int32_t>({2}));
+    EXPECT_EQ(reports[1].outputPath, vis.GeoTiffPath());
+    EXPECT_EQ(reports[1].quantity, geo::Quantity::Counts);
+    EXPECT_THAT(reports[1].warnings,
+                ::testing::Contains(HasSubstr("radiance was asked for, but there is no")));
+    EXPECT_EQ(GeoTiff(vis.GeoTiffPath()).tags.at("CALIBRATION"), "counts");
 }
 
 // An older GeoTIFF, or the file a symbolic link of its name leads to (in the
@@ -263,6 +558,42 @@ TEST(GeoTiff, AnOlderGeoTiffIsReplacedWholeOrNotAtAll) {
             test::ListFolder(run.input.path()).size() + test::ListFolder(run.output.path()).size(),
             link ? 6u : 5u);
     }
+}
+
+}  // namespace
+}  // namespace segweld
+
+namespace segweld {
+namespace {
+
+// --batch and --watch make each product's GeoTIFF, as the single command does,
+// under the rules of a join: up to date until a file of the product changes
+// (its epilogue too), and --then gets the GeoTIFF.
+TEST(GeoTiff, StationModesMakeEachProductsGeoTiff) {
+    const GeoTiffRun run({});
+    const std::string in = run.input.path().string(), out = run.output.path().string();
+    const auto batch = [&] {
+        return test::RunProgram(SEGWELD_BIN, {"--batch", in, out, "--geotiff", "-v"}).err;
+    };
+    EXPECT_THAT(batch(), HasSubstr("1 joined, 0 up to date"));
+    const test::TempFolder alone;
+    const test::ProgramResult single = test::RunProgram(
+        SEGWELD_BIN, {"--geotiff", run.input / FileName(run.product, 1), alone.path().string()});
+    ASSERT_EQ(single.exitCode, 0) << single.err;
+    EXPECT_EQ(test::ReadFile(run.GeoTiffPath()),
+              test::ReadFile(alone / LowerAscii(FileName(run.product, 1) + ".tif")));
+    EXPECT_THAT(batch(), HasSubstr("0 joined, 1 up to date"));
+    const std::string epilogue = FileName(run.product, 0, "EPI");
+    test::WriteFile(run.input / epilogue, Companion(epilogue, 129, test::EpilogueData({})));
+    EXPECT_THAT(batch(), HasSubstr("1 joined, 0 up to date")) << "its epilogue came";
+
+    std::filesystem::remove(run.GeoTiffPath());
+    const std::string told = run.output / "then.txt";
+    test::Background watch({SEGWELD_BIN, "--watch", in, out, "--geotiff", "--then", "sh", "-c",
+                            "echo \"$1\" > " + told, "sh", "{}"},
+                           run.output / "watch.log");
+    ASSERT_TRUE(test::WaitUntil([&] { return std::filesystem::exists(told); })) << watch.Log();
+    EXPECT_EQ(test::Text(told), run.GeoTiffPath() + "\n");
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Debian packages from the built tree and checks them as dpkg and
 # a user meet them: file names and version, Depends satisfied on this machine
-# (or by a sibling package), the GUI toolkit only in segweld-gui, files only
-# below /usr, nothing that removal would leave behind, the unpacked programs.
-# Usage: debian_packages_test.sh BUILD_DIR WORK_DIR VERSION
+# (or by a sibling package), the GUI toolkit only in segweld-gui, segweld
+# suggesting the others, files only below /usr, a copyright file and a
+# changelog in each, nothing that removal would leave behind, the unpacked
+# programs, headers that stand alone, a missing module named by its package.
+# The packages stay in WORK_DIR/cpack for debian_lint_test.sh.
+# Usage: debian_packages_test.sh BUILD_DIR WORK_DIR VERSION CXX
 set -eu
-build=$1 work=$2 version=$3
+build=$1 work=$2 version=$3 cxx=$4
 fail() { echo "FAIL: $*" >&2 && exit 1; }
 
 rm -rf "$work" && mkdir -p "$work/control"
@@ -45,14 +48,31 @@ for package in "${!built[@]}"; do
         fail "$package pulls the GUI toolkit"
     fi
     dpkg-deb -c "$deb" | awk '{print $6}' | grep -vE '^\./(usr/.*)?$' && fail "$package: outside /usr"
+    for document in copyright changelog.gz; do
+        dpkg-deb -c "$deb" | grep -q " \./usr/share/doc/$package/$document\$" ||
+            fail "$package: no $document"
+    done
     # Nothing but control and md5sums: no conffiles or scripts for removal to leave behind.
     dpkg-deb -e "$deb" "$work/control/$package"
     ls "$work/control/$package" | grep -vxE 'control|md5sums' && fail "$package: maintainer files"
     dpkg -x "$deb" "$work/root"
 done
 
+suggests=$(dpkg-deb -f "$work/cpack/segweld_${version}_amd64.deb" Suggests)
+for package in segweld-gui segweld-geotiff; do
+    if [ -n "${built[$package]:-}" ]; then
+        grep -qF "$package (= $version)" <<<"$suggests" || fail "segweld does not suggest $package"
+    fi
+done
+
 echo "-- unpacked"
 root=$work/root
+grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+    "$root/usr/share/doc/segweld/copyright" || fail "copyright file not machine-readable"
+zcat "$root/usr/share/doc/segweld/changelog.gz" | head -1 | grep -qF "segweld ($version)" ||
+    fail "changelog does not start with $version"
+grep -qx 'ExecStart=/usr/bin/segweld --watch --config /etc/segweld/watch-%i.conf' \
+    "$root/usr/lib/systemd/system/segweld-watch@.service" || fail "service runs another program"
 for program in segweld segweld-info; do
     [ "$("$root/usr/bin/$program" --version)" = "$program $version" ] || fail "$program --version"
     [ -f "$root/usr/share/man/man1/$program.1.gz" ] || fail "no manual page for $program"
@@ -62,4 +82,23 @@ if [ -n "${built[segweld-gui]:-}" ]; then
     DISPLAY=:4093 "$root/usr/bin/segweld" 2>&1 | grep -q "no display is available" ||
         fail "unpacked dialog module not loaded"
 fi
+# Without its package a module is named by that package.
+rm -rf "$root/usr/lib/segweld"
+if [ -n "${built[segweld-gui]:-}" ]; then
+    DISPLAY=:4093 "$root/usr/bin/segweld" 2>&1 | grep -qF "(package segweld-gui)" ||
+        fail "missing dialog not named by its package"
+fi
+if [ -n "${built[segweld-geotiff]:-}" ]; then
+    "$root/usr/bin/segweld" --geotiff x y 2>&1 | grep -qF "(package segweld-geotiff)" ||
+        fail "missing GeoTIFF writer not named by its package"
+fi
+
+echo "-- public headers, each on its own"
+headers=$(cd "$root/usr/include/segweld" && find . -name '*.h' | sed 's|^\./||' | sort)
+grep -E '(^|/)(posix|win32|inotify)_[^/]*$' <<<"$headers" && fail "segweld-dev ships internal headers"
+for header in $headers; do
+    echo "#include <$header>" |
+        "$cxx" -std=c++20 -fsyntax-only -I"$root/usr/include/segweld" -x c++ - ||
+        fail "$header does not stand alone with the package's headers"
+done
 echo "packages fine"

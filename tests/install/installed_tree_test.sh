@@ -20,8 +20,13 @@ for program in segweld segweld-info; do
     man -l "$prefix/share/man/man1/$program.1.gz" | grep -q -- --version || fail "man $program"
 done
 find "$prefix" -type f -exec readelf -d {} + 2>/dev/null | grep -E 'R(UN)?PATH' && fail "search path"
-# Text files only: debug information names the sources, as it should.
-grep -rlIF -e "$build" -e "$(cd "$here/../.." && pwd)" "$prefix" && fail "files name the build or source tree"
+# Text files only: debug information names the sources, as it should. The
+# service names the installed program, which lies below the build tree here.
+unit=$prefix/lib/systemd/system/segweld-watch@.service
+grep -qx "ExecStart=$prefix/bin/segweld --watch --config /etc/segweld/watch-%i.conf" "$unit" ||
+    fail "the service does not run the installed program"
+grep -rlIF --exclude="$(basename "$unit")" -e "$build" -e "$(cd "$here/../.." && pwd)" "$prefix" &&
+    fail "files name the build or source tree"
 
 echo "-- the installed segweld joins the sample product from another folder"
 first=$("$build/bin/segweld-sample" "$work/product")

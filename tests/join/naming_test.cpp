@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "join/dissemination_name.h"
 #include "join/output_name.h"
 #include "join/segment_name.h"
 
@@ -25,6 +28,45 @@ TEST(SegmentName, NumberReplacesColumns36To41) {
         SCOPED_TRACE(label);
         EXPECT_EQ(SegmentName(name, number), expected);
     }
+}
+
+TEST(DisseminationName, OnlyExactNamesOfTheConventionParse) {
+    using Kind = DisseminationName::Kind;
+    // The kind, the segment number and the masked key; nullopt kind: no such name.
+    const std::tuple<const char*, std::string, std::optional<Kind>, int32_t, std::string> rows[] = {
+        {"segment", kName, Kind::Segment, 1,
+         "H-000-MSG1__-MSG1________-IR_108___-??????___-200706151200-C_"},
+        {"prologue", "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__",
+         Kind::Prologue, -1, "H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__"},
+        {"foreign epilogue keeps its channel",
+         "L-000-MSG2__-GOES11______-00_7_135W-EPI______-200810161200-__", Kind::Epilogue, -1,
+         "L-000-MSG2__-GOES11______-00_7_135W-EPI______-200810161200-__"},
+        {"letters in the number", "H-000-MSG1__-MSG1________-IR_108___-00a007___-200706151200-C_",
+         Kind::Other, -1, "H-000-MSG1__-MSG1________-IR_108___-00a007___-200706151200-C_"},
+        {"a writer's temporary", kName + ".tmp", std::nullopt, -1, kName + ".tmp"},
+        {"a partial download", kName + ".part", std::nullopt, -1, kName + ".part"},
+        {"a hidden temporary", "." + kName + ".Xa9b", std::nullopt, -1, "." + kName + ".Xa9b"},
+        {"a joined output", "h-000-msg1__-msg1________-ir_108___-000007___-200706151200-c_.segm",
+         std::nullopt, -1, "h-000-msg1__-msg1________-ir_108___-000007___-200706151200-c_.segm"},
+        {"a separator moved", "H-000-MSG1__-MSG1________-IR_108__-_000001___-200706151200-C_",
+         std::nullopt, -1, "H-000-MSG1__-MSG1________-IR_108__-_000001___-200706151200-C_"},
+        {"a blank inside a field", "H-000-MSG1__-MSG1 _______-IR_108___-000001___-200706151200-C_",
+         std::nullopt, -1, "H-000-MSG1__-MSG1 _______-IR_108___-000001___-200706151200-C_"},
+    };
+    for (const auto& [label, name, kind, number, masked] : rows) {
+        SCOPED_TRACE(label);
+        const auto parsed = DisseminationName::Parse(name);
+        ASSERT_EQ(parsed.has_value(), kind.has_value());
+        if (parsed) {
+            EXPECT_EQ(parsed->kind(), *kind);
+        }
+        EXPECT_EQ(SegmentNumberInName(name), number);
+        EXPECT_EQ(MaskedName(name), masked);
+    }
+    const auto parsed = DisseminationName::Parse(kName);
+    EXPECT_EQ(parsed->With(DisseminationName::Field::Segment, "PRO"),
+              "H-000-MSG1__-MSG1________-IR_108___-PRO______-200706151200-C_");
+    EXPECT_EQ(parsed->field(DisseminationName::Field::Time), "200706151200");
 }
 
 TEST(OutputName, ExtensionFromFourLettersAndDigits) {

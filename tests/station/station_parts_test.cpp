@@ -1,16 +1,16 @@
 // The station modes' parts that decide without touching the disk: names,
-// shards, options, the --then command, the inotify records, the tracker.
+// shards, the --then command, the inotify records, the tracker.
 #include <gmock/gmock.h>
 #include <sys/inotify.h>
 
 #include <atomic>
 #include <cstring>
+#include <tuple>
 
 #include "os/inotify_records.h"
 #include "station/product_scan.h"
 #include "station/product_tracker.h"
 #include "station/shard.h"
-#include "station/station_options.h"
 #include "station/then_command.h"
 #include "station/time_stamp.h"
 #include "station/worker_pool.h"
@@ -19,25 +19,9 @@ namespace segweld::station {
 namespace {
 
 using std::chrono::seconds;
+using ::testing::_;
 using ::testing::ElementsAre;
 using ::testing::FieldsAre;
-using ::testing::HasSubstr;
-
-constexpr const char* kSegment = "H-000-MSG1__-MSG1________-IR_108___-000007___-200706151200-C_";
-
-TEST(SegmentNameTest, NumberAtPositions36To41) {
-    const std::pair<std::string, int32_t> rows[] = {
-        {kSegment, 7},
-        {"H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__", -1},
-        {"H-000-MSG1__-MSG1________-IR_108___-00000", -1},  // ends inside the number
-        {".H-000-MSG1__-MSG1_______-IR_108___-000007___-200706151200-C_", -1},  // hidden temporary
-        {"h-000-msg1__-msg1________-ir_108___-000007___-200706151200-c_.segm", -1},  // an output
-        {"H-000-MSG1__-MSG1________-IR_108___-00a007___-200706151200-C_", -1},
-        {"x-000-msg1__-msg1________-ir_108___-123456", 123456},  // number ends the name
-    };
-    for (const auto& [name, number] : rows)
-        EXPECT_EQ(SegmentNumberInName(name), number) << name;
-}
 
 TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
     const std::pair<const char*, const char*> rows[] = {
@@ -55,39 +39,6 @@ TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
     EXPECT_EQ(Fnv1a64("foobar"), 0x85944171f73967e8ull);
 }
 
-TEST(StationOptionsTest, CommandLines) {
-    // The error, a part of it; empty when the line is good.
-    const std::pair<std::vector<std::string>, std::string> rows[] = {
-        {{"--batch", "in", "out", "--recursive", "--force", "-j", "3", "--report", "r.json",
-          "--shard", "1/2", "--fill-gaps"},
-         ""},
-        {{"--watch", "in", "out", "--timeout", "0.5", "--then", "cp", "{}", "--force"}, ""},
-        {{"--batch", "in"}, "two folders"},
-        {{"--batch", "in", "out", "extra"}, "two folders"},
-        {{"--batch", "in", "out", "-j", "0"}, "-j takes"},
-        {{"--batch", "in", "out", "-j"}, "needs a value"},
-        {{"--batch", "in", "out", "--shard", "2/2"}, "--shard takes"},
-        {{"--batch", "in", "out", "--timeout", "5"}, "belongs to --watch"},
-        {{"--watch", "in", "out", "--report", "r"}, "belongs to --batch"},
-        {{"--watch", "in", "out", "--timeout", "-1"}, "--timeout takes"},
-        {{"--watch", "in", "out", "--then"}, "needs a command"},
-        {{"--watch", "--batch", "in", "out"}, "more than once"},
-        {{"--batch", "in", "out", "--frobnicate"}, "unknown option"}};
-    for (const auto& [arguments, expected] : rows) {
-        SCOPED_TRACE(::testing::PrintToString(arguments));
-        std::string error;
-        ParseStationOptions(arguments, error);
-        EXPECT_EQ(error.empty(), expected.empty()) << error;
-        EXPECT_THAT(error, HasSubstr(expected));
-    }
-    std::string error;
-    const StationOptions watch = ParseStationOptions(rows[1].first, error);
-    EXPECT_EQ(watch.timeout, std::chrono::milliseconds(500));
-    EXPECT_THAT(watch.thenCommand, ElementsAre("cp", "{}", "--force"));
-    EXPECT_FALSE(IsStationCommand({"seg", "out"}));
-    EXPECT_FALSE(IsStationCommand({"seg", "out", "--then", "--batch"}));
-}
-
 TEST(ThenCommandTest, EveryBracePairStandsForTheOutput) {
     EXPECT_THAT(ThenArguments({"mv", "{}", "/done/{}.{}", "{", "}{"}, "/o/a{}b"),
                 ElementsAre("mv", "/o/a{}b", "/done//o/a{}b./o/a{}b", "{", "}{"));
@@ -100,19 +51,21 @@ TEST(TimeStampTest, UtcToTheMillisecond) {
               "2023-11-14T22:13:20.123Z");
 }
 
-TEST(InotifyRecordsTest, FilesOverflowAndTheFolderGoing) {
-    const std::pair<uint32_t, std::string> records[] = {{IN_CLOSE_WRITE, "seg1"},
-                                                        {IN_Q_OVERFLOW, ""},
-                                                        {IN_MOVED_TO, "a-longer-name-than-sixteen"},
-                                                        {IN_MOVED_TO | IN_ISDIR, "subfolder"},
-                                                        {IN_DELETE_SELF, ""},
-                                                        {IN_CLOSE_WRITE, "cut-off"}};
+TEST(InotifyRecordsTest, NamesWithoutPaddingAndACutOffRecord) {
+    const std::tuple<int, uint32_t, std::string> records[] = {
+        {1, IN_CLOSE_WRITE, "seg1"},
+        {-1, IN_Q_OVERFLOW, ""},
+        {1, IN_CREATE, "a-longer-name-than-sixteen"},
+        {2, IN_MOVED_TO | IN_ISDIR, "subfolder"},
+        {1, IN_MOVE_SELF, ""},
+        {1, IN_CLOSE_WRITE, "cut-off"}};
     // The records as the kernel lays them out: head, then the name padded
     // with zeros to `len`.
     std::vector<std::byte> buffer;
-    for (const auto& [mask, name] : records) {
+    for (const auto& [watch, mask, name] : records) {
         // The name and at least one zero, padded to a multiple of 16 bytes.
-        const inotify_event head{1, mask, 0, name.empty() ? 0u : uint32_t(name.size() | 15) + 1};
+        const inotify_event head{watch, mask, 0,
+                                 name.empty() ? 0u : uint32_t(name.size() | 15) + 1};
         const size_t start = buffer.size();
         buffer.resize(start + sizeof head + head.len);
         std::memcpy(buffer.data() + start, &head, sizeof head);
@@ -120,13 +73,11 @@ TEST(InotifyRecordsTest, FilesOverflowAndTheFolderGoing) {
     }
     buffer.resize(buffer.size() - 4);  // a record that the buffer does not hold whole
 
-    using Kind = os::FolderEvent::Kind;
-    std::vector<os::FolderEvent> events;
-    os::ParseInotifyRecords(buffer, events);
-    EXPECT_THAT(events,
-                ElementsAre(FieldsAre(Kind::FileReady, "seg1"), FieldsAre(Kind::Overflow, ""),
-                            FieldsAre(Kind::FileReady, "a-longer-name-than-sixteen"),
-                            FieldsAre(Kind::FolderGone, "")));
+    EXPECT_THAT(os::ParseInotifyRecords(buffer),
+                ElementsAre(FieldsAre(1, IN_CLOSE_WRITE, "seg1"), FieldsAre(-1, IN_Q_OVERFLOW, ""),
+                            FieldsAre(1, IN_CREATE, "a-longer-name-than-sixteen"),
+                            FieldsAre(2, IN_MOVED_TO | IN_ISDIR, "subfolder"),
+                            FieldsAre(1, IN_MOVE_SELF, "")));
 }
 
 // Wait() itself is what every batch run with -j relies on.
@@ -148,8 +99,8 @@ TEST(WorkerPoolTest, DropLeavesTheQueuedTasks) {
 class TrackerTest : public ::testing::Test {
   protected:
     void Arrive(int32_t n, bool whole, seconds when, int32_t end = 3, uint64_t size = 100) {
-        const SegmentEntry entry{n, "seg" + std::to_string(n), whole ? size : size / 2, 0};
-        tracker.Note("p", "/in/", entry, SegmentProbe{true, whole, 1, end, {}}, t0 + when);
+        const SegmentEntry entry{n, "seg" + std::to_string(n), whole ? size : size / 2, 0, 7};
+        tracker.Note("p", "/in/", entry, SegmentProbe{true, whole, 1, end}, t0 + when);
     }
 
     std::vector<std::string> ReadyNames(seconds now) {
@@ -164,17 +115,20 @@ class TrackerTest : public ::testing::Test {
 };
 
 // Every planned number seen, one of them not whole: the product waits for
-// its timeout, counted from the last arrival, and is then taken once.
+// its timeout, counted from the last arrival, and is then taken once; the
+// segment not whole is looked at again meanwhile.
 TEST_F(TrackerTest, TimeoutCountsFromTheLastArrivalAndAChangeDuringAJoin) {
     Arrive(1, true, seconds(0));
     Arrive(3, true, seconds(0));
     Arrive(2, false, seconds(4));
-    EXPECT_EQ(tracker.NextDeadline(), t0 + seconds(14));
+    EXPECT_EQ(tracker.NextDeadline(), t0 + seconds(5)) << "a look at segment 2 again";
+    EXPECT_THAT(tracker.TakeDueLooks(t0 + seconds(5)), ElementsAre(FieldsAre("p", "/in/", _)));
+    EXPECT_EQ(tracker.NextDeadline(), t0 + seconds(6));
     EXPECT_THAT(ReadyNames(seconds(13)), ElementsAre());
     EXPECT_THAT(ReadyNames(seconds(14)), ElementsAre("p timed out"));
     EXPECT_THAT(ReadyNames(seconds(15)), ElementsAre()) << "being joined";
     EXPECT_EQ(tracker.NextDeadline(), std::nullopt);
-    tracker.JoinEnded("p");
+    tracker.JoinEnded("p", JoinEnd::Done, t0);
 
     // A file reported again as it was is no change; a changed one makes the
     // product wait again once its join ends.
@@ -183,10 +137,31 @@ TEST_F(TrackerTest, TimeoutCountsFromTheLastArrivalAndAChangeDuringAJoin) {
         Arrive(1, true, seconds(0), 1);
         EXPECT_THAT(ReadyNames(seconds(0)), ElementsAre("p complete"));
         Arrive(1, true, seconds(1), 1, size);
-        tracker.JoinEnded("p");
+        tracker.JoinEnded("p", JoinEnd::Done, t0);
         EXPECT_EQ(tracker.Knows("p"), size != 100);
     }
     EXPECT_THAT(ReadyNames(seconds(2)), ElementsAre("p complete"));
+}
+
+// An output that cannot be written is tried again after 10 s, 20 s, 40 s ...
+// up to 10 min, never dropped, and at once when another output was written.
+TEST_F(TrackerTest, WriteFailuresAreRetriedWithAGrowingDelay) {
+    Arrive(1, true, seconds(0), 1);
+    std::vector<seconds> delays;
+    seconds now(0);
+    for (int attempt = 0; attempt < 9; ++attempt) {
+        ASSERT_THAT(ReadyNames(now), ElementsAre("p complete")) << attempt;
+        const auto retryAt = tracker.JoinEnded("p", JoinEnd::RetryLater, t0 + now);
+        ASSERT_TRUE(retryAt);
+        delays.push_back(std::chrono::duration_cast<seconds>(*retryAt - (t0 + now)));
+        EXPECT_THAT(ReadyNames(now + delays.back() - seconds(1)), ElementsAre()) << "complete";
+        now += delays.back();
+    }
+    EXPECT_THAT(delays,
+                ElementsAre(seconds(10), seconds(20), seconds(40), seconds(80), seconds(160),
+                            seconds(320), seconds(600), seconds(600), seconds(600)));
+    tracker.RetrySoon(t0 + now - seconds(300));
+    EXPECT_THAT(ReadyNames(now - seconds(300)), ElementsAre("p complete"));
 }
 
 }  // namespace

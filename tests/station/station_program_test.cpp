@@ -1,171 +1,15 @@
 // Runs `segweld --batch` on a folder of products the way an archive holds
 // them, and `segweld --watch` beside a test that writes segment files the way
 // a receiving station does.
-#include <fcntl.h>
-#include <gmock/gmock.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <filesystem>
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <set>
-#include <thread>
 
-#include "tests/support/product_files.h"
-#include "tests/support/run_program.h"
+#include "tests/station/station_fixture.h"
 
 namespace segweld::station {
 namespace {
 
-using namespace segweld::test;
 using ::testing::HasSubstr;
-namespace fs = std::filesystem;
-
-const std::vector<int> kAll{1, 2, 3, 4, 5, 6, 7, 8};
-
-// One product: segments of 100 x 5 pixels at 8 bits, whose segment
-// identification plans numbers 1 to `planned`.
-struct TestProduct {
-    std::string channel;  // the 9-character channel field of the name, e.g. "IR_108___"
-    int planned = 8;
-    bool compressed = false;  // data fields begin with 0xFF 0x01, as compressed ones do
-
-    std::string Name(int number) const { return SegmentFileName(number, channel); }
-    std::string OutputName() const {  // of the join started from segment 1
-        std::string name = Name(1) + (compressed ? ".xyz" : ".segm");
-        std::transform(name.begin(), name.end(), name.begin(), ::tolower);
-        return name;
-    }
-    std::string Key() const { return Name(1).replace(36, 6, "??????"); }
-
-    std::vector<uint8_t> Data(int number) const {  // different for every segment
-        std::vector<uint8_t> data = DistinctData(number, 500);
-        if (compressed)
-            std::ranges::copy(std::vector<uint8_t>{0xFF, 0x01}, data.begin());
-        return data;
-    }
-    std::vector<uint8_t> File(int number) const {
-        auto bytes = HeaderBuilder()
-                         .Primary(0, 8 * 500)
-                         .ImageStructure(8, 100, 5, compressed ? 1 : 0)
-                         .Annotation(Name(number))
-                         .TimeStamp(18062, 43200000)
-                         .MsgSegmentIdentification(321, 9, number, 1, planned, 3)
-                         .Build();
-        std::ranges::copy(Data(number), std::back_inserter(bytes));
-        return bytes;
-    }
-    void Write(const std::string& folder, const std::vector<int>& numbers) const {
-        for (int number : numbers)
-            WriteFile(folder + "/" + Name(number), File(number));
-    }
-    // The data fields of `numbers`, back to back; 0 stands for a segment of zeros.
-    std::vector<uint8_t> Joined(const std::vector<int>& numbers) const {
-        std::vector<uint8_t> all;
-        for (int number : numbers)
-            std::ranges::copy(number == 0 ? std::vector<uint8_t>(500) : Data(number),
-                              std::back_inserter(all));
-        return all;
-    }
-    // The prologue and epilogue files of the product's time slot.
-    void WriteCompanions(const std::string& folder) const {
-        for (const auto& [token, type] : {std::pair{"PRO______", 128}, {"EPI______", 129}}) {
-            const std::string name = Name(1).replace(26, 9, "_________").replace(36, 9, token);
-            WriteFile(folder + "/" + name, RealPrologueHeader(name, type, 8 * 64));
-        }
-    }
-};
-
-// Calls `done` every 10 ms until it is true, for 15 seconds at least.
-bool WaitUntil(const auto& done) {
-    for (int tries = 0; !done(); ++tries) {  // never again once true: it may reap
-        if (tries == 1500)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
-size_t Count(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
-
-// A report's entries by product key.
-nlohmann::json Report(const std::string& path) {
-    nlohmann::json byKey = nlohmann::json::object();
-    for (const auto& product : nlohmann::json::parse(ReadFile(path)))
-        byKey[product.at("key").get<std::string>()] = product;
-    return byKey;
-}
-
-// A program running beside the test, its output into a log file, until it is
-// signalled; killed if the test ends first.
-class Background {
-  public:
-    Background(std::vector<std::string> arguments, std::string logPath) : logPath_(logPath) {
-        std::vector<char*> argv(arguments.size() + 1);  // ends with a null pointer
-        std::ranges::transform(arguments, argv.begin(), [](std::string& a) { return a.data(); });
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, logPath_.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        // Files the test holds open for writing must not stay open in the
-        // program too: their close would then not count as the last one.
-        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Background() {
-        if (pid_ > 0 && kill(pid_, SIGKILL) == 0)
-            waitpid(pid_, nullptr, 0);
-    }
-
-    std::string Log() const {
-        const auto b = ReadFile(logPath_);
-        return {b.begin(), b.end()};
-    }
-    // Sends `signal`; the exit status, or -1 when it did not exit normally in time.
-    int Stop(int signal) {
-        kill(pid_, signal);
-        int status = 0;
-        if (!WaitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }))
-            return -1;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    std::string logPath_;
-};
-
-class StationTest : public ::testing::Test {
-  protected:
-    std::string OutPath(const TestProduct& p) const { return out + "/" + p.OutputName(); }
-    std::vector<uint8_t> Output(const TestProduct& p) const { return ReadFile(OutPath(p)); }
-    bool OutputAppears(const TestProduct& p) const {
-        return WaitUntil([&] { return fs::exists(OutPath(p)); });
-    }
-    // segweld --watch with `extra` options, once it has started.
-    std::unique_ptr<Background> Start(std::vector<std::string> extra) {
-        extra.insert(extra.begin(), {SEGWELD_BIN, "--watch", in, out});
-        auto watch = std::make_unique<Background>(extra, scratch / "watch.log");
-        EXPECT_TRUE(WaitUntil([&] { return Count(watch->Log(), "waiting or being joined"); }))
-            << watch->Log();
-        return watch;
-    }
-
-    TempFolder inFolder, outFolder, scratch;
-    const std::string in = inFolder.path().string(), out = outFolder.path().string();
-};
 
 class BatchTest : public StationTest {
   protected:
@@ -176,14 +20,9 @@ class BatchTest : public StationTest {
         noFirst.Write(in, {2, 3, 4, 5, 6, 7, 8});
         compressed.Write(in, kAll);
     }
-    ProgramResult Batch(std::vector<std::string> extra = {}) {
-        extra.insert(extra.begin(), {"--batch", in, out, "--report", reportPath});
-        return RunProgram(SEGWELD_BIN, extra);
-    }
 
     const TestProduct complete{"IR_108___"}, gap{"WV_062___"}, noFirst{"VIS006___"};
     const TestProduct compressed{"HRV______", 8, true};
-    const std::string reportPath = scratch / "report.json";
 };
 
 // On a terminal, which script(1) gives it; what it shows comes back here.
@@ -192,37 +31,43 @@ TEST_F(BatchTest, JoinsAndReportsEveryProduct) {
                                           "env TERM=xterm " SEGWELD_BIN " --batch " + in + " " +
                                               out + " -j 2 --report " + reportPath,
                                           "/dev/null"});
-    EXPECT_EQ(run.exitCode, 1) << "the product without segment 1 fails\n" << run.out;
+    EXPECT_EQ(run.exitCode, 1) << "the product without segment 1 fails for its data\n" << run.out;
     for (const std::string& part : std::vector<std::string>{
              "2 joined, 0 up to date, 1 incomplete, 1 failed", "\r\033[K4/4 products",
              "failed " + noFirst.Key(), "incomplete " + gap.Key()})
         EXPECT_THAT(run.out, HasSubstr(part));
     EXPECT_THAT(run.out, ::testing::Not(HasSubstr("joined " + complete.Key())))
         << "a product joined whole leaves the status line alone";
-    const nlohmann::json report = Report(reportPath);
-    ASSERT_EQ(report.size(), 4u) << "prologue and epilogue are no products";
+    const Report report = Report::Of(reportPath);
+    ASSERT_EQ(report.products.size(), 4u) << "prologue and epilogue are no products";
+    EXPECT_EQ(report.lines.front().at("type"), "start");
+    EXPECT_EQ(report.lines.front().at("shard"), "0/1");
+    EXPECT_EQ(report.lines.back().at("ended"), "finished");
+    EXPECT_EQ(report.lines.back().at("exitStatus"), 1);
     const struct {
         const TestProduct& product;
         const char* status;
-        std::vector<int> joined, missing;
+        std::vector<int> joined, missing, notJoined;
         const char* warning;  // a part of the warnings; empty: none
     } rows[] = {
-        {complete, "joined", kAll, {}, ""},
-        {gap, "incomplete", {1, 2, 3}, {4, 5, 6, 7, 8}, "were not joined: 5-8"},
-        {noFirst, "failed", {}, kAll, "were not joined: 2-8"},
-        {compressed, "joined", kAll, {}, ""},
+        {complete, "joined", kAll, {}, {}, ""},
+        {gap, "incomplete", {1, 2, 3}, {4}, {5, 6, 7, 8}, "were not joined: 5-8"},
+        {noFirst, "failed", {}, {1}, {2, 3, 4, 5, 6, 7, 8}, "were not joined: 2-8"},
+        {compressed, "joined", kAll, {}, {}, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.product.channel);
-        const nlohmann::json& entry = report.at(row.product.Key());
+        const nlohmann::json& entry = report.product(row.product.Key());
         EXPECT_EQ(entry.at("status"), row.status);
         EXPECT_EQ(entry.at("segmentsJoined"), row.joined.size());
         EXPECT_EQ(entry.at("missing").get<std::vector<int>>(), row.missing);
+        EXPECT_EQ(entry.at("notJoined").get<std::vector<int>>(), row.notJoined);
         EXPECT_EQ(entry.at("damaged").size(), 0u);
         EXPECT_EQ(entry.at("warnings").empty(), !*row.warning);
         EXPECT_THAT(entry.at("warnings").dump(), HasSubstr(row.warning));
         if (row.joined.empty()) {
             EXPECT_TRUE(entry.at("output").is_null());
+            EXPECT_EQ(entry.at("failure"), "data");
             EXPECT_THAT(entry.at("error").get<std::string>(), HasSubstr("Nothing joined"));
         } else {
             EXPECT_EQ(entry.at("output"), out + "/" + row.product.OutputName());
@@ -232,51 +77,62 @@ TEST_F(BatchTest, JoinsAndReportsEveryProduct) {
 }
 
 // The first run in shards by GNU parallel, each product in one of them; also
-// --recursive: the product in a subfolder is found only with it.
+// --recursive: the product in a subfolder is found only with it, and its
+// output lands in the same subfolder below the output folder.
 TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
     const TestProduct nested{"IR_134___", 2};
     fs::create_directory(in + "/2007");
     nested.Write(in + "/2007", {1, 2});
     const ProgramResult run = RunProgram(
         {"/usr/bin/parallel", "--will-cite", SEGWELD_BIN, "--batch", in, out, "-j", "1", "--shard",
-         "{}/3", "--report", scratch / "report-{}.json", ":::", "0", "1", "2"});
+         "{}/3", "--report", scratch / "report-{}.jsonl", ":::", "0", "1", "2"});
     EXPECT_EQ(run.exitCode, 1) << "one shard holds the failing product\n" << run.err;
     std::multiset<std::string> seen;
     for (const std::string shard : {"0", "1", "2"})
-        for (const auto& product :
-             nlohmann::json::parse(ReadFile(scratch / ("report-" + shard + ".json"))))
-            seen.insert(product.at("key").get<std::string>());
+        for (const auto& [key, product] :
+             Report::Of(scratch / ("report-" + shard + ".jsonl")).products)
+            seen.insert(key);
     EXPECT_EQ(seen, (std::multiset<std::string>{complete.Key(), gap.Key(), noFirst.Key(),
                                                 compressed.Key()}));
     const auto written = fs::last_write_time(OutPath(complete));
     EXPECT_THAT(Batch().err, HasSubstr("0 joined, 3 up to date, 0 incomplete, 1 failed"));
     EXPECT_EQ(fs::last_write_time(OutPath(complete)), written);
-    EXPECT_EQ(Report(reportPath).at(complete.Key()).at("status"), "up to date");
+    EXPECT_EQ(Report::Of(reportPath).product(complete.Key()).at("status"), "up to date");
 
-    // A segment written after the output makes its product old.
-    fs::last_write_time(in + "/" + complete.Name(4), written + std::chrono::seconds(1));
+    // A segment changed since makes its product be joined again.
+    fs::last_write_time(in + "/" + complete.Name(4), written - std::chrono::hours(1));
     EXPECT_THAT(Batch().err, HasSubstr("1 joined, 2 up to date, 0 incomplete, 1 failed"));
     // --force joins again; with --fill-gaps, the segments after a gap keep their
     // place and the product without segment 1 is joined too.
     EXPECT_THAT(Batch({"--force", "--fill-gaps", "--recursive"}).err,
                 HasSubstr("3 joined, 0 up to date, 2 incomplete, 0 failed"));
-    EXPECT_EQ(Report(reportPath).at("2007/" + nested.Key()).at("segmentsJoined"), 2);
+    EXPECT_EQ(Report::Of(reportPath).product("2007/" + nested.Key()).at("segmentsJoined"), 2);
+    EXPECT_EQ(ReadFile(out + "/2007/" + nested.OutputName()), nested.Joined({1, 2}));
     EXPECT_EQ(Output(gap), gap.Joined({1, 2, 3, 0, 5, 6, 7, 8}));
-    EXPECT_EQ(Report(reportPath).at(gap.Key()).at("filled"), nlohmann::json::array({4}));
+    EXPECT_EQ(Report::Of(reportPath).product(gap.Key()).at("filled"), nlohmann::json::array({4}));
+    // An incomplete product whose files have not changed is up to date too.
+    EXPECT_THAT(Batch({"--fill-gaps", "--recursive"}).err,
+                HasSubstr("0 joined, 5 up to date, 0 incomplete, 0 failed"));
 }
 
-// Folders that are not there, and a bad option (the options parser's own
-// table covers each message).
-TEST_F(StationTest, BadArgumentsExitWithTwo) {
-    const std::vector<std::vector<std::string>> rows = {{"--batch", in + "/missing", out},
-                                                        {"--batch", in, out + "/missing"},
-                                                        {"--watch", in + "/missing", out},
-                                                        {"--watch", in, out, "--timeout", "soon"}};
+// Folders that are not there, a bad option, a report that cannot be written
+// (the options parser's own table covers each message): nothing is joined.
+TEST_F(StationTest, BadArgumentsExitWithTwoBeforeAnyJoin) {
+    TestProduct{"IR_108___"}.Write(in, kAll);
+    const std::vector<std::vector<std::string>> rows = {
+        {"--batch", in + "/missing", out},
+        {"--batch", in, out + "/missing"},
+        {"--batch", in, out, "--report", ""},
+        {"--batch", in, out, "--report", scratch / "missing/report.jsonl"},
+        {"--batch", in, out, "--from-list", scratch / "missing.txt"},
+        {"--watch", in + "/missing", out},
+        {"--watch", in, out, "--timeout", "soon"}};
     for (const auto& arguments : rows) {
         SCOPED_TRACE(::testing::PrintToString(arguments));
         const ProgramResult run = RunProgram(SEGWELD_BIN, arguments);
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_THAT(run.err, HasSubstr("segweld: "));
+        EXPECT_THAT(OutputFiles(), ::testing::IsEmpty());
     }
 }
 

@@ -109,10 +109,12 @@ std::vector<uint8_t> RealSegmentHeader(const SegmentShape& shape) {
     return HeaderBuilder()
         .Primary(0, DataFieldBits(shape))
         .ImageStructure(shape.bitsPerPixel, shape.columns, shape.lines, shape.compressionFlag)
-        .Navigation("GEOS(+000.0)", -13642337, -13642337, 1856, 1856 - 464 * (shape.sequence - 1))
+        .Navigation("GEOS(+000.0)", shape.cfac, shape.cfac, shape.coff,
+                    shape.loff - shape.lines * (shape.sequence - 1))
         .Annotation(shape.annotation)
         .TimeStamp(18062, 43200000 + 12 * 60 * 1000)
-        .MsgSegmentIdentification(321, shape.channelId, shape.sequence, 1, shape.plannedEnd, 3)
+        .MsgSegmentIdentification(shape.spacecraft, shape.channelId, shape.sequence, 1,
+                                  shape.plannedEnd, 3)
         .LineQuality()
         .Build();
 }

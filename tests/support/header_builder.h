@@ -45,7 +45,8 @@ class HeaderBuilder {
 
 // A segment file's header as the MSG dissemination writes it: records 0, 1, 2,
 // 4, 5, 128 and 129, 6198 bytes in all, for a VIS/IR segment of 3712 x 464
-// pixels at 10 bits.
+// pixels at 10 bits of MSG1. The line offset is segment 1's; each later
+// segment's is `lines` smaller.
 struct SegmentShape {
     std::string annotation = "H-000-MSG1__-MSG1________-IR_108___-000001___-200706151200-__";
     uint16_t columns = 3712;
@@ -55,6 +56,10 @@ struct SegmentShape {
     uint16_t sequence = 1;
     uint16_t plannedEnd = 8;
     uint8_t channelId = 9;
+    uint16_t spacecraft = 321;
+    int32_t cfac = -13642337;
+    int32_t coff = 1856;
+    int32_t loff = 1856;
 };
 std::vector<uint8_t> RealSegmentHeader(const SegmentShape& shape = {});
 // Data field length in bits of a segment of that shape.

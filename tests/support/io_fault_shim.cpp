@@ -6,6 +6,11 @@
 //   SEGWELD_TEST_SIGNAL=N              ... numbered N in the middle of the copy
 //   SEGWELD_TEST_STALL_COPIES=TEXT     copies from such files hang for ten minutes
 //   SEGWELD_TEST_NO_UNNAMED_FILES=1    the file system offers no unnamed files
+//   SEGWELD_TEST_FULL_DISK=TEXT        writes to files whose path holds TEXT find no space
+//   SEGWELD_TEST_FULL_DISK_WHILE=PATH  ... as long as PATH exists (always, when unset)
+//   SEGWELD_TEST_UNREADABLE=TEXT       folders whose path holds TEXT cannot be read
+//   SEGWELD_TEST_VANISHED=TEXT         folders whose path holds TEXT are gone when opened
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
@@ -42,6 +47,19 @@ bool ReadFails(int fd, off_t offset) {
     return PathHolds(fd, "SEGWELD_TEST_FAIL_READS") && offset >= (from ? std::atoll(from) : 0);
 }
 
+bool DiskFull(int fd) {
+    if (!PathHolds(fd, "SEGWELD_TEST_FULL_DISK")) {
+        return false;
+    }
+    const char* whilePath = std::getenv("SEGWELD_TEST_FULL_DISK_WHILE");
+    return whilePath == nullptr || access(whilePath, F_OK) == 0;
+}
+
+bool NameHolds(const char* path, const char* variable) {
+    const char* text = std::getenv(variable);
+    return text != nullptr && *text != '\0' && std::strstr(path, text) != nullptr;
+}
+
 int OpenFaulty(const char* name, const char* path, int flags, va_list rest) {
     const bool takesMode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
     const mode_t mode = takesMode ? va_arg(rest, mode_t) : 0;
@@ -72,8 +90,36 @@ ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
     return Next<ssize_t (*)(int, void*, size_t, off_t)>("pread")(fd, buffer, count, offset);
 }
 
+ssize_t write(int fd, const void* buffer, size_t count) {
+    if (DiskFull(fd)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return Next<ssize_t (*)(int, const void*, size_t)>("write")(fd, buffer, count);
+}
+
+int ftruncate(int fd, off_t length) {
+    if (DiskFull(fd)) {
+        errno = ENOSPC;
+        return -1;
+    }
+    return Next<int (*)(int, off_t)>("ftruncate")(fd, length);
+}
+
+DIR* opendir(const char* path) {
+    if (NameHolds(path, "SEGWELD_TEST_UNREADABLE") || NameHolds(path, "SEGWELD_TEST_VANISHED")) {
+        errno = NameHolds(path, "SEGWELD_TEST_UNREADABLE") ? EACCES : ENOENT;
+        return nullptr;
+    }
+    return Next<DIR* (*)(const char*)>("opendir")(path);
+}
+
 ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size_t count,
                         unsigned flags) {
+    if (DiskFull(out)) {
+        errno = ENOSPC;
+        return -1;
+    }
     if (ReadFails(in, inOffset ? *inOffset : 0)) {
         errno = EIO;
         return -1;

@@ -69,7 +69,10 @@ bool MakeFifo(const std::string& path) {
 std::vector<std::string> FaultShim(std::vector<std::string> settings) {
     settings.push_back(std::string("LD_PRELOAD=") + SEGWELD_IO_FAULT_SHIM);
     // Under AddressSanitizer the shim comes before the sanitizer's runtime.
-    settings.push_back("ASAN_OPTIONS=verify_asan_link_order=0");
+    // The suite's own sanitizer options are kept.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    settings.push_back(std::string("ASAN_OPTIONS=") +
+                       (asan && *asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0");
     return settings;
 }
 

@@ -13,24 +13,6 @@
 namespace segweld::test {
 namespace {
 
-// One argument as the C runtime's parser gives it back: quoted, with the
-// backslashes before a quote doubled.
-std::wstring Quoted(const std::wstring& argument) {
-    std::wstring quoted = L"\"";
-    size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, L'\\');
-    return quoted + L"\"";
-}
-
 std::wstring WideOrThrow(const std::string& text) {
     const auto wide = os::Widen(text);
     if (!wide) {
@@ -93,7 +75,7 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOpt
     }
     std::wstring commandLine;
     for (const std::string& argument : arguments) {
-        commandLine += (commandLine.empty() ? L"" : L" ") + Quoted(WideOrThrow(argument));
+        commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(WideOrThrow(argument));
     }
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "tests/tools/info_test_product.h"
 
@@ -29,6 +30,21 @@ const char* const kFieldNames =
 std::vector<std::string> Words(const std::string& text) {
     std::istringstream words(text);
     return {std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+}
+
+// The JSON keys: the fields, each time and the segment identification with
+// its decoded companion beside it.
+std::vector<std::string> JsonKeys() {
+    std::vector<std::string> keys;
+    for (const std::string& field : Words(kFieldNames)) {
+        keys.push_back(field);
+        if (field == "nominalTime" || field == "timeStamp") {
+            keys.push_back(field + "Utc");
+        } else if (field == "segmentId") {
+            keys.push_back("segmentIdentification");
+        }
+    }
+    return keys;
 }
 
 std::vector<std::string> KeysOf(const Json& object) {
@@ -69,8 +85,8 @@ TEST_F(HeaderDumpTest, JsonAndTableNameEveryFieldInOrderAndJsonKeepsOddBytesClea
     ASSERT_EQ(document.size(), 2u);
     EXPECT_EQ(document[0]["file"], files[0]);
     EXPECT_THAT(KeysOf(document[0]),
-                ElementsAreArray({"file", "headerLength", "unexpectedTypes", "header"}));
-    EXPECT_THAT(KeysOf(document[0]["header"]), ElementsAreArray(Words(kFieldNames)));
+                ElementsAreArray({"schema", "file", "headerLength", "unexpectedTypes", "header"}));
+    EXPECT_THAT(KeysOf(document[0]["header"]), ElementsAreArray(JsonKeys()));
     EXPECT_THAT(KeysOf(document[0]["header"]["nominalTime"]),
                 ElementsAreArray({"tm_sec", "tm_min", "tm_hour", "tm_mday", "tm_mon", "tm_year",
                                   "tm_wday", "tm_yday", "tm_isdst"}));
@@ -89,6 +105,11 @@ TEST_F(HeaderDumpTest, JsonAndTableNameEveryFieldInOrderAndJsonKeepsOddBytesClea
         {"/0/header/hemisphere", int{'s'}},  // a character code, as a number
         {"/0/header/timeStamp", Json::array({0x40, 18062 >> 8, 18062 & 0xFF, ms >> 24,
                                              (ms >> 16) & 0xFF, (ms >> 8) & 0xFF, ms & 0xFF})},
+        {"/0/schema", 1},
+        {"/0/header/nominalTimeUtc", "2007-06-15T12:00:00Z"},
+        {"/0/header/timeStampUtc", "2007-06-15T12:12:00.000Z"},
+        {"/0/header/segmentIdentification/plannedEnd", 8},
+        {"/1/header/timeStampUtc", nullptr},  // no time stamp record
         {"/1/unexpectedTypes", Json::array({8, 200})},
         {"/1/header/hritOrLrit", "\u00e9"},
         {"/1/header/sourceName", "MSG\u00e9\u00ff"},
@@ -139,7 +160,8 @@ TEST_F(HeaderDumpTest, RefusedHeadersSayWhyInBothForms) {
     const auto document = Json::parse(json.out);
     ASSERT_EQ(document.size(), cases.size());
     for (size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_THAT(KeysOf(document[i]), ElementsAreArray({"file", "headerLength", "refusal"}));
+        EXPECT_THAT(KeysOf(document[i]),
+                    ElementsAreArray({"schema", "file", "headerLength", "refusal"}));
         EXPECT_EQ(document[i]["headerLength"], 0);
         EXPECT_THAT(document[i]["refusal"].get<std::string>(), HasSubstr(cases[i].second));
         EXPECT_THAT(table.out, HasSubstr(cases[i].second));
@@ -148,23 +170,33 @@ TEST_F(HeaderDumpTest, RefusedHeadersSayWhyInBothForms) {
 
 TEST_F(HeaderDumpTest, BadArgumentsAreRefusedWithExitTwo) {
     const std::string file = Write("real", test::RealSegmentHeader());
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{}, "no FILE given"},
-        {{"--json"}, "no FILE given"},
-        {{"--bogus", file}, "unknown option '--bogus'"},
-        {{"--series"}, "no FILE given"},
-        {{"--series", file, file}, "--series takes exactly one FILE"},
-        {{"--preview"}, "--preview needs the name of the PNG file to write"},
-        {{"--preview", "out.png", file, file}, "--preview takes exactly one FILE"},
-        {{"--preview", "out.png", "--json", file}, "--json does not go with --preview"},
-        {{"--series", "--preview", "out.png", file}, "--series and --preview cannot be combined"},
-        {{"--series", folder / "absent"}, folder / "absent" + ": no such file"},
+    const std::string series = folder / "absent";
+    const std::vector<std::tuple<std::vector<std::string>, std::string, std::string>> cases = {
+        // the arguments, the message, the mode whose help the hint names
+        {{}, "no FILE given", ""},
+        {{"--json"}, "no FILE given", ""},
+        {{"--bogus", file}, "unknown option '--bogus'", ""},
+        {{"--series"}, "no FILE given", "--series "},
+        {{"--series", file, "b"},
+         "extra argument 'b': --series takes exactly one FILE",
+         "--series "},
+        {{"--preview"}, "--preview needs the name of the PNG file to write", ""},
+        {{"--preview", "out.png", file, "b"},
+         "extra argument 'b': --preview takes exactly one FILE",
+         "--preview "},
+        {{"--preview", "out.png", "--json", file},
+         "--json does not go with --preview",
+         "--preview "},
+        {{"--series", "--preview", "out.png", file},
+         "--series and --preview cannot be combined",
+         "--preview "},
+        {{"--series", series}, series + ": no such file", ""},
     };
-    for (const auto& [arguments, message] : cases) {
+    for (const auto& [arguments, message, mode] : cases) {
         const ProgramResult result = RunInfo(arguments);
         EXPECT_EQ(result.exitCode, 2) << message;
-        EXPECT_EQ(result.err, "segweld-info: " + message +
-                                  "\nTry 'segweld-info --help' for more information.\n");
+        EXPECT_EQ(result.err, "segweld-info: " + message + "\nTry 'segweld-info " + mode +
+                                  "--help' for more information.\n");
         EXPECT_EQ(result.out, "");
     }
 }

@@ -5,41 +5,13 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <map>
-#include <string>
 #include <vector>
+
+#include "tools/icon/icon_images.h"
 
 namespace {
 
-#include "ui/segweld_icon_16.xpm"
-#include "ui/segweld_icon_32.xpm"
-
-struct Image {
-    int size = 0;
-    std::vector<uint32_t> pixels;  // 0xAARRGGBB, top row first
-};
-
-// The XPM subset of ui/: one character per pixel, colours as #RRGGBB or None.
-Image Decode(const char* const* xpm) {
-    int width = 0, height = 0, colours = 0, perPixel = 0;
-    std::sscanf(xpm[0], "%d %d %d %d", &width, &height, &colours, &perPixel);
-    std::map<char, uint32_t> palette;
-    for (int i = 1; i <= colours; ++i) {
-        const std::string line = xpm[i];
-        const size_t hash = line.find('#');
-        palette[line[0]] = hash == std::string::npos
-                               ? 0
-                               : 0xFF000000u | std::strtoul(line.c_str() + hash + 1, nullptr, 16);
-    }
-    Image image{width, {}};
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            image.pixels.push_back(palette[xpm[1 + colours + y][x]]);
-        }
-    }
-    return image;
-}
+using segweld::icon::Image;
 
 void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
@@ -85,7 +57,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: write_ico OUT.ico\n");
         return 2;
     }
-    const std::vector<Image> images = {Decode(segweld_icon_32_xpm), Decode(segweld_icon_16_xpm)};
+    const std::vector<Image> images = segweld::icon::IconImages();
     std::vector<uint8_t> file;
     Put(file, 0, 2);
     Put(file, 1, 2);  // an icon

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "tools/info/header_fields.h"
+#include "tools/info/header_times.h"
 
 namespace segweld::info {
 namespace {
@@ -35,18 +36,47 @@ struct FieldToJson {
     Json operator()(const TooLongToJoin& length) const { return length.bytes; }
 };
 
+Json TextOrNull(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
+// The decoded form that stands beside a raw field, for programs that would
+// otherwise decode it again: times as ISO 8601 UTC, the segment
+// identification under labelled keys. Nothing for the other fields.
+struct Companion {
+    std::string_view field;
+    void operator()(Json& object, const std::tm& time) const {
+        object[std::string(field) + "Utc"] = TextOrNull(NominalTimeUtc(time));
+    }
+    void operator()(Json& object, const TimeStampBytes& stamp) const {
+        object[std::string(field) + "Utc"] = TextOrNull(TimeStampUtc(stamp.bytes));
+    }
+    void operator()(Json& object, const SegmentIdValues& id) const {
+        const char* labels[] = {"spacecraft", "channel",        "sequenceNumber", "plannedStart",
+                                "plannedEnd", "representation", "imageId"};
+        Json labelled = Json::object();
+        for (size_t i = 0; i < id.values.size(); ++i) {
+            labelled[labels[i]] = id.values[i];
+        }
+        object["segmentIdentification"] = labelled;
+    }
+    void operator()(Json&, const auto&) const {}
+};
+
 }  // namespace
 
 Json HeaderJson(const HritHeader& header) {
     Json object = Json::object();
     for (const HeaderField& field : HeaderFields(header)) {
         object[std::string(field.name)] = std::visit(FieldToJson{}, field.value);
+        std::visit([&](const auto& value) { Companion{field.name}(object, value); }, field.value);
     }
     return object;
 }
 
 Json HeaderReadingJson(const HeaderReading& reading) {
-    Json object{{"file", reading.file}, {"headerLength", reading.headerLength}};
+    Json object{
+        {"schema", kJsonSchema}, {"file", reading.file}, {"headerLength", reading.headerLength}};
     if (!reading.accepted()) {
         object["refusal"] = reading.refusal;
         return object;

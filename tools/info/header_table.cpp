@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/info/header_fields.h"
+#include "tools/info/header_times.h"
 
 namespace segweld::info {
 namespace {
@@ -57,18 +58,16 @@ std::string CalendarText(const std::tm& t) {
     return text;
 }
 
-// The day-segmented time code of the time stamp record: days since
-// 1 January 1958 in bytes 1 and 2, milliseconds of the day in bytes 3 to 6.
-std::string DaySegmentedTime(std::span<const uint8_t, 7> b) {
+std::string DaySegmentedText(std::span<const uint8_t, 7> bytes) {
     using namespace std::chrono;
-    const unsigned dayCount = unsigned{b[1]} << 8 | b[2];
-    const uint32_t ms = uint32_t{b[3]} << 24 | uint32_t{b[4]} << 16 | uint32_t{b[5]} << 8 | b[6];
-    const year_month_day date{sys_days{year{1958} / January / 1} + days{dayCount}};
+    const DaySegmentedTime time = DecodeTimeStamp(bytes);
+    const uint32_t ms = time.milliseconds;
+    const year_month_day date{sys_days{year{1958} / January / 1} + days{time.days}};
     char text[120];
     std::snprintf(text, sizeof text,
-                  "day %u since 1958-01-01 = %04d-%02u-%02u, %u ms = %02u:%02u:%02u.%03u", dayCount,
-                  int{date.year()}, unsigned{date.month()}, unsigned{date.day()}, ms, ms / 3600000,
-                  ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+                  "day %u since 1958-01-01 = %04d-%02u-%02u, %u ms = %02u:%02u:%02u.%03u",
+                  time.days, int{date.year()}, unsigned{date.month()}, unsigned{date.day()}, ms,
+                  ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
     return text;
 }
 
@@ -79,7 +78,7 @@ std::string TimeStampText(std::span<const uint8_t, 7> bytes) {
         std::snprintf(hex, sizeof hex, "%02X ", byte);
         text += hex;
     }
-    return text + "(" + DaySegmentedTime(bytes) + ")";
+    return text + "(" + DaySegmentedText(bytes) + ")";
 }
 
 std::string SegmentIdText(std::span<const uint32_t, 7> v) {

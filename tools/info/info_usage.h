@@ -4,6 +4,7 @@
 
 namespace segweld::info {
 
-void PrintInfoUsage(std::FILE* out);
+// The --help text of `mode` (0: every mode).
+void PrintInfoUsage(std::FILE* out, int mode = 0);
 
 }  // namespace segweld::info

@@ -2,9 +2,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
+#include "join/segment_walk.h"
 #include "os/file_system.h"
 #include "os/process.h"
-#include "join/segment_walk.h"
 #include "segweld_version.h"
 #include "tools/info/info_commands.h"
 #include "tools/info/info_options.h"
@@ -14,16 +15,16 @@ namespace {
 
 using namespace segweld::info;
 
-int BadArguments(const std::string& why) {
-    std::fprintf(stderr, "segweld-info: %s\nTry 'segweld-info --help' for more information.\n",
-                 why.c_str());
+int BadArguments(const std::string& why, int mode = 0) {
+    std::fprintf(stderr, "segweld-info: %s\n%s\n", why.c_str(),
+                 segweld::cli::HelpHint(InfoProgram(), mode).c_str());
     return kExitBadArguments;
 }
 
 int Run(const InfoOptions& options) {
     switch (options.mode) {
         case InfoMode::Help:
-            PrintInfoUsage(stdout);
+            PrintInfoUsage(stdout, options.tableMode);
             return kExitFine;
         case InfoMode::Version:
             std::fputs("segweld-info " SEGWELD_VERSION "\n", stdout);
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     segweld::os::EnsureStandardStreams();
     const InfoOptions options = ParseInfoOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options.error.empty()) {
-        return BadArguments(options.error);
+        return BadArguments(options.error, options.tableMode);
     }
     const bool walksAProduct =
         options.mode == InfoMode::Series || options.mode == InfoMode::Preview;

@@ -19,7 +19,7 @@ PreviewCanvas::PreviewCanvas(uint64_t fullWidth, uint64_t fullHeight, uint32_t m
       height_(static_cast<uint32_t>(CeilDiv(fullHeight, step_))),
       sums_(uint64_t{width_} * height_, 0) {}
 
-void PreviewCanvas::AddLine(uint64_t y, const std::vector<uint32_t>& samples) {
+void PreviewCanvas::AddLine(uint64_t y, std::span<const uint16_t> samples) {
     if (y >= fullHeight_) {
         return;
     }

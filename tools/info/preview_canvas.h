@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace segweld::info {
@@ -17,7 +18,7 @@ class PreviewCanvas {
 
     // Adds full-size line `y` (from the top); `samples` holds one value per
     // full-size column, from the left.
-    void AddLine(uint64_t y, const std::vector<uint32_t>& samples);
+    void AddLine(uint64_t y, std::span<const uint16_t> samples);
 
     // The reduced picture, rows from the top, with samples from 0 to
     // `maxSample` scaled to 0 to 255.

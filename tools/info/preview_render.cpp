@@ -3,11 +3,12 @@
 #include <algorithm>
 
 #include "hrit/big_endian_reader.h"
+#include "hrit/packed_samples.h"
 #include "join/number_list.h"
 #include "join/product_survey.h"
 #include "join/segment_walk.h"
+#include "join/walk_plan.h"
 #include "tools/info/data_field_extent.h"
-#include "tools/info/packed_samples.h"
 #include "tools/info/preview_canvas.h"
 
 namespace segweld::info {
@@ -97,14 +98,19 @@ void SpanPlannedSegments(PreviewPlan& plan) {
 PreviewPlan PlanPreview(const std::string& segmentPath) {
     PreviewPlan plan;
     CHritHeaderReader reader([](uint32_t) {});
-    const int32_t stoppedAt = WalkSegments(segmentPath, reader, [&](const SegmentVisit& visit) {
-        if (visit.status == SegmentStatus::Accepted) {
-            TakeAcceptedHeader(visit, plan);
-        }
-        plan.survey.Note(visit, DataBytesHeld(visit));
-    });
+    const int32_t first = PlanWalk(segmentPath, false).first;
+    const int32_t stoppedAt = WalkSegments(
+        segmentPath, reader,
+        [&](const SegmentVisit& visit) {
+            if (visit.status == SegmentStatus::Accepted) {
+                TakeAcceptedHeader(visit, plan);
+            }
+            plan.survey.Note(visit, DataBytesHeld(visit));
+            return true;
+        },
+        {}, first);
     plan.survey.Finish(segmentPath, stoppedAt);
-    if (plan.firstSegment == 0 && stoppedAt == 1) {
+    if (plan.firstSegment == 0 && stoppedAt == first) {
         plan.error = "nothing to show: " + plan.survey.walkEnd() + ", where the product begins";
     } else if (plan.firstSegment == 0) {
         plan.error = "nothing to show: no segment of the product has an acceptable header";
@@ -154,19 +160,14 @@ class SegmentPainter {
             static_cast<size_t>(std::min<uint64_t>(byteEnd - byteStart, lineBytes_.size()));
         const size_t got = visit.file->ReadAt(visit.file->position() + byteStart,
                                               std::span(lineBytes_.data(), wanted));
-        const BigEndianReader bytes(lineBytes_.data(), got);
-        const uint32_t bits = plan_.shape.bitsPerPixel;
-        const uint32_t columns = plan_.shape.columns;
-        for (uint32_t column = 0; column < columns; ++column) {
-            samples_[columns - 1 - column] =
-                SampleAt(bytes, bitStart % 8 + uint64_t{column} * bits, bits);
-        }
+        UnpackSamples(BigEndianReader(lineBytes_.data(), got), bitStart % 8,
+                      plan_.shape.bitsPerPixel, true, samples_);
     }
 
     const PreviewPlan& plan_;
     PreviewCanvas& canvas_;
     uint64_t lineBits_;
-    std::vector<uint32_t> samples_;
+    std::vector<uint16_t> samples_;
     std::vector<uint8_t> lineBytes_;
 };
 
@@ -188,26 +189,32 @@ uint64_t PaintSegments(const std::string& segmentPath, const PreviewPlan& plan,
     uint64_t painted = 0;
     std::vector<int32_t> smallerThanImage;
     CHritHeaderReader reader([](uint32_t) {});
-    WalkSegments(segmentPath, reader, [&](const SegmentVisit& visit) {
-        if (visit.status != SegmentStatus::Accepted || visit.number < plan.firstSegment ||
-            visit.number > plan.lastSegment) {
-            return;
-        }
-        const std::string problem = Unpaintable(visit, plan);
-        if (!problem.empty()) {
-            warnings.push_back(problem + "; it shows black");
-            return;
-        }
-        painted += painter.Paint(visit);
-        if (visit.header->dataLength < ImageStructureBytes(*visit.header)) {
-            smallerThanImage.push_back(visit.number);
-        }
-    });
+    WalkSegments(
+        segmentPath, reader,
+        [&](const SegmentVisit& visit) {
+            if (visit.status != SegmentStatus::Accepted || visit.number < plan.firstSegment ||
+                visit.number > plan.lastSegment) {
+                return true;
+            }
+            const std::string problem = Unpaintable(visit, plan);
+            if (!problem.empty()) {
+                warnings.push_back(problem + "; it shows black");
+                return true;
+            }
+            painted += painter.Paint(visit);
+            if (visit.header->dataLength < ImageStructureBytes(*visit.header)) {
+                smallerThanImage.push_back(visit.number);
+            }
+            return true;
+        },
+        {}, PlanWalk(segmentPath, false).first);
     if (!smallerThanImage.empty()) {
         warnings.push_back(
-            "the data fields of segments " + FormatNumberList(smallerThanImage) +
-            " are smaller than their image structure (" + std::to_string(plan.shape.columns) +
-            " x " + std::to_string(plan.shape.lines) + " pixels of " +
+            (smallerThanImage.size() == 1 ? "the data field of segment "
+                                          : "the data fields of segments ") +
+            FormatNumberList(smallerThanImage) + (smallerThanImage.size() == 1 ? " is" : " are") +
+            " smaller than the image structure (" + std::to_string(plan.shape.columns) + " x " +
+            std::to_string(plan.shape.lines) + " pixels of " +
             std::to_string(plan.shape.bitsPerPixel) + " bits); the rest shows black");
     }
     return painted;

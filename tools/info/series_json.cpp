@@ -56,7 +56,8 @@ Json SeriesJson(const SeriesReport& report) {
         beyond.push_back(
             Json{{"number", report.survey.beyondGap()[i]}, {"path", report.beyondGapPaths[i]}});
     }
-    return Json{{"file", report.file},
+    return Json{{"schema", kJsonSchema},
+                {"file", report.file},
                 {"segments", segments},
                 {"beyondGap", beyond},
                 {"summary", SummaryJson(report)}};

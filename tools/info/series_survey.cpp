@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "join/segment_name.h"
+#include "join/walk_plan.h"
 #include "tools/info/data_field_extent.h"
 
 namespace segweld::info {
@@ -85,15 +86,19 @@ SeriesReport SurveySeries(const std::string& segmentPath) {
     report.file = segmentPath;
     std::vector<uint32_t> unexpected;
     CHritHeaderReader reader([&unexpected](uint32_t type) { unexpected.push_back(type); });
-    const int32_t stoppedAt = WalkSegments(segmentPath, reader, [&](const SegmentVisit& visit) {
-        SeriesSegment segment = Describe(visit);
-        segment.unexpectedTypes = std::exchange(unexpected, {});
-        report.survey.Note(visit, segment.bytesPresent);
-        if (segment.nameAgrees == false) {
-            report.nameDisagrees.push_back(segment.number);
-        }
-        report.segments.push_back(std::move(segment));
-    });
+    const int32_t stoppedAt = WalkSegments(
+        segmentPath, reader,
+        [&](const SegmentVisit& visit) {
+            SeriesSegment segment = Describe(visit);
+            segment.unexpectedTypes = std::exchange(unexpected, {});
+            report.survey.Note(visit, segment.bytesPresent);
+            if (segment.nameAgrees == false) {
+                report.nameDisagrees.push_back(segment.number);
+            }
+            report.segments.push_back(std::move(segment));
+            return true;
+        },
+        {}, PlanWalk(segmentPath, false).first);
     report.segments.push_back(Absent(segmentPath, stoppedAt));
     report.survey.Finish(segmentPath, stoppedAt);
     const SegmentPath parts = SplitSegmentPath(segmentPath);

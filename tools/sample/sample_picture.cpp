@@ -63,7 +63,7 @@ uint16_t SamplePicture::At(uint32_t x, uint32_t y) const {
     const double v = (height_ / 2.0 - y - 0.5) / radius_;
     const double r2 = u * u + v * v;
     if (r2 >= 1.0) {
-        return 20;  // space
+        return kSpace;
     }
     if (InText(u, v)) {
         return 1000;

@@ -10,6 +10,8 @@ namespace segweld::sample {
 // right way round. Values are 10-bit counts, 0 to 1023.
 class SamplePicture {
   public:
+    static constexpr uint16_t kSpace = 20;  // the count of space around the disk
+
     SamplePicture(uint32_t width, uint32_t height);
 
     uint16_t At(uint32_t x, uint32_t y) const;

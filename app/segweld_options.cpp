@@ -1,0 +1,454 @@
+// segweld's option table: the one list of its options, from which the parser,
+// --help, the man page and the bash completion are made.
+//
+// To add an option: add a row below (its modes say where it is accepted; the
+// parser refuses it elsewhere with "X belongs to ..."), add the field that its
+// apply step sets (in station::StationOptions for --batch and --watch), and
+// let the mode use that field. Nothing else names options.
+#include "app/segweld_options.h"
+
+#include "cli/command_line.h"
+#include "cli/config_file.h"
+#include "geo/quantity.h"
+
+namespace segweld {
+namespace {
+
+using cli::Completion;
+using cli::ModeBit;
+using Words = std::vector<std::string>;
+
+constexpr cli::ModeSet kJoins = ModeBit(kSingleJoin) | ModeBit(kGeoTiffJoin);
+constexpr cli::ModeSet kBatch = ModeBit(kBatchMode);
+constexpr cli::ModeSet kWatch = ModeBit(kWatchMode);
+constexpr cli::ModeSet kStation = kBatch | kWatch;
+
+const cli::Option<SegweldCommand> kOptions[] = {
+    {{.name = "fill-gaps",
+      .modes = kJoins | kStation,
+      .help = "walk on past missing segments to the planned end that the segment "
+              "identification gives, with zeros in their place",
+      .manual = "Walk from the plan's first segment on past missing segments to the last "
+                "segment that the segment identification plans, and put zeros of each missing "
+                "segment's size in its place, so that every present segment lands at its place "
+                "in the image. The output is named after the plan's first segment, so a later "
+                "join with more segments replaces it. Warnings name the filled segments. "
+                "Without a plan, for compressed data, or for a plan beyond a whole disk (a "
+                "damaged field, which a warning names), *segweld* warns and joins as without "
+                "this option."},
+     [](SegweldCommand& c, const Words&) { return c.options.fillGaps = true; }},
+    {{.name = "geotiff",
+      .modes = ModeBit(kGeoTiffJoin) | kStation,
+      .selects = kGeoTiffJoin,
+      .yields = true,
+      .help = "write the product's image as a georeferenced Cloud-Optimized GeoTIFF "
+              "(\".tif\") instead of the joined data fields; with --batch or --watch, every "
+              "product's",
+      .manual = "Write the product as a Cloud-Optimized GeoTIFF instead of the joined data "
+                "fields, named like the joined output with the extension *.tif*: north up and "
+                "east right, in the geostationary projection given by the image navigation, "
+                "HRV on its full-disk grid with its two windows placed, in the quantity "
+                "*--calibration* names, with the segments that were not joined as nodata. The "
+                "calibration and the correction of the georeferencing offset of older data are "
+                "read from the product's prologue file, the HRV windows and scan time from its "
+                "epilogue; without them *segweld* warns and writes counts or the navigation as "
+                "it stands. Compressed and non-image products are refused. The GeoTIFF appears "
+                "and replaces an older one as the joined output does; SIGINT, SIGTERM and "
+                "SIGHUP stop the run with nothing left behind. With *--batch* or *--watch*, "
+                "every product becomes its GeoTIFF under the same rules, its prologue and "
+                "epilogue counting among its files. Available only in builds with GDAL."},
+     [](SegweldCommand& c, const Words&) { return c.options.geoTiff = true; }},
+    {{.name = "calibration",
+      .value = "QUANTITY",
+      .modes = ModeBit(kGeoTiffJoin) | kStation,
+      .rule = "counts, radiance, reflectance, brightness-temperature or bt",
+      .help = "with --geotiff: counts, radiance, reflectance or brightness-temperature (bt) "
+              "(default: brightness temperature for the infrared channels, reflectance for the "
+              "others)",
+      .manual = "What the pixels of *--geotiff* hold: *counts* (integers, with the scale and "
+                "offset to radiance in the band's metadata), *radiance* "
+                "(mW m-2 sr-1 (cm-1)-1), *reflectance* (%, for VIS006, VIS008, IR_016 and "
+                "HRV) or *brightness-temperature*, also *bt* (K, for IR_039 to IR_134); "
+                "calibrated pixels are Float32 with NaN as nodata. The default is brightness "
+                "temperature for the infrared channels and reflectance for the others."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.calibration = geo::ParseQuantity(w[0]);
+         return c.options.calibration.has_value();
+     }},
+    {{.name = "batch",
+      .modes = kBatch,
+      .selects = kBatchMode,
+      .commandLineOnly = true,
+      .help = "join every product of IN_FOLDER whose output is not up to date",
+      .manual = "Join every product found in _IN_FOLDER_, each exactly as a single join of its "
+                "first segment would. Files whose names are segment names of the dissemination "
+                "convention are grouped into products by their names with the segment number "
+                "masked; prologue and epilogue files, hidden files and names such as "
+                "_NAME_.tmp are not segments. A product is up to date, and skipped, when the "
+                "record kept with its output (an extended attribute, or a hidden file "
+                "._NAME_.segweld beside it) lists exactly the segment files the folder holds "
+                "now (their numbers, sizes, modification times and file numbers) and the "
+                "output is still the size it was written with; a segment added, replaced or "
+                "removed since, whatever its time, makes it be joined again. At the end a "
+                "summary gives the products joined, up to date, incomplete and failed."},
+     [](SegweldCommand& c, const Words&) {
+         c.options.mode = station::StationMode::Batch;
+         return true;
+     }},
+    {{.name = "watch",
+      .modes = kWatch,
+      .selects = kWatchMode,
+      .commandLineOnly = true,
+      .help = "join what IN_FOLDER holds as --batch does, then each product as soon as it is "
+              "complete",
+      .manual = "Treat what is already in _IN_FOLDER_ as *--batch* does, then join each product "
+                "as soon as it is complete: every planned segment present with its whole data "
+                "field. The folder is watched (inotify) for files closed after writing, moved "
+                "or renamed in, and linked; a segment not yet whole is looked at again every "
+                "second. A product still incomplete *--timeout* seconds after its last segment "
+                "arrived is joined with what it has; a segment that comes later makes it be "
+                "joined again. An output that cannot be written is tried again after 10 s, "
+                "then twice as long each time up to 10 min. When the folder is renamed or "
+                "removed, the watch waits for a folder at the same path and goes on. SIGHUP "
+                "reads the configuration file again and looks at the folder anew. SIGINT and "
+                "SIGTERM end the *--then* commands under way, let the joins under way finish, "
+                "and end *segweld* with status 0. One line is logged on standard error for "
+                "every product: with a time stamp, or, when standard error is the journal, "
+                "with its syslog level instead."},
+     [](SegweldCommand& c, const Words&) {
+         c.options.mode = station::StationMode::Watch;
+         return true;
+     }},
+    {{.name = "jobs",
+      .shortName = 'j',
+      .value = "N",
+      .modes = kStation,
+      .rule = "a number of workers from 1 to 1024",
+      .completion = Completion::Count,
+      .help = "join N products at once, 1 to 1024 (default: the processors the process may "
+              "use)",
+      .manual = "Join _N_ products at once, 1 to 1024. The default is the number of processors "
+                "the process may use: those of its affinity mask (as *taskset*(1), a scheduler "
+                "or a container's cpuset leave it), fewer when a cgroup CPU quota allows less "
+                "(a quota of 2.5 processors makes 2 workers), at least one."},
+     [](SegweldCommand& c, const Words& w) {
+         return station::ParseWorkers(w[0], c.options.workers);
+     }},
+    {{.name = "recursive",
+      .modes = kBatch,
+      .help = "look for products in the whole tree below IN_FOLDER; outputs go to the same "
+              "subfolders below OUTPUT_FOLDER",
+      .manual = "Look for products in the whole tree below _IN_FOLDER_, and write each output "
+                "to the same subfolder below _OUTPUT_FOLDER_ as its product lies below "
+                "_IN_FOLDER_. A subfolder that vanishes during the scan is passed over; one "
+                "that cannot be read is a failure of its own."},
+     [](SegweldCommand& c, const Words&) { return c.options.recursive = true; }},
+    {{.name = "force",
+      .modes = kBatch,
+      .help = "join products again even when their output is up to date",
+      .manual = "Join products again even when their output is up to date."},
+     [](SegweldCommand& c, const Words&) { return c.options.force = true; }},
+    {{.name = "report",
+      .value = "FILE.jsonl",
+      .modes = kBatch,
+      .rule = "a file name, or - for standard output",
+      .completion = Completion::File,
+      .extension = "jsonl",
+      .help = "write JSON Lines as products finish to FILE.jsonl, or - for standard output",
+      .manual = "Write JSON Lines to _FILE.jsonl_ as products finish: a *start* line (version, "
+                "arguments, shard, host, time), a *product* line per product (key, status, "
+                "output, segments joined, missing, not joined, damaged, filled, bytes, seconds, "
+                "warnings, error), a *folder* line per folder that could not be read, and an "
+                "*end* line (totals, how the run ended). The lines go to "
+                "_FILE.jsonl_.partial, renamed onto _FILE.jsonl_ at the end; a killed run "
+                "leaves what it wrote there. *-* writes them to standard output. The report's "
+                "folder must exist and be writable before any join."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.reportPath = w[0];
+         return true;
+     }},
+    {{.name = "from-list",
+      .value = "FILE",
+      .modes = kBatch,
+      .rule = "a file name, or - for standard input",
+      .completion = Completion::File,
+      .help = "take the folders and segment files FILE names, one a line, instead of all of "
+              "IN_FOLDER",
+      .manual = "Take the folders and segment files that _FILE_ (*-*: standard input) names, "
+                "one a line, relative to _IN_FOLDER_ or below it, instead of scanning the whole "
+                "of _IN_FOLDER_: a folder gives its products (and those below it with "
+                "*--recursive*), a segment file the product it belongs to. Blank lines and "
+                "lines that begin with *#* are passed over."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.fromList = w[0];
+         return true;
+     }},
+    {{.name = "shard",
+      .value = "K/N",
+      .modes = kBatch,
+      .rule = "K/N with 0 <= K < N, for example 0/4",
+      .help = "take only the products whose key hashes to K of N "
+              "(0\u00A0<=\u00A0K\u00A0<\u00A0N)",
+      .manual = "Take only the products whose key hashes to _K_ of _N_ (0 <= _K_ < _N_), so "
+                "that _N_ jobs (a job array of a batch scheduler, GNU parallel over several "
+                "hosts) share one archive without overlap."},
+     [](SegweldCommand& c, const Words& w) {
+         const auto shard = station::ParseShard(w[0]);
+         c.options.shard = shard.value_or(station::Shard{});
+         return shard.has_value();
+     }},
+    {{.name = "timeout",
+      .value = "SECONDS",
+      .modes = kWatch,
+      .rule = "a number of seconds",
+      .help = "join an incomplete product SECONDS after its last segment arrived (default "
+              "900; fractions allowed)",
+      .manual = "How long after its last segment arrived an incomplete product is joined "
+                "anyway. The default is 900; fractions are allowed."},
+     [](SegweldCommand& c, const Words& w) {
+         return station::ParseSeconds(w[0], c.options.timeout);
+     }},
+    {{.name = "then-timeout",
+      .value = "SECONDS",
+      .modes = kWatch,
+      .rule = "a number of seconds",
+      .help = "end a --then command still running after SECONDS (default 600)",
+      .manual = "End a *--then* command, and everything it started, that is still running "
+                "_SECONDS_ after it started (SIGTERM to its process group, SIGKILL 2 s later); "
+                "its end is logged. The default is 600."},
+     [](SegweldCommand& c, const Words& w) {
+         return station::ParseSeconds(w[0], c.options.thenTimeout);
+     }},
+    {{.name = "quiet",
+      .shortName = 'q',
+      .modes = kStation,
+      .help = "log failures only",
+      .manual = "Log failures only."},
+     [](SegweldCommand& c, const Words&) {
+         c.options.verbosity = station::Verbosity::Quiet;
+         return true;
+     }},
+    {{.name = "verbose",
+      .shortName = 'v',
+      .modes = kStation,
+      .help = "log every product, up to date ones too",
+      .manual = "Log every product, those found up to date too."},
+     [](SegweldCommand& c, const Words&) {
+         c.options.verbosity = station::Verbosity::Verbose;
+         return true;
+     }},
+    {{.name = "config",
+      .value = "FILE",
+      .modes = kWatch,
+      .commandLineOnly = true,
+      .rule = "a file name",
+      .completion = Completion::File,
+      .help = "take IN_FOLDER, OUTPUT_FOLDER and options from FILE (see the man page); the "
+              "command line's win",
+      .manual = "Take the input and output folders and options from _FILE_ (see "
+                "*CONFIGURATION FILE*); folders and options given on the command line win "
+                "over the file's. Then _IN_FOLDER_ and _OUTPUT_FOLDER_ may be left out."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.configPath = w[0];
+         return true;
+     }},
+    {{.name = "then",
+      .value = "COMMAND ARG...",
+      .rest = true,
+      .modes = kWatch,
+      .rule = "a command",
+      .completion = Completion::Command,
+      .help = "run COMMAND after each product written, \"{}\" standing for the output; it "
+              "takes the rest of the line",
+      .manual = "Run _COMMAND_ after each product written, with every *{}* in its arguments "
+                "replaced by the output path (the GeoTIFF's with *--geotiff*). It takes the rest "
+                "of the command line. No shell is involved; the command runs beside the joins "
+                "in a process group of its own, within *--then-timeout*; its exit status is "
+                "logged and never ends the watch."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.thenCommand = w;
+         return true;
+     }},
+    {{.name = "help",
+      .shortName = 'h',
+      .commandLineOnly = true,
+      .answersAtOnce = true,
+      .help = "print this help and exit; after --geotiff, --batch or --watch, that mode's",
+      .manual = "Print the usage and the options and exit; after *--geotiff*, *--batch* or "
+                "*--watch*, those of that mode alone."},
+     [](SegweldCommand& c, const Words&) { return c.help = true; }},
+    {{.name = "version",
+      .commandLineOnly = true,
+      .answersAtOnce = true,
+      .help = "print the version and exit",
+      .manual = "Print the version and exit."},
+     [](SegweldCommand& c, const Words&) { return c.version = true; }},
+};
+
+const std::vector<const char*> kFolderKeys = {"input", "output"};
+
+cli::ProgramSpec MakeProgram() {
+    const char* joinPaths[] = {"SEGMENT_FILE", "OUTPUT_FOLDER"};
+    const char* stationPaths[] = {"IN_FOLDER", "OUTPUT_FOLDER"};
+    const std::vector<Completion> fileThenFolder = {Completion::File, Completion::Folder};
+    const std::vector<Completion> folders = {Completion::Folder, Completion::Folder};
+    const char* batchExit =
+        "Exit status: 0 every product written or up to date; 1 some product's data could not be "
+        "joined; 75 some product or folder failed for a reason of the system (no space, an I/O "
+        "error, a folder that cannot be read, an output or report that cannot be written), so "
+        "a retry may help; 2 bad arguments; 130 or 143 stopped by SIGINT or SIGTERM.";
+    const char* watchExit =
+        "Exit status: 0 stopped by SIGINT or SIGTERM; 1 the folder could not be watched; 2 bad "
+        "arguments.";
+    cli::ProgramSpec program;
+    program.name = "segweld";
+    program.modes = {
+        {.title = "a single join",
+         .paths = {joinPaths[0], joinPaths[1]},
+         .pathCompletion = fileThenFolder},
+        {.title = "--geotiff",
+         .paths = {joinPaths[0], joinPaths[1]},
+         .pathCompletion = fileThenFolder,
+         .summary = "Writes the product of SEGMENT_FILE as a georeferenced Cloud-Optimized "
+                    "GeoTIFF in OUTPUT_FOLDER, named like the joined output with the extension "
+                    "\".tif\". The segments are walked and joined as without --geotiff."},
+        {.title = "--batch",
+         .paths = {stationPaths[0], stationPaths[1]},
+         .pathCompletion = folders,
+         .summary = "Joins every product in IN_FOLDER whose output is not up to date, each as "
+                    "a single join of its first segment would.",
+         .exitStatus = batchExit},
+        {.title = "--watch",
+         .paths = {stationPaths[0], stationPaths[1]},
+         .pathCompletion = folders,
+         .summary = "Joins what IN_FOLDER holds as --batch does, then each product as soon as "
+                    "it is complete, or SECONDS (default 900) after its last segment arrived. "
+                    "With --config FILE the folders and options may come from FILE instead.",
+         .exitStatus = watchExit},
+    };
+    program.options = cli::SpecsOf(kOptions);
+    program.moreUsage = {"segweld                 (opens the dialog)",
+                         "segweld --help | --version"};
+    program.description =
+        "Joins the data fields of the HRIT/LRIT segment files of one product into one file in "
+        "OUTPUT_FOLDER. SEGMENT_FILE is any segment file of the product; the segments are taken "
+        "from number 000001 up to the first number that is missing. The output is named after "
+        "SEGMENT_FILE, lower-cased, with the first four data bytes as its extension (\".xyz\" "
+        "when they are not letters and digits). --geotiff writes the product's image instead; "
+        "--batch joins every product of a folder, --watch each product as it arrives.\n\n"
+        "Options may stand anywhere among the arguments; \"--\" ends them. 'segweld --batch "
+        "--help' shows the options of --batch alone, and so on.";
+    program.exitStatus =
+        "Exit status: 0 the output was written, 1 nothing was joined or the output could not be "
+        "written, 2 bad arguments.";
+    return program;
+}
+
+void CheckPaths(SegweldCommand& command) {
+    const size_t wanted = 2;
+    const bool station = command.mode == kBatchMode || command.mode == kWatchMode;
+    const bool foldersInFile = !command.options.configPath.empty();
+    if (station && command.options.calibration && !command.options.geoTiff) {
+        command.error = "--calibration belongs to --geotiff";
+    } else if (command.paths.size() > wanted && command.mode == kSingleJoin) {
+        for (size_t i = wanted; i < command.paths.size(); ++i) {
+            command.warnings.push_back("extra argument '" + command.paths[i] + "'; ignored");
+        }
+    } else if (command.paths.size() > wanted) {
+        command.error = "extra argument '" + command.paths[wanted] + "'";
+    } else if (command.mode == kGeoTiffJoin && command.paths.empty()) {
+        command.error = "--geotiff needs a segment file and an output folder";
+    } else if (station && command.paths.size() != wanted &&
+               !(foldersInFile && command.paths.empty())) {
+        command.error = foldersInFile ? "give both folders or neither: IN_FOLDER OUTPUT_FOLDER"
+                                      : "give exactly two folders: IN_FOLDER OUTPUT_FOLDER";
+    }
+}
+
+// The options of --watch from the configuration file and the command line,
+// the command line's last so that they win.
+station::StationOptions WatchOptions(const std::vector<cli::Given>& commandLine,
+                                     const std::vector<std::string>& paths,
+                                     const std::string& configPath, std::string& error) {
+    const cli::ConfigEntries file =
+        cli::ReadConfigFile(SegweldProgram(), kWatchMode, configPath, kFolderKeys);
+    error = file.error;
+    SegweldCommand command;
+    if (error.empty()) {
+        error = cli::ApplyAll(kOptions, file.given, command);
+    }
+    if (error.empty()) {
+        error = cli::ApplyAll(kOptions, commandLine, command);
+    }
+    station::StationOptions& options = command.options;
+    const bool inFile = file.paths.contains("input") && file.paths.contains("output");
+    if (error.empty() && paths.empty() && !inFile) {
+        error = configPath + ": give the folders as input and output, or on the command line";
+    }
+    const auto folder = [&](size_t index, const char* key) {
+        const auto inTheFile = file.paths.find(key);
+        return !paths.empty()                  ? paths[index]
+               : inTheFile != file.paths.end() ? inTheFile->second
+                                               : std::string();
+    };
+    options.inputFolder = folder(0, "input");
+    options.outputFolder = folder(1, "output");
+    options.rereadConfig = [commandLine, paths, configPath](std::string& why) {
+        return WatchOptions(commandLine, paths, configPath, why);
+    };
+    return options;
+}
+
+}  // namespace
+
+const cli::ProgramSpec& SegweldProgram() {
+    static const cli::ProgramSpec program = MakeProgram();
+    return program;
+}
+
+const std::vector<const char*>& WatchFolderKeys() {
+    return kFolderKeys;
+}
+
+SegweldCommand ParseSegweldCommand(const std::vector<std::string>& arguments) {
+    const cli::ProgramSpec& program = SegweldProgram();
+    const cli::Tokens tokens = cli::Tokenize(program, arguments);
+    // A single join ignores what follows its two paths, as the command tail
+    // always has; a word there is named in a warning, an option there is taken.
+    const cli::Checked checked = cli::CheckTokens(program, tokens, 2);
+    SegweldCommand command;
+    command.mode = checked.mode;
+    command.paths = tokens.paths;
+    command.warnings = checked.warnings;
+    for (const cli::Given& given : checked.accepted) {
+        command.optionsGiven.push_back(given.spelling);
+    }
+    const std::vector<cli::Given> answers = cli::AnswersAtOnce(program, tokens);
+    if (!answers.empty()) {
+        cli::ApplyAll(kOptions, answers, command);
+        command.warnings.clear();
+        return command;
+    }
+    command.error = checked.error;
+    if (command.error.empty()) {
+        command.error = cli::ApplyAll(kOptions, checked.accepted, command);
+    }
+    if (command.help || command.version) {
+        command.error.clear();
+        command.warnings.clear();
+        return command;
+    }
+    if (command.error.empty()) {
+        CheckPaths(command);
+    }
+    if (command.error.empty() && !command.options.configPath.empty()) {
+        command.options = WatchOptions(checked.accepted, command.paths, command.options.configPath,
+                                       command.error);
+    } else if (command.paths.size() >= 2) {
+        command.options.inputFolder = command.paths[0];
+        command.options.outputFolder = command.paths[1];
+    }
+    return command;
+}
+
+}  // namespace segweld

@@ -1,0 +1,96 @@
+#include "join/walk_plan.h"
+
+#include <algorithm>
+#include <array>
+
+#include "join/output_name.h"
+#include "join/segment_file.h"
+#include "join/segment_name.h"
+#include "join/segment_walk.h"
+
+namespace segweld {
+namespace {
+
+constexpr size_t kExtensionBytes = 4;
+
+bool SegmentMissing(const std::string& path) {
+    SegmentFile file;
+    return file.Open(path) == OpenOutcome::Missing;
+}
+
+std::string GapRefusal(const std::string& segmentPath, const HritHeader* header,
+                       const std::string& impossible) {
+    const std::string because = "--fill-gaps has no effect: ";
+    if (header == nullptr) {
+        return because + segmentPath + " has no header to take the plan from";
+    }
+    if (!impossible.empty()) {
+        return because + impossible;
+    }
+    if (!GivesSegmentPlan(*header)) {
+        return because + "the segment identification of " + segmentPath +
+               " gives no plan of the product's segments";
+    }
+    if (HoldsCompressedData(*header)) {
+        return because + segmentPath +
+               " holds compressed data, so the size of a missing segment is unknown";
+    }
+    return "";
+}
+
+}  // namespace
+
+WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps) {
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    WalkPlan walk;
+    walk.namingName = parts.name;
+
+    SegmentFile file;
+    CHritHeaderReader reader([](uint32_t) {});
+    const bool hasHeader =
+        file.Open(segmentPath) == OpenOutcome::Opened && reader.ReadHeader(file.stream()) != 0;
+    const HritHeader* header = hasHeader ? &reader.header() : nullptr;
+    const std::optional<SegmentPlan> plan = header ? PlanOf(*header) : std::nullopt;
+    const std::string impossible = header ? DescribeImpossiblePlan(*header, segmentPath) : "";
+
+    if (plan && plan->start > 1 && SegmentMissing(parts.directory + SegmentName(parts.name, 1))) {
+        walk.first = plan->start;
+    }
+    if (fillGaps) {
+        const std::string refusal = GapRefusal(segmentPath, header, impossible);
+        if (refusal.empty()) {
+            walk.gaps = plan;
+            walk.namingName = SegmentName(parts.name, plan->start);
+        } else {
+            walk.warnings.push_back(refusal);
+        }
+    } else if (!impossible.empty()) {
+        walk.warnings.push_back(impossible);
+    }
+    return walk;
+}
+
+std::optional<std::string> PredictOutputPath(const std::string& segmentPath,
+                                             const std::string& outputFolder, bool fillGaps) {
+    const WalkPlan walk = PlanWalk(segmentPath, fillGaps);
+    std::optional<std::string> path;
+    CHritHeaderReader reader([](uint32_t) {});
+    WalkSegments(
+        segmentPath, reader,
+        [&](const SegmentVisit& visit) {
+            if (visit.status != SegmentStatus::Accepted) {
+                return true;
+            }
+            std::array<uint8_t, kExtensionBytes> first{};
+            const size_t wanted = std::min<size_t>(first.size(), visit.header->dataLength);
+            const size_t got =
+                visit.file->file().ReadAt(visit.file->position(), std::span(first.data(), wanted));
+            path = JoinedOutputPath(
+                outputFolder, JoinedOutputName(walk.namingName, std::span(first.data(), got)));
+            return false;
+        },
+        [&](int32_t number) { return walk.gaps && walk.gaps->Holds(number); }, walk.first);
+    return path;
+}
+
+}  // namespace segweld

@@ -1,0 +1,195 @@
+#include "station/output_maker.h"
+
+#include <algorithm>
+#include <chrono>
+#include <exception>
+
+#include "join/output_name.h"
+#include "join/walk_plan.h"
+#include "os/file_system.h"
+#include "station/output_record.h"
+
+namespace segweld::station {
+namespace {
+
+bool Contains(const std::vector<int32_t>& numbers, int32_t number) {
+    return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+}
+
+std::vector<int32_t> NumbersWhere(const JoinReport& report, bool damagedOnly) {
+    std::vector<int32_t> numbers;
+    for (const SegmentOutcome& segment : report.segments) {
+        if (segment.status == SegmentStatus::Accepted &&
+            (!damagedOnly || segment.bytesPresent < segment.dataLength)) {
+            numbers.push_back(segment.number);
+        }
+    }
+    return numbers;
+}
+
+bool IsPresent(const Product& product, int32_t number) {
+    return std::any_of(product.segments.begin(), product.segments.end(),
+                       [number](const SegmentEntry& s) { return s.number == number; });
+}
+
+FailureKind KindOf(const JoinReport& report) {
+    if (report.stopped) {
+        return FailureKind::Interrupted;
+    }
+    return report.error.empty() ? FailureKind::Data : FailureKind::System;
+}
+
+// Planned numbers without a file (missing, written as zeros or not) apart
+// from those whose file was not joined.
+void SortOutMissing(const Product& product, const JoinReport& report, ProductResult& result) {
+    const bool planned = report.plannedEnd > 0;
+    const int32_t first = planned ? report.plannedStart : report.firstNumber;
+    const int32_t last = planned ? report.plannedEnd : product.segments.back().number;
+    const std::vector<int32_t> joined = NumbersWhere(report, false);
+    for (int32_t number = first; number <= last; ++number) {
+        if (!Contains(joined, number)) {
+            (IsPresent(product, number) ? result.notJoined : result.missing).push_back(number);
+        }
+    }
+}
+
+void Classify(ProductResult& result) {
+    if (result.outputPath.empty()) {
+        result.status = ProductStatus::Failed;
+    } else if (result.missing.empty() && result.notJoined.empty() && result.damaged.empty() &&
+               result.filled.empty()) {
+        result.status = ProductStatus::Joined;
+    } else {
+        result.status = ProductStatus::Incomplete;
+    }
+}
+
+class Joiner : public OutputMaker {
+  public:
+    explicit Joiner(bool fillGaps) : fillGaps_(fillGaps) {}
+
+    std::string making() const override { return fillGaps_ ? "join fill-gaps" : "join"; }
+    bool usesCompanions() const override { return false; }
+
+    MadeOutput Make(const std::string& firstSegmentPath, const std::string& outputFolder,
+                    const JoinProgressCallback& progress) const override {
+        JoinOptions options;
+        options.fillGaps = fillGaps_;
+        options.progress = progress;
+        MadeOutput made;
+        made.join = JoinSegments(firstSegmentPath, outputFolder, options);
+        made.outputPath = made.join.outputPath;
+        made.bytes = made.join.bytesWritten;
+        made.failure = made.join.written() ? FailureKind::None : KindOf(made.join);
+        return made;
+    }
+
+    std::optional<std::string> PredictOutput(const std::string& firstSegmentPath,
+                                             const std::string& outputFolder) const override {
+        return PredictOutputPath(firstSegmentPath, outputFolder, fillGaps_);
+    }
+
+  private:
+    bool fillGaps_;
+};
+
+class GeoTiffWriter : public OutputMaker {
+  public:
+    GeoTiffWriter(geo::WriteProductGeoTiffEntry entry, bool fillGaps,
+                  std::optional<geo::Quantity> calibration)
+        : entry_(entry), fillGaps_(fillGaps), calibration_(calibration) {}
+
+    std::string making() const override {
+        return std::string("geotiff ") +
+               (calibration_ ? geo::QuantityName(*calibration_) : "default") +
+               (fillGaps_ ? " fill-gaps" : "");
+    }
+    bool usesCompanions() const override { return true; }
+
+    MadeOutput Make(const std::string& firstSegmentPath, const std::string& outputFolder,
+                    const JoinProgressCallback& progress) const override {
+        geo::GeoTiffOptions options;
+        options.fillGaps = fillGaps_;
+        options.calibration = calibration_;
+        options.stopRequested = [&progress] { return progress && !progress(JoinProgress{}); };
+        geo::GeoTiffReport report;
+        entry_(firstSegmentPath, outputFolder, options, report);
+        MadeOutput made;
+        made.join = std::move(report.join);
+        made.outputPath = report.outputPath;
+        made.bytes = report.written() ? os::LookAt(report.outputPath).size : 0;
+        made.warnings = std::move(report.warnings);
+        made.error = report.error;
+        if (!report.written()) {
+            made.failure = !made.join.written() ? KindOf(made.join)
+                           : report.refused     ? FailureKind::Data
+                                                : FailureKind::System;
+        }
+        return made;
+    }
+
+    // Named as the joined output, with ".tif" for its extension.
+    std::optional<std::string> PredictOutput(const std::string& firstSegmentPath,
+                                             const std::string& outputFolder) const override {
+        return JoinedOutputPath(
+            outputFolder, LowerAscii(PlanWalk(firstSegmentPath, fillGaps_).namingName) + ".tif");
+    }
+
+  private:
+    geo::WriteProductGeoTiffEntry entry_;
+    bool fillGaps_;
+    std::optional<geo::Quantity> calibration_;
+};
+
+}  // namespace
+
+std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps) {
+    return std::make_unique<Joiner>(fillGaps);
+}
+
+std::unique_ptr<OutputMaker> MakeGeoTiffWriter(geo::WriteProductGeoTiffEntry entry, bool fillGaps,
+                                               std::optional<geo::Quantity> calibration) {
+    return std::make_unique<GeoTiffWriter>(entry, fillGaps, calibration);
+}
+
+ProductResult MakeProduct(const Product& listed, const std::string& outputFolder,
+                          const OutputMaker& maker, const JoinProgressCallback& progress) {
+    const auto start = std::chrono::steady_clock::now();
+    // The record must list the files as the join finds them, not as an
+    // earlier look did.
+    Product product = listed;
+    if (!LookAtSegments(product)) {
+        return FailedResult(listed, FailureKind::Data, "its segment files are gone");
+    }
+    MadeOutput made;
+    try {
+        made = maker.Make(product.FirstSegmentPath(), outputFolder, progress);
+    } catch (const std::exception& failure) {
+        return FailedResult(product, FailureKind::System, failure.what());
+    }
+    ProductResult result;
+    result.key = product.key;
+    result.outputPath = made.outputPath;
+    result.segmentsJoined = made.join.segmentsJoined();
+    result.bytesWritten = made.bytes;
+    result.warnings = made.join.warnings;
+    result.warnings.insert(result.warnings.end(), made.warnings.begin(), made.warnings.end());
+    result.error = made.error.empty() ? made.join.FailureText() : made.error;
+    result.filled = made.join.filled;
+    result.damaged = NumbersWhere(made.join, true);
+    SortOutMissing(product, made.join, result);
+    Classify(result);
+    result.failure = made.failure;
+    if (result.status != ProductStatus::Failed) {
+        const std::string unkept = KeepOutputRecord(
+            result.outputPath, RecordOf(product, maker.making(), result.bytesWritten));
+        if (!unkept.empty()) {
+            result.warnings.push_back("the output will be made again next time: " + unkept);
+        }
+    }
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
+}  // namespace segweld::station
