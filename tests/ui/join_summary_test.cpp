@@ -88,6 +88,8 @@ TEST(SegmentPickTest, TellsAPrologueAnEpilogueAndANameThatIsNoSegmentNameFromASe
         {withField("ABCDEF___"), " is not a segment file: its name holds \"ABCDEF___\""},
         {"a.png", " is not a segment file: its name does not follow the dissemination naming"},
         {segment + ".bz2", " is not a segment file: its name does not follow"},
+        {segment.substr(0, 27) + "R 108" + segment.substr(32),
+         " is not a segment file: its name does not"},
     };
     for (const auto& [name, why] : rows) {
         const std::string path = "/data/day 1/" + name;
