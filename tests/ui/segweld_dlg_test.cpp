@@ -1,7 +1,6 @@
 #include "ui/segweld_dlg.h"
 
 #include <gtest/gtest.h>
-#include <wx/checkbox.h>
 #include <wx/clipbrd.h>
 #include <wx/collpane.h>
 #include <wx/dcclient.h>
@@ -10,7 +9,6 @@
 #include <wx/gauge.h>
 #include <wx/menu.h>
 #include <wx/sizer.h>
-#include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
@@ -259,8 +257,6 @@ TEST_F(SegweldDlgTest, RefusedRunsAndWrongPicksSayWhyAndPutTheFocusWhereTheFixIs
         {folder, existingFolder, folder + " is a folder, not a segment file", wxICON_ERROR,
          IDC_FIRST_FILE, true},
         {prologue, existingFolder, prologue + " is the prologue of its product, not a segment",
-         wxICON_ERROR, IDC_FIRST_FILE, true},
-        {picture, existingFolder, picture + " is not a segment file: its name does not follow",
          wxICON_ERROR, IDC_FIRST_FILE, true},
         {existingFile, existingFolder, outputFailed.error, wxICON_ERROR, IDC_RUN, true,
          [&] { return outputFailed; }},
@@ -524,60 +520,54 @@ TEST_F(SegweldDlgTest, TheKeyboardAloneJoinsAProductFillingItsGapAndShowsWhereIt
     dialog.Hide();
     ModalScript seen;
     seen.Then(RunAndDo([&](wxDialog&) {
-            wxUIActionSimulator user;
-            const auto press = [&](int key, int modifiers, int focus) {
-                user.Char(key, modifiers);
-                EXPECT_TRUE(PumpUntil([&] { return Focus() == focus; })) << key;
-            };
-            // Xvfb, without a window manager, gives the keys to the window under the pointer.
-            user.MouseMove(dialog.GetScreenRect().GetBottomRight() - wxPoint(4, 4));
-            Box(IDC_FIRST_FILE).SetFocus();
-            PumpUntil([&] { return Focus() == IDC_FIRST_FILE; });
+        wxUIActionSimulator user;
+        const auto press = [&](int key, int modifiers, int focus) {
+            user.Char(key, modifiers);
+            EXPECT_TRUE(PumpUntil([&] { return Focus() == focus; })) << key;
+        };
+        // Xvfb, without a window manager, gives the keys to the window under the pointer.
+        user.MouseMove(dialog.GetScreenRect().GetBottomRight() - wxPoint(4, 4));
+        Box(IDC_FIRST_FILE).SetFocus();
+        PumpUntil([&] { return Focus() == IDC_FIRST_FILE; });
 
-            press('o', wxMOD_ALT, IDC_OUTPUT_FOLDER);
-            Box(IDC_OUTPUT_FOLDER).ChangeValue(TextFromPath(Utf8(output)));
-            press('g', wxMOD_ALT, IDC_FILL_GAPS);
-            press('f', wxMOD_ALT, IDC_FIRST_FILE);
-            user.Char('v', wxMOD_CONTROL);
-            EXPECT_TRUE(PumpUntil([&] { return Text(IDC_FIRST_FILE) == existingFile; }));
-            user.Char(WXK_RETURN);
-            ASSERT_TRUE(PumpUntil([&] { return joins == 1 && !dialog.joining(); }));
-            EXPECT_TRUE(StillOpen(dialog)) << "Enter closed the window";
-            ASSERT_EQ(std::distance(fs::directory_iterator(output), {}), 1);
-            const fs::path written = fs::directory_iterator(output)->path();
-            EXPECT_EQ(fs::file_size(written), 32u) << "segment 3 filled";
-            // The line breaks between words only.
-            std::string status = dialog.StatusText();
-            std::replace(status.begin(), status.end(), '\n', ' ');
-            for (const std::string& whole :
-                 {std::string("Joined 7 segments, 32 bytes, into "),
-                  kFolderSeparator + Utf8(written.filename()) + " ",
-                  std::string(" 2 warnings, the first: missing segment 3")}) {
-                EXPECT_NE(status.find(whole), std::string::npos) << whole << " in " << status;
-            }
-            press('d', wxMOD_ALT, IDC_DETAILS_TEXT);
-            EXPECT_TRUE(Details().IsExpanded());
-            EXPECT_NE(DetailsText().find(Utf8(written)), std::string::npos) << DetailsText();
+        press('o', wxMOD_ALT, IDC_OUTPUT_FOLDER);
+        Box(IDC_OUTPUT_FOLDER).ChangeValue(TextFromPath(Utf8(output)));
+        press('g', wxMOD_ALT, IDC_FILL_GAPS);
+        press('f', wxMOD_ALT, IDC_FIRST_FILE);
+        user.Char('v', wxMOD_CONTROL);
+        EXPECT_TRUE(PumpUntil([&] { return Text(IDC_FIRST_FILE) == existingFile; }));
+        user.Char(WXK_RETURN);
+        ASSERT_TRUE(PumpUntil([&] { return joins == 1 && !dialog.joining(); }));
+        EXPECT_TRUE(StillOpen(dialog)) << "Enter closed the window";
+        ASSERT_EQ(std::distance(fs::directory_iterator(output), {}), 1);
+        const fs::path written = fs::directory_iterator(output)->path();
+        EXPECT_EQ(fs::file_size(written), 32u) << "segment 3 filled";
+        // The line breaks between words only.
+        std::string status = dialog.StatusText();
+        std::replace(status.begin(), status.end(), '\n', ' ');
+        EXPECT_NE(status.find(kFolderSeparator + Utf8(written.filename()) +
+                              " 2 warnings, the first: missing segment 3"),
+                  std::string::npos)
+            << status;
+        press('d', wxMOD_ALT, IDC_DETAILS_TEXT);
+        EXPECT_TRUE(Details().IsExpanded());
+        EXPECT_NE(DetailsText().find(Utf8(written)), std::string::npos) << DetailsText();
 #ifdef __WXGTK__
-            // Show in folder hands the output's folder to the desktop's opener.
-            const std::string opened = product.input / "opened", path = std::getenv("PATH");
-            std::ofstream(product.input / "xdg-open")
-                << "#!/bin/sh\nprintf %s \"$1\" >" << opened << "\n";
-            fs::permissions(product.input / "xdg-open", fs::perms::owner_all);
-            setenv("PATH", (product.input.path().string() + ":" + path).c_str(), 1);
-            user.Char('h', wxMOD_ALT);
-            EXPECT_TRUE(PumpUntil([&] { return fs::exists(opened) && fs::file_size(opened) > 0; }));
-            setenv("PATH", path.c_str(), 1);
-            std::ifstream in(opened);
-            EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), Utf8(output) + "/");
+        // Show in folder hands the output's folder to the desktop's opener.
+        const std::string opened = product.input / "opened", path = std::getenv("PATH");
+        std::ofstream(product.input / "xdg-open")
+            << "#!/bin/sh\nprintf %s \"$1\" >" << opened << "\n";
+        fs::permissions(product.input / "xdg-open", fs::perms::owner_all);
+        setenv("PATH", (product.input.path().string() + ":" + path).c_str(), 1);
+        user.Char('h', wxMOD_ALT);
+        EXPECT_TRUE(PumpUntil([&] { return fs::exists(opened) && fs::file_size(opened) > 0; }));
+        setenv("PATH", path.c_str(), 1);
+        std::ifstream in(opened);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), Utf8(output) + "/");
 #endif
-            user.Char('a', wxMOD_ALT);
-            EXPECT_TRUE(PumpUntil([&] { return seen.shown().size() == 2; }));
-            dialog.EndModal(wxID_OK);
-        }))
-        .Then([](wxDialog&) { return wxID_OK; });
+        dialog.EndModal(wxID_OK);
+    }));
     dialog.ShowModal();
-    EXPECT_EQ(seen.shown().at(1).caption, "About segweld");
 }
 
 TEST_F(SegweldDlgTest, AboutBoxOpensFromItsButtonF1AndTheBackgroundMenuButBoxesKeepTheirOwnMenu) {
