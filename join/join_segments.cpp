@@ -133,6 +133,13 @@ class Joiner {
         outcome.path = visit.path;
         outcome.status = visit.status;
         outcome.reason = visit.reason;
+        if (visit.file != nullptr && visit.file->file().isOpen()) {
+            const os::InputFile& file = visit.file->file();
+            outcome.opened = true;
+            outcome.fileSize = file.size();
+            outcome.modifiedNanoseconds = file.modifiedNanoseconds();
+            outcome.file = file.identity().file;
+        }
         if (visit.status == SegmentStatus::Accepted) {
             Append(visit, outcome);
         } else {
@@ -247,7 +254,8 @@ std::string JoinReport::FailureText() const {
         return "Nothing joined: the first segment " + firstSegmentPath + " does not exist.";
     }
     if (segments.size() == 1) {
-        return "Nothing joined: the only segment from " + firstSegmentPath + " on could not be joined.";
+        return "Nothing joined: the only segment from " + firstSegmentPath +
+               " on could not be joined.";
     }
     return "Nothing joined: none of the " + std::to_string(segments.size()) + " segments from " +
            firstSegmentPath + " on could be joined.";

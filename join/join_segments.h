@@ -17,6 +17,11 @@ struct SegmentOutcome {
     std::string reason;         // why it was not joined
     uint32_t dataLength = 0;    // bytes the header announces, when joined
     uint64_t bytesPresent = 0;  // of those, bytes the file held; zeros stand for the rest
+    // The file as the join opened it, when it did.
+    bool opened = false;
+    uint64_t fileSize = 0;
+    int64_t modifiedNanoseconds = 0;
+    uint64_t file = 0;
 };
 
 // Where a join stands, for a progress display.

@@ -82,6 +82,7 @@ class InputFile {
     const std::string& path() const { return path_; }
     uint64_t size() const { return size_; }
     FileIdentity identity() const { return identity_; }
+    int64_t modifiedNanoseconds() const { return modifiedNanoseconds_; }
     const std::string& error() const { return error_; }
 
     // Reads up to out.size() bytes at `offset`. Fewer arrive only where the
@@ -97,6 +98,7 @@ class InputFile {
     std::string error_;
     uint64_t size_ = 0;
     FileIdentity identity_;
+    int64_t modifiedNanoseconds_ = 0;
 };
 
 // An output file that appears under its final name only when committed. It is

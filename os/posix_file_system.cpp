@@ -80,29 +80,52 @@ bool OutOfRoom(int error) {
 
 }  // namespace
 
-PathInfo LookAt(const std::string& path) {
+namespace {
+
+PathInfo InfoOf(const struct stat& info) {
     PathInfo result;
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0) {
-        result.kind = KindOf(info);
-        result.size = static_cast<uint64_t>(info.st_size);
-        result.modifiedNanoseconds =
-            int64_t{info.st_mtim.tv_sec} * 1000000000 + int64_t{info.st_mtim.tv_nsec};
-        result.identity = IdentityOf(info);
-        return result;
-    }
-    const int error = errno;
-    if (error == ELOOP) {
-        result.kind = PathKind::LinkLoop;
-    } else if (error == ENOENT || error == ENOTDIR) {
-        struct stat link;
-        const bool isLink = lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
-        result.kind = isLink ? PathKind::DanglingLink : PathKind::Missing;
-    } else {
-        result.kind = PathKind::Inaccessible;
-    }
+    result.kind = KindOf(info);
+    result.size = static_cast<uint64_t>(info.st_size);
+    result.modifiedNanoseconds =
+        int64_t{info.st_mtim.tv_sec} * 1000000000 + int64_t{info.st_mtim.tv_nsec};
+    result.identity = IdentityOf(info);
+    return result;
+}
+
+PathInfo Unseen(PathKind kind, int error) {
+    PathInfo result;
+    result.kind = kind;
     result.error = SystemText(error);
     return result;
+}
+
+PathKind KindOfFailure(int error, bool link) {
+    if (error == ELOOP) {
+        return PathKind::LinkLoop;
+    }
+    if (error == ENOENT || error == ENOTDIR) {
+        return link ? PathKind::DanglingLink : PathKind::Missing;
+    }
+    return PathKind::Inaccessible;
+}
+
+}  // namespace
+
+// lstat first: a plain file or a missing name, the usual cases, take one call.
+PathInfo LookAt(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        return Unseen(KindOfFailure(error, false), error);
+    }
+    if (!S_ISLNK(info.st_mode)) {
+        return InfoOf(info);
+    }
+    if (stat(path.c_str(), &info) != 0) {
+        const int error = errno;
+        return Unseen(KindOfFailure(error, true), error);
+    }
+    return InfoOf(info);
 }
 
 struct InputFile::Native {
@@ -156,6 +179,7 @@ InputFile::Outcome InputFile::Open(const std::string& path) {
     }
     size_ = static_cast<uint64_t>(info.st_size);
     identity_ = IdentityOf(info);
+    modifiedNanoseconds_ = InfoOf(info).modifiedNanoseconds;
     return Outcome::Opened;
 }
 

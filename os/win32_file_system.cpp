@@ -204,6 +204,7 @@ InputFile::Outcome InputFile::Open(const std::string& path) {
     native_->handle = handle.release();
     size_ = opened.size;
     identity_ = opened.identity;
+    modifiedNanoseconds_ = opened.modifiedNanoseconds;
     return Outcome::Opened;
 }
 

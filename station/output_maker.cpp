@@ -53,6 +53,26 @@ void SortOutMissing(const Product& product, const JoinReport& report, ProductRes
     }
 }
 
+// The record lists each segment as the join found it: a file replaced since
+// the listing is recorded as joined, one that arrived since is added.
+void TakeFilesAsJoined(const JoinReport& report, Product& product) {
+    for (const SegmentOutcome& outcome : report.segments) {
+        if (!outcome.opened) {
+            continue;
+        }
+        auto entry = std::ranges::find(product.segments, outcome.number, &SegmentEntry::number);
+        if (entry == product.segments.end()) {
+            const size_t slash = outcome.path.find_last_of("/\\");
+            product.segments.push_back({outcome.number, outcome.path.substr(slash + 1)});
+            entry = product.segments.end() - 1;
+        }
+        entry->size = outcome.fileSize;
+        entry->modifiedNanoseconds = outcome.modifiedNanoseconds;
+        entry->file = outcome.file;
+    }
+    std::ranges::sort(product.segments, {}, &SegmentEntry::number);
+}
+
 void Classify(ProductResult& result) {
     if (result.outputPath.empty()) {
         result.status = ProductStatus::Failed;
@@ -155,10 +175,11 @@ std::unique_ptr<OutputMaker> MakeGeoTiffWriter(geo::WriteProductGeoTiffEntry ent
 ProductResult MakeProduct(const Product& listed, const std::string& outputFolder,
                           const OutputMaker& maker, const JoinProgressCallback& progress) {
     const auto start = std::chrono::steady_clock::now();
-    // The record must list the files as the join finds them, not as an
-    // earlier look did.
     Product product = listed;
-    if (!LookAtSegments(product)) {
+    // Files that went since the listing are looked for again only when the
+    // join could not start from the first one listed.
+    if (os::LookAt(product.FirstSegmentPath()).kind != os::PathKind::RegularFile &&
+        !LookAtSegments(product)) {
         return FailedResult(listed, FailureKind::Data, "its segment files are gone");
     }
     MadeOutput made;
@@ -178,6 +199,7 @@ ProductResult MakeProduct(const Product& listed, const std::string& outputFolder
     result.filled = made.join.filled;
     result.damaged = NumbersWhere(made.join, true);
     SortOutMissing(product, made.join, result);
+    TakeFilesAsJoined(made.join, product);
     Classify(result);
     result.failure = made.failure;
     if (result.status != ProductStatus::Failed) {
