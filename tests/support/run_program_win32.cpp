@@ -75,7 +75,8 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const RunOpt
     }
     std::wstring commandLine;
     for (const std::string& argument : arguments) {
-        commandLine += (commandLine.empty() ? L"" : L" ") + QuotedArgument(WideOrThrow(argument));
+        commandLine +=
+            (commandLine.empty() ? L"" : L" ") + os::QuotedArgument(WideOrThrow(argument));
     }
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE outRead, outWrite, errRead, errWrite;
