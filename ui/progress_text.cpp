@@ -60,14 +60,16 @@ ProgressText DescribeProgress(const JoinProgress& progress, double elapsedSecond
                      std::to_string(text.percent) + "%)";
     }
     text.line += ": " + GroupThousands(progress.bytesWritten) + " bytes written";
+    std::string left;
     if (elapsedSeconds >= kMeasuredSeconds) {
         text.line += ", " + Rate(static_cast<double>(progress.bytesWritten) / elapsedSeconds);
         if (planned > 0 && done > 0) {
-            text.line += ", " + TimeLeft(elapsedSeconds / done * (planned - done));
+            left = ", " + TimeLeft(elapsedSeconds / done * (planned - done));
         }
     }
+    text.line += left;
     text.title =
-        (text.percent >= 0 ? std::to_string(text.percent) + "%" : "Joining") + " - Segweld";
+        (text.percent >= 0 ? std::to_string(text.percent) + "%" : "Joining") + left + " - Segweld";
     return text;
 }
 

@@ -10,7 +10,8 @@ namespace segweld {
 struct ProgressText {
     // "Joining segment 3 of 8 (25%): 1,048,576 bytes written, 2.1 MB/s, about 6 s left"
     std::string line;
-    // The window title: "25% - Segweld", or "Joining - Segweld" while the plan is unknown.
+    // The window title: "25%, about 6 s left - Segweld", or "Joining - Segweld" while
+    // the plan is unknown.
     std::string title;
     int percent = -1;  // of the planned segments done; -1 while the plan is unknown
 };

@@ -61,12 +61,12 @@ TEST(ProgressTextTest, PercentFromThePlanRateAndTimeLeftOnceASecondHasGone) {
     const std::tuple<JoinProgress, double, std::string> rows[] = {
         {{1, 8, 0}, 0.9, "Joining segment 1 of 8 (0%): 0 bytes written | 0% - Segweld"},
         {{3, 8, 2097152}, 2, "Joining segment 3 of 8 (25%): 2,097,152 bytes written, 1.0 MB/s, "
-                             "about 6 s left | 25% - Segweld"},
+                             "about 6 s left | 25%, about 6 s left - Segweld"},
         {{2, 0, 500000}, 1, "Joining segment 2: 500,000 bytes written, 500 kB/s | Joining - Segweld"},
         {{11, 100, 3000000000}, 1.5, "Joining segment 11 of 100 (10%): 3,000,000,000 bytes written, "
-                                     "2.00 GB/s, about 14 s left | 10% - Segweld"},
+                                     "2.00 GB/s, about 14 s left | 10%, about 14 s left - Segweld"},
         {{2, 200, 1000}, 60, "Joining segment 2 of 200 (0%): 1,000 bytes written, 17 B/s, "
-                             "about 3 h 19 min left | 0% - Segweld"},
+                             "about 3 h 19 min left | 0%, about 3 h 19 min left - Segweld"},
         {{9, 8, 0}, 0, "Joining segment 9 of 8 (100%): 0 bytes written | 100% - Segweld"},
     };
     // clang-format on
