@@ -51,6 +51,8 @@ class Joiner {
             }
             WarnOfIncompleteProduct();
             if (output_) {
+                // A stop asked for while the last reads ran still commits nothing.
+                ReportProgress(report_.segments.back().number);
                 output_->Commit();
                 report_.outputPath = output_->finalPath();
                 report_.bytesWritten = output_->size();

@@ -99,6 +99,10 @@ void RemoveTemporariesOnInterrupt() {
     HandleInterrupts(RemoveAndRaise, SA_RESETHAND);
 }
 
+void RemoveOpenTemporaries() noexcept {
+    UnlinkRegisteredTemporaries();
+}
+
 void NoteInterrupts() {
     // Restarted, so that no system call of the run fails for the note.
     HandleInterrupts(Note, SA_RESTART);

@@ -58,6 +58,12 @@ namespace segweld::os {
 // itself.
 void RemoveTemporariesOnInterrupt();
 
+// Removes at once the named temporary of every HiddenOutput open at this
+// moment, for a process about to end without unwinding: its display lost, or
+// a join left behind in a read that does not answer. Async-signal-safe.
+// Nothing on Windows, where the system removes the temporaries itself.
+void RemoveOpenTemporaries() noexcept;
+
 // For a run that stops at its next step and removes what it made: SIGINT,
 // SIGTERM and SIGHUP are only noted, for NotedInterrupt() to tell, and
 // EndByNotedInterrupt() ends the process once the run has unwound. Called at

@@ -163,6 +163,8 @@ std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::s
 // ends, however it ends.
 void RemoveTemporariesOnInterrupt() {}
 
+void RemoveOpenTemporaries() noexcept {}
+
 void NoteInterrupts() {}
 
 int NotedInterrupt() noexcept {

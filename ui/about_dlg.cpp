@@ -5,6 +5,7 @@
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
+#include "segweld_version.h"
 #include "ui/segweld_icon.h"
 
 namespace segweld {
@@ -12,7 +13,7 @@ namespace segweld {
 CAboutDlg::CAboutDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, "About segweld") {
     auto* icon = new wxStaticBitmap(this, wxID_ANY, SegweldIconImage(32));
     auto* text = new wxStaticText(this, wxID_ANY, wxEmptyString);
-    text->SetLabelText("Segweld Version 1.0");
+    text->SetLabelText("Segweld Version " SEGWELD_VERSION);
     auto* ok = new wxButton(this, wxID_OK, "OK");
     ok->SetDefault();
 

@@ -4,7 +4,12 @@
 #include <wx/init.h>
 #include <wx/log.h>
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "os/process.h"
+#include "ui/display_loss.h"
+#include "ui/join_worker.h"
 #include "ui/segweld_dlg.h"
 
 namespace segweld {
@@ -32,18 +37,33 @@ class Toolkit {
     bool started_ = false;
 };
 
+// How long the process waits, once the dialog is gone, for a join that was
+// stopped to end before it leaves it behind.
+constexpr std::chrono::milliseconds kJoinEndPatience{100};
+
 int RunDialog(int argc, char** argv) {
     // This module keeps its own table of named temporaries, which the program's
     // handlers never see: the dialog's joins need handlers of their own.
     os::RemoveTemporariesOnInterrupt();
-    Toolkit toolkit(argc, argv);
-    if (!toolkit.started()) {
-        return kDialogNoDisplay;
+    {
+        Toolkit toolkit(argc, argv);
+        if (!toolkit.started()) {
+            return kDialogNoDisplay;
+        }
+        RemoveTemporariesWhenTheDisplayIsLost();
+        wxTheApp->SetAppName(kApplicationName);
+        CSegweldDlg dialog(nullptr);
+        wxTheApp->SetTopWindow(&dialog);
+        dialog.ShowModal();
     }
-    wxTheApp->SetAppName(kApplicationName);
-    CSegweldDlg dialog(nullptr);
-    wxTheApp->SetTopWindow(&dialog);
-    dialog.ShowModal();
+    // A join abandoned in a read that does not answer would hold the process
+    // up, or go on inside one that is tearing itself down: the process ends
+    // here, without it, and its temporary with it.
+    if (!JoinWorker::ThreadsEnded(kJoinEndPatience)) {
+        os::RemoveOpenTemporaries();
+        std::fflush(nullptr);
+        std::_Exit(0);
+    }
     return 0;
 }
 

@@ -17,6 +17,13 @@ std::string Outcome(const JoinReport& report) {
 
 }  // namespace
 
+JoinOutcome OutcomeOf(const JoinReport& report) {
+    if (report.written()) {
+        return report.warnings.empty() ? JoinOutcome::Joined : JoinOutcome::Incomplete;
+    }
+    return report.stopped ? JoinOutcome::Stopped : JoinOutcome::Failed;
+}
+
 std::string GroupThousands(uint64_t value) {
     std::string digits = std::to_string(value);
     for (size_t i = digits.size(); i > 3; i -= 3) {

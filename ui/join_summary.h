@@ -8,6 +8,15 @@
 
 namespace segweld {
 
+// How a join ended, as the dialog shows it at a glance.
+enum class JoinOutcome {
+    Joined,      // written, without a warning
+    Incomplete,  // written, with warnings: segments skipped, short, missing or filled
+    Failed,      // nothing written
+    Stopped,     // nothing written, because the user stopped the join
+};
+JoinOutcome OutcomeOf(const JoinReport& report);
+
 // "17,223,680": the digits grouped by thousands, whatever the locale.
 std::string GroupThousands(uint64_t value);
 

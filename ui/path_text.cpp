@@ -24,4 +24,13 @@ std::string PathFromText(const wxString& text) {
     return std::string(bytes.data(), bytes.length());
 }
 
+std::string TrimmedPath(const std::string& path) {
+    constexpr char kBlanks[] = " \t\r\n";
+    const size_t first = path.find_first_not_of(kBlanks);
+    if (first == std::string::npos) {
+        return "";
+    }
+    return path.substr(first, path.find_last_not_of(kBlanks) - first + 1);
+}
+
 }  // namespace segweld

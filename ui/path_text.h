@@ -12,4 +12,8 @@ namespace segweld {
 wxString TextFromPath(const std::string& path);
 std::string PathFromText(const wxString& text);
 
+// `path` without the blanks (spaces, tabs, line ends) around it, which a
+// path copied from a terminal or a mail often brings along.
+std::string TrimmedPath(const std::string& path);
+
 }  // namespace segweld

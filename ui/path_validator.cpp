@@ -30,7 +30,10 @@ bool PathValidator::TransferFromWindow() {
     if (box == nullptr) {
         return false;
     }
-    *path_ = PathFromText(box->GetValue());
+    *path_ = TrimmedPath(PathFromText(box->GetValue()));
+    if (TextFromPath(*path_) != box->GetValue()) {
+        box->ChangeValue(TextFromPath(*path_));
+    }
     return true;
 }
 

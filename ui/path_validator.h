@@ -9,7 +9,8 @@ class wxTextEntry;
 namespace segweld {
 
 // Binds a path string to a text box: TransferToWindow shows the string in the
-// box, TransferFromWindow takes the box's text into the string.
+// box, TransferFromWindow takes the box's text into the string, trimmed of
+// the blanks around it, and shows the trimmed path in the box.
 class PathValidator : public wxValidator {
   public:
     explicit PathValidator(std::string* path);

@@ -1,14 +1,17 @@
 #include "ui/segweld_dlg.h"
 
+#include <wx/appprogress.h>
 #include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/display.h>
 #include <wx/filedlg.h>
-#include <wx/gauge.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/valgen.h>
 
 #include <algorithm>
 
@@ -20,8 +23,10 @@
 #include "ui/join_summary.h"
 #include "ui/path_text.h"
 #include "ui/path_validator.h"
+#include "ui/progress_text.h"
+#include "ui/segment_pick.h"
 #include "ui/segweld_icon.h"
-#include "ui/status_lines.h"
+#include "ui/show_in_folder.h"
 #include "ui/system_menu.h"
 
 namespace segweld {
@@ -44,27 +49,20 @@ bool IsFolder(const std::string& path) {
 constexpr char kTypicalSegmentPath[] =
     "/data/H-000-MSG1__-MSG1________-IR_108___-000001___-200706151200-C_";
 
-wxStaticText* Label(wxWindow* parent, const char* text) {
-    return new wxStaticText(parent, wxID_ANY, text);
-}
-
-wxString Joined(const std::vector<wxString>& lines) {
-    wxString text;
-    for (const wxString& line : lines) {
-        text += (text.empty() ? "" : "\n") + line;
-    }
-    return text;
-}
+// The narrowest a path box may become on a small screen or at a large font,
+// in dialog units; the buttons never give way.
+constexpr int kNarrowestBox = 80;
 
 }  // namespace
 
 CSegweldDlg::CSegweldDlg(wxWindow* parent, JoinFunction join)
-    : wxDialog(parent, wxID_ANY, "Segweld", wxDefaultPosition, wxDefaultSize,
-               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER | wxDIALOG_NO_PARENT),
+    : wxDialog(parent, wxID_ANY, kDialogCaption, wxDefaultPosition, wxDefaultSize,
+               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER | wxMINIMIZE_BOX | wxDIALOG_NO_PARENT),
       join_(std::move(join)),
       worker_(
           *this, [this](const JoinProgress& progress) { ShowProgress(progress); },
-          [this](const JoinReport& report) { ShowOutcome(report); }) {
+          [this](const JoinReport& report) { ShowOutcome(report); }),
+      letGoTimer_(this) {
     CreateControls();
     LayControls();
     BindHandlers();
@@ -73,68 +71,83 @@ CSegweldDlg::CSegweldDlg(wxWindow* parent, JoinFunction join)
     TransferDataToWindow();
 }
 
-// Created in tab order: the edit boxes and their buttons, Run! and Close,
-// then the progress of a join and its Stop button.
+CSegweldDlg::~CSegweldDlg() = default;
+
+// Created in tab order: each label just before its box (GTK gives a label's
+// access key to the control created after it), the boxes and their buttons,
+// Run! and Close, Fill gaps and About..., then the foot (StatusArea).
 void CSegweldDlg::CreateControls() {
-    new wxTextCtrl(this, IDC_FIRST_FILE, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
-                   PathValidator(&m_firstFile));
-    new wxButton(this, IDC_BROWSE_FILE, "Browse...");
-    new wxTextCtrl(this, IDC_OUTPUT_FOLDER, wxEmptyString, wxDefaultPosition, wxDefaultSize, 0,
-                   PathValidator(&m_outputFolder));
-    new wxButton(this, IDC_BROWSE_FOLDER, "Browse...");
-    m_runButton = new wxButton(this, IDC_RUN, "Run!");
-    auto* close = new wxButton(this, wxID_OK, "Close");
-    close->SetDefault();
+    const auto pathBox = [this](const char* label, int id, std::string* path, const char* browse,
+                                int browseId) {
+        new wxStaticText(this, wxID_ANY, label);
+        new wxTextCtrl(this, id, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                       wxTE_PROCESS_ENTER, PathValidator(path));
+        new wxButton(this, browseId, browse);
+    };
+    pathBox("&First file:", IDC_FIRST_FILE, &m_firstFile, "&Browse...", IDC_BROWSE_FILE);
+    pathBox("&Output folder:", IDC_OUTPUT_FOLDER, &m_outputFolder, "Bro&wse...", IDC_BROWSE_FOLDER);
+    m_runButton = new wxButton(this, IDC_RUN, "&Run!");
+    m_runButton->SetDefault();
+    new wxButton(this, wxID_OK, "&Close");
+    auto* fillGaps = new wxCheckBox(this, IDC_FILL_GAPS, "Fill &gaps", wxDefaultPosition,
+                                    wxDefaultSize, 0, wxGenericValidator(&m_fillGaps));
+    fillGaps->SetToolTip(
+        "Write each missing segment of the planned product as zeros in its "
+        "place, so that every segment present lands where it belongs.");
+    new wxButton(this, IDC_ABOUT, "&About...");
     // Hidden, and out of the layout; its id is the one that Escape and the
     // window's close box end the dialog with.
     auto* cancel = new wxButton(this, wxID_CANCEL, "Cancel");
     cancel->Hide();
-    statusLine_ = new wxStaticText(this, IDC_STATUS, wxEmptyString, wxDefaultPosition,
-                                   wxDefaultSize, wxST_NO_AUTORESIZE);
-    gauge_ = new wxGauge(this, IDC_PROGRESS, 1, wxDefaultPosition, wxDefaultSize,
-                         wxGA_HORIZONTAL | wxGA_SMOOTH);
-    stopButton_ = new wxButton(this, IDC_STOP, "Stop");
-    gauge_->Hide();
-    stopButton_->Hide();
+    status_ = std::make_unique<StatusArea>(*this, [this] { FitHeight(); });
 }
 
-// Two rows: label, edit box, Browse..., then Run! on the first and Close on
-// the second. Below them the status line of the last join, which gives room
-// to the gauge and Stop while a join runs. Every size comes from the
-// controls' fonts; the window grows in width only, the boxes with it.
+// Three rows: label, path box, Browse..., then Run! on the first, Close on
+// the second, Fill gaps and About... on the third. Below them the foot.
+// Every size comes from the controls' fonts; the window grows in width only,
+// the boxes with it, and never starts wider than the screen.
 void CSegweldDlg::LayControls() {
     const wxSize gap = ConvertDialogToPixels(wxSize(5, 5));
     const int margin = ConvertDialogToPixels(wxSize(7, 0)).x;
 
     auto* rows = new wxFlexGridSizer(4, gap);
     rows->AddGrowableCol(1);
-    const auto addRow = [&](const char* label, int edit, int browse, int action) {
-        rows->Add(Label(this, label), 0, wxALIGN_CENTER_VERTICAL);
+    const auto addRow = [&](int edit, int browse, int action) {
+        rows->Add(FindWindow(edit)->GetPrevSibling(), 0, wxALIGN_CENTER_VERTICAL);
         rows->Add(FindWindow(edit), 0, wxEXPAND | wxALIGN_CENTER_VERTICAL);
         rows->Add(FindWindow(browse), 0, wxEXPAND);
         rows->Add(FindWindow(action), 0, wxEXPAND);
     };
-    addRow("First file:", IDC_FIRST_FILE, IDC_BROWSE_FILE, IDC_RUN);
-    addRow("Output folder:", IDC_OUTPUT_FOLDER, IDC_BROWSE_FOLDER, wxID_OK);
-    // Wide enough for a segment file's whole name and a short folder.
-    wxWindow* firstFile = FindWindow(IDC_FIRST_FILE);
-    const int nameWidth = firstFile->GetTextExtent(kTypicalSegmentPath).x + 2 * gap.x;
-    firstFile->SetMinSize(wxSize(std::max(ConvertDialogToPixels(wxSize(202, 0)).x, nameWidth), -1));
-
-    // Room for an outcome and a warning, or for Stop, whichever is taller.
-    statusMinHeight_ = std::max(2 * statusLine_->GetCharHeight(), stopButton_->GetBestSize().y);
-    statusLine_->SetMinSize(wxSize(1, statusMinHeight_));
-    auto* foot = new wxBoxSizer(wxHORIZONTAL);
-    foot->Add(statusLine_, 1, wxALIGN_CENTER_VERTICAL);
-    foot->Add(gauge_, 1, wxALIGN_CENTER_VERTICAL | wxLEFT, gap.x);
-    foot->Add(stopButton_, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, gap.x);
+    addRow(IDC_FIRST_FILE, IDC_BROWSE_FILE, IDC_RUN);
+    addRow(IDC_OUTPUT_FOLDER, IDC_BROWSE_FOLDER, wxID_OK);
+    rows->AddSpacer(0);
+    rows->Add(FindWindow(IDC_FILL_GAPS), 0, wxALIGN_CENTER_VERTICAL);
+    rows->AddSpacer(0);
+    rows->Add(FindWindow(IDC_ABOUT), 0, wxEXPAND);
 
     auto* frame = new wxBoxSizer(wxVERTICAL);
     frame->Add(rows, 0, wxEXPAND | wxALL, margin);
     frame->Add(new wxStaticLine(this), 0, wxEXPAND);
-    frame->Add(foot, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP | wxBOTTOM, margin);
-    SetSizerAndFit(frame);
-    SetSizeHints(GetSize(), wxSize(-1, GetSize().y));
+    frame->Add(status_->Lay(gap.x), 0, wxEXPAND | wxALL, margin);
+
+    // No SetSizerAndFit: wxGTK would fit the window to the sizer once more
+    // when it is shown, with sizes it has not measured yet.
+    SetSizer(frame);
+    // Wide enough for a segment file's whole path; on a small screen or at a
+    // large font the boxes give up width first, down to kNarrowestBox.
+    wxTextCtrl& firstFile = Box(IDC_FIRST_FILE);
+    const int pathWidth = std::max(ConvertDialogToPixels(wxSize(202, 0)).x,
+                                   firstFile.GetTextExtent(kTypicalSegmentPath).x + 2 * gap.x);
+    firstFile.SetMinSize(wxSize(pathWidth, -1));
+    // Not ComputeFittingWindowSize: it never answers wider than the screen.
+    const int excess =
+        ClientToWindowSize(frame->GetMinSize()).x - wxDisplay(this).GetClientArea().width;
+    const int narrowest = ConvertDialogToPixels(wxSize(kNarrowestBox, 0)).x;
+    firstFile.SetMinSize(wxSize(std::max(narrowest, pathWidth - std::max(0, excess)), -1));
+    const wxSize fitting = frame->ComputeFittingWindowSize(this);
+    SetSizeHints(fitting, wxSize(-1, fitting.y));
+    SetSize(fitting);
+    CentreOnScreen();
 }
 
 void CSegweldDlg::BindHandlers() {
@@ -142,17 +155,34 @@ void CSegweldDlg::BindHandlers() {
         return [this, handler](wxCommandEvent&) { (this->*handler)(); };
     };
     Bind(wxEVT_BUTTON, click(&CSegweldDlg::OnRun), IDC_RUN);
+    Bind(wxEVT_TEXT_ENTER, click(&CSegweldDlg::OnRun), IDC_FIRST_FILE);
+    Bind(wxEVT_TEXT_ENTER, click(&CSegweldDlg::OnRun), IDC_OUTPUT_FOLDER);
     Bind(wxEVT_BUTTON, click(&CSegweldDlg::OnBrowseFile), IDC_BROWSE_FILE);
     Bind(wxEVT_BUTTON, click(&CSegweldDlg::OnBrowseFolder), IDC_BROWSE_FOLDER);
-    Bind(
-        wxEVT_BUTTON, [this](wxCommandEvent&) { worker_.RequestStop(); }, IDC_STOP);
+    Bind(wxEVT_BUTTON, click(&CSegweldDlg::OnStop), IDC_STOP);
+    Bind(wxEVT_BUTTON, click(&CSegweldDlg::OnShowFolder), IDC_SHOW_FOLDER);
+    Bind(wxEVT_BUTTON, &CSegweldDlg::OnSysCommand, this, IDC_ABOUT);
     Bind(wxEVT_BUTTON, &CSegweldDlg::OnCloseButton, this, wxID_OK);
     Bind(wxEVT_MENU, &CSegweldDlg::OnSysCommand, this, IDM_ABOUTBOX);
+    for (int id : {IDC_FIRST_FILE, IDC_OUTPUT_FOLDER}) {
+        Bind(
+            wxEVT_TEXT_PASTE,
+            [this, id](wxClipboardTextEvent& event) {
+                event.Skip();  // the paste itself goes ahead
+                CallAfter([this, id] { TrimPastedPath(id); });
+            },
+            id);
+    }
     Bind(wxEVT_CHAR_HOOK, &CSegweldDlg::OnCharHook, this);
     Bind(wxEVT_CONTEXT_MENU, &CSegweldDlg::OnContextMenu, this);
     Bind(wxEVT_CLOSE_WINDOW, &CSegweldDlg::OnClose, this);
     Bind(wxEVT_SIZE, &CSegweldDlg::OnSize, this);
     Bind(wxEVT_SHOW, &CSegweldDlg::OnShow, this);
+    Bind(wxEVT_TIMER, &CSegweldDlg::OnLetGoTimer, this);
+}
+
+wxTextCtrl& CSegweldDlg::Box(int id) const {
+    return dynamic_cast<wxTextCtrl&>(*FindWindow(id));
 }
 
 bool CSegweldDlg::UpdateData(bool saveAndValidate) {
@@ -165,80 +195,131 @@ std::unique_ptr<wxMenu> CSegweldDlg::CreateSystemMenu() {
     return menu;
 }
 
+// A path pasted with blanks around it (copied from a terminal or a mail)
+// names the file without them.
+void CSegweldDlg::TrimPastedPath(int id) {
+    wxTextCtrl& box = Box(id);
+    const wxString trimmed = TextFromPath(TrimmedPath(PathFromText(box.GetValue())));
+    if (trimmed != box.GetValue()) {
+        box.ChangeValue(trimmed);
+        box.SetInsertionPointEnd();
+    }
+}
+
 // The checks, any message box and the whole join happen in the running
 // state; a click or key that arrives meanwhile starts nothing.
 void CSegweldDlg::OnRun() {
     if (joining() || !m_runButton->IsEnabled()) {
         return;
     }
+    const bool fromRun = FindFocus() == m_runButton;
     SetRunning(true);
     UpdateData(true);
-    ShowStatus({}, {}, "");
-    if (const char* problem = FirstProblem()) {
-        MessageBox(problem);
+    status_->Clear();
+    if (const Refusal refusal = FirstProblem(); !refusal.text.empty()) {
+        MessageBox(refusal.text, wxICON_WARNING);
         SetRunning(false);
+        Box(refusal.box).SetFocus();
         return;
     }
-    if (IsFolder(m_firstFile)) {
+    if (const std::string why = WhyNotASegmentFile(m_firstFile); !why.empty()) {
         JoinReport report;
-        report.error =
-            "Nothing joined: the first file " + m_firstFile + " is a folder, not a segment file.";
+        report.error = why;
         ShowOutcome(report);
+        Box(IDC_FIRST_FILE).SetFocus();
         return;
     }
-    StartJoin();
+    StartJoin(fromRun);
 }
 
-const char* CSegweldDlg::FirstProblem() const {
+// The checks and texts of the original dialog, in its order; a path that
+// does not exist is named under the text.
+CSegweldDlg::Refusal CSegweldDlg::FirstProblem() const {
     if (m_firstFile.empty()) {
-        return "Please select a file to process.";
+        return {"Please select a file to process.", IDC_FIRST_FILE};
     }
-    if (!PathExists(m_firstFile)) {
-        return "The input file does not exist.";
+    if (!os::PathExists(m_firstFile)) {
+        return {"The input file does not exist.\n\n" + m_firstFile, IDC_FIRST_FILE};
     }
     if (m_outputFolder.empty()) {
-        return "Please select a folder where to write the resulting joined file.";
+        return {"Please select a folder where to write the resulting joined file.",
+                IDC_OUTPUT_FOLDER};
     }
-    if (!PathExists(m_outputFolder)) {
-        return "The output folder does not exist.";
+    if (!os::PathExists(m_outputFolder)) {
+        return {"The output folder does not exist.\n\n" + m_outputFolder, IDC_OUTPUT_FOLDER};
     }
-    return nullptr;
+    if (!IsFolder(m_outputFolder)) {
+        return {"The output folder " + m_outputFolder + " is a file, not a folder.",
+                IDC_OUTPUT_FOLDER};
+    }
+    return {};
 }
 
-void CSegweldDlg::StartJoin() {
-    gauge_->SetRange(1);
-    gauge_->SetValue(0);
-    gauge_->Show();
-    stopButton_->Show();
-    stopButton_->SetFocus();
-    Layout();
-    ShowStatus({"Joining..."}, {}, "");
-    worker_.Start(join_, m_firstFile, m_outputFolder);
+// Run!, disabled now, gives the focus to the first path box, read-only
+// during the join, where Escape stops it. Not to Stop: wxMSW hands the rest
+// of an Enter that pressed Run! on to the button that has the focus by then.
+void CSegweldDlg::StartJoin(bool fromRun) {
+    status_->ShowJoining();
+    if (fromRun) {
+        Box(IDC_FIRST_FILE).SetFocus();
+    }
+    SetTitle(std::string("Joining - ") + kDialogCaption);
+    taskbar_ = std::make_unique<wxAppProgressIndicator>(this, 100);
+    joinStarted_ = std::chrono::steady_clock::now();
+    stopping_ = false;
+    worker_.Start(join_, m_firstFile, m_outputFolder, m_fillGaps);
 }
 
 void CSegweldDlg::ShowProgress(const JoinProgress& progress) {
-    if (!joining()) {
-        return;  // a report that was on its way when the join ended
+    if (stopping_) {
+        return;  // "Stopping..." stays until the join has let go
     }
-    std::string line = "Joining segment " + GroupThousands(progress.segmentNumber);
-    if (progress.plannedSegments > 0) {
-        line += " of " + GroupThousands(progress.plannedSegments);
-        gauge_->SetRange(progress.plannedSegments);
-        gauge_->SetValue(std::clamp(progress.segmentNumber - 1, 0, progress.plannedSegments));
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - joinStarted_;
+    const ProgressText text = DescribeProgress(progress, elapsed.count());
+    status_->ShowProgress(text.line, text.percent);
+    SetTitle(TextFromPath(text.title));
+    if (text.percent >= 0) {
+        taskbar_->SetValue(text.percent);
     } else {
-        gauge_->Pulse();
+        taskbar_->Pulse();
     }
-    line += ": " + GroupThousands(progress.bytesWritten) + " bytes written";
-    ShowStatus({line}, {}, "");
+}
+
+// Answers at once: the join stops at its next step, and one that does not
+// let go within kLetGoPatience is abandoned (OnLetGoTimer).
+void CSegweldDlg::OnStop() {
+    if (!joining() || stopping_) {
+        return;
+    }
+    stopping_ = true;
+    worker_.RequestStop();
+    status_->ShowStopping();
+    SetTitle(std::string("Stopping... - ") + kDialogCaption);
+    letGoTimer_.StartOnce(static_cast<int>(kLetGoPatience.count()));
+}
+
+// The join still waits on a read that does not answer. It goes on alone and
+// stops at its next step, writing nothing; if the process ends first, the
+// dialog mode removes its temporary.
+void CSegweldDlg::OnLetGoTimer(wxTimerEvent&) {
+    if (!joining()) {
+        return;
+    }
+    worker_.Abandon();
+    JoinReport report;
+    report.stopped = true;
+    report.error = "The join was stopped; nothing was written.";
+    ShowOutcome(report);
 }
 
 // Every failed join gets a message box as well as the status line; a join
 // that the user stopped gets the status line, or nothing when the dialog is
 // closing.
 void CSegweldDlg::ShowOutcome(const JoinReport& report) {
-    gauge_->Hide();
-    stopButton_->Hide();
-    Layout();
+    letGoTimer_.Stop();
+    stopping_ = false;
+    taskbar_.reset();
+    SetTitle(kDialogCaption);
     if (closeWhenStopped_ != 0) {
         const int returnCode = std::exchange(closeWhenStopped_, 0);
         SetRunning(false);
@@ -248,70 +329,39 @@ void CSegweldDlg::ShowOutcome(const JoinReport& report) {
         EndDialog(returnCode);
         return;
     }
-    ShowStatus(JoinSummaryLines(report),
-               {FolderOf(m_firstFile), m_outputFolder, FolderOf(report.outputPath),
-                FolderOf(report.firstSegmentPath)},
-               JoinSummaryDetails(report));
+    lastOutput_ = report.outputPath;
+    status_->ShowOutcome(OutcomeOf(report), JoinSummaryLines(report),
+                         {FolderOf(m_firstFile), m_outputFolder, FolderOf(report.outputPath),
+                          FolderOf(report.firstSegmentPath)},
+                         JoinSummaryDetails(report), report.written());
     if (!report.written() && !report.stopped) {
-        MessageBox(report.FailureText());
+        MessageBox(report.FailureText(), wxICON_ERROR);
     }
     SetRunning(false);
 }
 
 void CSegweldDlg::SetRunning(bool running) {
-    m_runButton->SetLabel(running ? "Wait..." : "Run!");
+    m_runButton->SetLabel(running ? "Wait..." : "&Run!");
     m_runButton->Enable(!running);
-    for (int id : {IDC_BROWSE_FILE, IDC_BROWSE_FOLDER}) {
+    for (int id : {IDC_BROWSE_FILE, IDC_BROWSE_FOLDER, IDC_FILL_GAPS}) {
         FindWindow(id)->Enable(!running);
     }
     for (int id : {IDC_FIRST_FILE, IDC_OUTPUT_FOLDER}) {
-        dynamic_cast<wxTextCtrl*>(FindWindow(id))->SetEditable(!running);
+        Box(id).SetEditable(!running);
     }
     if (!running) {
         m_runButton->SetFocus();
     }
 }
 
-void CSegweldDlg::ShowStatus(std::vector<std::string> lines, std::vector<std::string> folders,
-                             const std::string& details) {
-    statusLines_ = std::move(lines);
-    statusFolders_ = std::move(folders);
-    if (details.empty()) {
-        statusLine_->UnsetToolTip();
-    } else {
-        statusLine_->SetToolTip(TextFromPath(details));
+// The window keeps the height its contents need, whatever they show.
+void CSegweldDlg::FitHeight() {
+    const int height = GetSize().y - GetClientSize().y + GetSizer()->GetMinSize().y;
+    if (height != GetSize().y || GetMaxSize().y != height) {
+        SetSizeHints(wxSize(GetMinSize().x, height), wxSize(-1, height));
+        SetSize(wxSize(GetSize().x, height));
     }
-    FitStatus();
-}
-
-// Fits the status text to the line's width; when it needs more lines than
-// the room kept for it, the window grows to hold them.
-void CSegweldDlg::FitStatus() {
-    std::vector<wxString> lines;
-    std::vector<wxString> folders;
-    for (const std::string& line : statusLines_) {
-        lines.push_back(TextFromPath(line));
-    }
-    for (const std::string& folder : statusFolders_) {
-        folders.push_back(TextFromPath(folder));
-    }
-    const auto textWidth = [this](const wxString& text) {
-        return statusLine_->GetTextExtent(text).x;
-    };
-    const int width = std::max(1, statusLine_->GetSize().x);
-    const wxString text = Joined(FitStatusLines(lines, folders, width, textWidth));
-    if (text != statusLine_->GetLabelText()) {
-        statusLine_->SetLabelText(text);
-    }
-    const int height =
-        std::max(statusMinHeight_, statusLine_->GetTextExtent(text.empty() ? "x" : text).y);
-    if (height != statusLine_->GetMinSize().y) {
-        statusLine_->SetMinSize(wxSize(1, height));
-        const int windowHeight = GetSize().y - GetClientSize().y + GetSizer()->GetMinSize().y;
-        SetSizeHints(wxSize(GetMinSize().x, windowHeight), wxSize(-1, windowHeight));
-        SetSize(wxSize(GetSize().x, windowHeight));
-        Layout();
-    }
+    Layout();
 }
 
 // GTK tells an edit box's true height only once the box is on the screen
@@ -333,17 +383,16 @@ void CSegweldDlg::OnShow(wxShowEvent& event) {
 
 void CSegweldDlg::OnSize(wxSizeEvent&) {
     Layout();
-    FitStatus();
+    status_->FitLines();
 }
 
-void CSegweldDlg::MessageBox(const std::string& text) {
-    wxMessageBox(TextFromPath(text), kApplicationName, wxOK | wxICON_NONE | wxCENTRE, this);
+void CSegweldDlg::MessageBox(const std::string& text, long icon) {
+    wxMessageBox(TextFromPath(text), kDialogCaption, wxOK | icon | wxCENTRE, this);
 }
 
 // The file dialog opens in the folder of the file already named, if any.
 void CSegweldDlg::OnBrowseFile() {
-    const std::string named =
-        PathFromText(dynamic_cast<wxTextCtrl&>(*FindWindow(IDC_FIRST_FILE)).GetValue());
+    const std::string named = TrimmedPath(PathFromText(Box(IDC_FIRST_FILE).GetValue()));
     const std::string startFolder = named.empty() ? "" : FolderOf(named);
     wxFileDialog dialog(this, wxFileSelectorPromptStr,
                         IsFolder(startFolder) ? TextFromPath(startFolder) : wxString(),
@@ -360,13 +409,20 @@ void CSegweldDlg::OnBrowseFile() {
     }
     UpdateData(false);
     // The end of the path, with the segment number, is what tells files apart.
-    dynamic_cast<wxTextCtrl&>(*FindWindow(IDC_FIRST_FILE)).SetInsertionPointEnd();
+    Box(IDC_FIRST_FILE).SetInsertionPointEnd();
 }
 
 void CSegweldDlg::OnBrowseFolder() {
     UpdateData(true);
     m_outputFolder = ChooseFolder(this, "Choose Destination Folder", m_outputFolder);
     UpdateData(false);
+}
+
+void CSegweldDlg::OnShowFolder() {
+    std::string error;
+    if (!lastOutput_.empty() && !ShowInFolder(lastOutput_, error)) {
+        MessageBox(error, wxICON_ERROR);
+    }
 }
 
 void CSegweldDlg::OnSysCommand(wxCommandEvent&) {
@@ -376,16 +432,46 @@ void CSegweldDlg::OnSysCommand(wxCommandEvent&) {
 
 void CSegweldDlg::OnCharHook(wxKeyEvent& event) {
     if (event.GetKeyCode() == WXK_ESCAPE && joining()) {
-        worker_.RequestStop();
+        OnStop();
     } else if (event.GetKeyCode() == WXK_ESCAPE) {
         // The Cancel button is hidden, and wxWidgets would take Close instead.
         EndDialog(wxID_CANCEL);
+    } else if (event.GetModifiers() == wxMOD_ALT && PressAccessKey(event.GetKeyCode())) {
+        // taken
     } else if (event.GetKeyCode() == WXK_F1) {
         wxCommandEvent about(wxEVT_MENU, IDM_ABOUTBOX);
         ProcessWindowEvent(about);
     } else {
         event.Skip();
     }
+}
+
+// Alt and a letter reach the control whose label marks that letter, wherever
+// the focus is: wxMSW's multi-line Details text would keep the keys to itself,
+// and its Details pane has no access key of its own.
+bool CSegweldDlg::PressAccessKey(int key) {
+    const wxString letter = wxString(wxUniChar(key)).Upper();
+    if (letter == "D") {
+        return status_->ToggleDetails();
+    }
+    for (wxWindow* child : GetChildren()) {
+        if (!child->IsShown() || !child->IsEnabled() ||
+            child->GetLabel().AfterFirst('&').Left(1).Upper() != letter) {
+            continue;
+        }
+        if (auto* check = dynamic_cast<wxCheckBox*>(child)) {
+            check->SetValue(!check->GetValue());
+            check->SetFocus();
+        } else if (dynamic_cast<wxButton*>(child) != nullptr) {
+            wxCommandEvent click(wxEVT_BUTTON, child->GetId());
+            click.SetEventObject(child);
+            child->ProcessWindowEvent(click);
+        } else if (child->GetNextSibling() != nullptr) {
+            child->GetNextSibling()->SetFocus();  // a label: the box after it
+        }
+        return true;
+    }
+    return false;
 }
 
 // The edit boxes keep the toolkit's own menu (cut, copy, paste).
@@ -398,14 +484,23 @@ void CSegweldDlg::OnContextMenu(wxContextMenuEvent& event) {
     PopupMenu(menu.get());
 }
 
-// A join that runs is stopped first; the dialog ends when it has stopped.
+// A join that runs is stopped first; the dialog ends when it has let go, or
+// when it is abandoned.
 void CSegweldDlg::StopAndClose(int returnCode) {
     closeWhenStopped_ = returnCode;
-    worker_.RequestStop();
+    OnStop();
 }
 
+// The session ending (a logout on Windows) cannot wait: the join is left
+// behind at once, and its temporary goes with the process.
 void CSegweldDlg::OnClose(wxCloseEvent& event) {
     if (!joining()) {
+        event.Skip();
+        return;
+    }
+    if (!event.CanVeto()) {
+        worker_.Abandon();
+        closeWhenStopped_ = 0;
         event.Skip();
         return;
     }

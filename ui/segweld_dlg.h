@@ -1,23 +1,25 @@
 #pragma once
 
 #include <wx/dialog.h>
+#include <wx/timer.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "join/join_segments.h"
 #include "ui/join_worker.h"
+#include "ui/status_area.h"
 
+class wxAppProgressIndicator;
 class wxButton;
 class wxCloseEvent;
 class wxContextMenuEvent;
-class wxGauge;
 class wxKeyEvent;
 class wxMenu;
 class wxShowEvent;
 class wxSizeEvent;
-class wxStaticText;
+class wxTextCtrl;
 
 namespace segweld {
 
@@ -26,14 +28,19 @@ inline constexpr int IDC_OUTPUT_FOLDER = 1001;
 inline constexpr int IDC_RUN = 1002;
 inline constexpr int IDC_BROWSE_FILE = 1003;
 inline constexpr int IDC_BROWSE_FOLDER = 1004;
-inline constexpr int IDC_STOP = 1005;
-inline constexpr int IDC_PROGRESS = 1006;
-inline constexpr int IDC_STATUS = 1007;
+inline constexpr int IDC_FILL_GAPS = 1012;
+inline constexpr int IDC_ABOUT = 1013;
 inline constexpr int IDM_ABOUTBOX = 0x0010;
 inline constexpr char IDS_ABOUTBOX[] = "&About segweld...";
 
-// The caption of the dialog's message boxes: the application's name.
+// The application's name, as the toolkit knows it.
 inline constexpr char kApplicationName[] = "segweld";
+// The caption of the dialog's message boxes and its title.
+inline constexpr char kDialogCaption[] = "Segweld";
+
+// How long a join that was asked to stop may take to let go before it is
+// abandoned: the window answers at once either way.
+inline constexpr std::chrono::milliseconds kLetGoPatience{500};
 
 inline JoinReport JoinProduct(std::string segmentPath, std::string outputFolder,
                               const JoinOptions& options) {
@@ -41,13 +48,19 @@ inline JoinReport JoinProduct(std::string segmentPath, std::string outputFolder,
 }
 
 // The window of the dialog mode: a segment file and an output folder, a
-// Browse... button for each, "Run!" to join them and "Close". The join runs
-// beside the window, which shows its progress and can stop it.
+// Browse... button for each, "Run!" to join them, "Close", "Fill gaps" and
+// "About...". The join runs beside the window, which shows its progress and
+// can stop it, then its outcome at a glance with every warning in Details.
+//
+// Run! is the default button: Enter in a path box runs the join with the
+// paths typed, and never closes the window.
 class CSegweldDlg : public wxDialog {
   public:
     explicit CSegweldDlg(wxWindow* parent, JoinFunction join = JoinProduct);
+    ~CSegweldDlg() override;
 
-    // true: the edit boxes into m_firstFile and m_outputFolder; false: back.
+    // true: the controls into the members, the paths trimmed of surrounding
+    // blanks (in the boxes too); false: the members into the controls.
     bool UpdateData(bool saveAndValidate);
 
     // The menu that offers the about box. GTK has no system menu to append it
@@ -55,48 +68,61 @@ class CSegweldDlg : public wxDialog {
     static std::unique_ptr<wxMenu> CreateSystemMenu();
 
     bool joining() const { return worker_.running(); }
+    bool stopping() const { return stopping_; }
+    std::string StatusText() const { return status_->Text(); }
 
     std::string m_firstFile;
     std::string m_outputFolder;
+    bool m_fillGaps = false;
 
   private:
+    // A run refused before the join starts: its message and the box to fix.
+    struct Refusal {
+        std::string text;
+        int box = 0;
+    };
+
     void CreateControls();
     void LayControls();
     void BindHandlers();
+    wxTextCtrl& Box(int id) const;
 
     void OnRun();
+    void OnStop();
     void OnBrowseFile();
     void OnBrowseFolder();
+    void OnShowFolder();
     void OnSysCommand(wxCommandEvent& event);
     void OnCharHook(wxKeyEvent& event);
+    bool PressAccessKey(int key);
     void OnContextMenu(wxContextMenuEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnCloseButton(wxCommandEvent& event);
     void OnSize(wxSizeEvent& event);
     void OnShow(wxShowEvent& event);
+    void OnLetGoTimer(wxTimerEvent& event);
 
-    const char* FirstProblem() const;
-    void StartJoin();
+    Refusal FirstProblem() const;
+    void StartJoin(bool fromRun);
     void ShowProgress(const JoinProgress& progress);
     void ShowOutcome(const JoinReport& report);
     void StopAndClose(int returnCode);
     void SetRunning(bool running);
-    void ShowStatus(std::vector<std::string> lines, std::vector<std::string> folders,
-                    const std::string& details);
-    void FitStatus();
-    void MessageBox(const std::string& text);
+    void FitHeight();
+    void MessageBox(const std::string& text, long icon);
+    void TrimPastedPath(int id);
 
     JoinFunction join_;
     JoinWorker worker_;
+    std::unique_ptr<StatusArea> status_;
     wxButton* m_runButton = nullptr;
-    wxButton* stopButton_ = nullptr;
-    wxGauge* gauge_ = nullptr;
-    wxStaticText* statusLine_ = nullptr;
-    std::vector<std::string> statusLines_;
-    std::vector<std::string> statusFolders_;
-    int statusMinHeight_ = 0;
-    int closeWhenStopped_ = 0;
-    bool fittedWhenShown_ = false;  // the code to end the dialog with once the join has stopped
+    wxTimer letGoTimer_;
+    std::unique_ptr<wxAppProgressIndicator> taskbar_;
+    std::chrono::steady_clock::time_point joinStarted_;
+    std::string lastOutput_;  // the file the last join wrote
+    bool stopping_ = false;
+    int closeWhenStopped_ = 0;  // the code to end the dialog with once the join has stopped
+    bool fittedWhenShown_ = false;
 };
 
 }  // namespace segweld

@@ -4,6 +4,7 @@
 //   SEGWELD_TEST_SIGNAL_COPIES=TEXT    copies from such files raise the signal
 //   SEGWELD_TEST_SIGNAL_OPENS=TEXT     so does opening such a file with fopen64
 //   SEGWELD_TEST_SIGNAL=N              ... numbered N in the middle of the copy
+//   SEGWELD_TEST_STALL_COPIES=TEXT     copies from such files hang for ten minutes
 //   SEGWELD_TEST_NO_UNNAMED_FILES=1    the file system offers no unnamed files
 //   SEGWELD_TEST_FULL_DISK=TEXT        writes to files whose path holds TEXT find no space
 //   SEGWELD_TEST_FULL_DISK_WHILE=PATH  ... as long as PATH exists (always, when unset)
@@ -122,6 +123,9 @@ ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size
     if (ReadFails(in, inOffset ? *inOffset : 0)) {
         errno = EIO;
         return -1;
+    }
+    if (PathHolds(in, "SEGWELD_TEST_STALL_COPIES")) {
+        sleep(600);  // a network share that stopped answering
     }
     if (PathHolds(in, "SEGWELD_TEST_SIGNAL_COPIES")) {
         raise(std::atoi(std::getenv("SEGWELD_TEST_SIGNAL")));

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/header_builder.h"
+#include "ui/progress_text.h"
+#include "ui/segment_pick.h"
 #include "ui/status_lines.h"
 
 namespace segweld {
@@ -49,6 +52,50 @@ TEST(StatusLinesTest, CutsTheMiddleOfFoldersFirstThenBreaksBetweenWords) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         EXPECT_EQ(FitStatusLines(c.lines, c.folders, c.width, characters), c.expected);
+    }
+}
+
+TEST(ProgressTextTest, PercentFromThePlanRateAndTimeLeftOnceASecondHasGone) {
+    // Segment, planned segments, bytes written; seconds; the line and the title.
+    // clang-format off
+    const std::tuple<JoinProgress, double, std::string> rows[] = {
+        {{1, 8, 0}, 0.9, "Joining segment 1 of 8 (0%): 0 bytes written | 0% - Segweld"},
+        {{3, 8, 2097152}, 2, "Joining segment 3 of 8 (25%): 2,097,152 bytes written, 1.0 MB/s, "
+                             "about 6 s left | 25%, about 6 s left - Segweld"},
+        {{2, 0, 500000}, 1, "Joining segment 2: 500,000 bytes written, 500 kB/s | Joining - Segweld"},
+        {{11, 100, 3000000000}, 1.5, "Joining segment 11 of 100 (10%): 3,000,000,000 bytes written, "
+                                     "2.00 GB/s, about 14 s left | 10%, about 14 s left - Segweld"},
+        {{2, 200, 1000}, 60, "Joining segment 2 of 200 (0%): 1,000 bytes written, 17 B/s, "
+                             "about 3 h 19 min left | 0%, about 3 h 19 min left - Segweld"},
+        {{9, 8, 0}, 0, "Joining segment 9 of 8 (100%): 0 bytes written | 100% - Segweld"},
+    };
+    // clang-format on
+    for (const auto& [progress, seconds, expected] : rows) {
+        const ProgressText text = DescribeProgress(progress, seconds);
+        EXPECT_EQ(text.line + " | " + text.title, expected);
+    }
+}
+
+TEST(SegmentPickTest, TellsAPrologueAnEpilogueAndANameThatIsNoSegmentNameFromASegmentFile) {
+    const std::string segment = test::kWorkedExample;
+    const auto withField = [&](const std::string& field) {
+        return segment.substr(0, 36) + field + segment.substr(45);
+    };
+    const std::pair<std::string, std::string> rows[] = {
+        {segment, ""},
+        {withField("PRO______"), " is the prologue of its product, not a segment file."},
+        {withField("EPI______"), " is the epilogue of its product, not a segment file."},
+        {withField("ABCDEF___"), " is not a segment file: its name holds \"ABCDEF___\""},
+        {"a.png", " is not a segment file: its name does not follow the dissemination naming"},
+        {segment + ".bz2", " is not a segment file: its name does not follow"},
+        {segment.substr(0, 27) + "R 108" + segment.substr(32),
+         " is not a segment file: its name does not"},
+    };
+    for (const auto& [name, why] : rows) {
+        const std::string path = "/data/day 1/" + name;
+        const std::string said = WhyNotASegmentFile(path);
+        EXPECT_EQ(said.empty() ? "" : said.substr(0, 16 + path.size() + why.size()),
+                  why.empty() ? "" : "Nothing joined: " + path + why);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -23,10 +24,12 @@ struct ShownDialog {
     std::string caption;
     std::string text;  // a message box's message; empty for other dialogs
     wxWindow* parent = nullptr;
+    long icon = 0;  // a message box's wxICON_ style
     bool operator==(const ShownDialog&) const = default;
 };
 inline void PrintTo(const ShownDialog& shown, std::ostream* out) {
-    *out << '"' << shown.caption << "\": \"" << shown.text << "\" owned by " << shown.parent;
+    *out << '"' << shown.caption << "\": \"" << shown.text << "\" owned by " << shown.parent
+         << " icon " << shown.icon;
 }
 
 // Stands in for the user in front of modal dialogs: answers each dialog shown
@@ -50,7 +53,8 @@ class ModalScript : public wxModalDialogHook {
         auto* message = dynamic_cast<wxMessageDialogBase*>(dialog);
         const ShownDialog& shown = shown_.emplace_back(
             PathFromText(message ? message->GetCaption() : dialog->GetTitle()),
-            message ? PathFromText(message->GetMessage()) : "", dialog->GetParent());
+            message ? PathFromText(message->GetMessage()) : "", dialog->GetParent(),
+            message ? message->GetMessageDialogStyle() & wxICON_MASK : 0);
         if (answers_.empty()) {
             ADD_FAILURE() << "unexpected dialog \"" << shown.caption << "\": " << shown.text;
             return wxID_CANCEL;
@@ -66,9 +70,10 @@ class ModalScript : public wxModalDialogHook {
     std::vector<ShownDialog> shown_;
 };
 
-// Runs the window's events until `done` holds, for at most ten seconds.
-inline bool PumpUntil(const std::function<bool()>& done) {
-    for (int round = 0; round < 5000; ++round, wxMilliSleep(2)) {
+// Runs the window's events until `done` holds, for at most `limit`.
+inline bool PumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    for (auto round = limit.count() / 2; round >= 0; --round, wxMilliSleep(2)) {
         wxTheApp->Yield(true);
         wxTheApp->ProcessPendingEvents();
         if (done()) {

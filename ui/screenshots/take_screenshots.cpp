@@ -1,17 +1,21 @@
 // Takes the pictures of Segweld's dialogs that docs/ shows: the main dialog
-// during and after a join of a product it writes into SCRATCH_FOLDER, the
-// about box and the folder chooser; with a third argument only the dialog
-// after the join, under that name (scripts/screenshots runs it so at a large
-// font). Runs on an X server (scripts/screenshots starts one).
+// during and after a join of a product it writes into SCRATCH_FOLDER, after
+// the join of an incomplete product with its Details open, the about box and
+// the folder chooser; with a third argument only the incomplete join, under
+// that name (scripts/screenshots runs it so at a large font). Runs on an X
+// server (scripts/screenshots starts one).
 //
 //   ui_screenshots PICTURE_FOLDER SCRATCH_FOLDER [DIALOG_PICTURE_NAME]
 #include <wx/app.h>
+#include <wx/collpane.h>
 #include <wx/evtloop.h>
-#include <wx/image.h>
 #include <wx/init.h>
 #include <wx/modalhook.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
+#include <wx/utils.h>
+
+#include <png.h>
 
 #include <condition_variable>
 #include <cstdio>
@@ -47,23 +51,33 @@ void Settle() {
 bool SaveWindow(wxTopLevelWindow& window, const std::string& file) {
     window.Raise();
     Settle();
-    const wxRect frame = window.GetScreenRect();
-    std::vector<uint8_t> rgb = test::GrabScreen(frame.x, frame.y, frame.width, frame.height);
-    bool saved = false;
-    if (!rgb.empty()) {
-        wxImage picture(frame.width, frame.height, rgb.data(), true);
-        saved = picture.SaveFile(file, wxBITMAP_TYPE_PNG);
-    }
+    // Where GTK scales its windows (GDK_SCALE), the whole screen, in the
+    // device pixels that the X screen counts.
+    const double scale = window.GetContentScaleFactor();
+    const wxRect frame = scale == 1 ? window.GetScreenRect()
+                                    : wxRect(wxPoint(), wxGetDisplaySize() * scale);
+    const std::vector<uint8_t> rgb = test::GrabScreen(frame.x, frame.y, frame.width, frame.height);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(frame.width);
+    image.height = static_cast<png_uint_32>(frame.height);
+    image.format = PNG_FORMAT_RGB;
+    const bool saved =
+        !rgb.empty() && png_image_write_to_file(&image, file.c_str(), 0, rgb.data(), 0, nullptr);
     std::printf("%s %s (%d x %d)\n", saved ? "wrote" : "could not write", file.c_str(), frame.width,
                 frame.height);
     return saved;
 }
 
-// The eight segments of one IR 10.8 product as the dissemination sends them.
-std::string WriteProduct(const fs::path& folder) {
+// The eight segments of one IR 10.8 product as the dissemination sends them,
+// but for segment `missing` (none: 0).
+std::string WriteProduct(const fs::path& folder, int missing = 0) {
     fs::create_directories(folder);
     const std::string name = test::kWorkedExample;
     for (uint16_t number = 1; number <= 8; ++number) {
+        if (number == missing) {
+            continue;
+        }
         test::SegmentShape shape;
         shape.sequence = number;
         shape.annotation = SegmentName(shape.annotation, number);
@@ -157,26 +171,45 @@ void SettleUntil(const std::function<bool()>& done) {
     }
 }
 
+// The dialog after joining a product whose fifth segment is missing, its
+// Details open.
+bool TakeIncompleteJoin(const fs::path& picture, const fs::path& scratch) {
+    const std::string firstFile = WriteProduct(scratch / "gapped", 5);
+    const std::string output = (scratch / "joined-gapped").string();
+    fs::create_directories(output);
+    CSegweldDlg dialog(nullptr);
+    dialog.Show();
+    Run(dialog, firstFile, output);
+    SettleUntil([&] { return !dialog.joining(); });
+    auto& details = dynamic_cast<wxCollapsiblePane&>(*dialog.FindWindow(IDC_DETAILS));
+    details.Expand();
+    wxCollapsiblePaneEvent opened(&details, IDC_DETAILS, false);
+    details.GetEventHandler()->ProcessEvent(opened);
+    return SaveWindow(dialog, picture.string());
+}
+
 bool TakePictures(const fs::path& pictures, const fs::path& scratch, const std::string& only) {
     fs::remove_all(scratch);
+    fs::create_directories(pictures);
+    if (!only.empty()) {
+        return TakeIncompleteJoin(pictures / only, scratch);
+    }
     const std::string firstFile = WriteProduct(scratch / "hrit");
     const std::string output = (scratch / "joined").string();
     fs::create_directories(output);
-    fs::create_directories(pictures);
 
     HeldJoin join(5);
     CSegweldDlg dialog(nullptr, std::ref(join));
     dialog.Show();
     Run(dialog, firstFile, output);
     SettleUntil([&] { return join.reached(); });
-    bool saved =
-        only.empty() ? SaveWindow(dialog, (pictures / "dialog-joining.png").string()) : true;
+    bool saved = SaveWindow(dialog, (pictures / "dialog-joining.png").string());
     join.Release();
     SettleUntil([&] { return !dialog.joining(); });
-    saved = SaveWindow(dialog, (pictures / (only.empty() ? "dialog.png" : only)).string()) && saved;
-    if (!only.empty()) {
-        return saved;
-    }
+    saved = SaveWindow(dialog, (pictures / "dialog.png").string()) && saved;
+    dialog.Hide();
+    saved = TakeIncompleteJoin(pictures / "dialog-incomplete.png", scratch) && saved;
+    dialog.Show();
 
     CAboutDlg about(&dialog);
     about.Show();
@@ -206,7 +239,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     wxTheApp->SetAppName("segweld");
-    wxImage::AddHandler(new wxPNGHandler);
     const bool saved = segweld::TakePictures(pictures, scratch, only);
     wxEntryCleanup();
     return saved ? 0 : 1;
