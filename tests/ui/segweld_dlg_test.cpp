@@ -436,7 +436,7 @@ TEST_F(SegweldDlgTest, BrowseFileAndFolderStartWhereTheBoxesPointAndFillOnlyThei
     const std::string inputFolder = product.inputFolder;
     const fs::path accented = product.input.path() / FromUtf8("m\xc3\xa9t\xc3\xa9o");
     fs::create_directory(accented);
-    fs::copy_file(existingFile, accented / SegmentFileName(1));
+    fs::copy_file(FromUtf8(existingFile), accented / SegmentFileName(1));
     struct Case {
         std::string typedFile, typedFolder, folderMember, startFolder, expectedFolder;
     };
