@@ -4,7 +4,9 @@
 # worker per processor (hyperfine, warm files); the same batch again once all
 # 200 outputs are up to date (the check alone); then the watch's latency from
 # a product's last segment closed to its output in place (watch_latency_bench,
-# 100 products: median and 95th percentile).
+# 100 products: median and 95th percentile). Before each timed run the
+# outputs of the last are removed and written back to disk, so that one run's
+# write-back is not counted in the next.
 # Usage: bench/batch_bench.sh [BUILD_FOLDER]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +24,7 @@ cores=$(nproc)
 echo "Input: 200 products, $(ls "$work/in" | wc -l) files, $(du -sh "$work/in" | cut -f1); $cores processors"
 
 hyperfine --warmup 2 --runs 10 \
-    --prepare "rm -f '$work'/out/*" \
+    --prepare "find '$work/out' -mindepth 1 -delete; sync" \
     -n "shell loop" "for f in '$work'/in/*-000001___-*; do '$segweld' \"\$f\" '$work/out'; done" \
     -n "batch -j 1" "'$segweld' --batch '$work/in' '$work/out' -j 1" \
     -n "batch -j $cores" "'$segweld' --batch '$work/in' '$work/out' -j $cores"

@@ -1,8 +1,9 @@
 // The watch's latency: from the close of a product's last segment to the
 // moment its output appears under its name in the output folder, over 100
 // products written one after another. Prints the median and the 95th
-// percentile.
-// Usage: watch_latency_bench SEGWELD [PRODUCTS] [SEGMENTS] [BYTES]
+// percentile; with SAMPLES_FILE, also appends every product's latency in
+// milliseconds to it, one per line, so that runs can be pooled.
+// Usage: watch_latency_bench SEGWELD [PRODUCTS] [SEGMENTS] [BYTES] [SAMPLES_FILE]
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -64,7 +66,9 @@ double Percentile(std::vector<double> values, double fraction) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "Usage: watch_latency_bench SEGWELD [PRODUCTS] [SEGMENTS] [BYTES]\n");
+        std::fprintf(stderr,
+                     "Usage: watch_latency_bench SEGWELD [PRODUCTS] [SEGMENTS] [BYTES] "
+                     "[SAMPLES_FILE]\n");
         return 2;
     }
     const int products = argc > 2 ? std::atoi(argv[2]) : 100;
@@ -121,6 +125,12 @@ int main(int argc, char** argv) {
         "ms\n",
         products, segments, bytes, Percentile(milliseconds, 0.5), Percentile(milliseconds, 0.95),
         Percentile(milliseconds, 1.0));
+    if (argc > 5) {
+        std::ofstream samples(argv[5], std::ios::app);
+        for (const double value : milliseconds) {
+            samples << value << '\n';
+        }
+    }
     fs::remove_all(work);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
 }

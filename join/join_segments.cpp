@@ -42,7 +42,8 @@ class Joiner {
                     Take(v);
                     return true;
                 },
-                [this](int32_t number) { return PassGap(number); }, walk_.first);
+                [this](int32_t number) { return PassGap(number); }, walk_.first,
+                walk_.namedFile.get());
             FillPendingGaps(previousImageBytes_);
             if (!report_.filled.empty()) {
                 const char* noun = report_.filled.size() == 1 ? "segment " : "segments ";

@@ -54,6 +54,11 @@ PositionedReadBuf::pos_type PositionedReadBuf::seekpos(pos_type position,
     return seekoff(off_type(position), std::ios::beg, which);
 }
 
+void SegmentFile::Rewind() {
+    stream_.clear();
+    stream_.seekg(0);
+}
+
 OpenOutcome SegmentFile::Open(const std::string& path) {
     const OpenOutcome outcome = file_.Open(path);
     if (outcome == OpenOutcome::Opened) {

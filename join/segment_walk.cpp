@@ -60,21 +60,28 @@ std::string DescribeMissingSegment(const std::string& path, int32_t number) {
 
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
                      const std::function<bool(const SegmentVisit&)>& visit,
-                     const std::function<bool(int32_t)>& passGap, int32_t first) {
+                     const std::function<bool(int32_t)>& passGap, int32_t first,
+                     SegmentFile* opened) {
     const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (int32_t number = std::max(first, 1);; ++number) {
         SegmentVisit segment;
         segment.number = number;
         segment.path = parts.directory + SegmentName(parts.name, number);
-        SegmentFile file;
-        const OpenOutcome opened = file.Open(segment.path);
-        if (opened == OpenOutcome::Missing) {
+        SegmentFile ownFile;
+        SegmentFile& file = opened && segment.path == segmentPath ? *opened : ownFile;
+        OpenOutcome outcome = OpenOutcome::Opened;
+        if (&file == opened) {
+            file.Rewind();
+        } else {
+            outcome = file.Open(segment.path);
+        }
+        if (outcome == OpenOutcome::Missing) {
             if (passGap && passGap(number)) {
                 continue;
             }
             return number;
         }
-        ReadSegment(opened, segment, file, reader);
+        ReadSegment(outcome, segment, file, reader);
         if (!visit(segment) || number == std::numeric_limits<int32_t>::max()) {
             return number == std::numeric_limits<int32_t>::max() ? number : number + 1;
         }

@@ -35,11 +35,13 @@ struct SegmentVisit {
 // (SegmentName); each one that exists is opened, its header read with
 // `reader`, and handed to `visit` while its file is open; `visit` returns false
 // to end the walk there (the number after it is returned). A missing number
-// for which `passGap` returns true does not end the walk. A read error throws
-// os::ReadError.
+// for which `passGap` returns true does not end the walk. `opened`, when
+// given, is the file of `segmentPath` already open: the walk reads it from its
+// start instead of opening the name again. A read error throws os::ReadError.
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
                      const std::function<bool(const SegmentVisit&)>& visit,
-                     const std::function<bool(int32_t)>& passGap = {}, int32_t first = 1);
+                     const std::function<bool(int32_t)>& passGap = {}, int32_t first = 1,
+                     SegmentFile* opened = nullptr);
 
 // Why the walk found no segment `number` at `path`, for people.
 std::string DescribeMissingSegment(const std::string& path, int32_t number);

@@ -45,10 +45,13 @@ WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps) {
     WalkPlan walk;
     walk.namingName = parts.name;
 
-    SegmentFile file;
+    auto file = std::make_shared<SegmentFile>();
     CHritHeaderReader reader([](uint32_t) {});
     const bool hasHeader =
-        file.Open(segmentPath) == OpenOutcome::Opened && reader.ReadHeader(file.stream()) != 0;
+        file->Open(segmentPath) == OpenOutcome::Opened && reader.ReadHeader(file->stream()) != 0;
+    if (hasHeader) {
+        walk.namedFile = file;
+    }
     const HritHeader* header = hasHeader ? &reader.header() : nullptr;
     const std::optional<SegmentPlan> plan = header ? PlanOf(*header) : std::nullopt;
     const std::string impossible = header ? DescribeImpossiblePlan(*header, segmentPath) : "";
@@ -89,7 +92,8 @@ std::optional<std::string> PredictOutputPath(const std::string& segmentPath,
                 outputFolder, JoinedOutputName(walk.namingName, std::span(first.data(), got)));
             return false;
         },
-        [&](int32_t number) { return walk.gaps && walk.gaps->Holds(number); }, walk.first);
+        [&](int32_t number) { return walk.gaps && walk.gaps->Holds(number); }, walk.first,
+        walk.namedFile.get());
     return path;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "join/segment_file.h"
 #include "join/segment_plan.h"
 
 namespace segweld {
@@ -24,6 +26,9 @@ struct WalkPlan {
     std::string namingName;
     // Why --fill-gaps cannot follow a plan, and a plan that cannot be true.
     std::vector<std::string> warnings;
+    // The named segment's file, open, when the plan read its header, so that
+    // the walk need not open it again (WalkSegments' `opened`).
+    std::shared_ptr<SegmentFile> namedFile;
 };
 
 WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps);

@@ -3,37 +3,33 @@
 #include <algorithm>
 #include <charconv>
 #include <exception>
-#include <sstream>
+#include <iterator>
+#include <type_traits>
 
 #include "join/segment_name.h"
 #include "os/file_attribute.h"
 #include "os/file_system.h"
+#include "station/shard.h"
 
 namespace segweld::station {
 namespace {
 
 constexpr const char* kAttributeName = "segweld.record";
-constexpr std::string_view kFirstLine = "segweld-record 1";
-
-// The next line of `text` from `at` on, without its line feed.
-std::string_view NextLine(std::string_view text, size_t& at) {
-    const size_t end = std::min(text.find('\n', at), text.size());
-    const std::string_view line = text.substr(at, end - at);
-    at = end + 1;
-    return line;
-}
-
-// The value after "`name` " on `line`; nullopt when the line is another.
-std::optional<std::string_view> ValueOf(std::string_view line, std::string_view name) {
-    if (line.size() <= name.size() || !line.starts_with(name) || line[name.size()] != ' ') {
-        return std::nullopt;
-    }
-    return line.substr(name.size() + 1);
-}
+constexpr std::string_view kHead = "segweld-record 2 ";
 
 template <typename Number>
-bool TakeNumber(std::string_view& text, Number& value) {
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+void AppendLittleEndian(std::string& bytes, Number value) {
+    auto bits = static_cast<std::make_unsigned_t<Number>>(value);
+    for (size_t i = 0; i < sizeof(Number); ++i) {
+        bytes.push_back(static_cast<char>(bits & 0xff));
+        bits >>= 8;
+    }
+}
+
+// The next number of `text` and the one space after it, if any.
+template <typename Number>
+bool TakeNumber(std::string_view& text, Number& value, int base = 10) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
     if (error != std::errc() || (end != text.data() + text.size() && *end != ' ')) {
         return false;
     }
@@ -44,14 +40,11 @@ bool TakeNumber(std::string_view& text, Number& value) {
     return true;
 }
 
-std::optional<OutputRecord::Segment> ParseSegment(std::string_view values) {
-    OutputRecord::Segment segment;
-    if (!TakeNumber(values, segment.number) || !TakeNumber(values, segment.size) ||
-        !TakeNumber(values, segment.modifiedNanoseconds) || !TakeNumber(values, segment.file) ||
-        !values.empty()) {
-        return std::nullopt;
-    }
-    return segment;
+template <typename Number>
+void PutNumber(std::string& text, Number value, int base = 10) {
+    char digits[24];
+    const auto result = std::to_chars(std::begin(digits), std::end(digits), value, base);
+    text.append(digits, result.ptr);
 }
 
 }  // namespace
@@ -72,40 +65,40 @@ OutputRecord RecordOf(const Product& product, const std::string& making, uint64_
     return record;
 }
 
-std::string FormatOutputRecord(const OutputRecord& record) {
-    std::ostringstream text;
-    text << kFirstLine << "\nproduct " << record.product << "\nmaking " << record.making
-         << "\noutput-size " << record.outputSize << '\n';
+KeptRecord KeptFormOf(const OutputRecord& record) {
+    std::string bytes = record.product + '\n' + record.making + '\n';
     for (const OutputRecord::Segment& segment : record.segments) {
-        text << "segment " << segment.number << ' ' << segment.size << ' '
-             << segment.modifiedNanoseconds << ' ' << segment.file << '\n';
+        AppendLittleEndian(bytes, segment.number);
+        AppendLittleEndian(bytes, segment.size);
+        AppendLittleEndian(bytes, segment.modifiedNanoseconds);
+        AppendLittleEndian(bytes, segment.file);
     }
-    return text.str();
+    return {record.segments.size(), record.outputSize, Fnv1a64(bytes)};
 }
 
-std::optional<OutputRecord> ParseOutputRecord(std::string_view text) {
-    size_t at = 0;
-    if (NextLine(text, at) != kFirstLine) {
+std::string FormatKeptRecord(const KeptRecord& kept) {
+    std::string text(kHead);
+    PutNumber(text, kept.files);
+    text += ' ';
+    PutNumber(text, kept.outputSize);
+    text += ' ';
+    const size_t digestAt = text.size();
+    PutNumber(text, kept.digest, 16);
+    text.insert(digestAt, 16 - (text.size() - digestAt), '0');
+    return text;
+}
+
+std::optional<KeptRecord> ParseKeptRecord(std::string_view text) {
+    if (!text.starts_with(kHead)) {
         return std::nullopt;
     }
-    OutputRecord record;
-    const auto product = ValueOf(NextLine(text, at), "product");
-    const auto making = ValueOf(NextLine(text, at), "making");
-    auto size = ValueOf(NextLine(text, at), "output-size");
-    if (!product || !making || !size || !TakeNumber(*size, record.outputSize) || !size->empty()) {
+    text.remove_prefix(kHead.size());
+    KeptRecord kept;
+    if (!TakeNumber(text, kept.files) || !TakeNumber(text, kept.outputSize) || text.size() != 16 ||
+        !TakeNumber(text, kept.digest, 16) || !text.empty()) {
         return std::nullopt;
     }
-    record.product = *product;
-    record.making = *making;
-    while (at < text.size()) {
-        const auto values = ValueOf(NextLine(text, at), "segment");
-        const auto segment = values ? ParseSegment(*values) : std::nullopt;
-        if (!segment) {
-            return std::nullopt;
-        }
-        record.segments.push_back(*segment);
-    }
-    return record;
+    return kept;
 }
 
 std::string RecordSidecarPath(const std::string& outputPath) {
@@ -114,7 +107,7 @@ std::string RecordSidecarPath(const std::string& outputPath) {
 }
 
 std::string KeepOutputRecord(const std::string& outputPath, const OutputRecord& record) {
-    const std::string text = FormatOutputRecord(record);
+    const std::string text = FormatKeptRecord(KeptFormOf(record));
     std::string error;
     switch (os::SetFileAttribute(outputPath, kAttributeName, text, error)) {
         case os::AttributeOutcome::Written:
@@ -134,13 +127,13 @@ std::string KeepOutputRecord(const std::string& outputPath, const OutputRecord& 
     return "";
 }
 
-std::optional<OutputRecord> ReadOutputRecord(const std::string& outputPath) {
+std::optional<KeptRecord> ReadOutputRecord(const std::string& outputPath) {
     if (const auto text = os::GetFileAttribute(outputPath, kAttributeName)) {
-        return ParseOutputRecord(*text);
+        return ParseKeptRecord(*text);
     }
     os::InputFile sidecar;
     if (sidecar.Open(RecordSidecarPath(outputPath)) != os::InputFile::Outcome::Opened ||
-        sidecar.size() > (1u << 20)) {
+        sidecar.size() > 256) {
         return std::nullopt;
     }
     std::string text(sidecar.size(), '\0');
@@ -150,7 +143,7 @@ std::optional<OutputRecord> ReadOutputRecord(const std::string& outputPath) {
     } catch (const os::ReadError&) {
         return std::nullopt;
     }
-    return ParseOutputRecord(text);
+    return ParseKeptRecord(text);
 }
 
 bool IsUpToDate(const Product& product, const std::string& outputPath, const std::string& making) {
@@ -158,8 +151,8 @@ bool IsUpToDate(const Product& product, const std::string& outputPath, const std
     if (output.kind != os::PathKind::RegularFile) {
         return false;
     }
-    const std::optional<OutputRecord> record = ReadOutputRecord(outputPath);
-    return record && *record == RecordOf(product, making, output.size);
+    const std::optional<KeptRecord> kept = ReadOutputRecord(outputPath);
+    return kept && *kept == KeptFormOf(RecordOf(product, making, output.size));
 }
 
 }  // namespace segweld::station

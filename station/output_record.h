@@ -34,15 +34,28 @@ struct OutputRecord {
 
 OutputRecord RecordOf(const Product& product, const std::string& making, uint64_t outputSize);
 
-std::string FormatOutputRecord(const OutputRecord& record);
+// What is kept of a record with its output: the count of its files, the
+// output's size and a 64-bit digest of the rest (product, making, and each
+// file's number, size, time and file number). One short line, so that it fits
+// within the file's own inode on ext4 and XFS and costs no block of its own:
+// "segweld-record 2 FILES SIZE DIGEST", DIGEST in 16 hexadecimal digits.
+struct KeptRecord {
+    uint64_t files = 0;
+    uint64_t outputSize = 0;
+    uint64_t digest = 0;
+    friend bool operator==(const KeptRecord&, const KeptRecord&) = default;
+};
+
+KeptRecord KeptFormOf(const OutputRecord& record);
+std::string FormatKeptRecord(const KeptRecord& kept);
 // Nullopt for anything that is not a record of this form.
-std::optional<OutputRecord> ParseOutputRecord(std::string_view text);
+std::optional<KeptRecord> ParseKeptRecord(std::string_view text);
 
 // Keeps `record` with the output at `outputPath`: as an extended attribute of
 // the file, or, where the file system keeps none, in a hidden file beside it
 // (RecordSidecarPath). Empty on success, else why it could not.
 std::string KeepOutputRecord(const std::string& outputPath, const OutputRecord& record);
-std::optional<OutputRecord> ReadOutputRecord(const std::string& outputPath);
+std::optional<KeptRecord> ReadOutputRecord(const std::string& outputPath);
 
 // ".NAME.segweld" beside the output NAME.
 std::string RecordSidecarPath(const std::string& outputPath);

@@ -1,5 +1,6 @@
 // The station modes' parts that decide without touching the disk: names,
-// shards, the --then command, the inotify records, the tracker.
+// shards, the --then command, the inotify records, the tracker, the record
+// kept with an output.
 #include <gmock/gmock.h>
 #include <sys/inotify.h>
 
@@ -8,6 +9,7 @@
 #include <tuple>
 
 #include "os/inotify_records.h"
+#include "station/output_record.h"
 #include "station/product_scan.h"
 #include "station/product_tracker.h"
 #include "station/shard.h"
@@ -37,6 +39,44 @@ TEST(ShardTest, ParsesKOfNAndHashesAsFnv1a) {
     EXPECT_EQ(Fnv1a64(""), 0xcbf29ce484222325ull);
     EXPECT_EQ(Fnv1a64("a"), 0xaf63dc4c8601ec8cull);
     EXPECT_EQ(Fnv1a64("foobar"), 0x85944171f73967e8ull);
+}
+
+TEST(OutputRecordTest, EveryFieldChangesTheKeptFormWhichReadsBackWhole) {
+    const OutputRecord base{"H-000-MSG3__-MSG3________-IR_108___-??????___-201801011200-__",
+                            "join",
+                            160000,
+                            {{1, 20112, 1'700'000'000'123'456'789, 42}, {2, 20112, 7, 43}}};
+    const KeptRecord kept = KeptFormOf(base);
+    const std::pair<const char*, void (*)(OutputRecord&)> changes[] = {
+        {"product", [](OutputRecord& r) { r.product[50] = '3'; }},
+        {"making", [](OutputRecord& r) { r.making = "join fill-gaps"; }},
+        {"output size", [](OutputRecord& r) { r.outputSize = 159999; }},
+        {"a number", [](OutputRecord& r) { r.segments[1].number = 3; }},
+        {"a size", [](OutputRecord& r) { r.segments[0].size = 20113; }},
+        {"a time", [](OutputRecord& r) { r.segments[0].modifiedNanoseconds -= 1; }},
+        {"a file number", [](OutputRecord& r) { r.segments[1].file = 44; }},
+        {"a segment more",
+         [](OutputRecord& r) {
+             r.segments.push_back({3, 20112, 7, 45});
+         }},
+        {"a segment fewer", [](OutputRecord& r) { r.segments.pop_back(); }},
+    };
+    for (const auto& [field, change] : changes) {
+        OutputRecord changed = base;
+        change(changed);
+        EXPECT_NE(KeptFormOf(changed), kept) << field;
+    }
+    for (const KeptRecord& each : {kept, KeptRecord{0, 0, 0x00ab}, KeptRecord{12, 1, ~0ull}}) {
+        const std::string text = FormatKeptRecord(each);
+        EXPECT_LT(text.size(), 57u) << text;  // within an ext4 inode's own space
+        EXPECT_EQ(ParseKeptRecord(text), each) << text;
+    }
+    for (const char* text :
+         {"segweld-record 1\nproduct X\n", "segweld-record 2 8 160000 00ab",
+          "segweld-record 2 8 160000 00000000000000ab ", "segweld-record 2 8 -1 00000000000000ab",
+          "segweld-record 2 8 160000 00000000000000xb", ""}) {
+        EXPECT_EQ(ParseKeptRecord(text), std::nullopt) << text;
+    }
 }
 
 TEST(ThenCommandTest, EveryBracePairStandsForTheOutput) {
