@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <exception>
 #include <iterator>
 #include <type_traits>
 

@@ -21,15 +21,12 @@ struct OutputRecord {
         uint64_t size = 0;
         int64_t modifiedNanoseconds = 0;
         uint64_t file = 0;  // the file's number in its file system (inode); 0 unknown
-        friend bool operator==(const Segment&, const Segment&) = default;
     };
 
     std::string product;  // the product's masked name
     std::string making;   // what made the bytes, e.g. "join" or "join fill-gaps"
     uint64_t outputSize = 0;
     std::vector<Segment> segments;  // by number
-
-    friend bool operator==(const OutputRecord&, const OutputRecord&) = default;
 };
 
 OutputRecord RecordOf(const Product& product, const std::string& making, uint64_t outputSize);
