@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <thread>
 #include <utility>
 
 #include "os/service_notify.h"
@@ -150,22 +151,33 @@ std::string ServiceNotifier::Stopping() const {
 }
 
 std::string ServiceNotifier::WatchdogPing() const {
-    return Send("WATCHDOG=1");
+    return Send("WATCHDOG=1", false);
 }
 
-std::string ServiceNotifier::Send(const std::string& message) const {
+// Never a blocking send: a manager that does not read (or a socket someone
+// else bound) must not stop the loop that would answer SIGTERM.
+std::string ServiceNotifier::Send(const std::string& message, bool waitForRoom) const {
     if (socket_ < 0) {
         return "";
     }
     const auto* address = reinterpret_cast<const sockaddr*>(address_.data());
-    for (;;) {
-        const ssize_t sent = sendto(socket_, message.data(), message.size(), MSG_NOSIGNAL, address,
-                                    static_cast<socklen_t>(address_.size()));
+    constexpr int kTriesForRoom = 100;  // 10 ms apart
+    for (int tries = 0;;) {
+        const ssize_t sent =
+            sendto(socket_, message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT, address,
+                   static_cast<socklen_t>(address_.size()));
         if (sent == static_cast<ssize_t>(message.size())) {
             return "";
         }
         if (sent < 0 && errno == EINTR) {
             continue;
+        }
+        if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (waitForRoom && ++tries < kTriesForRoom) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
+            return "the service manager's queue is full; the message was dropped";
         }
         return sent < 0 ? std::strerror(errno) : "the message was cut short";
     }

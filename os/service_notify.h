@@ -44,7 +44,10 @@ class ServiceNotifier {
     // Each sends one message and returns the system's text when it could not
     // be sent; empty when it was sent or there is no manager. A text may hold
     // any character: a line break becomes a space, since it would end the
-    // field. Safe to call from several threads at once.
+    // field. Safe to call from several threads at once. None blocks the
+    // caller for long when the manager does not read: a watchdog ping finding
+    // the manager's queue full is dropped at once (the next one follows), the
+    // others wait up to a second for room.
 
     // READY=1 with STATUS=`status`: start-up is done (or a reload finished).
     std::string Ready(std::string_view status) const;
@@ -60,7 +63,7 @@ class ServiceNotifier {
     std::string WatchdogPing() const;
 
   private:
-    std::string Send(const std::string& message) const;
+    std::string Send(const std::string& message, bool waitForRoom = true) const;
 
     int socket_ = -1;      // a datagram socket, close-on-exec
     std::string address_;  // the manager's socket address, as sendto() takes it

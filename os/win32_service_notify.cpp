@@ -44,7 +44,7 @@ std::string ServiceNotifier::Stopping() const {
 std::string ServiceNotifier::WatchdogPing() const {
     return "";
 }
-std::string ServiceNotifier::Send(const std::string&) const {
+std::string ServiceNotifier::Send(const std::string&, bool) const {
     return "";
 }
 

@@ -126,6 +126,23 @@ TEST(ServiceNotify, UnusableSocketsAndUndeliveredMessages) {
     }
 }
 
+// A manager that does not read fills its queue; then a ping is dropped at
+// once and another message after a short wait, both saying so, and the
+// caller goes on.
+TEST(ServiceNotify, AFullQueueDropsMessagesInsteadOfBlocking) {
+    test::TempFolder folder;
+    const ManagerSocket manager(folder / "notify");
+    const ServiceNotifier notifier = ServiceNotifier::TakeFromEnvironment();
+    std::string pinged;
+    for (int ping = 0; ping < 5000 && pinged.empty(); ++ping) {
+        pinged = notifier.WatchdogPing();
+    }
+    EXPECT_THAT(pinged, testing::HasSubstr("queue is full"));
+    EXPECT_THAT(notifier.Stopping(), testing::HasSubstr("queue is full"));
+    EXPECT_EQ(manager.Next(), "WATCHDOG=1");
+    EXPECT_EQ(notifier.Stopping(), "") << "room again once the manager read";
+}
+
 TEST(ServiceNotify, WatchdogOnlyForThisProcess) {
     test::TempFolder folder;
     const std::string self = std::to_string(getpid());

@@ -1,9 +1,14 @@
 // What a station meets besides segments: a full disk, a folder renamed
 // under the watch, a --then command that hangs, folders that vanish or cannot
 // be read, a stop in the middle of a batch, and what the scheduler is told.
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+
+#include <mutex>
+#include <stop_token>
+#include <thread>
 
 #include "tests/station/station_fixture.h"
 
@@ -190,6 +195,8 @@ namespace segweld::station {
 namespace {
 
 // A datagram socket in the test's folder, as systemd's NOTIFY_SOCKET is.
+// The service manager's socket, read as the manager reads it: at once, on a
+// thread of its own, so that the program never finds its queue full.
 class NotifySocket {
   public:
     explicit NotifySocket(std::string path) : path_(std::move(path)) {
@@ -198,21 +205,39 @@ class NotifySocket {
         address.sun_family = AF_UNIX;
         path_.copy(address.sun_path, sizeof address.sun_path - 1);
         EXPECT_EQ(bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        reader_ = std::jthread([this](std::stop_token stop) { Read(stop); });
     }
-    ~NotifySocket() { close(fd_); }
+    ~NotifySocket() {
+        reader_ = {};
+        close(fd_);
+    }
     // Every message that has come, one after the other.
     std::string Messages() {
-        char buffer[4096];
-        for (ssize_t got; (got = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
-            received_ += std::string(buffer, size_t(got)) + "|";
+        std::lock_guard lock(mutex_);
         return received_;
     }
     const std::string& path() const { return path_; }
 
   private:
+    void Read(const std::stop_token& stop) {
+        char buffer[4096];
+        while (!stop.stop_requested()) {
+            pollfd fd{fd_, POLLIN, 0};
+            if (poll(&fd, 1, 20) <= 0)
+                continue;
+            const ssize_t got = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+            if (got > 0) {
+                std::lock_guard lock(mutex_);
+                received_ += std::string(buffer, size_t(got)) + "|";
+            }
+        }
+    }
+
     std::string path_;
     int fd_ = -1;
+    std::mutex mutex_;
     std::string received_;
+    std::jthread reader_;
 };
 
 // Under systemd: readiness, watchdog pings from the loop, a status after each
@@ -249,7 +274,7 @@ TEST_F(StationTest, WatchUnderAServiceManager) {
     const TestProduct third{"VIS006___"};
     third.Write(in, {1, 2});
     EXPECT_TRUE(OutputAppears(third)) << "joined after the new timeout\n" << watch->Log();
-    EXPECT_EQ(watch->Stop(SIGTERM), 0) << "SIGHUP never ends the watch";
+    EXPECT_EQ(watch->Stop(SIGTERM), 0) << "SIGHUP never ends the watch\n" << watch->Log();
     EXPECT_THAT(manager.Messages(), HasSubstr("STOPPING=1"));
     const std::string journal = watch->Log();
     for (const std::string& line :
