@@ -46,15 +46,26 @@ struct FolderProblem {
     bool gone = false;  // it vanished during the scan (true), or cannot be read
 };
 
+// A prologue or epilogue found by a scan for slots.
+struct SlotCompanion {
+    std::string relativeFolder;  // as a product's
+    SegmentEntry entry;          // number kPrologueNumber or kEpilogueNumber
+};
+
 struct ProductScan {
     std::vector<Product> products;  // sorted by key
     std::vector<FolderProblem> problems;
+    std::vector<SlotCompanion> slotCompanions;  // with ScanScope::slots
 };
 
 struct ScanScope {
     bool recursive = false;
     Shard shard;              // only the products whose key it holds are looked at
     bool companions = false;  // also each product's prologue and epilogue
+    // Slot gathering: every prologue and epilogue is looked at and listed
+    // apart from the products, and a shard holds whole slots: a product of a
+    // slot is the shard's when the slot's key is.
+    bool slots = false;
 };
 
 inline constexpr int32_t kPrologueNumber = -1;
@@ -62,7 +73,7 @@ inline constexpr int32_t kEpilogueNumber = -2;
 
 // The name shared by the segments of a time slot and its prologue and
 // epilogue: channel and segment fields masked. Empty for other names.
-std::string SlotKey(std::string_view name);
+std::string SlotMaskedName(std::string_view name);
 
 // The products in `folder` (and below it with `recursive`) whose key the
 // shard holds. The folders are listed by name only; only the files of the
