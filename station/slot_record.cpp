@@ -1,7 +1,6 @@
 #include "station/slot_record.h"
 
 #include <algorithm>
-#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "station/time_stamp.h"
@@ -148,8 +147,10 @@ bool SlotRecord::Whole() const {
     return prologue && epilogue && CompleteChannels() == channels.size();
 }
 
+// To the millisecond, as the record's times are written.
 double SlotRecord::SecondsAfterNominal() const {
-    return std::chrono::duration<double>(published - id.key.NominalTime()).count();
+    const auto when = std::chrono::floor<std::chrono::milliseconds>(published);
+    return std::chrono::duration<double>(when - id.key.NominalTime()).count();
 }
 
 std::string SlotRecordJson(const SlotRecord& record) {
@@ -171,7 +172,7 @@ std::string SlotRecordJson(const SlotRecord& record) {
         {"late", record.late},
         {"firstArrival", UtcTimeStamp(record.firstArrival)},
         {"published", UtcTimeStamp(record.published)},
-        {"secondsAfterNominal", std::round(record.SecondsAfterNominal() * 1000) / 1000},
+        {"secondsAfterNominal", record.SecondsAfterNominal()},
         {"manifest", record.manifest.empty() ? json() : json(record.manifest)},
     };
     // Replacement characters keep the line valid when a path is not UTF-8.

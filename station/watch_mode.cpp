@@ -129,6 +129,14 @@ class WatchSession {
         then_.StopAll();
         thenSlot_.StopAll();
         pool_.Wait();
+        // The joins that ended meanwhile count; their slots are published at
+        // the next start, which finds their outputs up to date.
+        if (slots_) {
+            const SlotBook::Counts counts = slots_->counts();
+            totals_.slots =
+                SlotTotals{counts.complete, counts.incomplete, counts.late, counts.unchanged};
+            slots_.reset();
+        }
         CollectFinished();
         FinishReport();
         Log(LogLevel::Info, "stopped" + (dropped > 0 ? "; " + CountOf(dropped, "product") +
