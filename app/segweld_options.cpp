@@ -198,7 +198,7 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .rule = "channel names separated by commas, such as IR_108,WV_062,HRV",
       .help = "with --slots: the channels a slot wants, as names carry them (default: all "
               "twelve)",
-      .manual = "With *--slots*: the channels a slot wants, separated by commas, as the names "
+      .manual = "The channels a slot of *--slots* wants, separated by commas, as the names "
                 "carry them (VIS006, VIS008, IR_016, IR_039, WV_062, WV_073, IR_087, IR_097, "
                 "IR_108, IR_120, IR_134, HRV), for a station that receives fewer. The default "
                 "is all twelve. Products of other channels are joined but not waited for."},
@@ -211,7 +211,7 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .modes = kStation,
       .help = "with --slots: put each slot's outputs and manifest in a folder "
               "SATELLITE/SERVICE/YYYY/MM/DD/hhmm below OUTPUT_FOLDER",
-      .manual = "With *--slots*: put each slot's outputs and its manifest in a folder of its "
+      .manual = "Put each slot's outputs and its manifest (*--slots*) in a folder of its "
                 "own below _OUTPUT_FOLDER_ (below the product's subfolder with *--recursive*), "
                 "_SATELLITE_/_SERVICE_/_YYYY_/_MM_/_DD_/_hhmm_ by the names: for example "
                 "_MSG2/0DEG/2010/10/11/1400_ or _MSG3/RSS/2022/04/04/0740_. Products that "
@@ -268,7 +268,7 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .rule = "a number of seconds",
       .help = "with --slots: publish a slot SECONDS after its first file came, complete or not "
               "(default 1200)",
-      .manual = "With *--slots*: how long after its first file came a slot is published, "
+      .manual = "How long after its first file came a slot of *--slots* is published, "
                 "complete or not; its products that still wait are joined then with what they "
                 "have. The default, 1200 (20 minutes), covers a 15-minute repeat cycle and a "
                 "few minutes of delay, so that a late epilogue is still waited for; a slot "
@@ -348,7 +348,7 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .completion = Completion::Command,
       .help = "with --slots: run COMMAND after each publication of a slot, \"{}\" standing for "
               "its manifest; one argument, split into words at blanks",
-      .manual = "With *--slots*: run _COMMAND_ after each publication of a slot, with every "
+      .manual = "Run _COMMAND_ after each publication of a slot of *--slots*, with every "
                 "*{}* in its arguments replaced by the path of the slot's manifest. The command "
                 "and its arguments are one argument, split into words at blanks (double quotes "
                 "keep a stretch with blanks as one word), so that it can stand beside *--then*. "

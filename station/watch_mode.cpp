@@ -249,6 +249,8 @@ class WatchSession {
                             CountOf(tracker_.ForgetAllWaiting(), "product") +
                             " that waited there; waiting for a folder to appear at " +
                             options_.inputFolder);
+                    std::erase_if(sought_,
+                                  [this](const auto& key) { return !tracker_.Knows(key); });
                     break;
                 case Kind::FolderBack:
                     Log(LogLevel::Info,
@@ -488,6 +490,7 @@ class WatchSession {
         }
         if (IsUpToDate(product, *outputPath, maker_.making())) {
             tracker_.Forget(key);
+            sought_.erase(key);
             NoteUpToDate(product, *outputPath);
         } else if (ReadOutputRecord(*outputPath)) {
             Log(LogLevel::Info,
@@ -620,6 +623,9 @@ class WatchSession {
                 tracker_.RetrySoon(now);  // writing works again
             }
             Count(join.status);
+            if (!tracker_.Knows(join.key)) {
+                sought_.erase(join.key);  // done with: its next segment starts anew
+            }
             if (const auto file = slots_ ? SlotFileOf("", join.name) : std::nullopt) {
                 slots_->Joined(*file, join.member, tracker_.Knows(join.key), now);
             }
