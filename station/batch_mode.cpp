@@ -102,15 +102,15 @@ class BatchSlots {
         for (const Product& product : scan.products) {
             if (const auto file = FileOf(product)) {
                 for (const SegmentEntry& segment : product.segments) {
-                    book_.Arrived(*file, segment.name, product.key,
-                                  WallOf(segment.modifiedNanoseconds), true, now);
+                    const auto changed = WallOf(segment.modifiedNanoseconds);
+                    book_.Arrived(*file, segment.name, product.key, changed, changed, true, now);
                 }
             }
         }
         for (const SlotCompanion& companion : scan.slotCompanions) {
             if (const auto file = SlotFileOf(companion.relativeFolder, companion.entry.name)) {
-                book_.Arrived(*file, companion.entry.name, "",
-                              WallOf(companion.entry.modifiedNanoseconds), false, now);
+                const auto changed = WallOf(companion.entry.modifiedNanoseconds);
+                book_.Arrived(*file, companion.entry.name, "", changed, changed, false, now);
             }
         }
         book_.CloseAll(now);

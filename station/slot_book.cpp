@@ -94,12 +94,12 @@ SlotBook::Member* SlotBook::MemberFor(Slot& slot, const SlotFile& file) {
 }
 
 bool SlotBook::IsLate(const Slot& slot, const SlotFile& file, const std::string& name,
-                      Wall::time_point arrived) const {
+                      Wall::time_point changed) const {
     if (!slot.published) {
         return false;
     }
     const SlotRecord& before = *slot.published;
-    if (arrived > before.published) {
+    if (changed > before.published) {
         return true;
     }
     switch (file.kind) {
@@ -115,12 +115,13 @@ bool SlotBook::IsLate(const Slot& slot, const SlotFile& file, const std::string&
 }
 
 void SlotBook::Arrived(const SlotFile& file, const std::string& name, const std::string& productKey,
-                       Wall::time_point arrived, bool awaitsJoin, Clock::time_point now) {
+                       Wall::time_point arrived, Wall::time_point changed, bool awaitsJoin,
+                       Clock::time_point now) {
     if (!Wants(file)) {
         return;
     }
     Slot& slot = Open(file.slot, arrived, now);
-    if (IsLate(slot, file, name, arrived)) {
+    if (IsLate(slot, file, name, changed)) {
         if (std::find(slot.late.begin(), slot.late.end(), name) == slot.late.end()) {
             slot.late.push_back(name);
         }

@@ -30,7 +30,7 @@ struct SlotRules {
 // there, or once it was closed (its time is up, or a batch has taken all its
 // files), in both cases only when no join of a member is under way or
 // waiting: a slot waits for a member's join at most one timeout beyond its
-// due time. A file that comes after a publication (later than it, or not
+// due time. A file that comes after a publication (changed after it, or not
 // among the files it counted) is late, and the slot is published again,
 // "late", once the joins it causes have ended. Published slots are forgotten
 // a timeout after their last publication; a slot opened again looks up its
@@ -61,11 +61,14 @@ class SlotBook {
     // Files of channels that are not wanted are passed over.
     bool Wants(const SlotFile& file) const;
 
-    // A file of a slot, `name`, came at `arrived` (a file found by a look at
-    // the whole folder counts as arrived when it was last changed); a
-    // segment's product, `productKey`, is to be joined when `awaitsJoin`.
+    // A file of a slot, `name`, last changed at `changed`, came at `arrived`
+    // (a file found by a look at the whole folder counts as arrived when it
+    // was last changed); a segment's product, `productKey`, is to be joined
+    // when `awaitsJoin`. It is late when the slot was published before it
+    // changed, or without it.
     void Arrived(const SlotFile& file, const std::string& name, const std::string& productKey,
-                 Wall::time_point arrived, bool awaitsJoin, Clock::time_point now);
+                 Wall::time_point arrived, Wall::time_point changed, bool awaitsJoin,
+                 Clock::time_point now);
     // The join of a member's product ended, making `record`; `again` when the
     // product waits to be joined once more.
     void Joined(const SlotFile& file, ChannelRecord record, bool again, Clock::time_point now);
@@ -115,7 +118,7 @@ class SlotBook {
     void TakeEarlier(Slot& slot, const SlotRecord& earlier, Clock::time_point now);
     Member* MemberFor(Slot& slot, const SlotFile& file);
     bool IsLate(const Slot& slot, const SlotFile& file, const std::string& name,
-                Wall::time_point arrived) const;
+                Wall::time_point changed) const;
     void SetMember(Slot& slot, Member& member, ChannelRecord record, Clock::time_point now);
     SlotRecord Current(const Slot& slot) const;
     bool Waits(const Slot& slot, Clock::time_point now) const;

@@ -306,7 +306,8 @@ class WatchSession {
             AwaitCompanions(product.key);
         }
         for (const SlotCompanion& companion : scan.slotCompanions) {
-            NoteSlotFile(companion.entry.name, "", ArrivalOf(companion.entry), false);
+            NoteSlotFile(companion.entry.name, "", ArrivalOf(companion.entry),
+                         companion.entry.modifiedNanoseconds, false);
         }
         Log(LogLevel::Info, CountOf(scan.products.size(), "product") + " in the folder, " +
                                 std::to_string(upToDate) + " up to date, " +
@@ -318,14 +319,18 @@ class WatchSession {
         return places_.OutputFolder("", product.segments.front().name);
     }
 
-    // Tells the slots of a file of theirs that came at `arrived`.
+    // Tells the slots of a file of theirs that came at `arrived`, last
+    // changed `modifiedNanoseconds` after 1970.
     void NoteSlotFile(const std::string& name, const std::string& productKey,
-                      Clock::time_point arrived, bool awaitsJoin) {
+                      Clock::time_point arrived, int64_t modifiedNanoseconds, bool awaitsJoin) {
         if (!slots_) {
             return;
         }
         if (const auto file = SlotFileOf("", name)) {
-            slots_->Arrived(*file, name, productKey, WallOf(arrived), awaitsJoin, Clock::now());
+            const Wall::time_point changed(std::chrono::duration_cast<Wall::duration>(
+                std::chrono::nanoseconds(modifiedNanoseconds)));
+            slots_->Arrived(*file, name, productKey, WallOf(arrived), changed, awaitsJoin,
+                            Clock::now());
         }
     }
 
@@ -337,11 +342,10 @@ class WatchSession {
         if (!file) {
             return;
         }
-        Clock::time_point arrived = Clock::time_point::max();
         for (const SegmentEntry& segment : product.segments) {
-            arrived = std::min(arrived, ArrivalOf(segment));
+            NoteSlotFile(segment.name, product.key, ArrivalOf(segment), segment.modifiedNanoseconds,
+                         false);
         }
-        slots_->Arrived(*file, name, product.key, WallOf(arrived), false, Clock::now());
         slots_->UpToDate(
             *file, product.key, output,
             [&] {
@@ -445,7 +449,10 @@ class WatchSession {
     // waiting look for it again, and those written without it are not up to
     // date any more.
     void OnCompanionArrival(const std::string& name) {
-        NoteSlotFile(name, "", Clock::now(), false);
+        if (const os::PathInfo info = os::LookAt(folder_ + name);
+            info.kind == os::PathKind::RegularFile) {
+            NoteSlotFile(name, "", Clock::now(), info.modifiedNanoseconds, false);
+        }
         const std::string slot = SlotMaskedName(name);
         if (!maker_.usesCompanions() || slot.empty()) {
             return;
@@ -518,7 +525,7 @@ class WatchSession {
                       Clock::time_point arrived) {
         const SegmentProbe probe = prober_.Probe(folder_ + segment.name);
         tracker_.Note(key, folder_, segment, probe, arrived);
-        NoteSlotFile(segment.name, key, arrived, true);
+        NoteSlotFile(segment.name, key, arrived, segment.modifiedNanoseconds, true);
         return probe;
     }
 

@@ -20,6 +20,7 @@ struct Event {
     std::string slot = "1200";
     ChannelRecord::State state = ChannelRecord::State::Complete;  // of a Join
     int number = 1;                                               // of an arriving segment
+    bool unchanged = false;  // the file arrives again as it was an hour ago
 };
 
 struct Script {
@@ -147,6 +148,12 @@ const Script kScripts[] = {
      {"1200 complete#1", "1200 late#2 late:1"},
      {},
      1},
+    {"a file told of again as it was is not late",
+     WholeThen({{Event::Arrive, "HRV", "1200", ChannelRecord::State::Complete, 1, true},
+                {Event::Join, "HRV"}}),
+     {"1200 complete#1"},
+     {},
+     1},
     {"forgotten a timeout after its last publication",
      WholeThen({{Event::Wait, "1199"}, {Event::Wait, "1200"}}),
      {"1200 complete#1"},
@@ -194,8 +201,10 @@ TEST_P(SlotBookTest, PublishesAsTheScriptSays) {
         const SlotFile file = FileOf(event);
         switch (event.op) {
             case Event::Arrive:
-                book.Arrived(file, NameOf(event), event.what, Wall::now(),
-                             file.kind == SlotFile::Kind::Segment, now);
+                book.Arrived(
+                    file, NameOf(event), event.what, Wall::now(),
+                    Wall::now() - (event.unchanged ? std::chrono::hours(1) : Wall::duration()),
+                    file.kind == SlotFile::Kind::Segment, now);
                 break;
             case Event::Join:
                 book.Joined(file, Member(event.what, event.state), false, now);
