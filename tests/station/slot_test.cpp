@@ -288,6 +288,31 @@ TEST_P(SlotTest, Batch) {
         << "nothing changed since";
 }
 
+// The watch's report grows at its name; after a log rotation (the file moved
+// away, then SIGHUP) the next lines go to a new file of that name.
+TEST_F(StationTest, WatchReportIsOpenedAgainOnSighup) {
+    const auto deliver = [&](const SlotSpec& spec) {
+        for (const auto& entry : fs::directory_iterator(Generated(spec)))
+            fs::copy_file(entry.path(), in + "/" + entry.path().filename().string());
+    };
+    const auto slotLines = [&](const std::string& path) {
+        return fs::exists(path) ? Count(Text(path), "\"type\":\"slot\"") : 0;
+    };
+    const auto watch = Start({"--slots", "--report", reportPath});
+    deliver(kMsg2);
+    ASSERT_TRUE(WaitUntil([&] { return slotLines(reportPath) == 1; })) << watch->Log();
+    fs::rename(reportPath, reportPath + ".1");
+    kill(watch->pid(), SIGHUP);
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(reportPath); })) << watch->Log();
+    deliver(kLater);
+    ASSERT_TRUE(WaitUntil([&] { return slotLines(reportPath) == 1; })) << watch->Log();
+    EXPECT_EQ(watch->Stop(SIGTERM), 0);
+    EXPECT_THAT(Text(reportPath + ".1"), HasSubstr(kSlot));
+    EXPECT_EQ(slotLines(reportPath + ".1"), 1u);
+    EXPECT_THAT(Text(reportPath), HasSubstr("H-MSG2-0DEG-202401011215"));
+    EXPECT_EQ(Report::Of(reportPath).lines.back().at("slots").at("complete"), 2);
+}
+
 INSTANTIATE_TEST_SUITE_P(Station, SlotTest, ::testing::ValuesIn(Rows()), [](const auto& info) {
     std::string name = info.param.name;
     std::ranges::replace_if(
