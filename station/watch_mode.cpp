@@ -382,11 +382,6 @@ class WatchSession {
             return;
         }
         totals_.ended = "stopped";
-        if (slots_) {
-            const SlotBook::Counts counts = slots_->counts();
-            totals_.slots =
-                SlotTotals{counts.complete, counts.incomplete, counts.late, counts.unchanged};
-        }
         std::string error;
         if (!report_->Finish(totals_, error)) {
             Log(LogLevel::Failure, error);
@@ -582,7 +577,7 @@ class WatchSession {
         {
             std::lock_guard lock(finishedMutex_);
             const std::string& name = ready.product.segments.front().name;
-            const auto file = slots_ ? SlotFileOf("", name) : std::nullopt;
+            const auto file = options_.slots ? SlotFileOf("", name) : std::nullopt;
             finished_.push_back(
                 {ready.product.key,
                  result.failure == FailureKind::System ? JoinEnd::RetryLater : JoinEnd::Done,
