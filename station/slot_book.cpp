@@ -28,7 +28,7 @@ const ChannelRecord* ChannelIn(const SlotRecord& record, const std::string& chan
 }  // namespace
 
 SlotBook::SlotBook(SlotRules rules, Observer observer, EarlierLookup earlier)
-    : rules_(std::move(rules)), observer_(std::move(observer)), earlier_(std::move(earlier)) {}
+    : rules_(std::move(rules)), observers_{std::move(observer)}, earlier_(std::move(earlier)) {}
 
 bool SlotBook::Wants(const SlotFile& file) const {
     return file.kind != SlotFile::Kind::Segment ||
@@ -237,7 +237,9 @@ void SlotBook::Publish(Slot& slot, Clock::time_point now) {
     ++(record.state == SlotRecord::State::Complete     ? counts_.complete
        : record.state == SlotRecord::State::Incomplete ? counts_.incomplete
                                                        : counts_.late);
-    observer_(record);
+    for (const Observer& observer : observers_) {
+        observer(record);
+    }
 }
 
 bool SlotBook::Unchanged(const Slot& slot) const {
@@ -335,6 +337,18 @@ void SlotBook::KeepWithinBound(const SlotId& opened, Clock::time_point now) {
         counts_.unchanged += Unchanged(slot) ? 1 : 0;
         slots_.erase(first);
     }
+}
+
+std::vector<SlotRecord> SlotBook::Held() const {
+    std::vector<SlotRecord> held;
+    for (const auto& [id, slot] : slots_) {
+        SlotRecord record = Current(slot);
+        record.publication = slot.published ? slot.published->publication : 0;
+        record.state = slot.published ? slot.published->state : SlotRecord::State::Incomplete;
+        record.late = slot.late;
+        held.push_back(std::move(record));
+    }
+    return held;
 }
 
 SlotBook::Counts SlotBook::counts() const {

@@ -56,6 +56,8 @@ class SlotBook {
     };
 
     SlotBook(SlotRules rules, Observer observer, EarlierLookup earlier = {});
+    // One more observer of the publications, told after those before it.
+    void AddObserver(Observer observer) { observers_.push_back(std::move(observer)); }
 
     const SlotRules& rules() const { return rules_; }
     // Files of channels that are not wanted are passed over.
@@ -87,6 +89,9 @@ class SlotBook {
     std::optional<Clock::time_point> NextDeadline() const;
 
     bool Holds(const SlotId& id) const { return slots_.contains(id); }
+    // Every slot held, as it stands now: publication 0 for one not published
+    // yet; the state of one published is that of its last publication.
+    std::vector<SlotRecord> Held() const;
     size_t held() const { return slots_.size(); }
     // Slots still held count as unchanged when they were published by an
     // earlier run and not by this one.
@@ -132,7 +137,7 @@ class SlotBook {
     Clock::time_point After(Clock::time_point when) const;
 
     SlotRules rules_;
-    Observer observer_;
+    std::vector<Observer> observers_;
     EarlierLookup earlier_;
     std::map<SlotId, Slot> slots_;
     Counts counts_;

@@ -194,6 +194,8 @@ TEST_P(SlotBookTest, PublishesAsTheScriptSays) {
         [&](const SlotId& id) {
             return script.publishedBefore ? std::optional(EarlierWhole(id)) : std::nullopt;
         });
+    size_t told = 0;
+    book.AddObserver([&](const SlotRecord&) { ++told; });
     const Clock::time_point start = Clock::now();
     Clock::time_point now = start;
     std::vector<std::string> waiting;
@@ -220,6 +222,16 @@ TEST_P(SlotBookTest, PublishesAsTheScriptSays) {
     EXPECT_EQ(published, script.published);
     EXPECT_EQ(waiting, script.waiting);
     EXPECT_EQ(book.held(), script.held);
+    EXPECT_EQ(told, published.size()) << "every observer is told";
+    for (const SlotRecord& held : book.Held()) {
+        int last = 0;  // the number of the last publication told of
+        for (const std::string& summary : published) {
+            if (summary.starts_with(held.id.key.time.substr(8))) {
+                last = std::stoi(summary.substr(summary.find('#') + 1));
+            }
+        }
+        EXPECT_EQ(held.publication, last);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Station, SlotBookTest, ::testing::ValuesIn(kScripts),
