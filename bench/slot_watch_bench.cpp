@@ -8,9 +8,8 @@
 // removed once its slots are published, as a station's clean-up would, so a
 // week runs in little room; the slot timeout is short, so that published
 // slots are forgotten within seconds (time compressed: a day in a minute).
-// Prints the latencies' median, 95th percentile and maximum, and the
-// resident memory after the 10th slot (once the first slots are forgotten),
-// its median and most from there on, and at the end of each day; with
+// Prints the latencies' median, 95th percentile and maximum, and the median
+// of the resident memory over each 6 hours of slots (24 slots); with
 // RSS_SAMPLES=FILE also every sample, one a line.
 // Usage: slot_watch_bench SEGWELD SEGWELD_SAMPLE [DAYS] [LINES]
 #include <fcntl.h>
@@ -21,6 +20,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -132,7 +132,6 @@ int main(int argc, char** argv) {
     std::streamoff offset = 0;
     std::vector<double> latencies;
     std::vector<long> resident;
-    std::vector<long> endOfDay;
     for (int day = 0; day < days; ++day) {
         fs::create_directories(stage);
         for (const char* channel : kChannels) {
@@ -146,16 +145,21 @@ int main(int argc, char** argv) {
         }
         for (int index = 0; index < kSlotsPerDay; ++index) {
             const std::string time = SlotTime(day, index);
-            std::string last;
+            // Listed first: a folder read while its entries are moved out may
+            // skip some.
+            std::vector<std::string> names;
             for (const auto& entry : fs::directory_iterator(stage)) {
                 const std::string name = entry.path().filename().string();
-                if (name.find(time) == std::string::npos) {
-                    continue;
+                if (name.find(time) != std::string::npos) {
+                    names.push_back(name);
                 }
+            }
+            std::string last;
+            for (const std::string& name : names) {
                 if (name.find("-HRV______-000024___-") != std::string::npos) {
                     last = name;
                 } else {
-                    fs::rename(entry.path(), in / name);
+                    fs::rename(stage / name, in / name);
                 }
             }
             // The other products are joined meanwhile.
@@ -171,7 +175,6 @@ int main(int argc, char** argv) {
                 std::chrono::duration<double, std::milli>(Clock::now() - arrived).count());
             resident.push_back(ResidentKilobytes(watch));
         }
-        endOfDay.push_back(resident.back());
         // A station's clean-up: the day is archived elsewhere.
         for (const fs::path& folder : {in, out}) {
             for (const auto& entry : fs::directory_iterator(folder)) {
@@ -187,24 +190,38 @@ int main(int argc, char** argv) {
     std::printf("last file to the slot's record: median %.2f ms, p95 %.2f ms, max %.2f ms\n",
                 Percentile(latencies, 0.5), Percentile(latencies, 0.95),
                 Percentile(latencies, 1.0));
-    const std::vector<long> settled(resident.begin() + std::min<size_t>(9, resident.size() - 1),
-                                    resident.end());
-    std::vector<double> settledKilobytes(settled.begin(), settled.end());
-    std::printf(
-        "resident memory: %ld kB after slot 10, median %.0f kB and most %ld kB from there on; at "
-        "the end of each day:",
-        settled.front(), Percentile(settledKilobytes, 0.5),
-        *std::max_element(settled.begin(), settled.end()));
-    for (const long kilobytes : endOfDay) {
-        std::printf(" %ld", kilobytes);
+    // The median of every quarter of a day (24 slots): one sample taken
+    // during a join may catch a worker's passing peak; the medians show the
+    // level the watch keeps.
+    std::printf("resident memory, median of each 6 hours of slots:");
+    long lowest = LONG_MAX, highest = 0;
+    for (size_t from = 0; from + kSlotsPerDay / 4 <= resident.size(); from += kSlotsPerDay / 4) {
+        std::vector<double> quarter(
+            resident.begin() + static_cast<std::ptrdiff_t>(from),
+            resident.begin() + static_cast<std::ptrdiff_t>(from + kSlotsPerDay / 4));
+        const long median = static_cast<long>(Percentile(quarter, 0.5));
+        std::printf(" %ld", median);
+        if (from > 0) {  // the first quarter fills the book: nothing is forgotten yet
+            lowest = std::min(lowest, median);
+            highest = std::max(highest, median);
+        }
     }
     std::printf(" kB\n");
+    if (highest > 0) {
+        std::printf(
+            "from the second quarter on: %ld to %ld kB (%.1f%%); most of any sample %ld kB\n",
+            lowest, highest,
+            100.0 * static_cast<double>(highest - lowest) / static_cast<double>(lowest),
+            *std::max_element(resident.begin(), resident.end()));
+    }
     if (const char* samples = std::getenv("RSS_SAMPLES")) {
         std::ofstream file(samples);
         for (const long kilobytes : resident) {
             file << kilobytes << '\n';
         }
     }
-    fs::remove_all(work);
+    if (std::getenv("KEEP_WORK") == nullptr) {
+        fs::remove_all(work);
+    }
     return status == 0 ? 0 : 1;
 }

@@ -44,11 +44,6 @@ struct Finished {
     ChannelRecord member;  // what it is to its slot
 };
 
-// The wall-clock time of a time on the steady clock.
-Wall::time_point WallOf(Clock::time_point when) {
-    return Wall::now() - std::chrono::duration_cast<Wall::duration>(Clock::now() - when);
-}
-
 SlotRules RulesOf(const StationOptions& options) {
     SlotRules rules;
     if (!options.slotChannels.empty()) {
@@ -306,8 +301,7 @@ class WatchSession {
             AwaitCompanions(product.key);
         }
         for (const SlotCompanion& companion : scan.slotCompanions) {
-            NoteSlotFile(companion.entry.name, "", ArrivalOf(companion.entry),
-                         companion.entry.modifiedNanoseconds, false);
+            NoteSlotFile(companion.entry.name, "", companion.entry.modifiedNanoseconds, false);
         }
         Log(LogLevel::Info, CountOf(scan.products.size(), "product") + " in the folder, " +
                                 std::to_string(upToDate) + " up to date, " +
@@ -319,17 +313,19 @@ class WatchSession {
         return places_.OutputFolder("", product.segments.front().name);
     }
 
-    // Tells the slots of a file of theirs that came at `arrived`, last
-    // changed `modifiedNanoseconds` after 1970.
+    // Tells the slots of a file of theirs, last changed `modifiedNanoseconds`
+    // after 1970. A slot's time runs from when this watch first saw a file of
+    // it: files moved in keep their old times, and a slot half received
+    // before a restart gets its time again.
     void NoteSlotFile(const std::string& name, const std::string& productKey,
-                      Clock::time_point arrived, int64_t modifiedNanoseconds, bool awaitsJoin) {
+                      int64_t modifiedNanoseconds, bool awaitsJoin) {
         if (!slots_) {
             return;
         }
         if (const auto file = SlotFileOf("", name)) {
             const Wall::time_point changed(std::chrono::duration_cast<Wall::duration>(
                 std::chrono::nanoseconds(modifiedNanoseconds)));
-            slots_->Arrived(*file, name, productKey, WallOf(arrived), changed, awaitsJoin,
+            slots_->Arrived(*file, name, productKey, Wall::now(), changed, awaitsJoin,
                             Clock::now());
         }
     }
@@ -343,8 +339,7 @@ class WatchSession {
             return;
         }
         for (const SegmentEntry& segment : product.segments) {
-            NoteSlotFile(segment.name, product.key, ArrivalOf(segment), segment.modifiedNanoseconds,
-                         false);
+            NoteSlotFile(segment.name, product.key, segment.modifiedNanoseconds, false);
         }
         slots_->UpToDate(
             *file, product.key, output,
@@ -446,7 +441,7 @@ class WatchSession {
     void OnCompanionArrival(const std::string& name) {
         if (const os::PathInfo info = os::LookAt(folder_ + name);
             info.kind == os::PathKind::RegularFile) {
-            NoteSlotFile(name, "", Clock::now(), info.modifiedNanoseconds, false);
+            NoteSlotFile(name, "", info.modifiedNanoseconds, false);
         }
         const std::string slot = SlotMaskedName(name);
         if (!maker_.usesCompanions() || slot.empty()) {
@@ -520,7 +515,7 @@ class WatchSession {
                       Clock::time_point arrived) {
         const SegmentProbe probe = prober_.Probe(folder_ + segment.name);
         tracker_.Note(key, folder_, segment, probe, arrived);
-        NoteSlotFile(segment.name, key, arrived, segment.modifiedNanoseconds, true);
+        NoteSlotFile(segment.name, key, segment.modifiedNanoseconds, true);
         return probe;
     }
 
