@@ -51,7 +51,8 @@ Names Any(std::vector<std::string> parts) {
 }
 const Names kAllFiles = [](const std::string&) { return true; };
 
-// Files moved in at once; then the watch has published `records` slots in all.
+// Files moved in at once; then the watch has published `records` slots in
+// all (none: it waits half a second, less than a slot's timeout).
 struct Step {
     Names files;
     size_t records;
@@ -92,6 +93,11 @@ std::vector<Row> Rows() {
          .slots = {kMsg2},
          .steps = {{kAllFiles, 1}},
          .records = {{kSlot}}},
+        {.name = "last file half a second after the others",
+         .slots = {kMsg2},
+         .steps = {{With({"HRV", "-000024___-"}, true), 0}, {kAllFiles, 1}},
+         .records = {{kSlot}},
+         .watchOnly = true},
         {.name = "one channel short",
          .slots = {kMsg2},
          .steps = {{With({"IR_108"}, true), 1}},
@@ -153,11 +159,17 @@ void PrintTo(const Row& row, std::ostream* out) {
 
 class SlotTest : public StationTest, public ::testing::WithParamInterface<Row> {
   protected:
+    // The files wait in a staging folder with the times they were written an
+    // hour ago, as `rsync -a` leaves them, and are moved in from there.
     SlotTest() {
         fs::create_directory(stage);
+        const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
         for (const SlotSpec& spec : GetParam().slots)
-            for (const auto& entry : fs::directory_iterator(Generated(spec)))
-                fs::copy_file(entry.path(), stage + "/" + entry.path().filename().string());
+            for (const auto& entry : fs::directory_iterator(Generated(spec))) {
+                const std::string copy = stage + "/" + entry.path().filename().string();
+                fs::copy_file(entry.path(), copy);
+                fs::last_write_time(copy, anHourAgo);
+            }
     }
 
     // Moves the step's files in, the two services' files alternating.
@@ -253,6 +265,8 @@ TEST_P(SlotTest, Watch) {
     const auto watch = Start(options);
     for (const Step& step : row.steps) {
         Deliver(step);
+        if (step.records == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
         ASSERT_TRUE(WaitUntil([&] { return SlotLines(reportPath).size() >= step.records; }))
             << watch->Log();
     }
@@ -266,7 +280,7 @@ TEST_P(SlotTest, Watch) {
 TEST_P(SlotTest, Batch) {
     const Row& row = GetParam();
     if (row.watchOnly)
-        GTEST_SKIP() << "--then-slot belongs to --watch";
+        GTEST_SKIP() << "a watch's row";
     std::vector<std::string> options{"--slots"};
     options.insert(options.end(), row.options.begin(), row.options.end());
     std::vector<json> records;
