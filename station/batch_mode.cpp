@@ -103,14 +103,16 @@ class BatchSlots {
             if (const auto file = FileOf(product)) {
                 for (const SegmentEntry& segment : product.segments) {
                     const auto changed = WallOf(segment.modifiedNanoseconds);
-                    book_.Arrived(*file, segment.name, product.key, changed, changed, true, now);
+                    book_.Arrived(
+                        *file, {segment.name, segment.number, product.key, changed, changed, true},
+                        now);
                 }
             }
         }
         for (const SlotCompanion& companion : scan.slotCompanions) {
             if (const auto file = SlotFileOf(companion.relativeFolder, companion.entry.name)) {
                 const auto changed = WallOf(companion.entry.modifiedNanoseconds);
-                book_.Arrived(*file, companion.entry.name, "", changed, changed, false, now);
+                book_.Arrived(*file, {companion.entry.name, 0, "", changed, changed, false}, now);
             }
         }
         book_.CloseAll(now);

@@ -137,6 +137,9 @@ class Scanner {
     // Whether the shard holds the file `name` of product `key` (empty for a
     // prologue or epilogue): by its slot with --slots, else by its product.
     bool Holds(const std::string& relative, const std::string& name, const std::string& key) const {
+        if (scope_.shard.count == 1) {
+            return true;
+        }
         if (scope_.slots) {
             if (const auto file = SlotFileOf(relative, name)) {
                 return scope_.shard.Holds(file->slot.Text());

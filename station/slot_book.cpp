@@ -37,11 +37,15 @@ bool SlotBook::Wants(const SlotFile& file) const {
 }
 
 SlotBook::Slot& SlotBook::Open(const SlotId& id, Wall::time_point arrived, Clock::time_point now) {
-    const auto found = slots_.find(id);
-    if (found != slots_.end()) {
-        return found->second;
+    if (last_ != slots_.end() && last_->first == id) {
+        return last_->second;
     }
-    Slot& slot = slots_[id];
+    last_ = slots_.find(id);
+    if (last_ != slots_.end()) {
+        return last_->second;
+    }
+    last_ = slots_.try_emplace(id).first;
+    Slot& slot = last_->second;
     slot.id = id;
     for (const std::string& channel : rules_.channels) {
         Member member;
@@ -93,13 +97,12 @@ SlotBook::Member* SlotBook::MemberFor(Slot& slot, const SlotFile& file) {
     return nullptr;
 }
 
-bool SlotBook::IsLate(const Slot& slot, const SlotFile& file, const std::string& name,
-                      Wall::time_point changed) const {
+bool SlotBook::IsLate(const Slot& slot, const SlotFile& file, const SlotArrival& arrival) const {
     if (!slot.published) {
         return false;
     }
     const SlotRecord& before = *slot.published;
-    if (changed > before.published) {
+    if (arrival.changed > before.published) {
         return true;
     }
     switch (file.kind) {
@@ -111,26 +114,24 @@ bool SlotBook::IsLate(const Slot& slot, const SlotFile& file, const std::string&
             break;
     }
     const ChannelRecord* channel = ChannelIn(before, file.channel);
-    return channel == nullptr || !Contains(channel->joined, SegmentNumberInName(name));
+    return channel == nullptr || !Contains(channel->joined, arrival.number);
 }
 
-void SlotBook::Arrived(const SlotFile& file, const std::string& name, const std::string& productKey,
-                       Wall::time_point arrived, Wall::time_point changed, bool awaitsJoin,
-                       Clock::time_point now) {
+void SlotBook::Arrived(const SlotFile& file, const SlotArrival& arrival, Clock::time_point now) {
     if (!Wants(file)) {
         return;
     }
-    Slot& slot = Open(file.slot, arrived, now);
-    if (IsLate(slot, file, name, changed)) {
-        if (std::find(slot.late.begin(), slot.late.end(), name) == slot.late.end()) {
-            slot.late.push_back(name);
+    Slot& slot = Open(file.slot, arrival.arrived, now);
+    if (IsLate(slot, file, arrival)) {
+        if (std::find(slot.late.begin(), slot.late.end(), arrival.name) == slot.late.end()) {
+            slot.late.emplace_back(arrival.name);
         }
         slot.republish = true;
         slot.waitLimit = std::max(slot.waitLimit, After(now));
     }
-    if (!slot.published && arrived < slot.firstArrival) {
-        slot.firstArrival = arrived;
-        slot.due = std::min(slot.due, After(SteadyOf(arrived, now)));
+    if (!slot.published && arrival.arrived < slot.firstArrival) {
+        slot.firstArrival = arrival.arrived;
+        slot.due = std::min(slot.due, After(SteadyOf(arrival.arrived, now)));
     }
     switch (file.kind) {
         case SlotFile::Kind::Prologue:
@@ -141,12 +142,14 @@ void SlotBook::Arrived(const SlotFile& file, const std::string& name, const std:
             break;
         case SlotFile::Kind::Segment: {
             Member& member = *MemberFor(slot, file);
-            member.productKey = productKey;
-            member.pending = member.pending || awaitsJoin;
+            if (member.productKey != arrival.productKey) {
+                member.productKey = arrival.productKey;
+            }
+            member.pending = member.pending || arrival.awaitsJoin;
             break;
         }
     }
-    Settle(slots_.find(file.slot), now);
+    Settle(last_, now);
 }
 
 void SlotBook::SetMember(Slot& slot, Member& member, ChannelRecord record, Clock::time_point now) {
@@ -170,7 +173,7 @@ void SlotBook::Joined(const SlotFile& file, ChannelRecord record, bool again,
     Member& member = *MemberFor(slot, file);
     SetMember(slot, member, std::move(record), now);
     member.pending = again;
-    Settle(slots_.find(file.slot), now);
+    Settle(last_, now);
 }
 
 void SlotBook::UpToDate(const SlotFile& file, const std::string& productKey,
@@ -190,7 +193,7 @@ void SlotBook::UpToDate(const SlotFile& file, const std::string& productKey,
     }
     member.productKey = productKey;
     member.pending = false;
-    Settle(slots_.find(file.slot), now);
+    Settle(last_, now);
 }
 
 SlotRecord SlotBook::Current(const Slot& slot) const {
@@ -242,6 +245,13 @@ void SlotBook::Publish(Slot& slot, Clock::time_point now) {
     }
 }
 
+void SlotBook::Forget(std::map<SlotId, Slot>::iterator slot) {
+    if (slot == last_) {
+        last_ = slots_.end();
+    }
+    slots_.erase(slot);
+}
+
 bool SlotBook::Unchanged(const Slot& slot) const {
     return slot.earlierPublications > 0 && slot.published &&
            slot.published->publication == slot.earlierPublications;
@@ -253,7 +263,7 @@ void SlotBook::Settle(std::map<SlotId, Slot>::iterator found, Clock::time_point 
     const bool done = slot.closed && slot.published && !slot.republish && !Waits(slot, now);
     if (done && now >= slot.forgetAt) {
         counts_.unchanged += Unchanged(slot) ? 1 : 0;
-        slots_.erase(found);
+        Forget(found);
     }
 }
 
@@ -335,7 +345,7 @@ void SlotBook::KeepWithinBound(const SlotId& opened, Clock::time_point now) {
             Publish(slot, now);
         }
         counts_.unchanged += Unchanged(slot) ? 1 : 0;
-        slots_.erase(first);
+        Forget(first);
     }
 }
 

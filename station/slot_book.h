@@ -6,12 +6,23 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "station/slot_key.h"
 #include "station/slot_record.h"
 
 namespace segweld::station {
+
+// One file of a slot as it came.
+struct SlotArrival {
+    std::string_view name;
+    int32_t number = 0;           // a segment's; 0 for a prologue or epilogue
+    std::string_view productKey;  // a segment's product
+    std::chrono::system_clock::time_point arrived;
+    std::chrono::system_clock::time_point changed;  // the file's modification time
+    bool awaitsJoin = false;                        // its product is to be joined
+};
 
 // What a slot waits for, and how long.
 struct SlotRules {
@@ -56,6 +67,8 @@ class SlotBook {
     };
 
     SlotBook(SlotRules rules, Observer observer, EarlierLookup earlier = {});
+    SlotBook(const SlotBook&) = delete;
+    SlotBook& operator=(const SlotBook&) = delete;
     // One more observer of the publications, told after those before it.
     void AddObserver(Observer observer) { observers_.push_back(std::move(observer)); }
 
@@ -63,14 +76,10 @@ class SlotBook {
     // Files of channels that are not wanted are passed over.
     bool Wants(const SlotFile& file) const;
 
-    // A file of a slot, `name`, last changed at `changed`, came at `arrived`
-    // (a file found by a look at the whole folder counts as arrived when it
-    // was last changed); a segment's product, `productKey`, is to be joined
-    // when `awaitsJoin`. It is late when the slot was published before it
-    // changed, or without it.
-    void Arrived(const SlotFile& file, const std::string& name, const std::string& productKey,
-                 Wall::time_point arrived, Wall::time_point changed, bool awaitsJoin,
-                 Clock::time_point now);
+    // A file of a slot came (a file found by a look at the whole folder
+    // counts as come when it was found). It is late when the slot was
+    // published before the file changed, or without it.
+    void Arrived(const SlotFile& file, const SlotArrival& arrival, Clock::time_point now);
     // The join of a member's product ended, making `record`; `again` when the
     // product waits to be joined once more.
     void Joined(const SlotFile& file, ChannelRecord record, bool again, Clock::time_point now);
@@ -122,14 +131,14 @@ class SlotBook {
     Slot& Open(const SlotId& id, Wall::time_point arrived, Clock::time_point now);
     void TakeEarlier(Slot& slot, const SlotRecord& earlier, Clock::time_point now);
     Member* MemberFor(Slot& slot, const SlotFile& file);
-    bool IsLate(const Slot& slot, const SlotFile& file, const std::string& name,
-                Wall::time_point changed) const;
+    bool IsLate(const Slot& slot, const SlotFile& file, const SlotArrival& arrival) const;
     void SetMember(Slot& slot, Member& member, ChannelRecord record, Clock::time_point now);
     SlotRecord Current(const Slot& slot) const;
     bool Waits(const Slot& slot, Clock::time_point now) const;
     void Check(Slot& slot, Clock::time_point now);
     // Checks the slot and forgets it when it is done with.
     void Settle(std::map<SlotId, Slot>::iterator slot, Clock::time_point now);
+    void Forget(std::map<SlotId, Slot>::iterator slot);
     bool Unchanged(const Slot& slot) const;
     void Publish(Slot& slot, Clock::time_point now);
     std::vector<std::string> Close(Slot& slot, Clock::time_point now);
@@ -140,6 +149,8 @@ class SlotBook {
     std::vector<Observer> observers_;
     EarlierLookup earlier_;
     std::map<SlotId, Slot> slots_;
+    // The slot opened last: the files of one product come one after another.
+    std::map<SlotId, Slot>::iterator last_ = slots_.end();
     Counts counts_;
 };
 

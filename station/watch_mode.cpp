@@ -301,7 +301,7 @@ class WatchSession {
             AwaitCompanions(product.key);
         }
         for (const SlotCompanion& companion : scan.slotCompanions) {
-            NoteSlotFile(companion.entry.name, "", companion.entry.modifiedNanoseconds, false);
+            NoteSlotFile(companion.entry, "", false);
         }
         Log(LogLevel::Info, CountOf(scan.products.size(), "product") + " in the folder, " +
                                 std::to_string(upToDate) + " up to date, " +
@@ -313,20 +313,20 @@ class WatchSession {
         return places_.OutputFolder("", product.segments.front().name);
     }
 
-    // Tells the slots of a file of theirs, last changed `modifiedNanoseconds`
-    // after 1970. A slot's time runs from when this watch first saw a file of
-    // it: files moved in keep their old times, and a slot half received
-    // before a restart gets its time again.
-    void NoteSlotFile(const std::string& name, const std::string& productKey,
-                      int64_t modifiedNanoseconds, bool awaitsJoin) {
+    // Tells the slots of a file of theirs, a segment of `productKey` or a
+    // prologue or epilogue. A slot's time runs from when this watch first saw
+    // a file of it: files moved in keep their old times, and a slot half
+    // received before a restart gets its time again.
+    void NoteSlotFile(const SegmentEntry& entry, const std::string& productKey, bool awaitsJoin) {
         if (!slots_) {
             return;
         }
-        if (const auto file = SlotFileOf("", name)) {
+        if (const auto file = SlotFileOf("", entry.name)) {
             const Wall::time_point changed(std::chrono::duration_cast<Wall::duration>(
-                std::chrono::nanoseconds(modifiedNanoseconds)));
-            slots_->Arrived(*file, name, productKey, Wall::now(), changed, awaitsJoin,
-                            Clock::now());
+                std::chrono::nanoseconds(entry.modifiedNanoseconds)));
+            slots_->Arrived(
+                *file, {entry.name, entry.number, productKey, Wall::now(), changed, awaitsJoin},
+                Clock::now());
         }
     }
 
@@ -339,7 +339,7 @@ class WatchSession {
             return;
         }
         for (const SegmentEntry& segment : product.segments) {
-            NoteSlotFile(segment.name, product.key, segment.modifiedNanoseconds, false);
+            NoteSlotFile(segment, product.key, false);
         }
         slots_->UpToDate(
             *file, product.key, output,
@@ -441,7 +441,8 @@ class WatchSession {
     void OnCompanionArrival(const std::string& name) {
         if (const os::PathInfo info = os::LookAt(folder_ + name);
             info.kind == os::PathKind::RegularFile) {
-            NoteSlotFile(name, "", info.modifiedNanoseconds, false);
+            NoteSlotFile({0, name, info.size, info.modifiedNanoseconds, info.identity.file}, "",
+                         false);
         }
         const std::string slot = SlotMaskedName(name);
         if (!maker_.usesCompanions() || slot.empty()) {
@@ -515,7 +516,7 @@ class WatchSession {
                       Clock::time_point arrived) {
         const SegmentProbe probe = prober_.Probe(folder_ + segment.name);
         tracker_.Note(key, folder_, segment, probe, arrived);
-        NoteSlotFile(segment.name, key, segment.modifiedNanoseconds, true);
+        NoteSlotFile(segment, key, true);
         return probe;
     }
 

@@ -204,9 +204,11 @@ TEST_P(SlotBookTest, PublishesAsTheScriptSays) {
         switch (event.op) {
             case Event::Arrive:
                 book.Arrived(
-                    file, NameOf(event), event.what, Wall::now(),
-                    Wall::now() - (event.unchanged ? std::chrono::hours(1) : Wall::duration()),
-                    file.kind == SlotFile::Kind::Segment, now);
+                    file,
+                    {NameOf(event), event.number, event.what, Wall::now(),
+                     Wall::now() - (event.unchanged ? std::chrono::hours(1) : Wall::duration()),
+                     file.kind == SlotFile::Kind::Segment},
+                    now);
                 break;
             case Event::Join:
                 book.Joined(file, Member(event.what, event.state), false, now);
