@@ -69,8 +69,8 @@ Clock::time_point SlotBook::After(Clock::time_point when) const {
     return rules_.untimed ? Clock::time_point::max() : when + rules_.timeout;
 }
 
-// A slot published before: its files are late from now on, and what it
-// published stands for the members that are not joined again.
+// A slot published before: what it published stands for the members that
+// are not joined again, and the files it did not count are late.
 void SlotBook::TakeEarlier(Slot& slot, const SlotRecord& earlier, Clock::time_point now) {
     for (Member& member : slot.members) {
         if (const ChannelRecord* channel = ChannelIn(earlier, member.record.channel)) {

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <optional>
@@ -45,7 +46,7 @@ struct SlotRules {
 // among the files it counted) is late, and the slot is published again,
 // "late", once the joins it causes have ended. Published slots are forgotten
 // a timeout after their last publication; a slot opened again looks up its
-// earlier publication, so its files are late still. At most maxSlots slots
+// earlier publication, so the files that changed since are late still. At most maxSlots slots
 // are held: beyond that the one due first is published with what it has, and
 // forgotten. Used by one thread at a time.
 class SlotBook {

@@ -16,20 +16,20 @@ using ::testing::HasSubstr;
 const std::vector<std::string> kChannels{"VIS006", "VIS008", "IR_016", "IR_039", "WV_062", "WV_073",
                                          "IR_087", "IR_097", "IR_108", "IR_120", "IR_134", "HRV"};
 
-struct SlotSpec {
+struct SampleSlot {
     std::string satellite, service, time;
 };
 
 // The files of a whole slot, written once per test program.
-std::string Generated(const SlotSpec& spec) {
+std::string Generated(const SampleSlot& sample) {
     static TempFolder cache;
-    const std::string folder = cache / (spec.satellite + spec.service + spec.time);
+    const std::string folder = cache / (sample.satellite + sample.service + sample.time);
     if (!fs::exists(folder)) {
         for (const std::string& channel : kChannels) {
             const ProgramResult made =
                 RunProgram(SEGWELD_SAMPLE_BIN,
-                           {"--lines", "2", "--channel", channel, "--satellite", spec.satellite,
-                            "--service", spec.service, "--time", spec.time, folder});
+                           {"--lines", "2", "--channel", channel, "--satellite", sample.satellite,
+                            "--service", sample.service, "--time", sample.time, folder});
             EXPECT_EQ(made.exitCode, 0) << made.err;
         }
     }
@@ -70,7 +70,7 @@ struct Expected {
 
 struct Row {
     const char* name;
-    std::vector<SlotSpec> slots;
+    std::vector<SampleSlot> slots;
     std::vector<Step> steps;
     std::vector<Expected> records;  // by slot, then publication
     std::vector<std::string> options = {};
@@ -80,8 +80,8 @@ struct Row {
     size_t wanted = 12;  // channels
 };
 
-const SlotSpec kMsg2{"MSG2", "0DEG", "202401011200"}, kLater{"MSG2", "0DEG", "202401011215"};
-const SlotSpec kRss{"MSG2", "RSS", "202401011200"};
+const SampleSlot kMsg2{"MSG2", "0DEG", "202401011200"}, kLater{"MSG2", "0DEG", "202401011215"};
+const SampleSlot kRss{"MSG2", "RSS", "202401011200"};
 const std::string kSlot = "H-MSG2-0DEG-202401011200";
 const std::vector<int> k6To8{6, 7, 8}, k16To24{16, 17, 18, 19, 20, 21, 22, 23, 24};
 
@@ -164,8 +164,8 @@ class SlotTest : public StationTest, public ::testing::WithParamInterface<Row> {
     SlotTest() {
         fs::create_directory(stage);
         const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
-        for (const SlotSpec& spec : GetParam().slots)
-            for (const auto& entry : fs::directory_iterator(Generated(spec))) {
+        for (const SampleSlot& sample : GetParam().slots)
+            for (const auto& entry : fs::directory_iterator(Generated(sample))) {
                 const std::string copy = stage + "/" + entry.path().filename().string();
                 fs::copy_file(entry.path(), copy);
                 fs::last_write_time(copy, anHourAgo);
@@ -305,8 +305,8 @@ TEST_P(SlotTest, Batch) {
 // The watch's report grows at its name; after a log rotation (the file moved
 // away, then SIGHUP) the next lines go to a new file of that name.
 TEST_F(StationTest, WatchReportIsOpenedAgainOnSighup) {
-    const auto deliver = [&](const SlotSpec& spec) {
-        for (const auto& entry : fs::directory_iterator(Generated(spec)))
+    const auto deliver = [&](const SampleSlot& sample) {
+        for (const auto& entry : fs::directory_iterator(Generated(sample)))
             fs::copy_file(entry.path(), in + "/" + entry.path().filename().string());
     };
     const auto slotLines = [&](const std::string& path) {
