@@ -1,9 +1,9 @@
 // Loaded with LD_PRELOAD into a program under test, it plays a failing disk:
 //   SEGWELD_TEST_FAIL_READS=TEXT       reads of files whose path holds TEXT fail
 //   SEGWELD_TEST_FAIL_READS_FROM=N     ... at file offsets from N on (default 0)
-//   SEGWELD_TEST_SIGNAL_COPIES=TEXT    copies from such files raise the signal
+//   SEGWELD_TEST_SIGNAL_COPIES=TEXT    copies from such files signal the process
 //   SEGWELD_TEST_SIGNAL_OPENS=TEXT     so does opening such a file with fopen64
-//   SEGWELD_TEST_SIGNAL=N              ... numbered N in the middle of the copy
+//   SEGWELD_TEST_SIGNAL=N              ... with signal N in the middle of the copy
 //   SEGWELD_TEST_STALL_COPIES=TEXT     copies from such files hang for ten minutes
 //   SEGWELD_TEST_NO_UNNAMED_FILES=1    the file system offers no unnamed files
 //   SEGWELD_TEST_FULL_DISK=TEXT        writes to files whose path holds TEXT find no space
@@ -53,6 +53,22 @@ bool DiskFull(int fd) {
     }
     const char* whilePath = std::getenv("SEGWELD_TEST_FULL_DISK_WHILE");
     return whilePath == nullptr || access(whilePath, F_OK) == 0;
+}
+
+// Sends the signal to the whole process, as a user or a service manager does
+// (the calling thread may hold it), and gives the thread that takes it time
+// to run its handler before the copy goes on.
+void SignalProcess() {
+    const int signal = std::atoi(std::getenv("SEGWELD_TEST_SIGNAL"));
+    kill(getpid(), signal);
+    sigset_t pending;
+    for (int tries = 0; tries < 10000; ++tries) {
+        if (sigpending(&pending) != 0 || !sigismember(&pending, signal)) {
+            break;
+        }
+        usleep(1000);
+    }
+    usleep(100000);
 }
 
 bool NameHolds(const char* path, const char* variable) {
@@ -128,7 +144,7 @@ ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size
         sleep(600);  // a network share that stopped answering
     }
     if (PathHolds(in, "SEGWELD_TEST_SIGNAL_COPIES")) {
-        raise(std::atoi(std::getenv("SEGWELD_TEST_SIGNAL")));
+        SignalProcess();
     }
     return Next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned)>("copy_file_range")(
         in, inOffset, out, outOffset, count, flags);
@@ -137,7 +153,7 @@ ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size
 FILE* fopen64(const char* path, const char* mode) {
     const char* text = std::getenv("SEGWELD_TEST_SIGNAL_OPENS");
     if (text != nullptr && *text != '\0' && std::strstr(path, text) != nullptr) {
-        raise(std::atoi(std::getenv("SEGWELD_TEST_SIGNAL")));
+        SignalProcess();
     }
     return Next<FILE* (*)(const char*, const char*)>("fopen64")(path, mode);
 }
