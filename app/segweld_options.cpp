@@ -163,7 +163,9 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "*end* line (totals, how the run ended). The lines go to "
                 "_FILE.jsonl_.partial, renamed onto _FILE.jsonl_ at the end; a killed run "
                 "leaves what it wrote there. *-* writes them to standard output. The report's "
-                "folder must exist and be writable before any join."},
+                "folder must exist and be writable before any join. A report has one writer: "
+                "while a run writes _FILE.jsonl_.partial it holds a lock on it, and a second "
+                "run given the same report is refused before any join."},
      [](SegweldCommand& c, const Words& w) {
          c.options.reportPath = w[0];
          return true;

@@ -418,11 +418,18 @@ HiddenOutput::HiddenOutput(std::string finalPath, const std::string& partialName
     native_->target = LinkTarget(WidenOrFail(finalPath_, finalPath_));
     const std::wstring name = WidenOrFail(FolderOf(Narrow(native_->target)), finalPath_) +
                               WidenOrFail(partialName, finalPath_);
+    // Shared with readers only: while another process writes the file, the
+    // open fails before CREATE_ALWAYS empties anything (on a network share
+    // too, whose server keeps the share modes).
     const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        Fail("Cannot create the output file " + Narrow(name), GetLastError());
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+            throw OutputInUse("another process is writing " + Narrow(name));
+        }
+        Fail("Cannot create the output file " + Narrow(name), error);
     }
     native_->handle = handle;
     native_->temporary = name;

@@ -301,6 +301,9 @@ int RunBatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
             std::fprintf(stderr, "segweld: %s\n", error.c_str());
             return kExitBadArguments;
         }
+        if (!report->warning().empty()) {
+            std::fprintf(stderr, "segweld: warning: %s\n", report->warning().c_str());
+        }
         report->Start(
             {options.commandLine,
              std::to_string(options.shard.index) + "/" + std::to_string(options.shard.count),

@@ -42,10 +42,22 @@ std::unique_ptr<BatchReport> BatchReport::Open(const std::string& path, std::str
     if (path == "-") {
         return std::unique_ptr<BatchReport>(new BatchReport(nullptr));
     }
+    const std::string partial = SplitSegmentPath(path).name + ".partial";
     try {
-        const std::string partial = SplitSegmentPath(path).name + ".partial";
-        return std::unique_ptr<BatchReport>(
-            new BatchReport(std::make_unique<os::HiddenOutput>(path, partial)));
+        auto file = std::make_unique<os::HiddenOutput>(path, partial);
+        if (!file->lockError().empty()) {
+            const std::string why = "the report " + path + " is written unlocked (" +
+                                    file->lockError() +
+                                    "): a second run given the same report would not be refused";
+            auto report = std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+            report->warning_ = why;
+            return report;
+        }
+        return std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+    } catch (const os::OutputInUse& failure) {
+        error = std::string("cannot write the report: ") + failure.what() +
+                "; give each run a report of its own";
+        return nullptr;
     } catch (const os::OutputError& failure) {
         error = std::string("cannot write the report: ") + failure.what();
         return nullptr;

@@ -188,5 +188,30 @@ TEST(HiddenOutput, CommitsThroughALinkOntoTheFileItLeadsTo) {
     EXPECT_EQ(test::ReadFile(folder / "target"), kTricky);
 }
 
+// A partial file has one writer until it is committed or abandoned: a second
+// is refused and changes nothing; once the first is done the name is free.
+TEST(HiddenOutput, APartialFileIsItsWritersAlone) {
+    for (const bool commit : {true, false}) {
+        SCOPED_TRACE(commit ? "committed" : "abandoned");
+        TempFolder folder;
+        const std::string out = folder / "report";
+        {
+            HiddenOutput first(out, "report.partial");
+            first.Append(kTricky);
+            EXPECT_TRUE(first.lockError().empty()) << first.lockError();
+            EXPECT_THROW(HiddenOutput(out, "report.partial"), OutputInUse);
+            EXPECT_EQ(test::ReadFile(folder / "report.partial"), kTricky);
+            if (commit) {
+                first.Commit();
+            }
+        }
+        HiddenOutput second(out, "report.partial");
+        second.Append(kOld);
+        second.Commit();
+        EXPECT_EQ(test::ReadFile(out), kOld);
+        EXPECT_EQ(test::ListFolder(folder.path()).size(), 1u);
+    }
+}
+
 }  // namespace
 }  // namespace segweld::os

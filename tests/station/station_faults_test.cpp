@@ -162,6 +162,30 @@ TEST_F(StationTest, BatchStoppedBySigtermEndsItsReport) {
         EXPECT_EQ(entry.path().filename(), "report.jsonl") << "no partial report left";
 }
 
+// Two runs given one report: the second is refused before it joins anything
+// and leaves the first one's lines alone; once the first is gone (killed
+// outright here, its partial report left), the report is free again.
+TEST_F(StationTest, ASecondRunGivenTheSameReportIsRefused) {
+    kFirst.Write(in, kAll);
+    const std::string partial = reportPath + ".partial";
+    auto first = std::make_unique<Background>(
+        std::vector<std::string>{SEGWELD_BIN, "--batch", in, out, "--report", reportPath},
+        scratch / "first.log", FaultShim({"SEGWELD_TEST_STALL_COPIES=-000002___"}));
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(partial) && Count(Text(partial), "\n"); }));
+    const ProgramResult second = Batch({"--force"});
+    EXPECT_EQ(second.exitCode, 2) << second.err;
+    EXPECT_THAT(second.err, HasSubstr("another process is writing " + partial +
+                                      "; give each run a report of its own"));
+    EXPECT_THAT(OutputFiles(), ::testing::IsEmpty());
+    EXPECT_EQ(Report::Of(partial).lines.size(), 1u) << "the first run's start alone";
+    first.reset();
+    const ProgramResult third = Batch();
+    EXPECT_EQ(third.exitCode, 0) << third.err;
+    EXPECT_EQ(Report::Of(reportPath).product(kFirst.Key()).at("status"), "joined");
+    EXPECT_EQ(Output(kFirst), kFirst.Joined(kAll));
+    EXPECT_FALSE(fs::exists(partial));
+}
+
 // --report - writes the lines to standard output; --from-list takes only the
 // folders and files it names.
 TEST_F(StationTest, ReportToStandardOutputAndAListOfWhatToTake) {
