@@ -181,7 +181,10 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "one a line, relative to _IN_FOLDER_ or below it, instead of scanning the whole "
                 "of _IN_FOLDER_: a folder gives its products (and those below it with "
                 "*--recursive*), a segment file the product it belongs to. Blank lines and "
-                "lines that begin with *#* are passed over."},
+                "lines that begin with *#* are passed over. A product named by several lines, "
+                "or by paths spelt differently (_sub/X_, _sub//X_, _sub/./X_), is taken once. "
+                "A line that names nothing to join (no such file or folder, a file that is no "
+                "segment file) is a failure of the run, in the report and the exit status."},
      [](SegweldCommand& c, const Words& w) {
          c.options.fromList = w[0];
          return true;
@@ -345,7 +348,8 @@ cli::ProgramSpec MakeProgram() {
     const std::vector<Completion> folders = {Completion::Folder, Completion::Folder};
     const char* batchExit =
         "Exit status: 0 every product written or up to date; 1 some product's data could not be "
-        "joined; 75 some product or folder failed for a reason of the system (no space, an I/O "
+        "joined, or a line of --from-list names nothing; 75 some product or folder failed for a "
+        "reason of the system (no space, an I/O "
         "error, a folder that cannot be read, an output or report that cannot be written), so "
         "a retry may help; 2 bad arguments; 130 or 143 stopped by SIGINT or SIGTERM.";
     const char* watchExit =

@@ -120,6 +120,12 @@ void BatchReport::Folder(const std::string& folder, const std::string& error) {
     WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
 }
 
+void BatchReport::ListEntry(int line, const std::string& entry, const std::string& error) {
+    const json record = {{"type", "entry"},    {"line", line},      {"entry", entry},
+                         {"status", "failed"}, {"failure", "data"}, {"error", error}};
+    WriteLine(record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
+}
+
 bool BatchReport::Finish(const RunTotals& totals, std::string& error) {
     const json line = {
         {"type", "end"},

@@ -54,6 +54,8 @@ class BatchReport {
     // Any thread may call these.
     void Product(const ProductResult& result);
     void Folder(const std::string& folder, const std::string& error);
+    // A line of --from-list that names nothing to join.
+    void ListEntry(int line, const std::string& entry, const std::string& error);
     // Writes the last line and puts the report in place; false with `error`
     // set when any line could not be written.
     bool Finish(const RunTotals& totals, std::string& error);

@@ -187,7 +187,8 @@ TEST_F(StationTest, ASecondRunGivenTheSameReportIsRefused) {
 }
 
 // --report - writes the lines to standard output; --from-list takes only the
-// folders and files it names.
+// folders and files it names, each product once however its path is spelt,
+// and a line that names nothing to join is a failure of the run.
 TEST_F(StationTest, ReportToStandardOutputAndAListOfWhatToTake) {
     const TestProduct other{"VIS006___"};
     for (const std::string day : {"2007/06/15", "2007/06/16"}) {
@@ -196,20 +197,65 @@ TEST_F(StationTest, ReportToStandardOutputAndAListOfWhatToTake) {
             product.Write(in + "/" + day, kAll);
     }
     other.Write(in, kAll);
-    WriteFile(scratch / "list", [&] {
-        const std::string text = "# days\n2007/06/16\n" + in + "/" + other.Name(3) + "\n\n";
-        return std::vector<uint8_t>(text.begin(), text.end());
-    }());
-    const ProgramResult run = RunProgram(
-        SEGWELD_BIN, {"--batch", in, out, "--from-list", scratch / "list", "--report", "-"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    const Report report(run.out);
-    std::vector<std::string> keys;
-    for (const auto& [key, line] : report.products)
-        keys.push_back(key);
-    EXPECT_THAT(keys, ::testing::ElementsAre("2007/06/16/" + kFirst.Key(),
-                                             "2007/06/16/" + kSecond.Key(), other.Key()));
-    EXPECT_EQ(report.lines.back().at("joined"), 3);
+    kFirst.WriteCompanions(in + "/2007/06/15");
+    WriteFile(in + "/2007/06/15/notes.txt", {'x'});
+    const std::string day = "2007/06/15/", pro = "H-000-MSG1__-MSG1________-_________-PRO______";
+    const struct {
+        const char* label;
+        std::string list;
+        int exitCode;
+        std::vector<std::string> keys;  // of the product lines, sorted
+        std::vector<int> failedLines;
+    } rows[] = {
+        {"folders and files",
+         "# days\n2007/06/16\n" + in + "/" + other.Name(3) + "\n\n",
+         0,
+         {"2007/06/16/" + kFirst.Key(), "2007/06/16/" + kSecond.Key(), other.Key()},
+         {}},
+        {"one product spelt three ways",
+         day + kFirst.Name(2) + "\n./2007//06/15/./" + kFirst.Name(5) + "\n" + in + "//" + day +
+             kFirst.Name(1) + "\n",
+         0,
+         {day + kFirst.Key()},
+         {}},
+        {"lines that name nothing",
+         "2007/06/51\n" + day + kFirst.Name(9) + "\n" + day + "notes.txt\n" + day + pro +
+             "-200706151200-__\n" + day + kSecond.Name(4) + "\n",
+         1,
+         {day + kSecond.Key()},
+         {1, 2, 3}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        fs::remove_all(out);
+        fs::create_directory(out);
+        WriteFile(scratch / "list", std::vector<uint8_t>(row.list.begin(), row.list.end()));
+        const ProgramResult run = RunProgram(
+            SEGWELD_BIN, {"--batch", in, out, "--from-list", scratch / "list", "--report", "-"});
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.err;
+        const Report report(run.out);
+        std::vector<std::string> keys, outputs;
+        std::vector<int> failed;
+        for (const nlohmann::json& line : report.lines) {
+            if (line.at("type") == "product") {
+                keys.push_back(line.at("key"));
+                outputs.push_back(fs::relative(line.at("output").get<std::string>(), out));
+            } else if (line.at("type") == "entry") {
+                failed.push_back(line.at("line"));
+                EXPECT_EQ(line.at("failure"), "data");
+                EXPECT_THAT(run.err, HasSubstr("failed line " + line.at("line").dump() + " of " +
+                                               scratch / "list" + ": " +
+                                               line.at("entry").get<std::string>()));
+            }
+        }
+        std::ranges::sort(keys);
+        std::ranges::sort(outputs);
+        EXPECT_EQ(keys, row.keys);
+        EXPECT_EQ(failed, row.failedLines);
+        EXPECT_EQ(OutputFiles(), outputs) << "one output per product, nothing else";
+        EXPECT_EQ(report.lines.back().at("joined"), row.keys.size());
+        EXPECT_EQ(report.lines.back().at("exitStatus"), row.exitCode);
+    }
 }
 
 }  // namespace
