@@ -87,10 +87,12 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "_NAME_.tmp are not segments. A product is up to date, and skipped, when the "
                 "record kept with its output (an extended attribute, or a hidden file "
                 "._NAME_.segweld beside it) lists exactly the segment files the folder holds "
-                "now (their numbers, sizes, modification times and file numbers) and the "
-                "output is still the size it was written with; a segment added, replaced or "
-                "removed since, whatever its time, makes it be joined again. At the end a "
-                "summary gives the products joined, up to date, incomplete and failed."},
+                "now (their numbers, sizes, modification and change times and file numbers) "
+                "and the output is the file it was written as (its number, size and "
+                "modification time), not changed since its record was kept; a segment added, "
+                "replaced, removed or rewritten since, whatever its time, makes it be joined "
+                "again. At the end a summary gives the products joined, up to date, incomplete "
+                "and failed."},
      [](SegweldCommand& c, const Words&) {
          c.options.mode = station::StationMode::Batch;
          return true;

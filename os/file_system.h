@@ -35,6 +35,10 @@ struct PathInfo {
     PathKind kind = PathKind::Missing;
     uint64_t size = 0;
     int64_t modifiedNanoseconds = 0;  // since 1970, for up-to-date checks
+    // The last change of the file or its attributes (ctime; ChangeTime on
+    // Windows), since 1970: set by the system, never back by a user. 0 where
+    // the file system keeps none.
+    int64_t changedNanoseconds = 0;
     FileIdentity identity;
     std::string error;  // the system's text, when Inaccessible
 };
@@ -90,6 +94,7 @@ class InputFile {
     uint64_t size() const { return size_; }
     FileIdentity identity() const { return identity_; }
     int64_t modifiedNanoseconds() const { return modifiedNanoseconds_; }
+    int64_t changedNanoseconds() const { return changedNanoseconds_; }
     const std::string& error() const { return error_; }
 
     // Reads up to out.size() bytes at `offset`. Fewer arrive only where the
@@ -106,6 +111,7 @@ class InputFile {
     uint64_t size_ = 0;
     FileIdentity identity_;
     int64_t modifiedNanoseconds_ = 0;
+    int64_t changedNanoseconds_ = 0;
 };
 
 // An output file that appears under its final name only when committed. It is

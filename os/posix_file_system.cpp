@@ -89,6 +89,8 @@ PathInfo InfoOf(const struct stat& info) {
     result.size = static_cast<uint64_t>(info.st_size);
     result.modifiedNanoseconds =
         int64_t{info.st_mtim.tv_sec} * 1000000000 + int64_t{info.st_mtim.tv_nsec};
+    result.changedNanoseconds =
+        int64_t{info.st_ctim.tv_sec} * 1000000000 + int64_t{info.st_ctim.tv_nsec};
     result.identity = IdentityOf(info);
     return result;
 }
@@ -180,7 +182,9 @@ InputFile::Outcome InputFile::Open(const std::string& path) {
     }
     size_ = static_cast<uint64_t>(info.st_size);
     identity_ = IdentityOf(info);
-    modifiedNanoseconds_ = InfoOf(info).modifiedNanoseconds;
+    const PathInfo opened = InfoOf(info);
+    modifiedNanoseconds_ = opened.modifiedNanoseconds;
+    changedNanoseconds_ = opened.changedNanoseconds;
     return Outcome::Opened;
 }
 

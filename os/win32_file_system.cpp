@@ -93,6 +93,15 @@ void Describe(HANDLE handle, PathInfo& info) {
     info.modifiedNanoseconds = UnixNanoseconds(data.ftLastWriteTime);
     info.identity = {data.dwVolumeSerialNumber,
                      (uint64_t{data.nFileIndexHigh} << 32) | data.nFileIndexLow};
+    // The change time, which no program can set back; FAT keeps none (0).
+    FILE_BASIC_INFO basic;
+    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
+        basic.ChangeTime.QuadPart != 0) {
+        FILETIME changed;
+        changed.dwLowDateTime = static_cast<DWORD>(basic.ChangeTime.QuadPart);
+        changed.dwHighDateTime = static_cast<DWORD>(basic.ChangeTime.QuadPart >> 32);
+        info.changedNanoseconds = UnixNanoseconds(changed);
+    }
 }
 
 // A device name (NUL, CON) or a pipe opens without file information.
@@ -205,6 +214,7 @@ InputFile::Outcome InputFile::Open(const std::string& path) {
     size_ = opened.size;
     identity_ = opened.identity;
     modifiedNanoseconds_ = opened.modifiedNanoseconds;
+    changedNanoseconds_ = opened.changedNanoseconds;
     return Outcome::Opened;
 }
 

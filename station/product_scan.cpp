@@ -256,6 +256,7 @@ bool LookAtSegments(Product& product) {
         segment.size = info.size;
         segment.modifiedNanoseconds = info.modifiedNanoseconds;
         segment.file = info.identity.file;
+        segment.changedNanoseconds = info.changedNanoseconds;
         return info.kind != os::PathKind::RegularFile;  // gone, or no file
     };
     std::erase_if(product.segments, lookAt);

@@ -17,6 +17,7 @@ struct SegmentEntry {
     uint64_t size = 0;
     int64_t modifiedNanoseconds = 0;  // since 1970
     uint64_t file = 0;                // its number in its file system (inode); 0 unknown
+    int64_t changedNanoseconds = 0;   // its change time (ctime), since 1970
 };
 
 // The segment files of one product: the files of one folder whose names are

@@ -362,6 +362,7 @@ class WatchSession {
         segment.size = info.size;
         segment.modifiedNanoseconds = info.modifiedNanoseconds;
         segment.file = info.identity.file;
+        segment.changedNanoseconds = info.changedNanoseconds;
         return segment;
     }
 

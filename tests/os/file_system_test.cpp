@@ -6,7 +6,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
+#include <tuple>
 
 #include "tests/support/temp_folder.h"
 
@@ -94,6 +97,25 @@ TEST(LookAt, IdentityTellsNamesOfOneFileFromOtherFiles) {
     fs::create_hard_link(folder / "one", folder / "second-name");
     EXPECT_EQ(LookAt(folder / "second-name").identity, one.identity());
     EXPECT_NE(LookAt(Write(folder / "other")).identity, one.identity());
+}
+
+// A file rewritten in place with its time set back keeps its size, time and
+// number: only its change time, which no program sets back, tells.
+TEST(LookAt, ChangeTimeTellsAFileRewrittenWithItsTimeSetBack) {
+    TempFolder folder;
+    const std::string path = Write(folder / "file");
+    const auto written = fs::last_write_time(path);
+    const PathInfo before = LookAt(path);
+    EXPECT_NE(before.changedNanoseconds, 0);
+    EXPECT_EQ(Open(path).changedNanoseconds(), before.changedNanoseconds);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    Write(path, std::vector<uint8_t>(kTricky.rbegin(), kTricky.rend()));
+    fs::last_write_time(path, written);
+    const PathInfo after = LookAt(path);
+    EXPECT_EQ(std::tie(after.size, after.modifiedNanoseconds, after.identity),
+              std::tie(before.size, before.modifiedNanoseconds, before.identity));
+    EXPECT_GT(after.changedNanoseconds, before.changedNanoseconds);
+    EXPECT_EQ(Open(path).changedNanoseconds(), after.changedNanoseconds);
 }
 
 // A file larger than 4 GiB, written and read through the seam: both sides must

@@ -45,38 +45,83 @@ TEST(OutputRecordTest, EveryFieldChangesTheKeptFormWhichReadsBackWhole) {
     const OutputRecord base{"H-000-MSG3__-MSG3________-IR_108___-??????___-201801011200-__",
                             "join",
                             160000,
-                            {{1, 20112, 1'700'000'000'123'456'789, 42}, {2, 20112, 7, 43}}};
-    const KeptRecord kept = KeptFormOf(base);
+                            77,
+                            1'700'000'000'200'000'000,
+                            {{1, 20112, 1'700'000'000'123'456'789, 42, 1'700'000'000'123'456'789},
+                             {2, 20112, 7, 43, 8}}};
+    const KeptRecord kept = KeptFormOf(base, 3);
     const std::pair<const char*, void (*)(OutputRecord&)> changes[] = {
         {"product", [](OutputRecord& r) { r.product[50] = '3'; }},
         {"making", [](OutputRecord& r) { r.making = "join fill-gaps"; }},
         {"output size", [](OutputRecord& r) { r.outputSize = 159999; }},
+        {"output file number", [](OutputRecord& r) { r.outputFile = 78; }},
+        {"output time", [](OutputRecord& r) { r.outputModifiedNanoseconds += 1; }},
         {"a number", [](OutputRecord& r) { r.segments[1].number = 3; }},
         {"a size", [](OutputRecord& r) { r.segments[0].size = 20113; }},
         {"a time", [](OutputRecord& r) { r.segments[0].modifiedNanoseconds -= 1; }},
+        {"a change time", [](OutputRecord& r) { r.segments[1].changedNanoseconds += 1; }},
         {"a file number", [](OutputRecord& r) { r.segments[1].file = 44; }},
         {"a segment more",
          [](OutputRecord& r) {
-             r.segments.push_back({3, 20112, 7, 45});
+             r.segments.push_back({3, 20112, 7, 45, 8});
          }},
         {"a segment fewer", [](OutputRecord& r) { r.segments.pop_back(); }},
     };
     for (const auto& [field, change] : changes) {
         OutputRecord changed = base;
         change(changed);
-        EXPECT_NE(KeptFormOf(changed), kept) << field;
+        EXPECT_NE(KeptFormOf(changed, 3), kept) << field;
     }
-    for (const KeptRecord& each : {kept, KeptRecord{0, 0, 0x00ab}, KeptRecord{12, 1, ~0ull}}) {
+    // The longest a full-disk HRV GeoTIFF's record gets, with a slow keeping.
+    for (const KeptRecord& each :
+         {kept, KeptRecord{0, 0, 0, 0x00ab}, KeptRecord{26, 999'999'999, 99'999, ~0ull}}) {
         const std::string text = FormatKeptRecord(each);
         EXPECT_LT(text.size(), 57u) << text;  // within an ext4 inode's own space
         EXPECT_EQ(ParseKeptRecord(text), each) << text;
     }
     for (const char* text :
-         {"segweld-record 1\nproduct X\n", "segweld-record 2 8 160000 00ab",
-          "segweld-record 2 8 160000 00000000000000ab ", "segweld-record 2 8 -1 00000000000000ab",
-          "segweld-record 2 8 160000 00000000000000xb", ""}) {
+         {"segweld-record 2 8 160000 00000000000000ab",
+          "segweld-record 3 8 160000 00000000000000ab", "segweld-record 3 8 160000 3 00ab",
+          "segweld-record 3 8 160000 3 00000000000000ab ",
+          "segweld-record 3 8 -1 3 00000000000000ab",
+          "segweld-record 3 8 160000 3 00000000000000xb", ""}) {
         EXPECT_EQ(ParseKeptRecord(text), std::nullopt) << text;
     }
+}
+
+// The output's change time may lie as long after its last write as keeping
+// the record took, not a nanosecond more: any later change (a write with the
+// time set back, a new mode, a new name) makes it stale.
+TEST(OutputRecordTest, AnOutputChangedAfterItsRecordDoesNotMatch) {
+    Product product;
+    product.segments = {
+        {1, "H-000-MSG1__-MSG1________-IR_108___-000001___-200706151200-__", 500, 10, 42, 11}};
+    os::PathInfo output{os::PathKind::RegularFile, 500, 1'000'000'000, 1'004'000'000, {1, 77}, ""};
+    const KeptRecord kept = KeptFormOf(RecordOf(product, "join", output), 4);
+    const std::pair<const char*, void (*)(os::PathInfo&)> rows[] = {
+        {"as kept", [](os::PathInfo&) {}},
+        {"changed a nanosecond late", [](os::PathInfo& o) { o.changedNanoseconds += 1; }},
+        {"another file", [](os::PathInfo& o) { o.identity.file = 78; }},
+        {"written again", [](os::PathInfo& o) { o.modifiedNanoseconds += 1; }},
+        {"another size", [](os::PathInfo& o) { o.size = 499; }},
+        {"no file", [](os::PathInfo& o) { o.kind = os::PathKind::Folder; }},
+    };
+    for (const auto& [label, change] : rows) {
+        os::PathInfo now = output;
+        change(now);
+        EXPECT_EQ(Matches(kept, product, "join", now), std::string_view(label) == "as kept")
+            << label;
+    }
+    product.segments[0].changedNanoseconds += 1;
+    EXPECT_FALSE(Matches(kept, product, "join", output))
+        << "a segment rewritten, its time set back";
+}
+
+TEST(OutputRecordTest, SidecarNamesLeadToTheirOutput) {
+    EXPECT_EQ(RecordSidecarPath("/out/a.segm"), "/out/.a.segm.segweld");
+    EXPECT_EQ(SidecarOutputName(".a.segm.segweld"), "a.segm");
+    for (const char* name : {".segweld", "..segweld", "a.segm.segweld", ".a.segm", ".segweld-1-2"})
+        EXPECT_EQ(SidecarOutputName(name), "") << name;
 }
 
 TEST(ThenCommandTest, EveryBracePairStandsForTheOutput) {

@@ -1,6 +1,8 @@
 // Runs `segweld --batch` on a folder of products the way an archive holds
 // them, and `segweld --watch` beside a test that writes segment files the way
 // a receiving station does.
+#include <sys/xattr.h>
+
 #include <fstream>
 #include <set>
 
@@ -114,6 +116,126 @@ TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
     EXPECT_THAT(Batch({"--fill-gaps", "--recursive"}).err,
                 HasSubstr("0 joined, 5 up to date, 0 incomplete, 0 failed"));
 }
+
+// The record kept with an output, as an attribute or, where the file system
+// keeps none, beside it: a first run joins two products, then a careless
+// operator changes the first one, its output or its files, and the second run
+// must join it again or find it up to date, leaving one output per product
+// that holds the product's bytes, and no record of an output that is gone.
+class RecordTest : public StationTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    bool sidecar() const { return GetParam(); }
+    std::vector<std::string> Environment() const {
+        return sidecar() ? FaultShim({"SEGWELD_TEST_NO_XATTRS=1"}) : std::vector<std::string>();
+    }
+    std::string RecordText(const TestProduct& p) const {
+        if (sidecar())
+            return Text(out + "/." + p.OutputName() + ".segweld");
+        char text[256] = {};
+        return getxattr(OutPath(p).c_str(), "user.segweld.record", text, sizeof text) > 0 ? text
+                                                                                          : "";
+    }
+    // Until the output's change time could no longer pass for the record's
+    // own: as long after its last write as the record allows, and a tick of
+    // the coarse clock that file systems may stamp times from.
+    void WaitPastTheRecord(const TestProduct& p) const {
+        std::istringstream fields(RecordText(p));
+        std::string head, form, files, size;
+        int64_t settled = -1;
+        fields >> head >> form >> files >> size >> settled;
+        ASSERT_EQ(form, "3") << RecordText(p);
+        const auto written = fs::last_write_time(OutPath(p));
+        while (fs::file_time_type::clock::now() <=
+               written + std::chrono::milliseconds(settled + 20))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    // Other bytes of the same size at `offset` of `path`, its time set back.
+    static void Rewrite(const std::string& path, size_t offset, bool keepTime) {
+        const auto time = fs::last_write_time(path);
+        std::vector<uint8_t> bytes = ReadFile(path);
+        std::reverse(bytes.begin() + static_cast<std::ptrdiff_t>(offset), bytes.end());
+        std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+        if (keepTime)
+            fs::last_write_time(path, time);
+    }
+
+    const TestProduct kFirst{"IR_108___"}, kSecond{"WV_062___"};
+};
+
+TEST_P(RecordTest, SeesWhatAUserCannotSetBack) {
+    const std::string segment = in + "/" + kFirst.Name(3);
+    const std::string copy = scratch / "copy";
+    std::vector<uint8_t> rewritten = kFirst.Joined(kAll);
+    std::reverse(rewritten.begin() + 1000, rewritten.begin() + 1500);
+    const size_t header = kFirst.File(3).size() - 500;
+    const struct {
+        const char* label;
+        std::function<void()> change;
+        const char* second;           // what the second run says
+        std::vector<uint8_t> output;  // the first product's, after it
+    } rows[] = {
+        {"nothing", [] {}, "0 joined, 2 up to date", kFirst.Joined(kAll)},
+        {"a segment copied over with its time (cp --preserve=timestamps)",
+         [&] {
+             fs::copy_file(segment, copy, fs::copy_options::overwrite_existing);
+             Rewrite(copy, header, false);
+             fs::last_write_time(copy, fs::last_write_time(segment));
+             RunProgram(
+                 std::vector<std::string>{"/bin/cp", "--preserve=timestamps", copy, segment});
+         },
+         "1 joined, 1 up to date", rewritten},
+        {"the output rewritten in place", [&] { Rewrite(OutPath(kFirst), 0, false); },
+         "1 joined, 1 up to date", kFirst.Joined(kAll)},
+        {"the output rewritten, its time set back", [&] { Rewrite(OutPath(kFirst), 0, true); },
+         "1 joined, 1 up to date", kFirst.Joined(kAll)},
+        {"another file of its size in its place",
+         [&] {
+             WriteFile(copy, std::vector<uint8_t>(4000, 'x'));
+             fs::rename(copy, OutPath(kFirst));
+         },
+         "1 joined, 1 up to date", kFirst.Joined(kAll)},
+        {"the product and its output removed",
+         [&] {
+             fs::remove(OutPath(kFirst));
+             for (int n : kAll)
+                 fs::remove(in + "/" + kFirst.Name(n));
+         },
+         "0 joined, 1 up to date",
+         {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        for (const std::string& folder : {in, out}) {
+            fs::remove_all(folder);
+            fs::create_directory(folder);
+        }
+        for (const TestProduct& p : {kFirst, kSecond})
+            p.Write(in, kAll);
+        ASSERT_THAT(Batch({}, {.environment = Environment()}).err,
+                    HasSubstr("2 joined, 0 up to date"));
+        WaitPastTheRecord(kFirst);
+        row.change();
+        EXPECT_THAT(Batch({}, {.environment = Environment()}).err, HasSubstr(row.second));
+        std::vector<std::string> left;
+        for (const TestProduct& p : {kFirst, kSecond}) {
+            if (p.Key() == kFirst.Key() && row.output.empty())
+                continue;
+            left.push_back(p.OutputName());
+            if (sidecar())
+                left.push_back("." + p.OutputName() + ".segweld");
+            EXPECT_EQ(RecordText(p).substr(0, 17), "segweld-record 3 ");
+        }
+        std::ranges::sort(left);
+        EXPECT_EQ(OutputFiles(), left);
+        if (!row.output.empty()) {
+            EXPECT_EQ(Output(kFirst), row.output);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Station, RecordTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Sidecar" : "Attribute"; });
 
 // Folders that are not there, a bad option, a report that cannot be written
 // (the options parser's own table covers each message): nothing is joined.

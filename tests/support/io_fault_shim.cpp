@@ -10,10 +10,12 @@
 //   SEGWELD_TEST_FULL_DISK_WHILE=PATH  ... as long as PATH exists (always, when unset)
 //   SEGWELD_TEST_UNREADABLE=TEXT       folders whose path holds TEXT cannot be read
 //   SEGWELD_TEST_VANISHED=TEXT         folders whose path holds TEXT are gone when opened
+//   SEGWELD_TEST_NO_XATTRS=1           the file system keeps no user extended attributes
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -148,6 +150,24 @@ ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size
     }
     return Next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned)>("copy_file_range")(
         in, inOffset, out, outOffset, count, flags);
+}
+
+int setxattr(const char* path, const char* name, const void* value, size_t size, int flags) {
+    if (std::getenv("SEGWELD_TEST_NO_XATTRS")) {
+        errno = ENOTSUP;
+        return -1;
+    }
+    return Next<int (*)(const char*, const char*, const void*, size_t, int)>("setxattr")(
+        path, name, value, size, flags);
+}
+
+ssize_t getxattr(const char* path, const char* name, void* value, size_t size) {
+    if (std::getenv("SEGWELD_TEST_NO_XATTRS")) {
+        errno = ENOTSUP;
+        return -1;
+    }
+    return Next<ssize_t (*)(const char*, const char*, void*, size_t)>("getxattr")(path, name, value,
+                                                                                  size);
 }
 
 FILE* fopen64(const char* path, const char* mode) {
