@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "tests/station/station_fixture.h"
 
@@ -117,125 +118,67 @@ TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
                 HasSubstr("0 joined, 5 up to date, 0 incomplete, 0 failed"));
 }
 
-// The record kept with an output, as an attribute or, where the file system
-// keeps none, beside it: a first run joins two products, then a careless
-// operator changes the first one, its output or its files, and the second run
-// must join it again or find it up to date, leaving one output per product
-// that holds the product's bytes, and no record of an output that is gone.
-class RecordTest : public StationTest, public ::testing::WithParamInterface<bool> {
-  protected:
-    bool sidecar() const { return GetParam(); }
-    std::vector<std::string> Environment() const {
-        return sidecar() ? FaultShim({"SEGWELD_TEST_NO_XATTRS=1"}) : std::vector<std::string>();
-    }
-    std::string RecordText(const TestProduct& p) const {
-        if (sidecar())
-            return Text(out + "/." + p.OutputName() + ".segweld");
-        char text[256] = {};
-        return getxattr(OutPath(p).c_str(), "user.segweld.record", text, sizeof text) > 0 ? text
-                                                                                          : "";
-    }
-    // Until the output's change time could no longer pass for the record's
-    // own: as long after its last write as the record allows, and a tick of
-    // the coarse clock that file systems may stamp times from.
-    void WaitPastTheRecord(const TestProduct& p) const {
-        std::istringstream fields(RecordText(p));
-        std::string head, form, files, size;
-        int64_t settled = -1;
-        fields >> head >> form >> files >> size >> settled;
-        ASSERT_EQ(form, "3") << RecordText(p);
-        const auto written = fs::last_write_time(OutPath(p));
-        while (fs::file_time_type::clock::now() <=
-               written + std::chrono::milliseconds(settled + 20))
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    // Other bytes of the same size at `offset` of `path`, its time set back.
-    static void Rewrite(const std::string& path, size_t offset, bool keepTime) {
+// The record kept as an attribute or beside the output: a careless operator
+// changes the first of two products, its output or its files after a first
+// run; the second run joins it again, and leaves no record of a gone output.
+TEST_F(StationTest, TheRecordSeesWhatAUserCannotSetBack) {
+    const TestProduct first{"IR_108___"}, second{"WV_062___"};
+    const std::string output = OutPath(first), copy = scratch / "copy";
+    const auto rewrite = [](const std::string& path, size_t at) {  // 500 bytes, time set back
         const auto time = fs::last_write_time(path);
-        std::vector<uint8_t> bytes = ReadFile(path);
-        std::reverse(bytes.begin() + static_cast<std::ptrdiff_t>(offset), bytes.end());
-        std::fstream(path, std::ios::in | std::ios::out | std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        if (keepTime)
-            fs::last_write_time(path, time);
-    }
-
-    const TestProduct kFirst{"IR_108___"}, kSecond{"WV_062___"};
-};
-
-TEST_P(RecordTest, SeesWhatAUserCannotSetBack) {
-    const std::string segment = in + "/" + kFirst.Name(3);
-    const std::string copy = scratch / "copy";
-    std::vector<uint8_t> rewritten = kFirst.Joined(kAll);
-    std::reverse(rewritten.begin() + 1000, rewritten.begin() + 1500);
-    const size_t header = kFirst.File(3).size() - 500;
+        std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).seekp(at)
+            << std::string(500, 'x');
+        fs::last_write_time(path, time);
+    };
+    std::vector<uint8_t> third = first.Joined(kAll);
+    std::fill(third.begin() + 1000, third.begin() + 1500, 'x');
     const struct {
         const char* label;
         std::function<void()> change;
-        const char* second;           // what the second run says
-        std::vector<uint8_t> output;  // the first product's, after it
+        int joined;                  // by the second run
+        std::vector<uint8_t> bytes;  // of the first product's output; empty: none
     } rows[] = {
-        {"nothing", [] {}, "0 joined, 2 up to date", kFirst.Joined(kAll)},
-        {"a segment copied over with its time (cp --preserve=timestamps)",
-         [&] {
-             fs::copy_file(segment, copy, fs::copy_options::overwrite_existing);
-             Rewrite(copy, header, false);
-             fs::last_write_time(copy, fs::last_write_time(segment));
-             RunProgram(
-                 std::vector<std::string>{"/bin/cp", "--preserve=timestamps", copy, segment});
-         },
-         "1 joined, 1 up to date", rewritten},
-        {"the output rewritten in place", [&] { Rewrite(OutPath(kFirst), 0, false); },
-         "1 joined, 1 up to date", kFirst.Joined(kAll)},
-        {"the output rewritten, its time set back", [&] { Rewrite(OutPath(kFirst), 0, true); },
-         "1 joined, 1 up to date", kFirst.Joined(kAll)},
+        {"a segment rewritten, its time set back (cp --preserve=timestamps onto it)",
+         [&] { rewrite(in + "/" + first.Name(3), first.File(3).size() - 500); }, 1, third},
+        {"the output rewritten, its time set back", [&] { rewrite(output, 0); }, 1,
+         first.Joined(kAll)},
         {"another file of its size in its place",
-         [&] {
-             WriteFile(copy, std::vector<uint8_t>(4000, 'x'));
-             fs::rename(copy, OutPath(kFirst));
-         },
-         "1 joined, 1 up to date", kFirst.Joined(kAll)},
+         [&] { WriteFile(copy, std::vector<uint8_t>(4000, 'x')), fs::rename(copy, output); }, 1,
+         first.Joined(kAll)},
         {"the product and its output removed",
          [&] {
-             fs::remove(OutPath(kFirst));
-             for (int n : kAll)
-                 fs::remove(in + "/" + kFirst.Name(n));
+             fs::remove(output);
+             std::ranges::for_each(kAll, [&](int n) { fs::remove(in + "/" + first.Name(n)); });
          },
-         "0 joined, 1 up to date",
+         0,
          {}},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.label);
-        for (const std::string& folder : {in, out}) {
-            fs::remove_all(folder);
-            fs::create_directory(folder);
-        }
-        for (const TestProduct& p : {kFirst, kSecond})
-            p.Write(in, kAll);
-        ASSERT_THAT(Batch({}, {.environment = Environment()}).err,
-                    HasSubstr("2 joined, 0 up to date"));
-        WaitPastTheRecord(kFirst);
-        row.change();
-        EXPECT_THAT(Batch({}, {.environment = Environment()}).err, HasSubstr(row.second));
-        std::vector<std::string> left;
-        for (const TestProduct& p : {kFirst, kSecond}) {
-            if (p.Key() == kFirst.Key() && row.output.empty())
-                continue;
-            left.push_back(p.OutputName());
-            if (sidecar())
-                left.push_back("." + p.OutputName() + ".segweld");
-            EXPECT_EQ(RecordText(p).substr(0, 17), "segweld-record 3 ");
-        }
-        std::ranges::sort(left);
-        EXPECT_EQ(OutputFiles(), left);
-        if (!row.output.empty()) {
-            EXPECT_EQ(Output(kFirst), row.output);
+    for (const bool beside : {false, true}) {
+        const auto environment =
+            beside ? FaultShim({"SEGWELD_TEST_NO_XATTRS=1"}) : std::vector<std::string>();
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.label) + (beside ? ", the record beside" : ""));
+            fs::remove_all(in), fs::remove_all(out);
+            fs::create_directory(in), fs::create_directory(out);
+            for (const TestProduct& p : {first, second})
+                p.Write(in, kAll);
+            ASSERT_THAT(Batch({}, {.environment = environment}).err, HasSubstr("2 joined"));
+            char text[256] = {};  // waited past: a tick of the coarse clock file times come from
+            if (getxattr(output.c_str(), "user.segweld.record", text, sizeof text) < 0)
+                std::ranges::copy(Text(out + "/." + first.OutputName() + ".segweld"), text);
+            int settled = -1;
+            ASSERT_EQ(std::sscanf(text, "segweld-record 3 %*u %*u %d", &settled), 1) << text;
+            std::this_thread::sleep_until(fs::last_write_time(output) +
+                                          std::chrono::milliseconds(settled + 20));
+            row.change();
+            const ProgramResult run = Batch({}, {.environment = environment});
+            EXPECT_THAT(run.err, HasSubstr(std::to_string(row.joined) + " joined")) << run.err;
+            EXPECT_EQ(fs::exists(output) ? Output(first) : std::vector<uint8_t>(), row.bytes);
+            EXPECT_EQ(OutputFiles().size(), (row.bytes.empty() ? 1u : 2u) * (beside ? 2 : 1))
+                << "an output per product, and its record beside it where it lies there";
         }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(Station, RecordTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "Sidecar" : "Attribute"; });
 
 // Folders that are not there, a bad option, a report that cannot be written
 // (the options parser's own table covers each message): nothing is joined.
