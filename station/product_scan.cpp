@@ -121,8 +121,9 @@ class Scanner {
             case os::PathKind::LinkLoop:
                 scan_.emptyStarts.push_back({index, "it is neither a file nor a folder"});
                 return;
-            case os::PathKind::Inaccessible:
-                break;  // its folder's listing tells why
+            case os::PathKind::Inaccessible:  // a folder on its way that cannot be searched
+                scan_.problems.push_back({PathBelow(root_, start), info.error, false});
+                return;
         }
         TakeFile(start);
     }
