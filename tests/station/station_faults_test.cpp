@@ -317,8 +317,7 @@ TEST_F(StationTest, GeoTiffWatchUnderAServiceManagerTakesEveryReloadAndStop) {
 #ifndef SEGWELD_GEOTIFF_MODULE
     GTEST_SKIP() << "built without the GeoTIFF module";
 #endif
-    kFirst.Write(in, kAll);
-    kFirst.WriteCompanions(in);
+    kFirst.Write(in, kAll), kFirst.WriteCompanions(in);
     const std::string tif = kFirst.OutputName().replace(kFirst.OutputName().rfind('.'), 5, ".tif");
     for (int round = 0; round < 12; ++round) {
         SCOPED_TRACE(round);
