@@ -42,10 +42,22 @@ std::unique_ptr<BatchReport> BatchReport::Open(const std::string& path, std::str
     if (path == "-") {
         return std::unique_ptr<BatchReport>(new BatchReport(nullptr));
     }
+    const std::string partial = SplitSegmentPath(path).name + ".partial";
     try {
-        const std::string partial = SplitSegmentPath(path).name + ".partial";
-        return std::unique_ptr<BatchReport>(
-            new BatchReport(std::make_unique<os::HiddenOutput>(path, partial)));
+        auto file = std::make_unique<os::HiddenOutput>(path, partial);
+        if (!file->lockError().empty()) {
+            const std::string why = "the report " + path + " is written unlocked (" +
+                                    file->lockError() +
+                                    "): a second run given the same report would not be refused";
+            auto report = std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+            report->warning_ = why;
+            return report;
+        }
+        return std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+    } catch (const os::OutputInUse& failure) {
+        error = std::string("cannot write the report: ") + failure.what() +
+                "; give each run a report of its own";
+        return nullptr;
     } catch (const os::OutputError& failure) {
         error = std::string("cannot write the report: ") + failure.what();
         return nullptr;
@@ -106,6 +118,12 @@ void BatchReport::Folder(const std::string& folder, const std::string& error) {
     const json line = {
         {"type", "folder"}, {"folder", folder}, {"status", "failed"}, {"error", error}};
     WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
+}
+
+void BatchReport::ListEntry(int line, const std::string& entry, const std::string& error) {
+    const json record = {{"type", "entry"},    {"line", line},      {"entry", entry},
+                         {"status", "failed"}, {"failure", "data"}, {"error", error}};
+    WriteLine(record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
 }
 
 bool BatchReport::Finish(const RunTotals& totals, std::string& error) {
