@@ -6,12 +6,15 @@
 #include <vector>
 
 #include "app/program_module.h"
+#include "app/segweld_app.h"
+#include "os/file_system.h"
 #include "os/process.h"
 
 namespace segweld {
 namespace {
 
 constexpr int kExitNoGeoTiff = 2;
+constexpr int kExitBadArguments = 2;
 
 int NoGeoTiff(const std::string& why) {
     std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n", why.c_str());
@@ -56,6 +59,13 @@ geo::WriteProductGeoTiffEntry LoadGeoTiffWriter(std::string& error) {
 
 int RunGeoTiffMode(bool fillGaps, std::optional<geo::Quantity> calibration,
                    const std::vector<std::string>& paths) {
+    // The module checks the paths as the plain join does, up to the output
+    // folder's existence; that it is a folder, as the join's last check,
+    // is checked here.
+    if (paths.size() == 2 && !paths[1].empty() && os::PathExists(paths[0]) &&
+        os::PathExists(paths[1]) && RefuseOutputFolderThatIsNoFolder(paths[1])) {
+        return kExitBadArguments;
+    }
     std::string error;
     const auto run = reinterpret_cast<GeoTiffEntry>(GeoTiffModuleSymbol(kGeoTiffEntryName, error));
     if (run == nullptr) {

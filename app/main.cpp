@@ -41,6 +41,10 @@ int RunSingleJoin(const segweld::SegweldCommand& command, int argc, char** argv)
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything can start a thread (the GeoTIFF module's libraries
+    // start one as they load): no thread but the one that takes them is ever
+    // handed SIGINT, SIGTERM or SIGHUP.
+    segweld::os::HoldInterrupts();
     segweld::os::EnsureStandardStreams();
     argv = segweld::os::Utf8Arguments(argc, argv);
     segweld::os::UseUtf8Console();
@@ -64,6 +68,11 @@ int main(int argc, char** argv) {
     if (command.version) {
         segweld::PrintVersion(stdout);
         return 0;
+    }
+    // The watch takes the signals through its FolderWatch; every other mode
+    // on a thread of their own, where the handlers of its mode run.
+    if (command.mode != segweld::kWatchMode) {
+        segweld::os::ReceiveInterrupts();
     }
     for (const std::string& warning : command.warnings) {
         std::fprintf(stderr, "segweld: warning: %s\n", warning.c_str());

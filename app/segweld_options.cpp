@@ -88,10 +88,12 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "_NAME_.tmp are not segments. A product is up to date, and skipped, when the "
                 "record kept with its output (an extended attribute, or a hidden file "
                 "._NAME_.segweld beside it) lists exactly the segment files the folder holds "
-                "now (their numbers, sizes, modification times and file numbers) and the "
-                "output is still the size it was written with; a segment added, replaced or "
-                "removed since, whatever its time, makes it be joined again. At the end a "
-                "summary gives the products joined, up to date, incomplete and failed."},
+                "now (their numbers, sizes, modification and change times and file numbers) "
+                "and the output is the file it was written as (its number, size and "
+                "modification time), not changed since its record was kept; a segment added, "
+                "replaced, removed or rewritten since, whatever its time, makes it be joined "
+                "again. At the end a summary gives the products joined, up to date, incomplete "
+                "and failed."},
      [](SegweldCommand& c, const Words&) {
          c.options.mode = station::StationMode::Batch;
          return true;
@@ -168,7 +170,9 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "leaves what it wrote there. With *--watch* they are appended to _FILE.jsonl_ "
                 "itself, made when missing, and SIGHUP opens the name again, as log rotation "
                 "expects. *-* writes them to standard output. The report's folder must exist "
-                "and be writable at the start."},
+                "and be writable before any join. A report has one writer: while a run writes "
+                "_FILE.jsonl_.partial (a watch _FILE.jsonl_) it holds a lock on it, and a "
+                "second run given the same report is refused before any join."},
      [](SegweldCommand& c, const Words& w) {
          c.options.reportPath = w[0];
          return true;
@@ -232,7 +236,10 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "one a line, relative to _IN_FOLDER_ or below it, instead of scanning the whole "
                 "of _IN_FOLDER_: a folder gives its products (and those below it with "
                 "*--recursive*), a segment file the product it belongs to. Blank lines and "
-                "lines that begin with *#* are passed over."},
+                "lines that begin with *#* are passed over. A product named by several lines, "
+                "or by paths spelt differently (_sub/X_, _sub//X_, _sub/./X_), is taken once. "
+                "A line that names nothing to join (no such file or folder, a file that is no "
+                "segment file) is a failure of the run, in the report and the exit status."},
      [](SegweldCommand& c, const Words& w) {
          c.options.fromList = w[0];
          return true;
@@ -433,7 +440,8 @@ cli::ProgramSpec MakeProgram() {
     const std::vector<Completion> folders = {Completion::Folder, Completion::Folder};
     const char* batchExit =
         "Exit status: 0 every product written or up to date; 1 some product's data could not be "
-        "joined; 75 some product or folder failed for a reason of the system (no space, an I/O "
+        "joined, or a line of --from-list names nothing; 75 some product or folder failed for a "
+        "reason of the system (no space, an I/O "
         "error, a folder that cannot be read, an output or report that cannot be written), so "
         "a retry may help; 2 bad arguments; 130 or 143 stopped by SIGINT or SIGTERM.";
     const char* watchExit =

@@ -139,6 +139,7 @@ class Joiner {
             outcome.opened = true;
             outcome.fileSize = file.size();
             outcome.modifiedNanoseconds = file.modifiedNanoseconds();
+            outcome.changedNanoseconds = file.changedNanoseconds();
             outcome.file = file.identity().file;
         }
         if (visit.status == SegmentStatus::Accepted) {

@@ -21,6 +21,7 @@ struct SegmentOutcome {
     bool opened = false;
     uint64_t fileSize = 0;
     int64_t modifiedNanoseconds = 0;
+    int64_t changedNanoseconds = 0;
     uint64_t file = 0;
 };
 

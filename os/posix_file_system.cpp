@@ -1,6 +1,7 @@
 // The file seam on POSIX systems (Linux first).
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,8 @@ PathInfo InfoOf(const struct stat& info) {
     result.size = static_cast<uint64_t>(info.st_size);
     result.modifiedNanoseconds =
         int64_t{info.st_mtim.tv_sec} * 1000000000 + int64_t{info.st_mtim.tv_nsec};
+    result.changedNanoseconds =
+        int64_t{info.st_ctim.tv_sec} * 1000000000 + int64_t{info.st_ctim.tv_nsec};
     result.identity = IdentityOf(info);
     return result;
 }
@@ -179,7 +182,9 @@ InputFile::Outcome InputFile::Open(const std::string& path) {
     }
     size_ = static_cast<uint64_t>(info.st_size);
     identity_ = IdentityOf(info);
-    modifiedNanoseconds_ = InfoOf(info).modifiedNanoseconds;
+    const PathInfo opened = InfoOf(info);
+    modifiedNanoseconds_ = opened.modifiedNanoseconds;
+    changedNanoseconds_ = opened.changedNanoseconds;
     return Outcome::Opened;
 }
 
@@ -204,6 +209,10 @@ size_t InputFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
 
 struct HiddenOutput::Native {
     int fd = -1;
+    // A second descriptor of a locked partial file: the lock belongs to the
+    // open file, so it lasts past the close of `fd` (which reports late write
+    // errors) until the file has been renamed.
+    int lockHolder = -1;
     std::string folder;
     std::string target;         // the file that the final name leads to
     std::string temporaryPath;  // empty while the file has no name
@@ -278,6 +287,37 @@ void CloseAndReplace(int fd, const std::string& writtenPath, const std::string& 
     }
 }
 
+enum class LockOutcome { Held, InUse, Unavailable };
+
+// Takes the write lock of the whole file open as `fd` without waiting. The
+// lock belongs to the open file, not the process (so no other close in the
+// process drops it); a system without such locks gets flock's, which belong
+// to the open file too.
+LockOutcome LockWholeFile(int fd, int& error) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (fcntl(fd, F_OFD_SETLK, &lock) == 0) {
+        return LockOutcome::Held;
+    }
+    error = errno;
+    if (error == EINVAL) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return LockOutcome::Held;
+        }
+        error = errno;
+    }
+    return error == EAGAIN || error == EACCES || error == EWOULDBLOCK ? LockOutcome::InUse
+                                                                      : LockOutcome::Unavailable;
+}
+
+bool NameLeadsTo(const std::string& name, int fd) {
+    struct stat named;
+    struct stat open;
+    return lstat(name.c_str(), &named) == 0 && fstat(fd, &open) == 0 &&
+           named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
 }  // namespace
 
 HiddenOutput::HiddenOutput(std::string finalPath)
@@ -304,11 +344,38 @@ HiddenOutput::HiddenOutput(std::string finalPath, const std::string& partialName
     native_->target = LinkTarget(finalPath_);
     native_->folder = FolderOf(native_->target);
     const std::string name = native_->folder + partialName;
-    native_->fd = OpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
-    if (native_->fd < 0) {
-        Fail("Cannot create the output file " + name, errno);
+    // Opened without truncating it: a file another process writes is left
+    // as it is.
+    for (int attempt = 0;; ++attempt) {
+        const int fd = OpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            Fail("Cannot create the output file " + name, errno);
+        }
+        int error = 0;
+        const LockOutcome lock = LockWholeFile(fd, error);
+        if (lock == LockOutcome::InUse) {
+            close(fd);
+            throw OutputInUse("another process is writing " + name);
+        }
+        // A writer that finished between the open and the lock has renamed
+        // the file away: the name is free again.
+        if (lock == LockOutcome::Held && !NameLeadsTo(name, fd) && attempt < 100) {
+            close(fd);
+            continue;
+        }
+        if (lock == LockOutcome::Unavailable) {
+            lockError_ = SystemText(error);
+        }
+        native_->fd = fd;
+        native_->temporaryPath = name;
+        if (lock == LockOutcome::Held) {
+            native_->lockHolder = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        }
+        if (ftruncate(fd, 0) != 0) {
+            Fail("Cannot create the output file " + name, errno);
+        }
+        return;
     }
-    native_->temporaryPath = name;
 }
 
 HiddenOutput::~HiddenOutput() {
@@ -320,13 +387,16 @@ void HiddenOutput::Abandon() noexcept {
         return;
     }
     done_ = true;
-    if (native_->fd >= 0) {
-        close(native_->fd);
-        native_->fd = -1;
-    }
+    // Unnamed before it is closed: the name of a locked file is never free
+    // while the file is still in its writer's hands.
     if (!native_->temporaryPath.empty()) {
         unlink(native_->temporaryPath.c_str());
         ForgetTemporary(native_->temporarySlot);
+    }
+    for (int* fd : {&native_->fd, &native_->lockHolder}) {
+        if (*fd >= 0) {
+            close(std::exchange(*fd, -1));
+        }
     }
 }
 
@@ -398,6 +468,9 @@ void HiddenOutput::Commit() {
     CloseAndReplace(std::exchange(native.fd, -1), native.temporaryPath, native.target, finalPath_);
     ForgetTemporary(native.temporarySlot);
     native.temporaryPath.clear();
+    if (native.lockHolder >= 0) {
+        close(std::exchange(native.lockHolder, -1));
+    }
     done_ = true;
 }
 
@@ -433,8 +506,20 @@ AppendingFile::AppendingFile(std::string path)
         close(fd);
         throw OutputError("Cannot append to " + path_ + ": not a regular file");
     }
+    int error = 0;
+    switch (LockWholeFile(fd, error)) {
+        case LockOutcome::InUse:
+            close(fd);
+            throw OutputInUse("another process is writing " + path_);
+        case LockOutcome::Unavailable:
+            lockError_ = SystemText(error);
+            break;
+        case LockOutcome::Held:
+            break;
+    }
     fcntl(fd, F_SETFL, O_APPEND);
     native_->fd = fd;
+    identity_ = IdentityOf(info);
 }
 
 AppendingFile::~AppendingFile() {

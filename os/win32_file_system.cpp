@@ -93,6 +93,15 @@ void Describe(HANDLE handle, PathInfo& info) {
     info.modifiedNanoseconds = UnixNanoseconds(data.ftLastWriteTime);
     info.identity = {data.dwVolumeSerialNumber,
                      (uint64_t{data.nFileIndexHigh} << 32) | data.nFileIndexLow};
+    // The change time, which no program can set back; FAT keeps none (0).
+    FILE_BASIC_INFO basic;
+    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
+        basic.ChangeTime.QuadPart != 0) {
+        FILETIME changed;
+        changed.dwLowDateTime = static_cast<DWORD>(basic.ChangeTime.QuadPart);
+        changed.dwHighDateTime = static_cast<DWORD>(basic.ChangeTime.QuadPart >> 32);
+        info.changedNanoseconds = UnixNanoseconds(changed);
+    }
 }
 
 // A device name (NUL, CON) or a pipe opens without file information.
@@ -205,6 +214,7 @@ InputFile::Outcome InputFile::Open(const std::string& path) {
     size_ = opened.size;
     identity_ = opened.identity;
     modifiedNanoseconds_ = opened.modifiedNanoseconds;
+    changedNanoseconds_ = opened.changedNanoseconds;
     return Outcome::Opened;
 }
 
@@ -418,11 +428,18 @@ HiddenOutput::HiddenOutput(std::string finalPath, const std::string& partialName
     native_->target = LinkTarget(WidenOrFail(finalPath_, finalPath_));
     const std::wstring name = WidenOrFail(FolderOf(Narrow(native_->target)), finalPath_) +
                               WidenOrFail(partialName, finalPath_);
+    // Shared with readers only: while another process writes the file, the
+    // open fails before CREATE_ALWAYS empties anything (on a network share
+    // too, whose server keeps the share modes).
     const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        Fail("Cannot create the output file " + Narrow(name), GetLastError());
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+            throw OutputInUse("another process is writing " + Narrow(name));
+        }
+        Fail("Cannot create the output file " + Narrow(name), error);
     }
     native_->handle = handle;
     native_->temporary = name;
@@ -534,15 +551,24 @@ struct AppendingFile::Native {
 
 AppendingFile::AppendingFile(std::string path)
     : native_(std::make_unique<Native>()), path_(std::move(path)) {
-    // Shared for deletion too, so that the file can be moved away while open.
-    Handle handle(CreateFileW(WidenOrFail(path_, path_).c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Shared for reading and for deletion, so that the file can be moved away
+    // while open, but not for writing: a second writer is refused.
+    Handle handle(CreateFileW(WidenOrFail(path_, path_).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) {
-        Fail("Cannot open " + path_ + " to append to it", GetLastError());
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION) {
+            throw OutputInUse("another process is writing " + path_);
+        }
+        Fail("Cannot open " + path_ + " to append to it", error);
     }
     if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
         throw OutputError("Cannot append to " + path_ + ": not a regular file");
     }
+    PathInfo info;
+    Describe(handle.get(), info);
+    identity_ = info.identity;
     native_->handle = handle.release();
 }
 

@@ -215,12 +215,19 @@ class BatchRun {
             return true;
         }
         std::string error;
-        const auto starts = ReadStartList(options_.fromList, options_.inputFolder, error);
-        if (!starts) {
+        const auto entries = ReadStartList(options_.fromList, options_.inputFolder, error);
+        if (!entries) {
             std::fprintf(stderr, "segweld: %s\n", error.c_str());
             return false;
         }
-        scan = FindListedProducts(options_.inputFolder, *starts, scope);
+        std::vector<std::string> starts;
+        for (const StartEntry& entry : *entries) {
+            starts.push_back(entry.path);
+        }
+        scan = FindListedProducts(options_.inputFolder, starts, scope);
+        for (const EmptyStart& empty : scan.emptyStarts) {
+            emptyEntries_.push_back({(*entries)[empty.index], empty.error});
+        }
         return true;
     }
 
@@ -238,6 +245,17 @@ class BatchRun {
             outcomes_.NoteFailure(FailureKind::System);
             if (report_ != nullptr) {
                 report_->Folder(problem.folder, problem.error);
+            }
+        }
+        // A list that names nothing is as wrong the next time: a failure,
+        // which no retry mends.
+        for (const auto& [entry, error] : emptyEntries_) {
+            Log(LogLevel::Failure, "failed line " + std::to_string(entry.line) + " of " +
+                                       options_.fromList + ": " + entry.text +
+                                       " names nothing to join: " + error);
+            outcomes_.NoteFailure(FailureKind::Data);
+            if (report_ != nullptr) {
+                report_->ListEntry(entry.line, entry.text, error);
             }
         }
     }
@@ -361,6 +379,7 @@ class BatchRun {
     const bool onTerminal_;
     const bool journal_;
     ProgressDisplay* display_ = nullptr;
+    std::vector<std::pair<StartEntry, std::string>> emptyEntries_;  // and why
     OutputIndex outputs_;
     Outcomes outcomes_;
     const SlotPlaces places_;
@@ -413,6 +432,9 @@ int RunBatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
         if (!report) {
             std::fprintf(stderr, "segweld: %s\n", error.c_str());
             return kExitBadArguments;
+        }
+        if (!report->warning().empty()) {
+            std::fprintf(stderr, "segweld: warning: %s\n", report->warning().c_str());
         }
         report->Start(
             {options.commandLine,

@@ -43,10 +43,22 @@ std::unique_ptr<BatchReport> BatchReport::Open(const std::string& path, std::str
     if (path == "-") {
         return std::unique_ptr<BatchReport>(new BatchReport(std::unique_ptr<os::HiddenOutput>()));
     }
+    const std::string partial = SplitSegmentPath(path).name + ".partial";
     try {
-        const std::string partial = SplitSegmentPath(path).name + ".partial";
-        return std::unique_ptr<BatchReport>(
-            new BatchReport(std::make_unique<os::HiddenOutput>(path, partial)));
+        auto file = std::make_unique<os::HiddenOutput>(path, partial);
+        if (!file->lockError().empty()) {
+            const std::string why = "the report " + path + " is written unlocked (" +
+                                    file->lockError() +
+                                    "): a second run given the same report would not be refused";
+            auto report = std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+            report->warning_ = why;
+            return report;
+        }
+        return std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+    } catch (const os::OutputInUse& failure) {
+        error = std::string("cannot write the report: ") + failure.what() +
+                "; give each run a report of its own";
+        return nullptr;
     } catch (const os::OutputError& failure) {
         error = std::string("cannot write the report: ") + failure.what();
         return nullptr;
@@ -59,8 +71,18 @@ std::unique_ptr<BatchReport> BatchReport::OpenAppending(const std::string& path,
         return Open(path, error);
     }
     try {
-        return std::unique_ptr<BatchReport>(
-            new BatchReport(std::make_unique<os::AppendingFile>(path)));
+        auto file = std::make_unique<os::AppendingFile>(path);
+        const std::string lockError = file->lockError();
+        auto report = std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+        if (!lockError.empty()) {
+            report->warning_ = "the report " + path + " is written unlocked (" + lockError +
+                               "): a second run given the same report would not be refused";
+        }
+        return report;
+    } catch (const os::OutputInUse& failure) {
+        error = std::string("cannot write the report: ") + failure.what() +
+                "; give each run a report of its own";
+        return nullptr;
     } catch (const os::OutputError& failure) {
         error = std::string("cannot write the report: ") + failure.what();
         return nullptr;
@@ -71,6 +93,9 @@ std::string BatchReport::Reopen() {
     std::lock_guard lock(mutex_);
     if (!appended_) {
         return "";
+    }
+    if (os::LookAt(appended_->path()).identity == appended_->identity()) {
+        return "";  // not moved away: it goes on as it is
     }
     try {
         appended_ = std::make_unique<os::AppendingFile>(appended_->path());
@@ -152,6 +177,12 @@ void BatchReport::Folder(const std::string& folder, const std::string& error) {
 
 void BatchReport::Slot(const SlotRecord& record) {
     WriteLine(SlotRecordJson(record) + "\n");
+}
+
+void BatchReport::ListEntry(int line, const std::string& entry, const std::string& error) {
+    const json record = {{"type", "entry"},    {"line", line},      {"entry", entry},
+                         {"status", "failed"}, {"failure", "data"}, {"error", error}};
+    WriteLine(record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
 }
 
 bool BatchReport::Finish(const RunTotals& totals, std::string& error) {

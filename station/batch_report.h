@@ -49,15 +49,24 @@ struct RunTotals {
 // leaves what it had reported in FILE.partial. "-" is standard output. With
 // --slots a "slot" line tells of each publication of a slot. The report of a
 // watch grows at its name instead, line by line, as a log does.
+//
+// A report has one writer: FILE.partial (a watch's FILE) is locked while a
+// run writes it, and a second run that names the same FILE is refused before
+// it joins anything, rather than mixing its lines into the first one's.
 class BatchReport {
   public:
     // Opens the report before any join; nullptr with `error` set when its
-    // folder does not exist or cannot be written.
+    // folder does not exist or cannot be written, or another process is
+    // writing it.
     static std::unique_ptr<BatchReport> Open(const std::string& path, std::string& error);
     // The same for a watch: lines are appended to the file at `path` (made
     // when missing), so that it can be rotated as a log; a line that cannot be
     // written is lost and the next ones are tried.
     static std::unique_ptr<BatchReport> OpenAppending(const std::string& path, std::string& error);
+
+    // Why the report could not be locked against a second writer (a file
+    // system without locks); empty when it is, or goes to standard output.
+    const std::string& warning() const { return warning_; }
 
     void Start(const RunDescription& run);
     // Any thread may call these.
@@ -70,6 +79,8 @@ class BatchReport {
     // Why a line of an appended report could not be written since the last
     // call; empty when all were.
     std::string TakeError();
+    // A line of --from-list that names nothing to join.
+    void ListEntry(int line, const std::string& entry, const std::string& error);
     // Writes the last line and puts the report in place; false with `error`
     // set when any line could not be written.
     bool Finish(const RunTotals& totals, std::string& error);
@@ -86,6 +97,7 @@ class BatchReport {
     std::string unreported_;                       // of appended_
     std::string failure_;
     std::string started_;
+    std::string warning_;
 };
 
 }  // namespace segweld::station

@@ -69,6 +69,7 @@ void TakeFilesAsJoined(const JoinReport& report, Product& product) {
         entry->size = outcome.fileSize;
         entry->modifiedNanoseconds = outcome.modifiedNanoseconds;
         entry->file = outcome.file;
+        entry->changedNanoseconds = outcome.changedNanoseconds;
     }
     std::ranges::sort(product.segments, {}, &SegmentEntry::number);
 }
@@ -204,8 +205,7 @@ ProductResult MakeProduct(const Product& listed, const std::string& outputFolder
     Classify(result);
     result.failure = made.failure;
     if (result.status != ProductStatus::Failed) {
-        const std::string unkept = KeepOutputRecord(
-            result.outputPath, RecordOf(product, maker.making(), result.bytesWritten));
+        const std::string unkept = KeepOutputRecord(result.outputPath, product, maker.making());
         if (!unkept.empty()) {
             result.warnings.push_back("the output will be made again next time: " + unkept);
         }

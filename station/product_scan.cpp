@@ -31,6 +31,18 @@ std::string Below(const std::string& relativeFolder, const std::string& name) {
     return relativeFolder.empty() ? name : relativeFolder + "/" + name;
 }
 
+// The folder part of `relativePath` ('/' between folders); empty for none.
+std::string Parent(const std::string& relativePath) {
+    const size_t slash = relativePath.rfind('/');
+    return slash == std::string::npos ? std::string() : relativePath.substr(0, slash);
+}
+
+bool IsCompanion(const std::string& name) {
+    const auto parsed = DisseminationName::Parse(name);
+    return parsed && (parsed->kind() == DisseminationName::Kind::Prologue ||
+                      parsed->kind() == DisseminationName::Kind::Epilogue);
+}
+
 bool IsFolderEntry(const os::FolderEntry& entry, const std::string& path) {
     if (entry.type == os::EntryType::Unknown) {
         return os::LookAt(path).kind == os::PathKind::Folder;
@@ -62,11 +74,8 @@ class Scanner {
 
     // A segment file named relative to the root: its product.
     void TakeFile(const std::string& relativePath) {
-        const size_t slash = relativePath.rfind('/');
-        const std::string relative =
-            slash == std::string::npos ? std::string() : relativePath.substr(0, slash);
-        const std::string name =
-            slash == std::string::npos ? relativePath : relativePath.substr(slash + 1);
+        const std::string relative = Parent(relativePath);
+        const std::string name = relativePath.substr(relativePath.rfind('/') + 1);
         const std::string key = KeyOf(relative, name);
         if (SegmentNumberInName(name) < 0 || !Holds(relative, name, key) || listed_.contains(key)) {
             return;
@@ -81,8 +90,43 @@ class Scanner {
         }
     }
 
-    void NoteMissing(const std::string& path) {
-        scan_.problems.push_back({path, "it does not exist", true});
+    // A start of a list: a folder, a segment file, or a prologue or
+    // epilogue, which names no product of its own.
+    void TakeStart(size_t index, const std::string& start) {
+        const os::PathInfo info = os::LookAt(PathBelow(root_, start));
+        const std::string name = start.substr(start.rfind('/') + 1);
+        switch (info.kind) {
+            case os::PathKind::Folder:
+                ScanFolder(start);
+                return;
+            case os::PathKind::Missing:
+            case os::PathKind::DanglingLink:
+                if (SegmentNumberInName(name) < 0 ||
+                    Holds(Parent(start), name, KeyOf(Parent(start), name))) {
+                    scan_.emptyStarts.push_back(
+                        {index, info.kind == os::PathKind::Missing
+                                    ? "no file or folder has that name"
+                                    : "a symbolic link whose target does not exist"});
+                }
+                return;
+            case os::PathKind::RegularFile:
+                if (SegmentNumberInName(name) < 0 && !IsCompanion(name)) {
+                    scan_.emptyStarts.push_back(
+                        {index,
+                         "the file is no segment file: its name is none of the "
+                         "dissemination convention"});
+                    return;
+                }
+                break;
+            case os::PathKind::Other:
+            case os::PathKind::LinkLoop:
+                scan_.emptyStarts.push_back({index, "it is neither a file nor a folder"});
+                return;
+            case os::PathKind::Inaccessible:  // a folder on its way that cannot be searched
+                scan_.problems.push_back({PathBelow(root_, start), info.error, false});
+                return;
+        }
+        TakeFile(start);
     }
 
     ProductScan Finish() {
@@ -238,6 +282,7 @@ bool LookAtSegments(Product& product) {
         segment.size = info.size;
         segment.modifiedNanoseconds = info.modifiedNanoseconds;
         segment.file = info.identity.file;
+        segment.changedNanoseconds = info.changedNanoseconds;
         return info.kind != os::PathKind::RegularFile;  // gone, or no file
     };
     std::erase_if(product.segments, lookAt);
@@ -256,15 +301,8 @@ ProductScan FindProducts(const std::string& folder, const ScanScope& scope) {
 ProductScan FindListedProducts(const std::string& folder, const std::vector<std::string>& starts,
                                const ScanScope& scope) {
     Scanner scanner(folder, scope);
-    for (const std::string& start : starts) {
-        const os::PathInfo info = os::LookAt(PathBelow(folder, start));
-        if (info.kind == os::PathKind::Folder) {
-            scanner.ScanFolder(start);
-        } else if (info.kind == os::PathKind::Missing) {
-            scanner.NoteMissing(PathBelow(folder, start));
-        } else {
-            scanner.TakeFile(start);
-        }
+    for (size_t index = 0; index < starts.size(); ++index) {
+        scanner.TakeStart(index, starts[index]);
     }
     return scanner.Finish();
 }

@@ -17,6 +17,7 @@ struct SegmentEntry {
     uint64_t size = 0;
     int64_t modifiedNanoseconds = 0;  // since 1970
     uint64_t file = 0;                // its number in its file system (inode); 0 unknown
+    int64_t changedNanoseconds = 0;   // its change time (ctime), since 1970
 };
 
 // The segment files of one product: the files of one folder whose names are
@@ -52,10 +53,17 @@ struct SlotCompanion {
     SegmentEntry entry;          // number kPrologueNumber or kEpilogueNumber
 };
 
+// A start of FindListedProducts that names nothing a run could take.
+struct EmptyStart {
+    size_t index = 0;  // among the starts
+    std::string error;
+};
+
 struct ProductScan {
     std::vector<Product> products;  // sorted by key
     std::vector<FolderProblem> problems;
     std::vector<SlotCompanion> slotCompanions;  // with ScanScope::slots
+    std::vector<EmptyStart> emptyStarts;
 };
 
 struct ScanScope {
@@ -86,7 +94,9 @@ ProductScan FindProducts(const std::string& folder, const ScanScope& scope);
 // The same for the parts of the tree below `folder` that `starts` names, each
 // a folder or a segment file relative to it ('/' between folders): a folder
 // gives its products (and those below it with `recursive`), a segment file
-// the product it belongs to.
+// the product it belongs to (when the shard holds it), a prologue or
+// epilogue nothing. A start that names nothing (no such file or folder, a
+// dangling link, a file that is none of these) is an empty start.
 ProductScan FindListedProducts(const std::string& folder, const std::vector<std::string>& starts,
                                const ScanScope& scope);
 

@@ -6,7 +6,8 @@ namespace segweld::station {
 namespace {
 
 bool SameFile(const SegmentEntry& a, const SegmentEntry& b) {
-    return a.size == b.size && a.modifiedNanoseconds == b.modifiedNanoseconds && a.file == b.file;
+    return a.size == b.size && a.modifiedNanoseconds == b.modifiedNanoseconds && a.file == b.file &&
+           a.changedNanoseconds == b.changedNanoseconds;
 }
 
 void Earliest(std::optional<ProductTracker::Clock::time_point>& next,

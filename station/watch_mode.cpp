@@ -509,6 +509,7 @@ class WatchSession {
         segment.size = info.size;
         segment.modifiedNanoseconds = info.modifiedNanoseconds;
         segment.file = info.identity.file;
+        segment.changedNanoseconds = info.changedNanoseconds;
         return segment;
     }
 
@@ -683,12 +684,16 @@ int RunWatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
             std::fprintf(stderr, "segweld: %s\n", error.c_str());
             return kExitBadArguments;
         }
+        if (!report->warning().empty()) {
+            std::fprintf(stderr, "segweld: warning: %s\n", report->warning().c_str());
+        }
         report->Start({options.commandLine, "0/1", options.inputFolder, options.outputFolder});
     }
     // Before the first thread: the environment loses the service manager's
-    // variables, so no --then command talks to it in this process's name;
-    // the watch blocks SIGINT, SIGTERM and SIGHUP, and every worker inherits
-    // that.
+    // variables, so no --then command talks to it in this process's name.
+    // SIGINT, SIGTERM and SIGHUP have been held since main() began, in every
+    // thread (the GeoTIFF module's too): the FolderWatch reads them, those
+    // that came during the start included.
     const os::ServiceNotifier notifier = os::ServiceNotifier::TakeFromEnvironment();
     const std::unique_ptr<os::FolderWatch> watch =
         os::FolderWatch::Open(options.inputFolder, error);

@@ -73,12 +73,15 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
         "write the resulting joined file.\n";
     const std::string noInput = "Check input file: The input file does not exist.\n";
     const std::string refused = "segweld: the argument '";
+    const std::string noFolder =
+        "Check output folder: The output folder " + Path(1) + " is a file, not a folder.\n";
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{Path(1)}, noOutput},
         {{missing}, noOutput},
         {{missing, out}, noInput},
         {{missing, missing}, noInput},
         {{Path(1), missing}, "Check output folder: The output folder does not exist.\n"},
+        {{"--geotiff", Path(1), Path(1)}, noFolder},
         {{"--fill-gaps"}, "segweld: --fill-gaps needs a segment file and an output folder\n"},
         {{Path(1) + "\t" + out}, noOutput},
         {{Path(1) + "\" \"" + out, out},

@@ -12,6 +12,7 @@ namespace {
 
 using json = nlohmann::json;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 const std::vector<std::string> kChannels{"VIS006", "VIS008", "IR_016", "IR_039", "WV_062", "WV_073",
                                          "IR_087", "IR_097", "IR_108", "IR_120", "IR_134", "HRV"};
@@ -315,9 +316,14 @@ TEST_F(StationTest, WatchReportIsOpenedAgainOnSighup) {
     const auto watch = Start({"--slots", "--report", reportPath});
     deliver(kMsg2);
     ASSERT_TRUE(WaitUntil([&] { return slotLines(reportPath) == 1; })) << watch->Log();
+    kill(watch->pid(), SIGHUP);  // a reload without a rotation: the file stays open
+    ASSERT_TRUE(WaitUntil([&] { return Count(watch->Log(), "in the folder,") == 2; }));
+    EXPECT_THAT(watch->Log(), Not(HasSubstr("the report goes on"))) << watch->Log();
     fs::rename(reportPath, reportPath + ".1");
     kill(watch->pid(), SIGHUP);
     ASSERT_TRUE(WaitUntil([&] { return fs::exists(reportPath); })) << watch->Log();
+    EXPECT_EQ(RunProgram(SEGWELD_BIN, {"--watch", in, out, "--report", reportPath}).exitCode, 2)
+        << "a second watch given the same report is refused";
     deliver(kLater);
     ASSERT_TRUE(WaitUntil([&] { return slotLines(reportPath) == 1; })) << watch->Log();
     EXPECT_EQ(watch->Stop(SIGTERM), 0);

@@ -1,19 +1,21 @@
 // Loaded with LD_PRELOAD into a program under test, it plays a failing disk:
 //   SEGWELD_TEST_FAIL_READS=TEXT       reads of files whose path holds TEXT fail
 //   SEGWELD_TEST_FAIL_READS_FROM=N     ... at file offsets from N on (default 0)
-//   SEGWELD_TEST_SIGNAL_COPIES=TEXT    copies from such files raise the signal
+//   SEGWELD_TEST_SIGNAL_COPIES=TEXT    copies from such files signal the process
 //   SEGWELD_TEST_SIGNAL_OPENS=TEXT     so does opening such a file with fopen64
-//   SEGWELD_TEST_SIGNAL=N              ... numbered N in the middle of the copy
+//   SEGWELD_TEST_SIGNAL=N              ... with signal N in the middle of the copy
 //   SEGWELD_TEST_STALL_COPIES=TEXT     copies from such files hang for ten minutes
 //   SEGWELD_TEST_NO_UNNAMED_FILES=1    the file system offers no unnamed files
 //   SEGWELD_TEST_FULL_DISK=TEXT        writes to files whose path holds TEXT find no space
 //   SEGWELD_TEST_FULL_DISK_WHILE=PATH  ... as long as PATH exists (always, when unset)
 //   SEGWELD_TEST_UNREADABLE=TEXT       folders whose path holds TEXT cannot be read
 //   SEGWELD_TEST_VANISHED=TEXT         folders whose path holds TEXT are gone when opened
+//   SEGWELD_TEST_NO_XATTRS=1           the file system keeps no user extended attributes
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/types.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -53,6 +55,12 @@ bool DiskFull(int fd) {
     }
     const char* whilePath = std::getenv("SEGWELD_TEST_FULL_DISK_WHILE");
     return whilePath == nullptr || access(whilePath, F_OK) == 0;
+}
+
+// Signals the process, as others do, and lets its handler run before going on.
+void SignalProcess() {
+    kill(getpid(), std::atoi(std::getenv("SEGWELD_TEST_SIGNAL")));
+    usleep(200000);
 }
 
 bool NameHolds(const char* path, const char* variable) {
@@ -128,16 +136,25 @@ ssize_t copy_file_range(int in, off_t* inOffset, int out, off_t* outOffset, size
         sleep(600);  // a network share that stopped answering
     }
     if (PathHolds(in, "SEGWELD_TEST_SIGNAL_COPIES")) {
-        raise(std::atoi(std::getenv("SEGWELD_TEST_SIGNAL")));
+        SignalProcess();
     }
     return Next<ssize_t (*)(int, off_t*, int, off_t*, size_t, unsigned)>("copy_file_range")(
         in, inOffset, out, outOffset, count, flags);
 }
 
+int setxattr(const char* path, const char* name, const void* value, size_t size, int flags) {
+    if (std::getenv("SEGWELD_TEST_NO_XATTRS")) {
+        errno = ENOTSUP;
+        return -1;
+    }
+    return Next<int (*)(const char*, const char*, const void*, size_t, int)>("setxattr")(
+        path, name, value, size, flags);
+}
+
 FILE* fopen64(const char* path, const char* mode) {
     const char* text = std::getenv("SEGWELD_TEST_SIGNAL_OPENS");
     if (text != nullptr && *text != '\0' && std::strstr(path, text) != nullptr) {
-        raise(std::atoi(std::getenv("SEGWELD_TEST_SIGNAL")));
+        SignalProcess();
     }
     return Next<FILE* (*)(const char*, const char*)>("fopen64")(path, mode);
 }
