@@ -10,6 +10,7 @@
 #include "cli/command_line.h"
 #include "cli/config_file.h"
 #include "geo/quantity.h"
+#include "station/slot_key.h"
 
 namespace segweld {
 namespace {
@@ -153,24 +154,76 @@ const cli::Option<SegweldCommand> kOptions[] = {
      [](SegweldCommand& c, const Words&) { return c.options.force = true; }},
     {{.name = "report",
       .value = "FILE.jsonl",
-      .modes = kBatch,
+      .modes = kStation,
       .rule = "a file name, or - for standard output",
       .completion = Completion::File,
       .extension = "jsonl",
-      .help = "write JSON Lines as products finish to FILE.jsonl, or - for standard output",
+      .help = "write JSON Lines as products finish (and slots are published) to FILE.jsonl, or "
+              "- for standard output",
       .manual = "Write JSON Lines to _FILE.jsonl_ as products finish: a *start* line (version, "
                 "arguments, shard, host, time), a *product* line per product (key, status, "
                 "output, segments joined, missing, not joined, damaged, filled, bytes, seconds, "
-                "warnings, error), a *folder* line per folder that could not be read, and an "
-                "*end* line (totals, how the run ended). The lines go to "
+                "warnings, error), a *slot* line per publication of a slot with *--slots*, a "
+                "*folder* line per folder that could not be read, and an *end* line (totals, "
+                "slots too, how the run ended). With *--batch* the lines go to "
                 "_FILE.jsonl_.partial, renamed onto _FILE.jsonl_ at the end; a killed run "
-                "leaves what it wrote there. *-* writes them to standard output. The report's "
-                "folder must exist and be writable before any join. A report has one writer: "
-                "while a run writes _FILE.jsonl_.partial it holds a lock on it, and a second "
-                "run given the same report is refused before any join."},
+                "leaves what it wrote there. With *--watch* they are appended to _FILE.jsonl_ "
+                "itself, made when missing, and SIGHUP opens the name again, as log rotation "
+                "expects. *-* writes them to standard output. The report's folder must exist "
+                "and be writable before any join. A report has one writer: while a run writes "
+                "_FILE.jsonl_.partial (a watch _FILE.jsonl_) it holds a lock on it, and a "
+                "second run given the same report is refused before any join."},
      [](SegweldCommand& c, const Words& w) {
          c.options.reportPath = w[0];
          return true;
+     }},
+    {{.name = "slots",
+      .modes = kStation,
+      .help = "gather the products into time slots (satellite, service, nominal time) and "
+              "publish each slot: complete, incomplete or late",
+      .manual = "Gather the products into time slots: the files of one satellite's service "
+                "(0\u00B0, Rapid Scan, IODC) and nominal time, as the names carry them. A slot "
+                "wants its prologue, its epilogue and one product of each channel of "
+                "*--slot-channels*; a product counts as complete when its join finds every "
+                "planned segment whole (Rapid Scan plans start at segment 6, HRV at 16). "
+                "*--watch* publishes a slot as soon as all it wants is complete, or "
+                "*--slot-timeout* seconds after its first file came, complete or not; "
+                "*--batch* publishes each slot once its products are joined. A publication "
+                "writes the slot's manifest (its record as JSON, named like "
+                "_h-msg2-0deg-201010111400.slot.json_) beside its outputs, a *slot* line to "
+                "the report, and one line to the log. A file that comes after a publication "
+                "is joined as ever and the slot is published again as *late*, naming it; a "
+                "manifest left by an earlier run counts as a publication. Only names of MSG "
+                "satellites form slots."},
+     [](SegweldCommand& c, const Words&) { return c.options.slots = true; }},
+    {{.name = "slot-channels",
+      .value = "LIST",
+      .modes = kStation,
+      .rule = "channel names separated by commas, such as IR_108,WV_062,HRV",
+      .help = "with --slots: the channels a slot wants, as names carry them (default: all "
+              "twelve)",
+      .manual = "The channels a slot of *--slots* wants, separated by commas, as the names "
+                "carry them (VIS006, VIS008, IR_016, IR_039, WV_062, WV_073, IR_087, IR_097, "
+                "IR_108, IR_120, IR_134, HRV), for a station that receives fewer. The default "
+                "is all twelve. Products of other channels are joined but not waited for."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.needsSlots =
+             c.options.needsSlots.empty() ? "--slot-channels" : c.options.needsSlots;
+         return station::ParseChannelList(w[0], c.options.slotChannels);
+     }},
+    {{.name = "slot-folders",
+      .modes = kStation,
+      .help = "with --slots: put each slot's outputs and manifest in a folder "
+              "SATELLITE/SERVICE/YYYY/MM/DD/hhmm below OUTPUT_FOLDER",
+      .manual = "Put each slot's outputs and its manifest (*--slots*) in a folder of its "
+                "own below _OUTPUT_FOLDER_ (below the product's subfolder with *--recursive*), "
+                "_SATELLITE_/_SERVICE_/_YYYY_/_MM_/_DD_/_hhmm_ by the names: for example "
+                "_MSG2/0DEG/2010/10/11/1400_ or _MSG3/RSS/2022/04/04/0740_. Products that "
+                "belong to no slot go to _OUTPUT_FOLDER_ as without it."},
+     [](SegweldCommand& c, const Words&) {
+         c.options.needsSlots =
+             c.options.needsSlots.empty() ? "--slot-folders" : c.options.needsSlots;
+         return c.options.slotFolders = true;
      }},
     {{.name = "from-list",
       .value = "FILE",
@@ -216,12 +269,30 @@ const cli::Option<SegweldCommand> kOptions[] = {
      [](SegweldCommand& c, const Words& w) {
          return station::ParseSeconds(w[0], c.options.timeout);
      }},
+    {{.name = "slot-timeout",
+      .value = "SECONDS",
+      .modes = kWatch,
+      .rule = "a number of seconds",
+      .help = "with --slots: publish a slot SECONDS after its first file came, complete or not "
+              "(default 1200)",
+      .manual = "How long after its first file came a slot of *--slots* is published, "
+                "complete or not; its products that still wait are joined then with what they "
+                "have. The default, 1200 (20 minutes), covers a 15-minute repeat cycle and a "
+                "few minutes of delay, so that a late epilogue is still waited for; a slot "
+                "whose wanted files are all complete is published at once anyway. Fractions "
+                "are allowed."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.needsSlots =
+             c.options.needsSlots.empty() ? "--slot-timeout" : c.options.needsSlots;
+         return station::ParseSeconds(w[0], c.options.slotTimeout);
+     }},
     {{.name = "then-timeout",
       .value = "SECONDS",
       .modes = kWatch,
       .rule = "a number of seconds",
-      .help = "end a --then command still running after SECONDS (default 600)",
-      .manual = "End a *--then* command, and everything it started, that is still running "
+      .help = "end a --then or --then-slot command still running after SECONDS (default 600)",
+      .manual = "End a *--then* or *--then-slot* command, and everything it started, that is "
+                "still running "
                 "_SECONDS_ after it started (SIGTERM to its process group, SIGKILL 2 s later); "
                 "its end is logged. The default is 600."},
      [](SegweldCommand& c, const Words& w) {
@@ -276,6 +347,25 @@ const cli::Option<SegweldCommand> kOptions[] = {
      [](SegweldCommand& c, const Words& w) {
          c.options.thenCommand = w;
          return true;
+     }},
+    {{.name = "then-slot",
+      .value = "'COMMAND ARG...'",
+      .modes = kWatch,
+      .rule = "a command in one argument",
+      .completion = Completion::Command,
+      .help = "with --slots: run COMMAND after each publication of a slot, \"{}\" standing for "
+              "its manifest; one argument, split into words at blanks",
+      .manual = "Run _COMMAND_ after each publication of a slot of *--slots*, with every "
+                "*{}* in its arguments replaced by the path of the slot's manifest. The command "
+                "and its arguments are one argument, split into words at blanks (double quotes "
+                "keep a stretch with blanks as one word), so that it can stand beside *--then*. "
+                "It runs as *--then* does: without a shell, beside the joins, in a process group "
+                "of its own, within *--then-timeout*."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.needsSlots = c.options.needsSlots.empty() ? "--then-slot" : c.options.needsSlots;
+         c.options.thenSlotCommand.clear();
+         return cli::SplitWords(w[0], c.options.thenSlotCommand) &&
+                !c.options.thenSlotCommand.empty();
      }},
 #ifdef _WIN32
     // The watch as a Windows service. Other systems start it with their own
@@ -440,6 +530,11 @@ void CheckPaths(SegweldCommand& command) {
     }
 }
 
+// The slot options mean nothing without --slots.
+std::string SlotOptionsError(const station::StationOptions& options) {
+    return options.slots || options.needsSlots.empty() ? "" : options.needsSlots + " needs --slots";
+}
+
 // The options of --watch from the configuration file and the command line,
 // the command line's last so that they win.
 station::StationOptions WatchOptions(const std::vector<cli::Given>& commandLine,
@@ -468,6 +563,9 @@ station::StationOptions WatchOptions(const std::vector<cli::Given>& commandLine,
     };
     options.inputFolder = folder(0, "input");
     options.outputFolder = folder(1, "output");
+    if (error.empty()) {
+        error = SlotOptionsError(options);
+    }
     options.rereadConfig = [commandLine, paths, configPath](std::string& why) {
         return WatchOptions(commandLine, paths, configPath, why);
     };
@@ -522,6 +620,9 @@ SegweldCommand ParseSegweldCommand(const std::vector<std::string>& arguments) {
     } else if (command.paths.size() >= 2) {
         command.options.inputFolder = command.paths[0];
         command.options.outputFolder = command.paths[1];
+    }
+    if (command.error.empty()) {
+        command.error = SlotOptionsError(command.options);
     }
     return command;
 }

@@ -171,6 +171,36 @@ class HiddenOutput {
     bool done_ = false;
 };
 
+// A file that grows by whole records at its end, as a log does: opened to
+// append (created when missing, never truncated or replaced), so that it can
+// be moved away (log rotation) and opened again at its name. Each Append is
+// one write at the end of the file; one that fails leaves the file as it was
+// before it. Failures throw OutputError. The file has one writer, as a
+// partial file of HiddenOutput has: while another writes it, OutputInUse is
+// thrown; where the file system keeps no locks it is written unlocked, and
+// lockError() says why.
+class AppendingFile {
+  public:
+    explicit AppendingFile(std::string path);
+    AppendingFile(const AppendingFile&) = delete;
+    AppendingFile& operator=(const AppendingFile&) = delete;
+    ~AppendingFile();
+
+    const std::string& path() const { return path_; }
+    const std::string& lockError() const { return lockError_; }
+    // The file it opened, which may have another name by now.
+    FileIdentity identity() const { return identity_; }
+    void Append(std::span<const uint8_t> bytes);
+
+    struct Native;
+
+  private:
+    std::unique_ptr<Native> native_;
+    std::string path_;
+    std::string lockError_;
+    FileIdentity identity_;
+};
+
 // The folder (with a trailing separator; empty for the current folder) where
 // a file is written for CommitFinishedFile to rename it onto `finalPath`: that
 // of the file a symbolic link of that name leads to, or of the name itself.

@@ -487,3 +487,66 @@ void CommitFinishedFile(const std::string& writtenPath, const std::string& final
 }
 
 }  // namespace segweld::os
+
+namespace segweld::os {
+
+struct AppendingFile::Native {
+    int fd = -1;
+};
+
+AppendingFile::AppendingFile(std::string path)
+    : native_(std::make_unique<Native>()), path_(std::move(path)) {
+    // Non-blocking, so that a FIFO of the name is refused instead of waited on.
+    const int fd = OpenRetrying(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        Fail("Cannot open " + path_ + " to append to it", errno);
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        throw OutputError("Cannot append to " + path_ + ": not a regular file");
+    }
+    int error = 0;
+    switch (LockWholeFile(fd, error)) {
+        case LockOutcome::InUse:
+            close(fd);
+            throw OutputInUse("another process is writing " + path_);
+        case LockOutcome::Unavailable:
+            lockError_ = SystemText(error);
+            break;
+        case LockOutcome::Held:
+            break;
+    }
+    fcntl(fd, F_SETFL, O_APPEND);
+    native_->fd = fd;
+    identity_ = IdentityOf(info);
+}
+
+AppendingFile::~AppendingFile() {
+    if (native_->fd >= 0) {
+        close(native_->fd);
+    }
+}
+
+void AppendingFile::Append(std::span<const uint8_t> bytes) {
+    struct stat before;
+    if (fstat(native_->fd, &before) != 0) {
+        Fail("Cannot write " + path_, errno);
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(native_->fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            const int error = written < 0 ? errno : ENOSPC;
+            // Nothing of a record that did not fit stays behind.
+            [[maybe_unused]] const int cut = ftruncate(native_->fd, before.st_size);
+            Fail("Cannot write " + path_, error);
+        }
+        done += static_cast<size_t>(written);
+    }
+}
+
+}  // namespace segweld::os

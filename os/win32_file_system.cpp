@@ -542,3 +542,64 @@ void CommitFinishedFile(const std::string& writtenPath, const std::string& final
 }
 
 }  // namespace segweld::os
+
+namespace segweld::os {
+
+struct AppendingFile::Native {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+AppendingFile::AppendingFile(std::string path)
+    : native_(std::make_unique<Native>()), path_(std::move(path)) {
+    // Shared for reading and for deletion, so that the file can be moved away
+    // while open, but not for writing: a second writer is refused.
+    Handle handle(CreateFileW(WidenOrFail(path_, path_).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION) {
+            throw OutputInUse("another process is writing " + path_);
+        }
+        Fail("Cannot open " + path_ + " to append to it", error);
+    }
+    if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
+        throw OutputError("Cannot append to " + path_ + ": not a regular file");
+    }
+    PathInfo info;
+    Describe(handle.get(), info);
+    identity_ = info.identity;
+    native_->handle = handle.release();
+}
+
+AppendingFile::~AppendingFile() {
+    if (native_->handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(native_->handle);
+    }
+}
+
+void AppendingFile::Append(std::span<const uint8_t> bytes) {
+    LARGE_INTEGER before;
+    if (!GetFileSizeEx(native_->handle, &before)) {
+        Fail("Cannot write " + path_, GetLastError());
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        // Offsets of all ones: at the end of the file, wherever another writer left it.
+        OVERLAPPED atEnd{};
+        atEnd.Offset = atEnd.OffsetHigh = 0xFFFFFFFF;
+        const bool wrote = WriteFile(native_->handle, bytes.data() + done, want, &written, &atEnd);
+        if (!wrote || written == 0) {
+            const DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
+            // Nothing of a record that did not fit stays behind.
+            FILE_END_OF_FILE_INFO end{before};
+            SetFileInformationByHandle(native_->handle, FileEndOfFileInfo, &end, sizeof end);
+            Fail("Cannot write " + path_, error);
+        }
+        done += written;
+    }
+}
+
+}  // namespace segweld::os

@@ -198,6 +198,7 @@ ProductResult MakeProduct(const Product& listed, const std::string& outputFolder
     result.warnings.insert(result.warnings.end(), made.warnings.begin(), made.warnings.end());
     result.error = made.error.empty() ? made.join.FailureText() : made.error;
     result.filled = made.join.filled;
+    result.joined = NumbersWhere(made.join, false);
     result.damaged = NumbersWhere(made.join, true);
     SortOutMissing(product, made.join, result);
     TakeFilesAsJoined(made.join, product);

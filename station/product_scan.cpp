@@ -7,6 +7,7 @@
 #include "join/segment_name.h"
 #include "os/file_system.h"
 #include "os/folders.h"
+#include "station/slot_key.h"
 
 namespace segweld::station {
 namespace {
@@ -61,7 +62,7 @@ class Scanner {
             const int32_t number = SegmentNumberInName(entry.name);
             if (number >= 0 && entry.type != os::EntryType::Folder) {
                 Take(relative, entry.name, number);
-            } else if (scope_.companions && entry.type != os::EntryType::Folder &&
+            } else if ((scope_.companions || scope_.slots) && entry.type != os::EntryType::Folder &&
                        TakeCompanion(relative, entry.name)) {
                 continue;
             } else if (scope_.recursive && number < 0 &&
@@ -76,7 +77,7 @@ class Scanner {
         const std::string relative = Parent(relativePath);
         const std::string name = relativePath.substr(relativePath.rfind('/') + 1);
         const std::string key = KeyOf(relative, name);
-        if (SegmentNumberInName(name) < 0 || !scope_.shard.Holds(key) || listed_.contains(key)) {
+        if (SegmentNumberInName(name) < 0 || !Holds(relative, name, key) || listed_.contains(key)) {
             return;
         }
         listed_.insert(key);
@@ -101,7 +102,7 @@ class Scanner {
             case os::PathKind::Missing:
             case os::PathKind::DanglingLink:
                 if (SegmentNumberInName(name) < 0 ||
-                    scope_.shard.Holds(KeyOf(Parent(start), name))) {
+                    Holds(Parent(start), name, KeyOf(Parent(start), name))) {
                     scan_.emptyStarts.push_back(
                         {index, info.kind == os::PathKind::Missing
                                     ? "no file or folder has that name"
@@ -155,16 +156,40 @@ class Scanner {
         }
         const int32_t number =
             parsed->kind() == DisseminationName::Kind::Prologue ? kPrologueNumber : kEpilogueNumber;
-        companions_[relative + "/" + SlotKey(name)].push_back({number, name, 0, 0, 0});
+        if (scope_.companions) {
+            companions_[relative + "/" + SlotMaskedName(name)].push_back({number, name, 0, 0, 0});
+        }
+        if (scope_.slots) {
+            const os::PathInfo info = os::LookAt(FolderPrefix(PathBelow(root_, relative)) + name);
+            if (info.kind == os::PathKind::RegularFile && Holds(relative, name, "")) {
+                scan_.slotCompanions.push_back(
+                    {relative,
+                     {number, name, info.size, info.modifiedNanoseconds, info.identity.file}});
+            }
+        }
         return true;
     }
 
     void AttachCompanions(Product& product) {
-        const auto found =
-            companions_.find(product.relativeFolder + "/" + SlotKey(product.segments.front().name));
+        const auto found = companions_.find(product.relativeFolder + "/" +
+                                            SlotMaskedName(product.segments.front().name));
         if (found != companions_.end()) {
             product.companions = found->second;
         }
+    }
+
+    // Whether the shard holds the file `name` of product `key` (empty for a
+    // prologue or epilogue): by its slot with --slots, else by its product.
+    bool Holds(const std::string& relative, const std::string& name, const std::string& key) const {
+        if (scope_.shard.count == 1) {
+            return true;
+        }
+        if (scope_.slots) {
+            if (const auto file = SlotFileOf(relative, name)) {
+                return scope_.shard.Holds(file->slot.Text());
+            }
+        }
+        return key.empty() || scope_.shard.Holds(key);
     }
 
     // The folder's entries; none, and a problem noted, when it cannot be listed.
@@ -179,7 +204,7 @@ class Scanner {
 
     void Take(const std::string& relative, const std::string& name, int32_t number) {
         const std::string key = KeyOf(relative, name);
-        if (!scope_.shard.Holds(key)) {
+        if (!Holds(relative, name, key)) {
             return;
         }
         Product& product = byKey_[key];
@@ -223,7 +248,7 @@ std::string FolderPrefix(const std::string& folder) {
     return folder + kFolderSeparator;
 }
 
-std::string SlotKey(std::string_view name) {
+std::string SlotMaskedName(std::string_view name) {
     const auto parsed = DisseminationName::Parse(name);
     if (!parsed) {
         return "";

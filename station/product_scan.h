@@ -47,6 +47,12 @@ struct FolderProblem {
     bool gone = false;  // it vanished during the scan (true), or cannot be read
 };
 
+// A prologue or epilogue found by a scan for slots.
+struct SlotCompanion {
+    std::string relativeFolder;  // as a product's
+    SegmentEntry entry;          // number kPrologueNumber or kEpilogueNumber
+};
+
 // A start of FindListedProducts that names nothing a run could take.
 struct EmptyStart {
     size_t index = 0;  // among the starts
@@ -56,6 +62,7 @@ struct EmptyStart {
 struct ProductScan {
     std::vector<Product> products;  // sorted by key
     std::vector<FolderProblem> problems;
+    std::vector<SlotCompanion> slotCompanions;  // with ScanScope::slots
     std::vector<EmptyStart> emptyStarts;
 };
 
@@ -63,6 +70,10 @@ struct ScanScope {
     bool recursive = false;
     Shard shard;              // only the products whose key it holds are looked at
     bool companions = false;  // also each product's prologue and epilogue
+    // Slot gathering: every prologue and epilogue is looked at and listed
+    // apart from the products, and a shard holds whole slots: a product of a
+    // slot is the shard's when the slot's key is.
+    bool slots = false;
 };
 
 inline constexpr int32_t kPrologueNumber = -1;
@@ -70,7 +81,7 @@ inline constexpr int32_t kEpilogueNumber = -2;
 
 // The name shared by the segments of a time slot and its prologue and
 // epilogue: channel and segment fields masked. Empty for other names.
-std::string SlotKey(std::string_view name);
+std::string SlotMaskedName(std::string_view name);
 
 // The products in `folder` (and below it with `recursive`) whose key the
 // shard holds. The folders are listed by name only; only the files of the

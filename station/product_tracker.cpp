@@ -109,6 +109,17 @@ std::vector<ReadyProduct> ProductTracker::TakeReady(Clock::time_point now) {
     return ready;
 }
 
+std::optional<ReadyProduct> ProductTracker::TakeNow(const std::string& key) {
+    const auto found = products_.find(key);
+    if (found == products_.end() || found->second.joining) {
+        return std::nullopt;
+    }
+    Tracked& tracked = found->second;
+    tracked.joining = true;
+    tracked.changedWhileJoining = false;
+    return Ready(key, tracked, IsComplete(tracked));
+}
+
 std::vector<ReadyProduct> ProductTracker::TakeAllWaiting() {
     std::vector<ReadyProduct> ready;
     for (auto& [key, tracked] : products_) {

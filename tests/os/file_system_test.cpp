@@ -199,6 +199,31 @@ TEST(HiddenOutput, CommitsThroughALinkOntoTheFileItLeadsTo) {
     EXPECT_EQ(test::ReadFile(folder / "target"), kTricky);
 }
 
+// A log's file: what it holds stays, each record lands whole at the end,
+// and once the file is moved away (a rotation) its name is opened anew.
+TEST(AppendingFile, GrowsAtTheEndAndOpensItsNameAgainAfterAMove) {
+    TempFolder folder;
+    const std::string path = Write(folder / "report.jsonl", kOld);
+    {
+        AppendingFile file(path);
+        file.Append(kTricky);
+        fs::rename(path, folder / "report.jsonl.1");
+        file.Append(kOld);  // still to the file it opened
+    }
+    std::vector<uint8_t> expected = kOld;
+    expected.insert(expected.end(), kTricky.begin(), kTricky.end());
+    expected.insert(expected.end(), kOld.begin(), kOld.end());
+    EXPECT_EQ(test::ReadFile(folder / "report.jsonl.1"), expected);
+    AppendingFile(path).Append(kTricky);
+    EXPECT_EQ(test::ReadFile(path), kTricky);
+    {
+        AppendingFile first(path);
+        EXPECT_THROW(AppendingFile{path}, OutputInUse) << "one writer";
+    }
+    EXPECT_THROW(AppendingFile(folder.path().string()), OutputError) << "a folder";
+    EXPECT_THROW(AppendingFile(folder / "missing/report.jsonl"), OutputError);
+}
+
 // A partial file has one writer: a second is refused until the first is done.
 TEST(HiddenOutput, APartialFileIsItsWritersAlone) {
     TempFolder folder;
