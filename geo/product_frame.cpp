@@ -201,7 +201,7 @@ ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments,
     for (const JoinedSegment& segment : segments) {
         frame.places.push_back({segment.number,
                                 segment.path,
-                                segment.headerLength,
+                                segment.pixels,
                                 static_cast<uint32_t>(segment.number - frame.firstNumber) * h.lines,
                                 {{0, h.lines, 0}}});
     }

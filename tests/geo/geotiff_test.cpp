@@ -13,9 +13,11 @@
 #include <map>
 #include <numbers>
 #include <optional>
+#include <regex>
 #include <thread>
 
-#include "geo/geotiff_product.h"
+#include "geo/image_entry.h"
+#include "join/dissemination_name.h"
 #include "join/output_name.h"
 #include "os/process.h"
 #include "tests/geo/geo_products.h"
@@ -144,6 +146,8 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         std::vector<std::string> options{};
         const char* segments = "1-3|none|none|none";  // joined, missing, not joined, filled
         const char* refusal = nullptr;
+        // The result line: what became of the product, its segments, its end.
+        std::array<const char*, 3> outcome{"joined", "3 segments", ""};
     } rows[] = {
         {"9.5 east", {.bits = 8, .projection = "GEOS(+009.5)"}, "+lon_0=9.5 "},
         {"75 west", {.projection = "GEOS(-075.0)", .coff = 3, .loff = 1}, "+lon_0=-75 "},
@@ -152,9 +156,33 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
          "+lon_0=41.5 "},
         {"offset in the data", {.bits = 16, .earthModel = 1}},
         {"no prologue", {.earthModel = 0}},
-        {"gap", {}, "+lon_0=0 ", {1, 3}, {1}, {}, "1|2|3|none"},
-        {"gap filled", {}, "+lon_0=0 ", {1, 3}, {1, 3}, {"--fill-gaps"}, "1, 3|2|none|2"},
-        {"segment 1 refused", {}, "+lon_0=0 ", {2, 3}, {2, 3}, {}, "2-3|none|1|none"},
+        {"gap",
+         {},
+         "+lon_0=0 ",
+         {1, 3},
+         {1},
+         {},
+         "1|2|3|none",
+         nullptr,
+         {"incomplete", "1 segment", "; missing 2; not joined 3"}},
+        {"gap filled",
+         {},
+         "+lon_0=0 ",
+         {1, 3},
+         {1, 3},
+         {"--fill-gaps"},
+         "1, 3|2|none|2",
+         nullptr,
+         {"incomplete", "2 segments", "; missing 2; filled 2"}},
+        {"segment 1 refused",
+         {},
+         "+lon_0=0 ",
+         {2, 3},
+         {2, 3},
+         {},
+         "2-3|none|1|none",
+         nullptr,
+         {"incomplete", "2 segments", "; not joined 1"}},
         {.label = "compressed", .p = {.compression = 1}, .refusal = "compressed"},
         {.label = "not image data", .p = {.fileType = 2}, .refusal = "not image data"},
         {.label = "no GEOS", .p = {.projection = "POLAR"}, .refusal = "not a geostationary"},
@@ -178,9 +206,14 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
             continue;
         }
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        // With a prologue, the plain join's warnings only.
-        EXPECT_THAT(result.err, p.earthModel == 0 ? HasSubstr("no prologue")
-                                                  : ::testing::Matcher<std::string>(plainWarnings));
+        // With a prologue, the plain join's warnings only, then the result line.
+        const auto [status, count, end] = row.outcome;
+        EXPECT_THAT(result.err,
+                    ::testing::AllOf(HasSubstr(p.earthModel == 0 ? "no prologue" : plainWarnings),
+                                     ::testing::EndsWith(" -> " + run.GeoTiffPath() + end + "\n")));
+        EXPECT_THAT(result.err,
+                    HasSubstr((p.earthModel == 0 ? "" : plainWarnings) + "segweld: " + status +
+                              " " + MaskedName(FileName(p, 1)) + ": " + count + ", "));
         const GeoTiff tif(run.GeoTiffPath());
         EXPECT_EQ(tif.layout, "COG");
         EXPECT_EQ(tif.type, p.bits == 8 ? GDT_Byte : GDT_UInt16);
@@ -272,7 +305,8 @@ TEST(GeoTiff, CalibratedValuesFollowThePrologue) {
         options.push_back("--geotiff");
         const test::ProgramResult result = run.Segweld(options);
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.err, "");
+        EXPECT_THAT(result.err, ::testing::StartsWith("segweld: joined "));
+        EXPECT_THAT(result.err, Not(HasSubstr("warning")));
         const GeoTiff tif(run.GeoTiffPath());
         const bool counts = row.band.ends_with("counts");
         EXPECT_EQ(tif.type, counts ? GDT_UInt16 : GDT_Float32);
@@ -374,19 +408,20 @@ TEST(GeoTiff, TheModuleEntryWritesProductsOnSeveralThreads) {
     std::string error;
     const auto module = os::LoadedModule::Load(SEGWELD_GEOTIFF_MODULE, error);
     ASSERT_NE(module, nullptr) << error;
-    const auto write = reinterpret_cast<geo::WriteProductGeoTiffEntry>(
-        module->Symbol(geo::kWriteProductGeoTiffEntryName));
+    const auto write = reinterpret_cast<geo::WriteProductImageEntry>(
+        module->Symbol(geo::kWriteProductImageEntryName));
     ASSERT_NE(write, nullptr);
     const GeoTiffRun gap({}, {1, 3}), vis({.channel = "VIS006___", .earthModel = 0});
-    geo::GeoTiffReport reports[2];
-    std::thread first([&] {
-        write(gap.input / FileName(gap.product, 1), gap.output.path().string(),
-              {.fillGaps = true, .calibration = {}}, reports[0]);
-    });
-    std::thread second([&] {
-        write(vis.input / FileName(vis.product, 1), vis.output.path().string(),
-              {.fillGaps = false, .calibration = geo::Quantity::Radiance}, reports[1]);
-    });
+    geo::ImageReport reports[2];
+    geo::ImageRequest requests[2];
+    requests[0].segmentPath = gap.input / FileName(gap.product, 1);
+    requests[0].outputFolder = gap.output.path().string();
+    requests[0].fillGaps = true;
+    requests[1].segmentPath = vis.input / FileName(vis.product, 1);
+    requests[1].outputFolder = vis.output.path().string();
+    requests[1].calibration = geo::Quantity::Radiance;
+    std::thread first([&] { write(requests[0], reports[0]); });
+    std::thread second([&] { write(requests[1], reports[1]); });
     first.join();
     second.join();
     EXPECT_EQ(reports[0].outputPath, gap.GeoTiffPath());
@@ -403,18 +438,20 @@ TEST(GeoTiff, TheModuleEntryWritesProductsOnSeveralThreads) {
 
 // An older GeoTIFF, or the file a symbolic link of its name leads to (in the
 // input folder here), is replaced keeping its mode, and the link stays. A run
-// stopped during the join or while GDAL writes ends by its signal and leaves
-// both folders as they were.
+// stopped during the walk or while the GeoTIFF is written ends by its signal
+// and leaves both folders as they were.
 TEST(GeoTiff, AnOlderGeoTiffIsReplacedWholeOrNotAtAll) {
-    const std::tuple<bool, const char*, int> rows[] = {
-        // link, the fault shim's stop, its signal
+    const std::tuple<bool, std::string, int> rows[] = {
+        // link, the fault shim's stop ("OUT" stands for the output folder), its signal
         {false, "SEGWELD_TEST_SIGNAL_OPENS=", 0},
         {true, "SEGWELD_TEST_SIGNAL_OPENS=", 0},
-        {false, "SEGWELD_TEST_SIGNAL_COPIES=-000002___", SIGINT},
-        {true, "SEGWELD_TEST_SIGNAL_OPENS=/raster.tif", SIGTERM}};
-    for (const auto& [link, stop, signal] : rows) {
-        SCOPED_TRACE(std::string(stop) + (link ? " link" : ""));
+        {true, "SEGWELD_TEST_SIGNAL_OPENS=-000002___", SIGINT},
+        {false, "SEGWELD_TEST_SIGNAL_WRITES=OUT", SIGTERM}};
+    for (const auto& [link, stopAt, signal] : rows) {
+        SCOPED_TRACE(stopAt + (link ? " link" : ""));
         const GeoTiffRun run({});
+        const std::string stop =
+            std::regex_replace(stopAt, std::regex("OUT"), run.output.path().string());
         const std::string old = link ? run.input / "old.tif" : run.GeoTiffPath();
         test::WriteFile(old, {'o', 'l', 'd'});
         std::filesystem::permissions(old, std::filesystem::perms(0640));
