@@ -23,6 +23,11 @@ namespace {
 // buffer, never through the cache.
 constexpr int64_t kBlockCacheBytes = 2 << 20;
 constexpr int kTileSize = 512;
+// DEFLATE's level, chosen by measurement (README, Performance): from level 5
+// on, the compressor searches its matches lazily, which costs twice to three
+// times the time for at most 2.5 % smaller calibrated images and none
+// smaller counts.
+constexpr int kDeflateLevel = 4;
 
 void StartGdal() {
     static std::once_flag started;
@@ -103,6 +108,7 @@ void WriteCloudOptimizedGeoTiff(RasterRows& rows, const RasterDescription& descr
     // smaller and faster.
     Options options;
     options.Add("COMPRESS=DEFLATE");
+    options.Add("LEVEL=" + std::to_string(kDeflateLevel));
     options.Add(rows.calibrated() ? "PREDICTOR=NO" : "PREDICTOR=YES");
     options.Add("BLOCKSIZE=" + std::to_string(kTileSize));
     options.Add("OVERVIEWS=FORCE_USE_EXISTING");
