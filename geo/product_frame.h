@@ -87,7 +87,8 @@ struct ProductFrame {
 // columns; its lower and upper windows are placed by `hrvCoverage` (the
 // epilogue's) when given and plausible, else by each segment's column
 // offset, and `warnings` says so. Throws ProductRefused for products that are
-// not uncompressed, evenly segmented, GEOS-navigated image data.
+// not uncompressed, evenly segmented, GEOS-navigated image data, and for
+// first-generation Meteosat data (MTP), whose lines carry a prefix.
 ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments,
                           const HrvCoverage* hrvCoverage, std::vector<std::string>& warnings);
 

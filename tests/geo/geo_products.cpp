@@ -27,7 +27,7 @@ bool IsHrv(const Product& p) {
 std::string FileName(const Product& p, int k, const std::string& kind, const std::string& channel) {
     char segment[16];
     std::snprintf(segment, sizeof segment, "%06d___", k);
-    return "H-000-MSG1__-" + (p.source + "________").substr(0, 12) + "-" +
+    return "H-000-" + p.disseminator + "-" + (p.source + "________").substr(0, 12) + "-" +
            (kind.empty() ? p.channel : channel) + "-" + (kind.empty() ? segment : kind + "______") +
            "-200706151200-__";
 }

@@ -23,7 +23,8 @@ struct Product {
     uint8_t bits = 10;
     int planned = 3;
     std::string channel = "IR_108___";
-    std::string source = "MSG1";  // of the file names
+    std::string source = "MSG1";          // of the file names
+    std::string disseminator = "MSG1__";  // of the file names
     uint8_t fileType = 0, compression = 0;
     std::string projection = "GEOS(+000.0)";
     int32_t cfac = kCfac, coff = 1856;  // coff 0: that of the epilogue's HRV window
