@@ -120,8 +120,8 @@ int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> 
     geo::ImageRequest request{paths[0], paths[1], format, fillGaps, calibration, {}};
     request.progress = [&](const geo::ImageProgress& progress) {
         if (onTerminal && !display && std::chrono::steady_clock::now() - start >= kQuietFor) {
-            display =
-                std::make_unique<station::ProgressDisplay>(stderr, true, 1, progress.inputBytes);
+            display = std::make_unique<station::ProgressDisplay>(stderr, true, 1,
+                                                                 progress.inputBytes, start);
         }
         const auto done = static_cast<uint64_t>(progress.done * progress.inputBytes);
         if (display && done > shown) {
