@@ -18,6 +18,10 @@ cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
 rounds=${2:-5}
 realdata=${SEGWELD_REALDATA:-$(realpath ..)/shared/realdata}
+if ! ls "$realdata"/H-000-MSG2__-*-PRO______-201010111400-__ >/dev/null 2>&1; then
+    echo "no real MSG2 files in $realdata (SEGWELD_REALDATA names another folder)" >&2
+    exit 1
+fi
 
 scripts/install-packages time python3-satpy python3-gdal gdal-bin >/dev/null
 cmake --build "$build" --target segweld segweld_geotiff >/dev/null
