@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "tests/geo/geo_products.h"
 #include "tests/support/background.h"
