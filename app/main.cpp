@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/geotiff_mode.h"
+#include "app/image_mode.h"
 #include "app/segweld_app.h"
 #include "app/segweld_options.h"
 #include "app/service_command.h"
@@ -91,11 +91,11 @@ int main(int argc, char** argv) {
         case segweld::kBatchMode: {
             segweld::station::StationOptions options = command.options;
             options.commandLine.assign(argv + 1, argv + argc);
-            return segweld::station::RunStationCommand(options, segweld::LoadGeoTiffWriter);
+            return segweld::station::RunStationCommand(options, segweld::LoadImageWriter);
         }
         case segweld::kGeoTiffJoin:
-            return segweld::RunGeoTiffMode(command.options.fillGaps, command.options.calibration,
-                                           command.paths);
+            return segweld::RunImageMode(segweld::OutputKind::GeoTiff, command.options.fillGaps,
+                                         command.options.calibration, command.paths);
         default:
             return RunSingleJoin(command, argc, argv);
     }

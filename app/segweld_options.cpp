@@ -45,19 +45,23 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .help = "write the product's image as a georeferenced Cloud-Optimized GeoTIFF "
               "(\".tif\") instead of the joined data fields; with --batch or --watch, every "
               "product's",
-      .manual = "Write the product as a Cloud-Optimized GeoTIFF instead of the joined data "
-                "fields, named like the joined output with the extension *.tif*: north up and "
-                "east right, in the geostationary projection given by the image navigation, "
-                "HRV on its full-disk grid with its two windows placed, in the quantity "
-                "*--calibration* names, with the segments that were not joined as nodata. The "
-                "calibration and the correction of the georeferencing offset of older data are "
-                "read from the product's prologue file, the HRV windows and scan time from its "
-                "epilogue; without them *segweld* warns and writes counts or the navigation as "
-                "it stands. Compressed and non-image products are refused. The GeoTIFF appears "
-                "and replaces an older one as the joined output does; SIGINT, SIGTERM and "
-                "SIGHUP stop the run with nothing left behind. With *--batch* or *--watch*, "
-                "every product becomes its GeoTIFF under the same rules, its prologue and "
-                "epilogue counting among its files. Available only in builds with GDAL."},
+      .manual =
+          "Write the product as a Cloud-Optimized GeoTIFF instead of the joined data "
+          "fields, named like the joined output with the extension *.tif*: north up and "
+          "east right, in the geostationary projection given by the image navigation, "
+          "HRV on its full-disk grid with its two windows placed, in the quantity "
+          "*--calibration* names, with the segments that were not joined as nodata. The "
+          "calibration and the correction of the georeferencing offset of older data are "
+          "read from the product's prologue file, the HRV windows and scan time from its "
+          "epilogue; without them, or with ones of another time slot or satellite, "
+          "*segweld* warns and writes counts or the navigation as it stands. Compressed, "
+          "non-image and first-generation Meteosat (MTP) products are refused. The "
+          "segments are read once, and nothing but the GeoTIFF is written: it appears and "
+          "replaces an older one as the joined output does; SIGINT, SIGTERM and SIGHUP "
+          "stop the run with nothing left behind. A run ends with the result line that "
+          "*--batch* prints, and shows its progress on a terminal. With *--batch* or *--watch*, "
+          "every product becomes its GeoTIFF under the same rules, its prologue and "
+          "epilogue counting among its files. Available only in builds with GDAL."},
      [](SegweldCommand& c, const Words&) { return c.options.geoTiff = true; }},
     {{.name = "calibration",
       .value = "QUANTITY",
@@ -462,7 +466,8 @@ cli::ProgramSpec MakeProgram() {
          .pathCompletion = fileThenFolder,
          .summary = "Writes the product of SEGMENT_FILE as a georeferenced Cloud-Optimized "
                     "GeoTIFF in OUTPUT_FOLDER, named like the joined output with the extension "
-                    "\".tif\". The segments are walked and joined as without --geotiff."},
+                    "\".tif\". The segments are chosen as a join chooses them, each read once; "
+                    "nothing but the GeoTIFF is written."},
         {.title = "--batch",
          .paths = {stationPaths[0], stationPaths[1]},
          .pathCompletion = folders,

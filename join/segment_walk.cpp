@@ -9,7 +9,7 @@ namespace segweld {
 namespace {
 
 void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentFile& file,
-                 CHritHeaderReader& reader) {
+                 CHritHeaderReader& reader, const CHritHeaderReader* alreadyRead) {
     switch (opened) {
         case OpenOutcome::NotRegularFile:
             visit.status = SegmentStatus::NotRegularFile;
@@ -24,14 +24,20 @@ void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentFile& file,
             break;
     }
     visit.file = &file;
-    visit.headerLength = reader.ReadHeader(file.stream());
-    file.ThrowIfStreamFailed();
+    if (alreadyRead != nullptr) {
+        visit.headerLength = reader.TakeHeader(*alreadyRead);
+        file.StandAt(visit.headerLength);
+    } else {
+        visit.headerLength = reader.ReadHeader(file.stream());
+        file.ThrowIfStreamFailed();
+    }
     if (visit.headerLength == 0) {
         visit.status = SegmentStatus::HeaderRefused;
         visit.reason = std::string("header refused: ") + DescribeRefusal(reader.refusal());
         return;
     }
     visit.header = &reader.header();
+    visit.headerBytes = reader.headerBytes();
     if (DataFieldBytes(reader.header()) > std::numeric_limits<uint32_t>::max()) {
         visit.status = SegmentStatus::DataFieldTooLong;
         visit.reason = "data field of " + std::to_string(DataFieldBytes(reader.header())) +
@@ -61,17 +67,18 @@ std::string DescribeMissingSegment(const std::string& path, int32_t number) {
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
                      const std::function<bool(const SegmentVisit&)>& visit,
                      const std::function<bool(int32_t)>& passGap, int32_t first,
-                     SegmentFile* opened) {
+                     const OpenedSegment& opened) {
     const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (int32_t number = std::max(first, 1);; ++number) {
         SegmentVisit segment;
         segment.number = number;
         segment.path = parts.directory + SegmentName(parts.name, number);
-        SegmentFile ownFile;
-        SegmentFile& file = opened && segment.path == segmentPath ? *opened : ownFile;
+        const bool named = opened.file && segment.path == segmentPath;
+        segment.sharedFile = named ? opened.file : std::make_shared<SegmentFile>();
+        SegmentFile& file = *segment.sharedFile;
         OpenOutcome outcome = OpenOutcome::Opened;
-        if (&file == opened) {
-            file.Rewind();
+        if (named) {
+            file.StandAt(0);
         } else {
             outcome = file.Open(segment.path);
         }
@@ -81,7 +88,7 @@ int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
             }
             return number;
         }
-        ReadSegment(outcome, segment, file, reader);
+        ReadSegment(outcome, segment, file, reader, named ? opened.header.get() : nullptr);
         if (!visit(segment) || number == std::numeric_limits<int32_t>::max()) {
             return number == std::numeric_limits<int32_t>::max() ? number : number + 1;
         }

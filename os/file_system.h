@@ -10,6 +10,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace segweld::os {
 
@@ -153,6 +154,15 @@ class HiddenOutput {
     // Appends `count` zero bytes, as a hole where the file system allows.
     void AppendZeros(uint64_t count);
 
+    // Random access, for a file that a library writes in place as it goes
+    // (an image whose directories are written before its pixels): a file is
+    // written either by WriteAt or by the Append calls, never by both.
+    // WriteAt grows the file as far as it writes; ReadAt reads back what was
+    // written (fewer bytes only past the end); Resize cuts or grows it.
+    void WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
+    size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const;
+    void Resize(uint64_t size);
+
     // Writes everything out and renames the file onto its final name.
     void Commit();
     // Removes the file now; the object is done.
@@ -200,6 +210,16 @@ class AppendingFile {
     std::string lockError_;
     FileIdentity identity_;
 };
+
+// Removes from `folder` what runs of Segweld that were killed left there by
+// Segweld's own naming, and nothing that a live run still uses: the hidden
+// files of HiddenOutput where the file system offers no unnamed files (each
+// is locked by the process that writes it, and one untouched for a minute
+// that no process holds is abandoned), and the working folders
+// ".segweld-geotiff-*" of earlier versions' image runs, untouched for an hour.
+// Returns the names it removed; never throws. Nothing to do on Windows, where
+// a hidden file goes with the process.
+std::vector<std::string> RemoveAbandonedOutputs(const std::string& folder);
 
 // The folder (with a trailing separator; empty for the current folder) where
 // a file is written for CommitFinishedFile to rename it onto `finalPath`: that

@@ -11,10 +11,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
 #include "os/file_system.h"
+#include "os/folders.h"
 #include "os/posix_temporaries.h"
 
 namespace segweld::os {
@@ -226,11 +229,95 @@ namespace {
     throw OutputError(what + ": " + SystemText(error));
 }
 
+constexpr const char* kTemporaryPrefix = ".segweld-";
+// How long a named temporary that no process holds must have been left
+// alone before it counts as abandoned: its maker locks it a moment after
+// creating it.
+constexpr time_t kAbandonedAfterSeconds = 60;
+// The working folders of earlier versions' image runs, and how long they
+// must have been left alone.
+constexpr const char* kEarlierWorkFolderPrefix = ".segweld-geotiff-";
+constexpr time_t kEarlierWorkFolderAfterSeconds = 3600;
+
 // A temporary name in `folder` that no other process or thread picks.
 std::string TemporaryName(const std::string& folder, unsigned attempt) {
     static std::atomic<unsigned> counter{0};
-    return folder + ".segweld-" + std::to_string(getpid()) + "-" +
+    return folder + kTemporaryPrefix + std::to_string(getpid()) + "-" +
            std::to_string(counter.fetch_add(1)) + "-" + std::to_string(attempt);
+}
+
+// True for the names TemporaryName gives: the prefix, then three numbers.
+bool IsTemporaryName(const std::string& name) {
+    if (!name.starts_with(kTemporaryPrefix)) {
+        return false;
+    }
+    int numbers = 0;
+    bool inNumber = false;
+    for (const char c : name.substr(std::strlen(kTemporaryPrefix))) {
+        if (c >= '0' && c <= '9') {
+            numbers += inNumber ? 0 : 1;
+            inNumber = true;
+        } else if (c == '-' && inNumber) {
+            inNumber = false;
+        } else {
+            return false;
+        }
+    }
+    return numbers == 3 && inNumber;
+}
+
+bool IsEarlierWorkFolder(const std::string& name) {
+    const size_t prefix = std::strlen(kEarlierWorkFolderPrefix);
+    return name.starts_with(kEarlierWorkFolderPrefix) && name.size() == prefix + 8 &&
+           name.find_first_not_of("0123456789abcdef", prefix) == std::string::npos;
+}
+
+bool UntouchedFor(const struct stat& info, time_t seconds) {
+    return info.st_mtime + seconds < std::time(nullptr);
+}
+
+// Marks the output file open as `fd` as in use by this process, for
+// RemoveAbandonedOutputs in other processes: the lock goes with the process.
+void MarkInUse(int fd) {
+    [[maybe_unused]] const int locked = flock(fd, LOCK_EX | LOCK_NB);
+}
+
+// Removes the named temporary `path` when no process holds it and it has
+// been left alone a while.
+bool RemoveIfAbandoned(const std::string& path) {
+    int fd = OpenRetrying(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        fd = OpenRetrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+    }
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info;
+    const bool abandoned = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                           UntouchedFor(info, kAbandonedAfterSeconds) &&
+                           flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = abandoned && unlink(path.c_str()) == 0;
+    close(fd);
+    return removed;
+}
+
+// Removes an earlier version's working folder when neither it nor anything in
+// it changed for an hour.
+bool RemoveIfLeftAlone(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        !UntouchedFor(info, kEarlierWorkFolderAfterSeconds)) {
+        return false;
+    }
+    for (const FolderEntry& entry : ListFolder(path).entries) {
+        if (lstat((path + "/" + entry.name).c_str(), &info) != 0 ||
+            !UntouchedFor(info, kEarlierWorkFolderAfterSeconds)) {
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    return !error;
 }
 
 void NameTemporary(HiddenOutput::Native& native, const std::string& finalPath, bool linkOpenFile) {
@@ -249,6 +336,7 @@ void NameTemporary(HiddenOutput::Native& native, const std::string& finalPath, b
             native.temporarySlot = slot;
             if (!linkOpenFile) {
                 native.fd = fd;
+                MarkInUse(fd);
             }
             return;
         }
@@ -330,6 +418,7 @@ HiddenOutput::HiddenOutput(std::string finalPath)
     if (access("/proc/self/fd", X_OK) == 0) {
         native_->fd = OpenRetrying(folder.c_str(), O_TMPFILE | O_RDWR, 0666);
         if (native_->fd >= 0) {
+            MarkInUse(native_->fd);  // for the moment it has a name, in Commit()
             return;
         }
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != ENOENT) {
@@ -429,6 +518,47 @@ void HiddenOutput::AppendZeros(uint64_t count) {
     size_ = end;
 }
 
+void HiddenOutput::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t written = pwrite(native_->fd, bytes.data() + done, bytes.size() - done,
+                                       static_cast<off_t>(offset + done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            Fail("Cannot write the output file " + finalPath_, written < 0 ? errno : ENOSPC);
+        }
+        done += static_cast<size_t>(written);
+    }
+    size_ = std::max(size_, offset + bytes.size());
+}
+
+size_t HiddenOutput::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = pread(native_->fd, out.data() + done, out.size() - done,
+                                  static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw ReadError("Cannot read the output file " + finalPath_ + ": " + SystemText(errno));
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+void HiddenOutput::Resize(uint64_t size) {
+    if (ftruncate(native_->fd, static_cast<off_t>(size)) != 0) {
+        Fail("Cannot write the output file " + finalPath_, errno);
+    }
+    size_ = size;
+}
+
 uint64_t HiddenOutput::AppendFrom(const InputFile& source, uint64_t offset, uint64_t length) {
     uint64_t done = 0;
     while (done < length && native_->kernelCopy) {
@@ -476,6 +606,19 @@ void HiddenOutput::Commit() {
 
 std::string CommitFolder(const std::string& finalPath) {
     return FolderOf(LinkTarget(finalPath));
+}
+
+std::vector<std::string> RemoveAbandonedOutputs(const std::string& folder) {
+    std::vector<std::string> removed;
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    for (const FolderEntry& entry : ListFolder(folder.empty() ? "." : folder).entries) {
+        const std::string path = prefix + entry.name;
+        if ((IsTemporaryName(entry.name) && RemoveIfAbandoned(path)) ||
+            (IsEarlierWorkFolder(entry.name) && RemoveIfLeftAlone(path))) {
+            removed.push_back(entry.name);
+        }
+    }
+    return removed;
 }
 
 void CommitFinishedFile(const std::string& writtenPath, const std::string& finalPath) {

@@ -497,6 +497,63 @@ uint64_t HiddenOutput::AppendFrom(const InputFile& source, uint64_t offset, uint
     return CopyThroughBuffer(source, offset, length);
 }
 
+namespace {
+
+OVERLAPPED At(uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+}  // namespace
+
+void HiddenOutput::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        OVERLAPPED at = At(offset + done);
+        DWORD written = 0;
+        if (!WriteFile(native_->handle, bytes.data() + done, want, &written, &at)) {
+            Fail("Cannot write the output file " + finalPath_, GetLastError());
+        }
+        if (written == 0) {
+            Fail("Cannot write the output file " + finalPath_, ERROR_DISK_FULL);
+        }
+        done += written;
+    }
+    size_ = std::max(size_, offset + bytes.size());
+}
+
+size_t HiddenOutput::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
+    size_t done = 0;
+    while (done < out.size()) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(out.size() - done, 1u << 30));
+        OVERLAPPED at = At(offset + done);
+        DWORD got = 0;
+        if (!ReadFile(native_->handle, out.data() + done, want, &got, &at)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_HANDLE_EOF) {
+                break;
+            }
+            throw ReadError("Cannot read the output file " + finalPath_ + ": " + SystemText(error));
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+void HiddenOutput::Resize(uint64_t size) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFileInformationByHandle(native_->handle, FileEndOfFileInfo, &end, sizeof end)) {
+        Fail("Cannot write the output file " + finalPath_, GetLastError());
+    }
+    size_ = size;
+}
+
 void HiddenOutput::Commit() {
     if (done_) {
         throw OutputError("The output file " + finalPath_ + " was already finished");
@@ -526,6 +583,10 @@ void HiddenOutput::Commit() {
         error = GetLastError();
     }
     Fail("Cannot create the output file " + finalPath_, error);
+}
+
+std::vector<std::string> RemoveAbandonedOutputs(const std::string&) {
+    return {};
 }
 
 std::string CommitFolder(const std::string& finalPath) {

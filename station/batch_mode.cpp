@@ -403,25 +403,25 @@ bool CheckFolders(const StationOptions& options) {
 }
 
 std::unique_ptr<OutputMaker> MakeOutputMaker(const StationOptions& options,
-                                             const GeoTiffLoader& loadGeoTiff) {
+                                             const ImageWriterLoader& loadImageWriter) {
     if (!options.geoTiff) {
         return MakeJoiner(options.fillGaps);
     }
     std::string error;
-    const geo::WriteProductGeoTiffEntry entry = loadGeoTiff ? loadGeoTiff(error) : nullptr;
+    const geo::WriteProductImageEntry entry = loadImageWriter ? loadImageWriter(error) : nullptr;
     if (entry == nullptr) {
         std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n",
                      error.empty() ? "it was built without GDAL" : error.c_str());
         return nullptr;
     }
-    return MakeGeoTiffWriter(entry, options.fillGaps, options.calibration);
+    return MakeImageWriter(entry, OutputKind::GeoTiff, options.fillGaps, options.calibration);
 }
 
-int RunBatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
+int RunBatch(const StationOptions& options, const ImageWriterLoader& loadImageWriter) {
     if (!CheckFolders(options)) {
         return kExitBadArguments;
     }
-    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadGeoTiff);
+    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadImageWriter);
     if (!maker) {
         return kExitBadArguments;
     }

@@ -13,16 +13,14 @@ namespace segweld::station {
 namespace {
 
 // The masked, lower-cased segment name an output's name begins with; empty
-// for a name that is no joined output of a product.
+// for a name that is no output of a product.
 std::string MaskedStem(const std::string& outputName) {
-    // ".xyz", or a dot and four letters and digits.
-    const size_t extension =
-        outputName.size() - std::min(outputName.size(), DisseminationName::kLength);
-    if ((extension != 4 && extension != 5) || outputName[DisseminationName::kLength] != '.') {
+    const std::string stem = OutputNamingStem(outputName);
+    if (stem.size() != DisseminationName::kLength) {
         return "";
     }
-    const std::string stem = MaskedName(outputName.substr(0, DisseminationName::kLength));
-    return stem.find('?') == std::string::npos ? "" : stem;
+    const std::string masked = MaskedName(stem);
+    return masked.find('?') == std::string::npos ? "" : masked;
 }
 
 }  // namespace

@@ -663,11 +663,11 @@ class WatchSession {
 
 }  // namespace
 
-int RunWatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
+int RunWatch(const StationOptions& options, const ImageWriterLoader& loadImageWriter) {
     if (!CheckFolders(options)) {
         return kExitBadArguments;
     }
-    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadGeoTiff);
+    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadImageWriter);
     if (!maker) {
         return kExitBadArguments;
     }

@@ -168,6 +168,23 @@ TEST(HiddenOutput, AppearsWholeOnCommitAndLeavesNothingOtherwise) {
     }
 }
 
+// Written in place as an image library writes: out of order, past the end
+// (a gap of zeros), read back, cut, and committed whole.
+TEST(HiddenOutput, WrittenInPlaceReadsBackAndCommitsWhatItHolds) {
+    TempFolder folder;
+    HiddenOutput output(folder / "out");
+    output.WriteAt(4, kTricky);
+    output.WriteAt(0, kOld);
+    EXPECT_EQ(output.size(), 4 + kTricky.size());
+    std::vector<uint8_t> back(20, 7);
+    back.resize(output.ReadAt(2, back));
+    EXPECT_EQ(back,
+              std::vector<uint8_t>({'d', 0, 'a', 0x0A, 'b', 0x0D, 0x0A, 0x1A, 0x00, 0xFF, 'z'}));
+    output.Resize(6);
+    output.Commit();
+    EXPECT_EQ(test::ReadFile(folder / "out"), std::vector<uint8_t>({'o', 'l', 'd', 0, 'a', 0x0A}));
+}
+
 // POSIX keeps the replaced file's mode, Windows its attributes.
 TEST(HiddenOutput, ReplacesAReadOnlyFileWithOneThatIsReadOnlyToo) {
     TempFolder folder;
