@@ -66,7 +66,7 @@ ChannelRecord SurveyMember(const std::string& productKey, const std::string& fir
                 }
                 return true;
             },
-            passGap, plan.first, plan.namedFile.get());
+            passGap, plan.first, plan.named);
         survey.Finish(firstSegmentPath, stoppedAt);
         if (plan.gaps) {
             record.filled = survey.Missing();

@@ -99,6 +99,7 @@ TEST(ImageFaults, AFullDiskIsASystemFailureAndIsTriedAgain) {
         test::WriteFile(run.input / FileName(other, k), SegmentFile(other, k));
     }
     EXPECT_TRUE(test::WaitUntil([&] { return fs::exists(run.GeoTiffPath()); })) << watch.Log();
+    EXPECT_EQ(watch.Stop(SIGTERM), 0);
 }
 
 // A prologue or epilogue whose own header names another time slot or
