@@ -39,7 +39,8 @@ bool IsLoopback(const sockaddr* address) {
 int WaitForSocket(SocketHandle socket, bool forWriting, std::chrono::milliseconds timeout) {
     pollfd watched{Descriptor(socket), static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
     for (;;) {
-        const int ready = poll(&watched, 1, static_cast<int>(std::max<int64_t>(timeout.count(), 0)));
+        const int ready =
+            poll(&watched, 1, static_cast<int>(std::max<int64_t>(timeout.count(), 0)));
         if (ready < 0 && errno == EINTR) {
             continue;
         }

@@ -46,8 +46,7 @@ void StartSockets() {
 
 int WaitForSocket(SocketHandle socket, bool forWriting, std::chrono::milliseconds timeout) {
     WSAPOLLFD watched{Native(socket), static_cast<SHORT>(forWriting ? POLLOUT : POLLIN), 0};
-    const int ready =
-        WSAPoll(&watched, 1, static_cast<INT>(std::max<int64_t>(timeout.count(), 0)));
+    const int ready = WSAPoll(&watched, 1, static_cast<INT>(std::max<int64_t>(timeout.count(), 0)));
     return ready == SOCKET_ERROR ? -1 : ready > 0 ? 1 : 0;
 }
 

@@ -97,7 +97,8 @@ class BatchSlots {
               Rules(options), [this](const SlotRecord& record) { publisher_.Publish(record); },
               [this](const SlotId& id) { return publisher_.Earlier(id); }) {
         if (metrics != nullptr) {
-            book_.AddObserver([metrics](const SlotRecord& record) { metrics->SlotPublished(record); });
+            book_.AddObserver(
+                [metrics](const SlotRecord& record) { metrics->SlotPublished(record); });
         }
     }
 
@@ -183,9 +184,10 @@ class BatchRun {
             metrics_.emplace(started_);
         }
         if (options.slots) {
-            slots_.emplace(options, places_, report,
-                           [this](const LogLine& line) { Log(line.level, line.text); },
-                           metrics_ ? &*metrics_ : nullptr);
+            slots_.emplace(
+                options, places_, report,
+                [this](const LogLine& line) { Log(line.level, line.text); },
+                metrics_ ? &*metrics_ : nullptr);
         }
     }
 

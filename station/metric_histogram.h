@@ -24,7 +24,7 @@ class MetricHistogram {
     const std::vector<double>& bounds() const { return bounds_; }
 
   private:
-    std::vector<double> bounds_;  // increasing
+    std::vector<double> bounds_;                       // increasing
     std::unique_ptr<std::atomic<uint64_t>[]> counts_;  // per bucket, +Inf last
     std::atomic<double> sum_ = 0;
 };

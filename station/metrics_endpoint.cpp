@@ -232,20 +232,23 @@ class HttpEndpoint : public MetricsEndpoint {
   public:
     HttpEndpoint(Pages pages) : pages_(std::move(pages)) {
         server_.new_task_queue = [] { return new LowPriorityWorkers(); };
-        server_.set_socket_options(
-            [](socket_t socket) { os::SetListeningOptions(static_cast<os::SocketHandle>(socket)); });
+        server_.set_socket_options([](socket_t socket) {
+            os::SetListeningOptions(static_cast<os::SocketHandle>(socket));
+        });
         server_.set_keep_alive_max_count(kRequestsPerConnection);
-        server_.set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(kIdleTime).count());
+        server_.set_keep_alive_timeout(
+            std::chrono::duration_cast<std::chrono::seconds>(kIdleTime).count());
         server_.set_read_timeout(kRequestTime);
         server_.set_write_timeout(kWriteTime);
         server_.set_payload_max_length(0);
-        server_.set_default_headers({{"Cache-Control", "no-store"},
-                                     {"X-Content-Type-Options", "nosniff"},
-                                     {"Content-Security-Policy",
-                                      "default-src 'none'; style-src 'unsafe-inline'"}});
-        server_.set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
-            return Route(request, response);
-        });
+        server_.set_default_headers(
+            {{"Cache-Control", "no-store"},
+             {"X-Content-Type-Options", "nosniff"},
+             {"Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'"}});
+        server_.set_pre_routing_handler(
+            [](const httplib::Request& request, httplib::Response& response) {
+                return Route(request, response);
+            });
         server_.Get("/metrics", [this](const httplib::Request&, httplib::Response& response) {
             response.set_content(pages_.metrics(), "text/plain; version=0.0.4; charset=utf-8");
         });
@@ -287,9 +290,9 @@ class HttpEndpoint : public MetricsEndpoint {
     static httplib::Server::HandlerResponse Route(const httplib::Request& request,
                                                   httplib::Response& response) {
         using Handled = httplib::Server::HandlerResponse;
-        const bool body =
-            (request.has_header("Content-Length") && request.get_header_value("Content-Length") != "0") ||
-            request.has_header("Transfer-Encoding");
+        const bool body = (request.has_header("Content-Length") &&
+                           request.get_header_value("Content-Length") != "0") ||
+                          request.has_header("Transfer-Encoding");
         if (request.method != "GET") {
             response.set_header("Allow", "GET");
             Answer(response, 405, "Only GET is answered here.\n");
@@ -317,7 +320,7 @@ class HttpEndpoint : public MetricsEndpoint {
 }  // namespace
 
 std::unique_ptr<MetricsEndpoint> MetricsEndpoint::Start(const ListenAddress& address, Pages pages,
-                                                       std::string& error) {
+                                                        std::string& error) {
     auto endpoint = std::make_unique<HttpEndpoint>(std::move(pages));
     if (!endpoint->Bind(address, error)) {
         return nullptr;

@@ -52,8 +52,9 @@ std::vector<ProductTracker::Waiting> ProductTracker::WaitingList(size_t most) co
                         tracked.firstArrival, tracked.joining});
     }
     const size_t kept = std::min(most, list.size());
-    std::partial_sort(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(kept), list.end(),
-                      [](const Waiting& a, const Waiting& b) { return a.firstArrival < b.firstArrival; });
+    std::partial_sort(
+        list.begin(), list.begin() + static_cast<std::ptrdiff_t>(kept), list.end(),
+        [](const Waiting& a, const Waiting& b) { return a.firstArrival < b.firstArrival; });
     list.resize(kept);
     return list;
 }

@@ -80,7 +80,8 @@ std::string Number(double value) {
 class ExpositionText {
   public:
     void Family(const char* name, const char* type, const char* help) {
-        text_ += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+        text_ +=
+            std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
     }
     void Sample(const std::string& name, const std::string& labels, double value) {
         text_ += name;
@@ -146,8 +147,8 @@ StationMetrics::StationMetrics(Wall::time_point started)
       latency_({0.005, 0.01, 0.025, 0.05, 0.1, 0.25, 0.5, 1, 2.5, 5, 10, 30, 60, 300, 900, 1800}),
       // A 0° repeat cycle takes 15 minutes to disseminate, and EUMETCast a
       // few more to deliver.
-      sinceNominal_({60, 120, 300, 450, 600, 750, 900, 1050, 1200, 1500, 1800, 3600, 7200, 21600,
-                     86400}) {}
+      sinceNominal_(
+          {60, 120, 300, 450, 600, 750, 900, 1050, 1200, 1500, 1800, 3600, 7200, 21600, 86400}) {}
 
 void StationMetrics::ProductEnded(const ProductResult& result, std::string_view name,
                                   Wall::time_point now) {
@@ -194,8 +195,10 @@ std::string StationMetrics::Exposition(Wall::time_point now, bool live) const {
     ExpositionText out;
     out.Family("segweld_build_info", "gauge", "The version of segweld that runs; always 1.");
     out.Sample("segweld_build_info", Label("version", SEGWELD_VERSION), 1);
-    out.Family("segweld_start_time_seconds", "gauge", "When the run started, in seconds since 1970.");
-    out.Sample("segweld_start_time_seconds", "", static_cast<double>(NanosecondsOf(started_)) / 1e9);
+    out.Family("segweld_start_time_seconds", "gauge",
+               "When the run started, in seconds since 1970.");
+    out.Sample("segweld_start_time_seconds", "",
+               static_cast<double>(NanosecondsOf(started_)) / 1e9);
 
     out.Family("segweld_segments_seen_total", "counter",
                "Segment files seen for the first time, or changed since they were seen.");
@@ -262,18 +265,20 @@ std::string StationMetrics::Exposition(Wall::time_point now, bool live) const {
     out.Family("segweld_products_waiting", "gauge",
                "Products that wait to be joined or are being joined.");
     out.Sample("segweld_products_waiting", "", static_cast<double>(waiting_.load()));
-    out.Family("segweld_oldest_waiting_product_age_seconds", "gauge",
-               "How long ago the first segment of the product waiting longest was seen; 0 when none "
-               "waits.");
+    out.Family(
+        "segweld_oldest_waiting_product_age_seconds", "gauge",
+        "How long ago the first segment of the product waiting longest was seen; 0 when none "
+        "waits.");
     const int64_t oldest = oldestWaiting_.load();
-    out.Sample("segweld_oldest_waiting_product_age_seconds", "",
-               oldest == 0 ? 0
-                           : std::max(0.0, static_cast<double>(NanosecondsOf(now) - oldest) / 1e9));
+    out.Sample(
+        "segweld_oldest_waiting_product_age_seconds", "",
+        oldest == 0 ? 0 : std::max(0.0, static_cast<double>(NanosecondsOf(now) - oldest) / 1e9));
     out.Histogram("segweld_output_latency_seconds",
                   "From the arrival of a product's last segment to its output in place.", latency_);
-    out.Histogram("segweld_output_delay_from_nominal_seconds",
-                  "From a product's nominal time (the time its names carry) to its output in place.",
-                  sinceNominal_);
+    out.Histogram(
+        "segweld_output_delay_from_nominal_seconds",
+        "From a product's nominal time (the time its names carry) to its output in place.",
+        sinceNominal_);
     return out.Take();
 }
 

@@ -58,8 +58,8 @@ class StationMetrics {
     uint64_t written() const;
 
   private:
-    static constexpr size_t kChannels = 13;   // SEVIRI's twelve, then any other
-    static constexpr size_t kServices = 4;    // 0DEG, RSS, IODC, any other
+    static constexpr size_t kChannels = 13;  // SEVIRI's twelve, then any other
+    static constexpr size_t kServices = 4;   // 0DEG, RSS, IODC, any other
     static constexpr size_t kProductStates = 4;
     static constexpr size_t kSlotStates = 3;
     using Counter = std::atomic<uint64_t>;

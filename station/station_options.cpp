@@ -51,8 +51,8 @@ bool ParseListenAddress(const std::string& text, ListenAddress& address) {
     const std::string port = text.substr(colon + 1);
     int value = 0;
     const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
-    if (host.empty() || host.find_first_of(" \t/") != std::string::npos ||
-        error != std::errc() || end != port.data() + port.size() || value < 0 || value > 65535) {
+    if (host.empty() || host.find_first_of(" \t/") != std::string::npos || error != std::errc() ||
+        end != port.data() + port.size() || value < 0 || value > 65535) {
         return false;
     }
     address = {host, value};

@@ -62,7 +62,7 @@ struct StatusView {
     std::string outputFolder;
     bool slots = false;
     std::vector<std::string> channels;
-    std::vector<StatusRow> rows;  // by key
+    std::vector<StatusRow> rows;        // by key
     std::vector<StatusOutput> outputs;  // the latest first
     std::vector<StatusWaiting> waiting;
     size_t waitingTotal = 0;  // the list may be cut short

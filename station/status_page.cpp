@@ -33,7 +33,8 @@ constexpr std::array<Look, 6> kLooks = {{
 }};
 
 const Look& LookOf(State state) {
-    return *std::find_if(kLooks.begin(), kLooks.end(), [&](const Look& l) { return l.state == state; });
+    return *std::find_if(kLooks.begin(), kLooks.end(),
+                         [&](const Look& l) { return l.state == state; });
 }
 
 constexpr const char* kStyle = R"(
@@ -48,8 +49,9 @@ h3{font-size:1rem;margin:.8rem 0 .3rem}
 .scroll{overflow-x:auto}
 table{border-collapse:collapse;font-size:.85rem}
 .grid th,.grid td{border:1px solid #fff;padding:0;text-align:center}
-.grid thead th{font-size:.7rem;font-weight:normal;padding:.1rem .15rem;writing-mode:vertical-rl;
-transform:rotate(180deg);height:4.2rem;vertical-align:bottom}
+.grid thead th{font-size:.7rem;font-weight:normal;padding:.1rem .15rem;vertical-align:bottom;
+text-align:left}
+.grid thead th.ch{writing-mode:vertical-rl;transform:rotate(180deg);height:4.2rem;text-align:center}
 .grid tbody th{font-weight:normal;text-align:left;padding:0 .5rem 0 0;white-space:nowrap}
 .grid td.c{width:2rem;height:1.5rem;font-size:1rem}
 .grid td.sum{text-align:left;padding:0 .5rem;white-space:nowrap;font-size:.8rem}
@@ -76,7 +78,8 @@ std::string Age(Wall::time_point now, Wall::time_point then) {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now - then).count();
     char text[48];
     if (seconds < 120) {
-        std::snprintf(text, sizeof text, "%lld s", static_cast<long long>(std::max<int64_t>(seconds, 0)));
+        std::snprintf(text, sizeof text, "%lld s",
+                      static_cast<long long>(std::max<int64_t>(seconds, 0)));
     } else if (seconds < 2 * 3600) {
         std::snprintf(text, sizeof text, "%lld min", static_cast<long long>(seconds / 60));
     } else if (seconds < 2 * 86400) {
@@ -123,8 +126,9 @@ std::string Cell(const StatusRow& row, const std::string& channel, const StatusC
 std::string Summary(const StatusRow& row) {
     std::string text;
     for (const Look& look : kLooks) {
-        const auto count = std::count_if(row.cells.begin(), row.cells.end(),
-                                         [&](const StatusCell& c) { return c.state == look.state; });
+        const auto count =
+            std::count_if(row.cells.begin(), row.cells.end(),
+                          [&](const StatusCell& c) { return c.state == look.state; });
         if (count > 0) {
             text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + look.label;
         }
@@ -136,7 +140,9 @@ std::string Summary(const StatusRow& row) {
         }
     }
     if (row.publication > 0 && !(row.prologue && row.epilogue)) {
-        text += row.prologue ? "; no epilogue" : row.epilogue ? "; no prologue" : "; no prologue, no epilogue";
+        text += row.prologue   ? "; no epilogue"
+                : row.epilogue ? "; no prologue"
+                               : "; no prologue, no epilogue";
     }
     return text;
 }
@@ -160,8 +166,8 @@ std::vector<StatusRow> WithGaps(std::vector<StatusRow> rows, size_t channels) {
             break;
         }
         const Wall::time_point next = rows[i + 1].key.NominalTime();
-        for (Wall::time_point t = rows[i].key.NominalTime() - cycle; t > next && filled.size() < most;
-             t -= cycle) {
+        for (Wall::time_point t = rows[i].key.NominalTime() - cycle;
+             t > next && filled.size() < most; t -= cycle) {
             StatusRow gap;
             gap.key = rows[i].key;
             gap.key.time = SlotTimeField(t);
@@ -186,7 +192,7 @@ void Grid(std::string& html, const StatusView& view) {
                   "</h3>\n<div class=\"scroll\"><table class=\"grid\" data-series=\"" + Text(name) +
                   "\">\n<thead><tr><th>nominal time (UTC)</th>";
         for (const std::string& channel : view.channels) {
-            tables += "<th>" + Text(channel) + "</th>";
+            tables += "<th class=\"ch\">" + Text(channel) + "</th>";
         }
         tables += "<th>slot</th></tr></thead>\n<tbody>\n";
         for (const StatusRow& row : WithGaps(std::move(rows), view.channels.size())) {
@@ -224,12 +230,17 @@ void Outputs(std::string& html, const StatusView& view) {
         html += "<p>None yet.</p>\n";
         return;
     }
-    html += "<div class=\"scroll\"><table class=\"list\" id=\"outputs\"><thead><tr><th>written "
-            "(UTC)</th><th>state</th><th>output</th></tr></thead><tbody>\n";
+    html +=
+        "<div class=\"scroll\"><table class=\"list\" id=\"outputs\"><thead><tr><th>written "
+        "(UTC)</th><th>state</th><th>output</th></tr></thead><tbody>\n";
     for (const StatusOutput& output : view.outputs) {
         const char* state = output.again ? "late" : StatusName(output.status);
+        const size_t slash = output.output.find_last_of("/\\");
+        const std::string name =
+            slash == std::string::npos ? output.output : output.output.substr(slash + 1);
         html += "<tr><td>" + TimeOf(output.when) + "</td><td>" + state +
-                "</td><td class=\"name\">" + Text(output.output) + "</td></tr>\n";
+                "</td><td class=\"name\" title=\"" + Text(output.output) + "\">" + Text(name) +
+                "</td></tr>\n";
     }
     html += "</tbody></table></div>\n";
 }
@@ -240,16 +251,17 @@ void Waiting(std::string& html, const StatusView& view) {
         html += "<p>None.</p>\n";
         return;
     }
-    html += "<div class=\"scroll\"><table class=\"list\" id=\"waiting\"><thead><tr><th>since</th>"
-            "<th>segments</th><th>product</th></tr></thead><tbody>\n";
+    html +=
+        "<div class=\"scroll\"><table class=\"list\" id=\"waiting\"><thead><tr><th>since</th>"
+        "<th>segments</th><th>product</th></tr></thead><tbody>\n";
     for (const StatusWaiting& waiting : view.waiting) {
         html += "<tr><td>" + Age(view.now, waiting.since) + "</td><td>" +
                 std::to_string(waiting.segments) + (waiting.joining ? ", being joined" : "") +
                 "</td><td class=\"name\">" + Text(waiting.key) + "</td></tr>\n";
     }
     if (view.waitingTotal > view.waiting.size()) {
-        html += "<tr><td colspan=\"3\">and " + std::to_string(view.waitingTotal - view.waiting.size()) +
-                " more</td></tr>\n";
+        html += "<tr><td colspan=\"3\">and " +
+                std::to_string(view.waitingTotal - view.waiting.size()) + " more</td></tr>\n";
     }
     html += "</tbody></table></div>\n";
 }

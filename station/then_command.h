@@ -29,7 +29,8 @@ LogLine DescribeThenOutcome(const std::string& program, const os::CommandOutcome
 // How the runs of one command ended, for the metrics; any thread may count.
 struct ThenTally {
     std::atomic<uint64_t> started = 0;
-    std::atomic<uint64_t> failed = 0;  // not started, ended by a signal or with a status other than 0
+    std::atomic<uint64_t> failed =
+        0;  // not started, ended by a signal or with a status other than 0
     std::atomic<uint64_t> timedOut = 0;
 
     void Count(const os::CommandOutcome& outcome);

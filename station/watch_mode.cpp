@@ -189,8 +189,8 @@ class WatchSession {
         if (metrics_ == nullptr) {
             return;
         }
-        Log(LogLevel::Info, "serving metrics at " + monitoring_.url + "metrics and the status page at " +
-                                monitoring_.url);
+        Log(LogLevel::Info, "serving metrics at " + monitoring_.url +
+                                "metrics and the status page at " + monitoring_.url);
         if (!monitoring_.loopback) {
             Log(LogLevel::Warning,
                 "--metrics " + options_.metrics->Text() +
@@ -206,9 +206,11 @@ class WatchSession {
             return;
         }
         const auto oldest = tracker_.OldestArrival();
-        metrics_->Waiting(tracker_.waiting(), oldest ? std::optional(WallOf(*oldest)) : std::nullopt);
+        metrics_->Waiting(tracker_.waiting(),
+                          oldest ? std::optional(WallOf(*oldest)) : std::nullopt);
         std::vector<StatusWaiting> waiting;
-        for (const ProductTracker::Waiting& product : tracker_.WaitingList(StatusBoard::kWaitingShown)) {
+        for (const ProductTracker::Waiting& product :
+             tracker_.WaitingList(StatusBoard::kWaitingShown)) {
             waiting.push_back({product.key, product.name, product.segments,
                                WallOf(product.firstArrival), product.joining});
         }
@@ -661,7 +663,8 @@ class WatchSession {
     }
 
     // On the worker: the counters, and for an output written its delays.
-    void CountJoin(const ReadyProduct& ready, const ProductResult& result, Clock::time_point ended) {
+    void CountJoin(const ReadyProduct& ready, const ProductResult& result,
+                   Clock::time_point ended) {
         const std::string& name = ready.product.segments.front().name;
         metrics_->ProductEnded(result, name, Wall::now());
         if (result.outputPath.empty()) {
@@ -770,13 +773,13 @@ std::unique_ptr<MetricsEndpoint> ServeMetrics(const ListenAddress& address,
     monitoring.loopback = os::IsLoopbackHost(address.host, error);
     std::unique_ptr<MetricsEndpoint> endpoint;
     if (error.empty()) {
-        endpoint = MetricsEndpoint::Start(
-            address,
-            {[&metrics] { return metrics.Exposition(Wall::now()); },
-             [&metrics, &board] {
-                 return StatusPageHtml(board.View(Wall::now()), metrics.written());
-             }},
-            error);
+        endpoint = MetricsEndpoint::Start(address,
+                                          {[&metrics] { return metrics.Exposition(Wall::now()); },
+                                           [&metrics, &board] {
+                                               return StatusPageHtml(board.View(Wall::now()),
+                                                                     metrics.written());
+                                           }},
+                                          error);
     }
     if (!endpoint) {
         std::fprintf(stderr, "segweld: --metrics %s: cannot serve there: %s\n",
