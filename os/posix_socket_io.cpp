@@ -1,6 +1,7 @@
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -100,6 +101,11 @@ void SetListeningOptions(SocketHandle socket) {
     // SO_REUSEADDR alone: a port that another socket listens on is refused.
     const int yes = 1;
     setsockopt(Descriptor(socket), SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+}
+
+void SendAtOnce(SocketHandle socket) {
+    const int yes = 1;
+    setsockopt(Descriptor(socket), IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
 }
 
 std::string LastSocketError() {

@@ -37,6 +37,11 @@ std::string SocketAddress(SocketHandle socket, bool peer, int& port);
 // never shares its port with another socket that listens on it.
 void SetListeningOptions(SocketHandle socket);
 
+// A connection that sends what it is given at once: an answer's head and
+// body, written one after the other, must not wait for the peer's
+// acknowledgement of the head.
+void SendAtOnce(SocketHandle socket);
+
 // The system's text for the last socket call that failed.
 std::string LastSocketError();
 

@@ -95,6 +95,12 @@ void SetListeningOptions(SocketHandle socket) {
                sizeof yes);
 }
 
+void SendAtOnce(SocketHandle socket) {
+    const BOOL yes = TRUE;
+    setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&yes),
+               sizeof yes);
+}
+
 std::string LastSocketError() {
     return SystemText(static_cast<DWORD>(WSAGetLastError()));
 }

@@ -192,6 +192,7 @@ class BoundedServer : public httplib::Server {
             }
             open_.insert(socket);
         }
+        os::SendAtOnce(static_cast<os::SocketHandle>(socket));
         BoundedStream stream(socket);
         bool closed = false;
         for (size_t served = 0; served < kRequestsPerConnection && !closed; ++served) {
