@@ -102,7 +102,17 @@ void SendAtOnce(SocketHandle socket) {
 }
 
 std::string LastSocketError() {
-    return SystemText(static_cast<DWORD>(WSAGetLastError()));
+    // The usual ones in the words of the POSIX side, which Wine lacks texts for.
+    switch (const int code = WSAGetLastError()) {
+        case WSAEADDRINUSE:
+            return "Address already in use";
+        case WSAEADDRNOTAVAIL:
+            return "Cannot assign requested address";
+        case WSAEACCES:
+            return "Permission denied";
+        default:
+            return SystemText(static_cast<DWORD>(code));
+    }
 }
 
 bool IsLoopbackHost(const std::string& host, std::string& error) {

@@ -258,6 +258,17 @@ def check_page(station):
           flush=True)
 
 
+def check_refused_address(station):
+    """A port in use, or a name of no address: exit status 2 before any join."""
+    second_out = os.path.join(station.work, "second")
+    os.makedirs(second_out)
+    for address in (f"127.0.0.1:{station.port}", "no.such.host.invalid:9464"):
+        second = subprocess.run([SEGWELD, "--watch", station.incoming, second_out,
+                                 "--metrics", address], capture_output=True, text=True, timeout=30)
+        check(second.returncode == 2 and f"--metrics {address}: cannot serve there" in second.stderr
+              and not os.listdir(second_out), f"{address}: {second.returncode} {second.stderr}")
+
+
 def check_bad_requests(station):
     port = station.port
     rows = [
@@ -322,6 +333,7 @@ def main():
         wait_for(lambda: len(station.slot_records()) == 3, what="slot C")
         station.deliver([path for path in station.files(c) if "WV_062___-000002" in path])
         wait_for(lambda: len(station.slot_records()) == 4, what="slot C late")
+        check_refused_address(station)
         compare_with_log(station, prometheus)
         check_page(station)
         check_bad_requests(station)
