@@ -587,7 +587,10 @@ class WatchSession {
     SegmentProbe Note(const std::string& key, const SegmentEntry& segment,
                       Clock::time_point arrived) {
         const SegmentProbe probe = prober_.Probe(folder_ + segment.name);
-        if (tracker_.Note(key, folder_, segment, probe, arrived) && metrics_ != nullptr) {
+        // Counted once whole: a file seen while it is written would count
+        // as often as the system reports its growth.
+        const bool changed = tracker_.Note(key, folder_, segment, probe, arrived);
+        if (changed && probe.accepted && probe.whole && metrics_ != nullptr) {
             metrics_->SegmentsSeen(1);
         }
         NoteSlotFile(segment, key, true);

@@ -8,8 +8,8 @@ namespace {
 // --metrics warns unless every address its host names is a loopback one.
 TEST(SocketIo, LoopbackHostsAreTold) {
     const std::pair<const char*, bool> rows[] = {
-        {"127.0.0.1", true}, {"127.3.2.1", true}, {"::1", true},
-        {"192.0.2.1", false}, {"0.0.0.0", false}, {"::", false},
+        {"127.0.0.1", true},  {"127.3.2.1", true}, {"::1", true},
+        {"192.0.2.1", false}, {"0.0.0.0", false},  {"::", false},
     };
     for (const auto& [host, loopback] : rows) {
         std::string error;
