@@ -26,6 +26,8 @@ bool ProductTracker::Note(const std::string& key, const std::string& folder,
     if (known != tracked.segments.end() && SameFile(known->second.entry, segment)) {
         return false;
     }
+    const bool wasWhole = known != tracked.segments.end() && known->second.probe.accepted &&
+                          known->second.probe.whole;
     tracked.firstArrival =
         tracked.segments.empty() ? arrived : std::min(tracked.firstArrival, arrived);
     const bool settled = probe.accepted && probe.whole;
@@ -39,7 +41,7 @@ bool ProductTracker::Note(const std::string& key, const std::string& folder,
     if (tracked.joining) {
         tracked.changedWhileJoining = true;
     }
-    return true;
+    return settled && !wasWhole;
 }
 
 std::vector<ProductTracker::Waiting> ProductTracker::WaitingList(size_t most) const {

@@ -55,7 +55,8 @@ class ProductTracker {
     // a later look at the same number replaces the earlier one. A look that
     // finds the file as it was (same size, time and file) changes nothing: one
     // file may be reported twice, by an event and by a look from its neighbour.
-    // True when the file was new to it, or changed.
+    // True when the segment is whole now and was not at the look before (or
+    // is new): what counts as a segment seen.
     bool Note(const std::string& key, const std::string& folder, const SegmentEntry& segment,
               const SegmentProbe& probe, Clock::time_point arrived);
     // True when `segment` of `key` is known exactly as it is.

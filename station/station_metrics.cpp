@@ -201,7 +201,7 @@ std::string StationMetrics::Exposition(Wall::time_point now, bool live) const {
                static_cast<double>(NanosecondsOf(started_)) / 1e9);
 
     out.Family("segweld_segments_seen_total", "counter",
-               "Segment files seen whole for the first time, or whole again after a change.");
+               "Segment files seen whole, each once for the product that waits for it.");
     out.Sample("segweld_segments_seen_total", "", Value(segments_));
     out.Family("segweld_products_total", "counter",
                "Products whose join ended: joined whole, incomplete, failed, or found up to date.");

@@ -28,7 +28,7 @@ class StationMetrics {
     StationMetrics(const StationMetrics&) = delete;
     StationMetrics& operator=(const StationMetrics&) = delete;
 
-    // Segment files seen whole for the first time, or whole again after a change.
+    // Segment files seen whole for the first time in a product that waits.
     void SegmentsSeen(uint64_t count) { segments_ += count; }
     // A product whose join ended (or found up to date); `name` is one of its
     // files, whose channel labels it.

@@ -589,8 +589,7 @@ class WatchSession {
         const SegmentProbe probe = prober_.Probe(folder_ + segment.name);
         // Counted once whole: a file seen while it is written would count
         // as often as the system reports its growth.
-        const bool changed = tracker_.Note(key, folder_, segment, probe, arrived);
-        if (changed && probe.accepted && probe.whole && metrics_ != nullptr) {
+        if (tracker_.Note(key, folder_, segment, probe, arrived) && metrics_ != nullptr) {
             metrics_->SegmentsSeen(1);
         }
         NoteSlotFile(segment, key, true);
