@@ -371,6 +371,47 @@ const cli::Option<SegweldCommand> kOptions[] = {
          return cli::SplitWords(w[0], c.options.thenSlotCommand) &&
                 !c.options.thenSlotCommand.empty();
      }},
+    {{.name = "metrics",
+      .value = "ADDRESS:PORT",
+      .modes = kWatch,
+      .rule = "an address and a port, such as 127.0.0.1:9464",
+      .help = "serve Prometheus metrics at http://ADDRESS:PORT/metrics and a status page at "
+              "http://ADDRESS:PORT/ (127.0.0.1 keeps them on this machine)",
+      .manual =
+          "Serve HTTP at _ADDRESS_:_PORT_ (an IPv6 address in brackets, *[::1]:9464*; port "
+          "0 takes any free port, which the log names): *GET /metrics* answers the "
+          "counters, gauges and histograms of *METRICS* in Prometheus' text format, and "
+          "*GET /* a status page that reloads itself: the time slots of the last 24 hours "
+          "as a grid of nominal time by channel, the latest outputs, the products waiting "
+          "and the watch's health. *127.0.0.1* (or *[::1]*) keeps both on this machine and "
+          "is the safe choice; any other address is served as given, with a warning in the "
+          "log, since the page names the folders and products. Nothing else is answered: "
+          "other paths get 404, other methods 405; no file is served, and a request larger "
+          "than 16 KiB or slower than 5 s is cut off. An address that cannot be bound (a port "
+          "in use, an address not of this machine) ends *segweld* with exit status 2 before "
+          "any join."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.metrics.emplace();
+         return station::ParseListenAddress(w[0], *c.options.metrics);
+     }},
+    {{.name = "metrics-file",
+      .value = "FILE.prom",
+      .modes = kBatch,
+      .rule = "a file name",
+      .completion = Completion::File,
+      .extension = "prom",
+      .help = "write the run's counters in Prometheus' text format to FILE.prom at the end, for "
+              "node_exporter's textfile collector",
+      .manual = "Write the counters of *METRICS* (those of a batch: products, slots, bytes, late "
+                "files), the time the batch ended, how long it ran and its exit status to "
+                "_FILE.prom_ at the end, in Prometheus' text format, for node_exporter's textfile "
+                "collector (*--collector.textfile.directory*). The file appears whole under its "
+                "name, replacing the last run's, as every output does; its folder must exist and "
+                "be writable before any join."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.metricsFile = w[0];
+         return !w[0].empty();
+     }},
 #ifdef _WIN32
     // The watch as a Windows service. Other systems start it with their own
     // service manager (the package's unit), so these rows are Windows's alone.
@@ -380,12 +421,12 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .commandLineOnly = true,
       .rule = "a service name",
       .help = "Windows only: install this watch as the service NAME, which starts with "
-              "Windows, is restarted when it fails and logs to OUTPUT_FOLDER\\NAME.log, and "
-              "start it",
+              "Windows, is restarted when it fails and logs to the Windows Event Log, and start it",
       .manual = "Windows only. Install this watch as the Windows service _NAME_ and start it: "
                 "it runs under the account NT SERVICE\\\\_NAME_, which is given access to the "
-                "two folders, starts with Windows, is restarted when it fails, and logs to "
-                "_OUTPUT_FOLDER_\\\\_NAME_.log."},
+                "two folders, starts with Windows, is restarted when it fails, and logs to the "
+                "Windows Event Log: the Application log, source _NAME_, an event a line, failures "
+                "as errors, warnings and incomplete products as warnings."},
      [](SegweldCommand& c, const Words& w) {
          c.serviceName = w[0];
          return true;

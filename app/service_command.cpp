@@ -47,10 +47,6 @@ std::optional<SegweldCommand> WatchCommand(const std::vector<std::string>& argum
     return command;
 }
 
-std::string LogPathOf(const std::string& name, const station::StationOptions& options) {
-    return station::FolderPrefix(os::AbsolutePath(options.outputFolder)) + name + ".log";
-}
-
 }  // namespace
 
 int InstallWatchService(const SegweldCommand& command, const std::vector<std::string>& arguments) {
@@ -81,10 +77,10 @@ int InstallWatchService(const SegweldCommand& command, const std::vector<std::st
     if (!installed) {
         return Say(kExitFailures, error);
     }
-    const std::string log = LogPathOf(name, options);
+    const std::string log = "the Windows Event Log (Application, source " + name + ")";
     if (!os::StartInstalledService(name, error)) {
         return Say(kExitFailures,
-                   "installed the service " + name + ", but " + error + "; its log: " + log);
+                   "installed the service " + name + ", but " + error + "; it logs to " + log);
     }
     return Say(kExitDone, "the service " + name + " watches " + input + " and joins into " +
                               output + "; it runs as NT SERVICE\\" + name +
@@ -133,8 +129,7 @@ int RunWatchService(const std::vector<std::string>& serviceRun) {
     station::StationOptions& options = command->options;
     options.commandLine = arguments;
     const auto status = os::RunAsService(
-        name, LogPathOf(name, options),
-        [&] { return station::RunStationCommand(options, LoadImageWriter); }, error);
+        name, [&] { return station::RunStationCommand(options, LoadImageWriter); }, error);
     return status ? *status : Say(kExitBadArguments, error);
 }
 

@@ -2,8 +2,9 @@
 // moment its output appears under its name in the output folder, over 100
 // products written one after another. Prints the median and the 95th
 // percentile; with SAMPLES_FILE, also appends every product's latency in
-// milliseconds to it, one per line, so that runs can be pooled.
-// Usage: watch_latency_bench SEGWELD [PRODUCTS] [SEGMENTS] [BYTES] [SAMPLES_FILE]
+// milliseconds to it, one per line, so that runs can be pooled. Arguments
+// after "--" are handed to the watch (--metrics ADDRESS:PORT, say).
+// Usage: watch_latency_bench SEGWELD [PRODUCTS] [SEGMENTS] [BYTES] [SAMPLES_FILE] [-- OPTION...]
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
@@ -65,6 +66,14 @@ double Percentile(std::vector<double> values, double fraction) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    std::vector<std::string> watchOptions;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--") {
+            watchOptions.assign(argv + i + 1, argv + argc);
+            argc = i;
+            break;
+        }
+    }
     if (argc < 2) {
         std::fprintf(stderr,
                      "Usage: watch_latency_bench SEGWELD [PRODUCTS] [SEGMENTS] [BYTES] "
@@ -84,6 +93,7 @@ int main(int argc, char** argv) {
     const int inotify = inotify_init1(IN_CLOEXEC);
     inotify_add_watch(inotify, out.c_str(), IN_CREATE | IN_MOVED_TO);
     std::vector<std::string> arguments{argv[1], "--watch", in, out, "--timeout", "60"};
+    arguments.insert(arguments.end(), watchOptions.begin(), watchOptions.end());
     std::vector<char*> childArgv;
     for (std::string& argument : arguments) {
         childArgv.push_back(argument.data());

@@ -11,7 +11,9 @@ namespace segweld::os {
 // service manager sets to "DEVICE:INODE" of the connection it gave the
 // service, names the very file the stream's descriptor is. Being set is not
 // enough: a program started by a service inherits the variable even when its
-// own output goes elsewhere. Always false on Windows.
+// own output goes elsewhere. On Windows, true for the standard output and
+// error of a service, which lead to the Event Log and take the same level
+// prefixes (RunAsService).
 bool IsJournalStream(std::FILE* stream);
 
 }  // namespace segweld::os

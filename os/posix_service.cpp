@@ -33,7 +33,7 @@ bool UninstallService(const std::string&, const std::vector<std::string>&,
     return false;
 }
 
-std::optional<int> RunAsService(const std::string&, const std::string&, const std::function<int()>&,
+std::optional<int> RunAsService(const std::string&, const std::function<int()>&,
                                 std::string& error) {
     error = kWindowsOnly;
     return std::nullopt;

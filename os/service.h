@@ -28,7 +28,7 @@ struct ServiceSetup {
 std::string RefuseServiceName(const std::string& name);
 
 // Registers the service, to start automatically and to be restarted when it
-// fails, and gives its account access to the folders. What the user should
+// fails, and its event source, and gives its account access to the folders. What the user should
 // know besides (a step the system refused, which is not fatal) is added to
 // `notes`. False with `error` when the service could not be registered.
 bool InstallService(const ServiceSetup& setup, std::vector<std::string>& notes, std::string& error);
@@ -42,7 +42,7 @@ std::optional<std::vector<std::string>> ServiceArguments(const std::string& name
                                                          std::string& error);
 
 // Stops the service, takes back from its account the access to `folders`
-// and removes it. Steps refused but not fatal go to `notes`.
+// and removes it and its event source. Steps refused but not fatal go to `notes`.
 bool UninstallService(const std::string& name, const std::vector<std::string>& folders,
                       std::vector<std::string>& notes, std::string& error);
 
@@ -50,11 +50,12 @@ bool UninstallService(const std::string& name, const std::vector<std::string>& f
 // process: the service says it is starting until the watch takes its first
 // look at the folder, then running; Stop and the system's shut-down stop the
 // watch as Ctrl+C does. Standard output and error, of this program and of
-// the programs it starts, are appended to the file `logPath`, which is
-// renamed to NAME.old.log beside it when it grows past a few megabytes.
+// the programs it starts, go to the Windows Event Log (the Application log,
+// source NAME), an event a line, at the level that the line's journal
+// prefix gives (IsJournalStream() is then true).
 // Returns the body's exit status, which the service reports; nullopt with
 // `error` when the service manager did not start this process.
-std::optional<int> RunAsService(const std::string& name, const std::string& logPath,
+std::optional<int> RunAsService(const std::string& name,
                                 const std::function<int()>& body, std::string& error);
 
 }  // namespace segweld::os

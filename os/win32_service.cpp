@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "os/service.h"
+#include "os/win32_event_source.h"
 #include "os/win32_stream_relay.h"
 #include "os/win32_text.h"
 #include "os/win32_watch_control.h"
@@ -32,7 +33,6 @@ constexpr DWORD kStateWaitMs = 60000;
 // afresh after a day without failure.
 constexpr std::array<DWORD, 3> kRestartDelaysMs = {10000, 60000, 300000};
 constexpr DWORD kFailureCountReset = 24 * 60 * 60;
-constexpr uint64_t kLogLimitBytes = 16 * 1024 * 1024;
 
 constexpr DWORD kReadAccess = FILE_GENERIC_READ | FILE_GENERIC_EXECUTE;
 constexpr DWORD kChangeAccess =
@@ -233,55 +233,9 @@ std::string ExitOf(SC_HANDLE service) {
 
 // ---- The service's own process ----
 
-// The service's log: appended to, and renamed to NAME.old.log (replacing an
-// older one) at a line's end once it has grown past the limit.
-class LogFile {
-  public:
-    explicit LogFile(std::wstring path) : path_(std::move(path)) {
-        const size_t dot = path_.rfind(L".log");
-        old_ = dot != std::wstring::npos && dot + 4 == path_.size()
-                   ? path_.substr(0, dot) + L".old.log"
-                   : path_ + L".old";
-        Open();
-    }
-    ~LogFile() { CloseHandle(file_); }
-    LogFile(const LogFile&) = delete;
-    LogFile& operator=(const LogFile&) = delete;
-
-    bool isOpen() const { return file_ != INVALID_HANDLE_VALUE; }
-
-    void Write(std::string_view text) {
-        DWORD written = 0;
-        if (!isOpen() ||
-            !WriteFile(file_, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)) {
-            return;
-        }
-        size_ += written;
-        if (size_ > kLogLimitBytes && text.ends_with('\n')) {
-            CloseHandle(file_);
-            MoveFileExW(path_.c_str(), old_.c_str(), MOVEFILE_REPLACE_EXISTING);
-            Open();
-        }
-    }
-
-  private:
-    void Open() {
-        file_ = CreateFileW(path_.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        LARGE_INTEGER size{};
-        size_ = isOpen() && GetFileSizeEx(file_, &size) ? static_cast<uint64_t>(size.QuadPart) : 0;
-    }
-
-    std::wstring path_;
-    std::wstring old_;
-    HANDLE file_ = INVALID_HANDLE_VALUE;
-    uint64_t size_ = 0;
-};
-
 // The one service this process runs, as the service manager's threads see it.
 struct ServiceRun {
     std::wstring name;
-    std::wstring logPath;
     const std::function<int()>* body = nullptr;
     int exitStatus = 0;
 
@@ -346,11 +300,14 @@ void WINAPI ServiceMain(DWORD, LPWSTR*) {
     run.ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     const HANDLE progress = CreateThread(nullptr, 0, TellProgress, nullptr, 0, nullptr);
     // The log first, so that everything the watch says goes there.
-    LogFile log(run.logPath);
+    EventSourceWriter log(run.name);
     std::unique_ptr<StreamRelay> relay;
     if (log.isOpen()) {
         relay = StreamRelay::Start(
             {1, 2}, [&log](std::string_view text) { log.Write(text); }, true);
+    }
+    if (relay) {
+        MarkStreamsAsEventLog();
     }
     OnWatchReady([] { Report(SERVICE_RUNNING); });
     run.exitStatus = (*run.body)();
@@ -404,6 +361,12 @@ bool InstallService(const ServiceSetup& setup, std::vector<std::string>& notes,
     }
     Configure(service.get(), setup, notes);
     GrantFolders(setup, name, notes);
+    if (std::string why; !RegisterEventSourceName(name, ModulePath(), why)) {
+        notes.push_back(
+            "warning: the Event Viewer will show the service's events without their "
+            "text, since its event source could not be registered: " +
+            why);
+    }
     return true;
 }
 
@@ -482,14 +445,16 @@ bool UninstallService(const std::string& name, const std::vector<std::string>& f
         error = Failure("cannot remove the service " + name, GetLastError());
         return false;
     }
+    if (std::string why; !RemoveEventSourceName(wide, why)) {
+        notes.push_back("warning: cannot remove the service's event source: " + why);
+    }
     return true;
 }
 
-std::optional<int> RunAsService(const std::string& name, const std::string& logPath,
-                                const std::function<int()>& body, std::string& error) {
+std::optional<int> RunAsService(const std::string& name, const std::function<int()>& body,
+                                std::string& error) {
     static ServiceRun run;
     run.name = Widen(name).value_or(L"");
-    run.logPath = Widen(logPath).value_or(L"");
     run.body = &body;
     theRun = &run;
     SERVICE_TABLE_ENTRYW table[] = {{run.name.data(), ServiceMain}, {nullptr, nullptr}};

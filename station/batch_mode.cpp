@@ -25,6 +25,7 @@
 #include "station/slot_member.h"
 #include "station/slot_publisher.h"
 #include "station/start_list.h"
+#include "station/station_metrics.h"
 #include "station/worker_pool.h"
 
 namespace segweld::station {
@@ -89,12 +90,17 @@ std::chrono::system_clock::time_point WallOf(int64_t nanosecondsSince1970) {
 class BatchSlots {
   public:
     BatchSlots(const StationOptions& options, const SlotPlaces& places, BatchReport* report,
-               SlotPublisher::Log log)
+               SlotPublisher::Log log, StationMetrics* metrics)
         : options_(options),
           publisher_(places, report, nullptr, std::move(log)),
           book_(
               Rules(options), [this](const SlotRecord& record) { publisher_.Publish(record); },
-              [this](const SlotId& id) { return publisher_.Earlier(id); }) {}
+              [this](const SlotId& id) { return publisher_.Earlier(id); }) {
+        if (metrics != nullptr) {
+            book_.AddObserver(
+                [metrics](const SlotRecord& record) { metrics->SlotPublished(record); });
+        }
+    }
 
     // Every file of the scan belongs to its slot before any product is taken.
     void TakeScan(const ProductScan& scan) {
@@ -174,9 +180,14 @@ class BatchRun {
           onTerminal_(os::IsRedrawableTerminal(stderr)),
           journal_(LogLineFormat::ForStandardError().journal()),
           places_(options.outputFolder, options.slotFolders) {
+        if (!options.metricsFile.empty()) {
+            metrics_.emplace(started_);
+        }
         if (options.slots) {
-            slots_.emplace(options, places_, report,
-                           [this](const LogLine& line) { Log(line.level, line.text); });
+            slots_.emplace(
+                options, places_, report,
+                [this](const LogLine& line) { Log(line.level, line.text); },
+                metrics_ ? &*metrics_ : nullptr);
         }
     }
 
@@ -271,6 +282,13 @@ class BatchRun {
             result = FailedResult(product, FailureKind::System, failure.what());
         }
         outcomes_.Add(result);
+        if (metrics_) {
+            if (result.status != ProductStatus::UpToDate) {
+                metrics_->SegmentsSeen(product.segments.size());
+            }
+            metrics_->ProductEnded(result, product.segments.front().name,
+                                   std::chrono::system_clock::now());
+        }
         if (report_ != nullptr) {
             report_->Product(result);
         }
@@ -360,7 +378,27 @@ class BatchRun {
                 }
             }
         }
+        if (metrics_ && !WriteMetrics(totals.exitStatus) && !totals.interrupted) {
+            totals.exitStatus = kExitTemporaryFailure;
+        }
         return totals.exitStatus;
+    }
+
+    // The counters for a textfile collector, appearing whole under the name.
+    bool WriteMetrics(int exitStatus) {
+        const auto now = std::chrono::system_clock::now();
+        const std::string text =
+            metrics_->Exposition(now, false) + BatchEndExposition(started_, now, exitStatus);
+        try {
+            os::HiddenOutput file(options_.metricsFile);
+            file.Append({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
+            file.Commit();
+            return true;
+        } catch (const std::exception& failure) {
+            std::fprintf(stderr, "segweld: cannot write %s: %s\n", options_.metricsFile.c_str(),
+                         failure.what());
+            return false;
+        }
     }
 
     static std::string SlotSummary(const RunTotals& totals) {
@@ -383,6 +421,8 @@ class BatchRun {
     OutputIndex outputs_;
     Outcomes outcomes_;
     const SlotPlaces places_;
+    const std::chrono::system_clock::time_point started_ = std::chrono::system_clock::now();
+    std::optional<StationMetrics> metrics_;
     std::optional<BatchSlots> slots_;
 };
 
@@ -425,9 +465,16 @@ int RunBatch(const StationOptions& options, const ImageWriterLoader& loadImageWr
     if (!maker) {
         return kExitBadArguments;
     }
+    std::string error;
+    const std::string metricsFolder = SplitSegmentPath(options.metricsFile).directory;
+    if (!options.metricsFile.empty() &&
+        !os::CanWriteInto(metricsFolder.empty() ? "." : metricsFolder, error)) {
+        std::fprintf(stderr, "segweld: cannot write --metrics-file %s: %s\n",
+                     options.metricsFile.c_str(), error.c_str());
+        return kExitBadArguments;
+    }
     std::unique_ptr<BatchReport> report;
     if (options.reportPath) {
-        std::string error;
         report = BatchReport::Open(*options.reportPath, error);
         if (!report) {
             std::fprintf(stderr, "segweld: %s\n", error.c_str());

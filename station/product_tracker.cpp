@@ -17,15 +17,19 @@ void Earliest(std::optional<ProductTracker::Clock::time_point>& next,
 
 }  // namespace
 
-void ProductTracker::Note(const std::string& key, const std::string& folder,
+bool ProductTracker::Note(const std::string& key, const std::string& folder,
                           const SegmentEntry& segment, const SegmentProbe& probe,
                           Clock::time_point arrived) {
     Tracked& tracked = products_[key];
     tracked.folder = folder;
     const auto known = tracked.segments.find(segment.number);
     if (known != tracked.segments.end() && SameFile(known->second.entry, segment)) {
-        return;
+        return false;
     }
+    const bool wasWhole = known != tracked.segments.end() && known->second.probe.accepted &&
+                          known->second.probe.whole;
+    tracked.firstArrival =
+        tracked.segments.empty() ? arrived : std::min(tracked.firstArrival, arrived);
     const bool settled = probe.accepted && probe.whole;
     tracked.segments[segment.number] =
         Seen{segment, probe, settled ? std::nullopt : std::optional(arrived + kLookAgain)};
@@ -37,6 +41,34 @@ void ProductTracker::Note(const std::string& key, const std::string& folder,
     if (tracked.joining) {
         tracked.changedWhileJoining = true;
     }
+    return settled && !wasWhole;
+}
+
+std::vector<ProductTracker::Waiting> ProductTracker::WaitingList(size_t most) const {
+    std::vector<Waiting> list;
+    for (const auto& [key, tracked] : products_) {
+        if (tracked.segments.empty()) {
+            continue;
+        }
+        list.push_back({key, tracked.segments.begin()->second.entry.name, tracked.segments.size(),
+                        tracked.firstArrival, tracked.joining});
+    }
+    const size_t kept = std::min(most, list.size());
+    std::partial_sort(
+        list.begin(), list.begin() + static_cast<std::ptrdiff_t>(kept), list.end(),
+        [](const Waiting& a, const Waiting& b) { return a.firstArrival < b.firstArrival; });
+    list.resize(kept);
+    return list;
+}
+
+std::optional<ProductTracker::Clock::time_point> ProductTracker::OldestArrival() const {
+    std::optional<Clock::time_point> oldest;
+    for (const auto& [key, tracked] : products_) {
+        if (!tracked.segments.empty()) {
+            Earliest(oldest, tracked.firstArrival);
+        }
+    }
+    return oldest;
 }
 
 bool ProductTracker::Holds(const std::string& key, const SegmentEntry& segment) const {

@@ -55,7 +55,9 @@ class ProductTracker {
     // a later look at the same number replaces the earlier one. A look that
     // finds the file as it was (same size, time and file) changes nothing: one
     // file may be reported twice, by an event and by a look from its neighbour.
-    void Note(const std::string& key, const std::string& folder, const SegmentEntry& segment,
+    // True when the segment is whole now and was not at the look before (or
+    // is new): what counts as a segment seen.
+    bool Note(const std::string& key, const std::string& folder, const SegmentEntry& segment,
               const SegmentProbe& probe, Clock::time_point arrived);
     // True when `segment` of `key` is known exactly as it is.
     bool Holds(const std::string& key, const SegmentEntry& segment) const;
@@ -100,6 +102,19 @@ class ProductTracker {
 
     size_t waiting() const { return products_.size(); }
 
+    // A product as the status page lists it.
+    struct Waiting {
+        std::string key;
+        std::string name;  // of its first segment seen
+        size_t segments = 0;
+        Clock::time_point firstArrival;
+        bool joining = false;
+    };
+    // At most `most` of the products tracked, those that came first first.
+    std::vector<Waiting> WaitingList(size_t most) const;
+    // When the first segment of the product tracked longest arrived.
+    std::optional<Clock::time_point> OldestArrival() const;
+
   private:
     struct Seen {
         SegmentEntry entry;
@@ -111,6 +126,7 @@ class ProductTracker {
         std::map<int32_t, Seen> segments;
         int32_t plannedStart = 0;
         int32_t plannedEnd = 0;
+        Clock::time_point firstArrival{};
         Clock::time_point lastArrival{};
         bool joining = false;
         bool changedWhileJoining = false;

@@ -14,6 +14,16 @@ namespace segweld::station {
 
 enum class StationMode { Batch, Watch };
 
+// Where --metrics serves: a host name or address, and a port (0: any free one).
+struct ListenAddress {
+    std::string host;
+    int port = 0;
+
+    // "127.0.0.1:9464", "[::1]:9464".
+    std::string Text() const;
+    friend bool operator==(const ListenAddress&, const ListenAddress&) = default;
+};
+
 // What `segweld --batch` and `segweld --watch` are asked to do. The command
 // line fills it through segweld's option table (app/segweld_options.cpp).
 struct StationOptions {
@@ -48,6 +58,10 @@ struct StationOptions {
     std::vector<std::string> thenSlotCommand;  // "{}" stands for the manifest
     std::vector<std::string> thenCommand;      // "{}" stands for the output path
     std::chrono::milliseconds thenTimeout = std::chrono::seconds(600);
+    // --watch --metrics: where the metrics and the status page are served.
+    std::optional<ListenAddress> metrics;
+    // --batch --metrics-file: the counters written at the end, for a textfile collector.
+    std::string metricsFile;
     // The whole command line after the program name, for the report.
     std::vector<std::string> commandLine;
     // --watch --config: the file the folders and options came from, and how
@@ -61,5 +75,7 @@ struct StationOptions {
 // The rules of the values: false for text that breaks them.
 bool ParseWorkers(const std::string& text, unsigned& workers);  // 1 to 1024
 bool ParseSeconds(const std::string& text, std::chrono::milliseconds& timeout);
+// "HOST:PORT", or "[IPV6]:PORT", the port from 0 to 65535.
+bool ParseListenAddress(const std::string& text, ListenAddress& address);
 
 }  // namespace segweld::station

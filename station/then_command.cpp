@@ -38,9 +38,26 @@ LogLine DescribeThenOutcome(const std::string& program, const os::CommandOutcome
     return {outcome.exitStatus == 0 ? LogLevel::Info : LogLevel::Warning, status};
 }
 
+void ThenTally::Count(const os::CommandOutcome& outcome) {
+    if (outcome.stopped) {
+        return;  // the watch ended it
+    }
+    ++started;
+    if (outcome.timedOut) {
+        ++timedOut;
+    } else if (!outcome.started || outcome.signal != 0 || outcome.exitStatus != 0) {
+        ++failed;
+    }
+}
+
 ThenRunner::ThenRunner(std::vector<std::string> command, std::chrono::milliseconds timeout,
-                       std::function<void(const LogLine&)> log, const char* option)
-    : command_(std::move(command)), timeout_(timeout), log_(std::move(log)), option_(option) {}
+                       std::function<void(const LogLine&)> log, const char* option,
+                       ThenTally* tally)
+    : command_(std::move(command)),
+      timeout_(timeout),
+      log_(std::move(log)),
+      option_(option),
+      tally_(tally) {}
 
 ThenRunner::~ThenRunner() {
     StopAll();
@@ -58,6 +75,9 @@ void ThenRunner::Start(const std::string& outputPath) {
             const os::CommandOutcome outcome =
                 os::RunCommand(arguments, {timeout, &stopper_, std::chrono::seconds(2)});
             log_(DescribeThenOutcome(arguments.front(), outcome, timeout, option_));
+            if (tally_ != nullptr) {
+                tally_->Count(outcome);
+            }
             run.done = true;
         });
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
@@ -25,6 +26,16 @@ std::vector<std::string> ThenArguments(const std::vector<std::string>& command,
 LogLine DescribeThenOutcome(const std::string& program, const os::CommandOutcome& outcome,
                             std::chrono::milliseconds timeout, const char* option = "then");
 
+// How the runs of one command ended, for the metrics; any thread may count.
+struct ThenTally {
+    std::atomic<uint64_t> started = 0;
+    std::atomic<uint64_t> failed =
+        0;  // not started, ended by a signal or with a status other than 0
+    std::atomic<uint64_t> timedOut = 0;
+
+    void Count(const os::CommandOutcome& outcome);
+};
+
 // Runs the --then command for each output (or --then-slot for each slot's
 // manifest) beside the joins, each run on a
 // thread of its own, so that a command that hangs holds neither a join nor
@@ -32,8 +43,10 @@ LogLine DescribeThenOutcome(const std::string& program, const os::CommandOutcome
 // those threads.
 class ThenRunner {
   public:
+    // `tally`, when given, counts the runs.
     ThenRunner(std::vector<std::string> command, std::chrono::milliseconds timeout,
-               std::function<void(const LogLine&)> log, const char* option = "then");
+               std::function<void(const LogLine&)> log, const char* option = "then",
+               ThenTally* tally = nullptr);
     ThenRunner(const ThenRunner&) = delete;
     ThenRunner& operator=(const ThenRunner&) = delete;
     // Stops the commands under way, as StopAll().
@@ -57,6 +70,7 @@ class ThenRunner {
     std::chrono::milliseconds timeout_;
     const std::function<void(const LogLine&)> log_;
     const char* const option_;
+    ThenTally* const tally_;
     os::CommandStopper stopper_;
     std::mutex mutex_;
     std::list<Run> runs_;

@@ -13,9 +13,11 @@
 #include "os/folder_watch.h"
 #include "os/folders.h"
 #include "os/service_notify.h"
+#include "os/socket_io.h"
 #include "station/batch_mode.h"
 #include "station/batch_report.h"
 #include "station/log_line.h"
+#include "station/metrics_endpoint.h"
 #include "station/output_index.h"
 #include "station/output_record.h"
 #include "station/product_log.h"
@@ -24,6 +26,9 @@
 #include "station/slot_book.h"
 #include "station/slot_member.h"
 #include "station/slot_publisher.h"
+#include "station/station_metrics.h"
+#include "station/status_board.h"
+#include "station/status_page.h"
 #include "station/then_command.h"
 #include "station/time_stamp.h"
 #include "station/worker_pool.h"
@@ -42,7 +47,21 @@ struct Finished {
     ProductStatus status = ProductStatus::Failed;
     std::string name;      // of its first segment
     ChannelRecord member;  // what it is to its slot
+    ProductResult result;  // for the status page
 };
+
+// What --metrics gives the watch to tell: both are safe on any thread.
+struct Monitoring {
+    StationMetrics* metrics = nullptr;
+    StatusBoard* board = nullptr;
+    std::string url;        // where they are served
+    bool loopback = false;  // served on this machine alone
+};
+
+// How long ago a steady time was, on the wall clock.
+Wall::time_point WallOf(Clock::time_point when) {
+    return Wall::now() - std::chrono::duration_cast<Wall::duration>(Clock::now() - when);
+}
 
 SlotRules RulesOf(const StationOptions& options) {
     SlotRules rules;
@@ -71,8 +90,11 @@ Clock::time_point ArrivalOf(const SegmentEntry& segment) {
 class WatchSession {
   public:
     WatchSession(const StationOptions& options, os::FolderWatch& watch,
-                 const os::ServiceNotifier& notifier, const OutputMaker& maker, BatchReport* report)
+                 const os::ServiceNotifier& notifier, const OutputMaker& maker, BatchReport* report,
+                 const Monitoring& monitoring)
         : options_(options),
+          monitoring_(monitoring),
+          metrics_(monitoring.metrics),
           folder_(FolderPrefix(options.inputFolder)),
           watch_(watch),
           notifier_(notifier),
@@ -80,11 +102,14 @@ class WatchSession {
           format_(LogLineFormat::ForStandardError()),
           verbosity_(options.verbosity),
           tracker_(options.timeout),
-          then_(options.thenCommand, options.thenTimeout,
-                [this](const LogLine& line) { Log(line.level, line.text); }),
+          then_(
+              options.thenCommand, options.thenTimeout,
+              [this](const LogLine& line) { Log(line.level, line.text); }, "then",
+              metrics_ != nullptr ? &metrics_->then() : nullptr),
           thenSlot_(
               options.thenSlotCommand, options.thenTimeout,
-              [this](const LogLine& line) { Log(line.level, line.text); }, "then-slot"),
+              [this](const LogLine& line) { Log(line.level, line.text); }, "then-slot",
+              metrics_ != nullptr ? &metrics_->thenSlot() : nullptr),
           report_(report),
           places_(options.outputFolder, options.slotFolders),
           publisher_(places_, report, &thenSlot_,
@@ -94,14 +119,22 @@ class WatchSession {
             slots_.emplace(
                 RulesOf(options), [this](const SlotRecord& record) { publisher_.Publish(record); },
                 [this](const SlotId& id) { return publisher_.Earlier(id); });
+            if (metrics_ != nullptr) {
+                slots_->AddObserver([this](const SlotRecord& record) {
+                    metrics_->SlotPublished(record);
+                    monitoring_.board->SlotPublished(record, Wall::now());
+                });
+            }
         }
     }
 
     int Run() {
         Log(LogLevel::Info,
             "watching " + options_.inputFolder + ", joining into " + options_.outputFolder);
+        TellOfMonitoring();
         Rescan();
         Dispatch();
+        ShowWaiting();
         notifier_.Ready(StatusText());
         for (;;) {
             const os::WatchWakeUp wakeUp = watch_.Wait(TimeToWake());
@@ -118,6 +151,7 @@ class WatchSession {
             CloseDueSlots();
             Dispatch();
             TellOfReportErrors();
+            ShowWaiting();
         }
         notifier_.Stopping();
         const size_t dropped = pool_.DropQueued();
@@ -149,6 +183,38 @@ class WatchSession {
         std::lock_guard lock(logMutex_);
         std::fputs(line.c_str(), stderr);
         std::fflush(stderr);
+    }
+
+    void TellOfMonitoring() {
+        if (metrics_ == nullptr) {
+            return;
+        }
+        Log(LogLevel::Info, "serving metrics at " + monitoring_.url +
+                                "metrics and the status page at " + monitoring_.url);
+        if (!monitoring_.loopback) {
+            Log(LogLevel::Warning,
+                "--metrics " + options_.metrics->Text() +
+                    " is not a loopback address: whoever can reach it sees the metrics and the "
+                    "status page, which names the folders and products; 127.0.0.1 keeps them on "
+                    "this machine");
+        }
+    }
+
+    // The gauges of the products that wait, and the page's list of them.
+    void ShowWaiting() {
+        if (metrics_ == nullptr) {
+            return;
+        }
+        const auto oldest = tracker_.OldestArrival();
+        metrics_->Waiting(tracker_.waiting(),
+                          oldest ? std::optional(WallOf(*oldest)) : std::nullopt);
+        std::vector<StatusWaiting> waiting;
+        for (const ProductTracker::Waiting& product :
+             tracker_.WaitingList(StatusBoard::kWaitingShown)) {
+            waiting.push_back({product.key, product.name, product.segments,
+                               WallOf(product.firstArrival), product.joining});
+        }
+        monitoring_.board->SetWaiting(std::move(waiting), tracker_.waiting());
     }
 
     std::string StatusText() const {
@@ -198,11 +264,12 @@ class WatchSession {
             read.geoTiff != options_.geoTiff || read.calibration != options_.calibration ||
             read.workers != options_.workers || read.reportPath != options_.reportPath ||
             read.slots != options_.slots || read.slotChannels != options_.slotChannels ||
-            read.slotFolders != options_.slotFolders || read.slotTimeout != options_.slotTimeout;
+            read.slotFolders != options_.slotFolders || read.slotTimeout != options_.slotTimeout ||
+            read.metrics != options_.metrics;
         if (restartNeeded) {
             Log(LogLevel::Warning,
-                "the folders, --fill-gaps, --geotiff, --calibration, -j, --report and the slot "
-                "options but --then-slot take effect only at the next start");
+                "the folders, --fill-gaps, --geotiff, --calibration, -j, --report, --metrics and "
+                "the slot options but --then-slot take effect only at the next start");
         }
     }
 
@@ -491,6 +558,10 @@ class WatchSession {
             sought_.erase(key);
             NoteUpToDate(product, *outputPath);
         } else if (ReadOutputRecord(*outputPath)) {
+            lateProducts_.insert(key);
+            if (metrics_ != nullptr && !slots_) {
+                metrics_->LateFile();
+            }
             Log(LogLevel::Info,
                 "segment " + std::to_string(arrived.number) + " of " + key +
                     " arrived after its output was written; the product will be joined again and " +
@@ -516,7 +587,11 @@ class WatchSession {
     SegmentProbe Note(const std::string& key, const SegmentEntry& segment,
                       Clock::time_point arrived) {
         const SegmentProbe probe = prober_.Probe(folder_ + segment.name);
-        tracker_.Note(key, folder_, segment, probe, arrived);
+        // Counted once whole: a file seen while it is written would count
+        // as often as the system reports its growth.
+        if (tracker_.Note(key, folder_, segment, probe, arrived) && metrics_ != nullptr) {
+            metrics_->SegmentsSeen(1);
+        }
         NoteSlotFile(segment, key, true);
         return probe;
     }
@@ -560,8 +635,12 @@ class WatchSession {
         if (report_ != nullptr) {
             report_->Product(result);
         }
+        const Clock::time_point ended = Clock::now();
+        if (metrics_ != nullptr) {
+            CountJoin(ready, result, ended);
+        }
         std::vector<LogLine> lines = DescribeResult(result);
-        lines.front().text += "; " + HumanInterval(Clock::now() - ready.lastArrival) +
+        lines.front().text += "; " + HumanInterval(ended - ready.lastArrival) +
                               " after its last segment arrived" +
                               (ready.complete ? "" : " (timed out incomplete)");
         for (const LogLine& line : lines) {
@@ -579,9 +658,25 @@ class WatchSession {
                 {ready.product.key,
                  result.failure == FailureKind::System ? JoinEnd::RetryLater : JoinEnd::Done,
                  written, result.status, name,
-                 file ? MemberOf(result, file->channel) : ChannelRecord{}});
+                 file ? MemberOf(result, file->channel) : ChannelRecord{},
+                 metrics_ != nullptr ? std::move(result) : ProductResult{}});
         }
         watch_.Wake();
+    }
+
+    // On the worker: the counters, and for an output written its delays.
+    void CountJoin(const ReadyProduct& ready, const ProductResult& result,
+                   Clock::time_point ended) {
+        const std::string& name = ready.product.segments.front().name;
+        metrics_->ProductEnded(result, name, Wall::now());
+        if (result.outputPath.empty()) {
+            return;
+        }
+        std::optional<std::chrono::nanoseconds> sinceNominal;
+        if (const auto file = SlotFileOf("", name)) {
+            sinceNominal = Wall::now() - file->slot.key.NominalTime();
+        }
+        metrics_->OutputDelays(ended - ready.lastArrival, sinceNominal);
     }
 
     void Count(ProductStatus status) {
@@ -610,6 +705,9 @@ class WatchSession {
         const Clock::time_point now = Clock::now();
         for (const Finished& join : finished) {
             const auto retryAt = tracker_.JoinEnded(join.key, join.end, now);
+            if (retryAt && metrics_ != nullptr) {
+                metrics_->Retried();
+            }
             if (retryAt) {
                 Log(LogLevel::Warning,
                     "will try " + join.key + " again in " + HumanInterval(*retryAt - now));
@@ -622,6 +720,10 @@ class WatchSession {
                 tracker_.RetrySoon(now);  // writing works again
             }
             Count(join.status);
+            const bool again = lateProducts_.erase(join.key) > 0;
+            if (metrics_ != nullptr && join.end == JoinEnd::Done) {
+                monitoring_.board->ProductEnded(join.result, join.name, again, Wall::now());
+            }
             if (!tracker_.Knows(join.key)) {
                 sought_.erase(join.key);  // done with: its next segment starts anew
             }
@@ -635,6 +737,8 @@ class WatchSession {
     }
 
     const StationOptions& options_;
+    const Monitoring monitoring_;
+    StationMetrics* const metrics_;  // null without --metrics
     const std::string folder_;
     os::FolderWatch& watch_;
     const os::ServiceNotifier& notifier_;
@@ -647,6 +751,8 @@ class WatchSession {
     // The products whose other segments were looked up since they were last
     // taken up.
     std::set<std::string> sought_;
+    // Products joined again because a segment came after their output.
+    std::set<std::string> lateProducts_;
     std::mutex logMutex_;
     std::mutex finishedMutex_;
     std::vector<Finished> finished_;
@@ -660,6 +766,31 @@ class WatchSession {
     // Last, so that its threads end before anything they use goes.
     WorkerPool pool_;
 };
+
+// Binds --metrics' address; nullptr, after saying why, when it cannot.
+std::unique_ptr<MetricsEndpoint> ServeMetrics(const ListenAddress& address,
+                                              const StationMetrics& metrics,
+                                              const StatusBoard& board, Monitoring& monitoring) {
+    std::string error;
+    monitoring.loopback = os::IsLoopbackHost(address.host, error);
+    std::unique_ptr<MetricsEndpoint> endpoint;
+    if (error.empty()) {
+        endpoint = MetricsEndpoint::Start(address,
+                                          {[&metrics] { return metrics.Exposition(Wall::now()); },
+                                           [&metrics, &board] {
+                                               return StatusPageHtml(board.View(Wall::now()),
+                                                                     metrics.written());
+                                           }},
+                                          error);
+    }
+    if (!endpoint) {
+        std::fprintf(stderr, "segweld: --metrics %s: cannot serve there: %s\n",
+                     address.Text().c_str(), error.c_str());
+        return nullptr;
+    }
+    monitoring.url = endpoint->Url();
+    return endpoint;
+}
 
 }  // namespace
 
@@ -701,7 +832,19 @@ int RunWatch(const StationOptions& options, const ImageWriterLoader& loadImageWr
         std::fprintf(stderr, "segweld: %s\n", error.c_str());
         return kExitFailures;
     }
-    return WatchSession(options, *watch, notifier, *maker, report.get()).Run();
+    if (!options.metrics) {
+        return WatchSession(options, *watch, notifier, *maker, report.get(), {}).Run();
+    }
+    StationMetrics metrics;
+    StatusBoard board(options.inputFolder, options.outputFolder, options.slots,
+                      options.slotChannels.empty() ? SeviriChannels() : options.slotChannels);
+    Monitoring monitoring{&metrics, &board, "", false};
+    const std::unique_ptr<MetricsEndpoint> endpoint =
+        ServeMetrics(*options.metrics, metrics, board, monitoring);
+    if (!endpoint) {
+        return kExitBadArguments;
+    }
+    return WatchSession(options, *watch, notifier, *maker, report.get(), monitoring).Run();
 }
 
 }  // namespace segweld::station
