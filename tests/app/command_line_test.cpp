@@ -71,7 +71,8 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
     const std::string noOutput =
         "No output folder specified: Please specify a folder where to "
         "write the resulting joined file.\n";
-    const std::string noInput = "Check input file: The input file does not exist.\n";
+    const std::string noInput =
+        "Check input file: The input file does not exist.\n" + missing + "\n";
     const std::string refused = "segweld: the argument '";
     // A build without images refuses the mode before it looks at any path.
 #ifdef SEGWELD_HAS_GEOTIFF
@@ -103,6 +104,73 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
         EXPECT_EQ(std::tie(result.exitCode, result.err, result.out), std::tuple(2, message, ""));
     }
     EXPECT_THAT(ListFolder(output.path()), ElementsAre());
+}
+
+// A file that cannot start a join is named with the reason, as the dialog
+// names it, and nothing is written; an odd name that leads to a segment 1
+// joins as it always has.
+TEST_F(CommandLineTest, AFileThatIsNoSegmentFileIsNamedWithTheReason) {
+    WriteSeries(1, 2);
+    const std::string name = SegmentFileName(1);
+    const auto companion = [&](const char* field) {
+        const std::string path = inputFolder + "/" + name.substr(0, 36) + field + name.substr(45);
+        WriteFile(path, SmallSegment(1, DistinctData(1)));
+        return path;
+    };
+    const std::string oddName = inputFolder + "/odd";
+    WriteFile(oddName, SmallSegment(1, DistinctData(1)));
+    WriteFile(oddName + "000001", SmallSegment(1, DistinctData(1)));
+    const std::string notes = inputFolder + "/notes.txt";
+    WriteFile(notes, {'n'});
+    const std::string prologue = companion("PRO______");
+    const std::string epilogue = companion("EPI______");
+    const std::string nothing = "segweld: Nothing joined: ";
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
+        {{inputFolder, out}, 1, nothing + "the first file " + inputFolder + " is a folder"},
+        {{prologue, out}, 1, nothing + prologue + " is the prologue of its product, not a segment"},
+        {{epilogue, out}, 1, nothing + epilogue + " is the epilogue of its product, not a segment"},
+        {{notes, out}, 1, nothing + notes + " is not a segment file: its name does not follow"},
+        {{"--geotiff", prologue, out}, 1, nothing + prologue + " is the prologue of its product"},
+        {{oddName, out}, 0, ""},
+    };
+    for (const auto& [arguments, status, said] : rows) {
+        SCOPED_TRACE(arguments.front());
+        const ProgramResult result = Segweld(arguments);
+#ifndef SEGWELD_HAS_GEOTIFF
+        if (arguments.front() == "--geotiff") {
+            EXPECT_EQ(result.exitCode, 2);
+            continue;
+        }
+#endif
+        EXPECT_EQ(result.exitCode, status) << result.err;
+        EXPECT_EQ(result.err.substr(0, said.size()), said);
+        EXPECT_EQ(ListFolder(output.path()).size(), status == 0 ? 1u : 0u);
+    }
+}
+
+// -v ends a single join with the line that --batch logs for its product.
+TEST_F(CommandLineTest, VerboseJoinEndsWithTheBatchResultLine) {
+    const std::pair<int, std::string> rows[] = {
+        {8, "segweld: joined "},
+        {5, "segweld: incomplete "},
+    };
+    for (const auto& [last, start] : rows) {
+        SCOPED_TRACE(last);
+        std::filesystem::remove_all(os::PathOf(inputFolder));
+        std::filesystem::create_directory(os::PathOf(inputFolder));
+        WriteSeries(1, last);
+        const ProgramResult quiet = Segweld({Path(1), out});
+        const ProgramResult verbose = Segweld({"-v", Path(1), out});
+        EXPECT_EQ(verbose.exitCode, 0) << verbose.err;
+        const size_t line = verbose.err.rfind("segweld: ");
+        ASSERT_NE(line, std::string::npos);
+        EXPECT_EQ(verbose.err.substr(0, line), quiet.err) << "the line comes after the warnings";
+        const std::string result = verbose.err.substr(line);
+        EXPECT_EQ(result.substr(0, start.size()), start);
+        EXPECT_THAT(result, HasSubstr(std::to_string(last) + " segments"));
+        EXPECT_THAT(result, HasSubstr(" -> " + OutputPath(1, ".segm")));
+        EXPECT_EQ(result.find("missing 6-8") != std::string::npos, last == 5);
+    }
 }
 
 // Paths with blanks are joined throughout the app tests; here a bare file name.
