@@ -32,18 +32,18 @@ int NoImages(const std::string& why) {
 
 // The command line's checks and messages ("Caption: Text").
 bool PathsExist(const std::vector<std::string>& paths) {
-    const char* message = nullptr;
+    std::string message;
     if (paths.size() < 2 || paths[1].empty()) {
         message =
             "No output folder specified: Please specify a folder where to write the "
             "resulting joined file.";
     } else if (!os::PathExists(paths[0])) {
-        message = "Check input file: The input file does not exist.";
+        message = "Check input file: The input file does not exist.\n" + paths[0];
     } else if (!os::PathExists(paths[1])) {
         message = "Check output folder: The output folder does not exist.";
     }
-    if (message != nullptr) {
-        std::fprintf(stderr, "%s\n", message);
+    if (!message.empty()) {
+        std::fprintf(stderr, "%s\n", message.c_str());
         return false;
     }
     // That the output folder is a folder, as the plain join's last check.
@@ -112,6 +112,10 @@ int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> 
     }
     if (!PathsExist(paths)) {
         return kExitBadArguments;
+    }
+    if (const std::string why = RefuseNoSegmentFile(paths[0]); !why.empty()) {
+        std::fprintf(stderr, "segweld: %s\n", why.c_str());
+        return kExitNothingWritten;
     }
     // The run stops at its next step, leaving nothing, and only then does
     // the signal end the process.

@@ -32,6 +32,7 @@ int RunSingleJoin(const segweld::SegweldCommand& command, int argc, char** argv)
     }
     theApp.m_lpCmdLine = segweld::FormCommandTail(command.paths);
     theApp.m_fillGaps = command.options.fillGaps;
+    theApp.m_verbose = command.options.verbosity == segweld::station::Verbosity::Verbose;
     theApp.m_argc = argc;
     theApp.m_argv = argv;
     theApp.InitInstance();

@@ -43,8 +43,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .selects = kGeoTiffJoin,
       .yields = true,
       .help = "write the product's image as a georeferenced Cloud-Optimized GeoTIFF "
-              "(\".tif\") instead of the joined data fields; with --batch or --watch, every "
-              "product's",
+              "(\".tif\") instead of the joined data fields; with --batch or --watch, make "
+              "every product a GeoTIFF",
       .manual =
           "Write the product as a Cloud-Optimized GeoTIFF instead of the joined data "
           "fields, named like the joined output with the extension *.tif*: north up and "
@@ -313,9 +313,13 @@ const cli::Option<SegweldCommand> kOptions[] = {
      }},
     {{.name = "verbose",
       .shortName = 'v',
-      .modes = kStation,
-      .help = "log every product, up to date ones too",
-      .manual = "Log every product, those found up to date too."},
+      .modes = kJoins | kStation,
+      .help = "log every product of --batch or --watch, up to date ones too; a single join "
+              "ends with the result line that --batch logs (--geotiff always prints it)",
+      .manual = "Log every product of *--batch* or *--watch*, those found up to date too. A "
+                "single join that writes its output ends with the line that *--batch* logs for "
+                "it (joined or incomplete, segments, bytes, output, missing segments); "
+                "*--geotiff* prints that line always."},
      [](SegweldCommand& c, const Words&) {
          c.options.verbosity = station::Verbosity::Verbose;
          return true;
@@ -326,8 +330,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .commandLineOnly = true,
       .rule = "a file name",
       .completion = Completion::File,
-      .help = "take IN_FOLDER, OUTPUT_FOLDER and options from FILE (see the man page); the "
-              "command line's win",
+      .help = "take IN_FOLDER, OUTPUT_FOLDER and options from FILE (see the man page); those "
+              "given on the command line win",
       .manual = "Take the input and output folders and options from _FILE_ (see "
                 "*CONFIGURATION FILE*); folders and options given on the command line win "
                 "over the file's. Then _IN_FOLDER_ and _OUTPUT_FOLDER_ may be left out."},
@@ -464,7 +468,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .shortName = 'h',
       .commandLineOnly = true,
       .answersAtOnce = true,
-      .help = "print this help and exit; after --geotiff, --batch or --watch, that mode's",
+      .help = "print this help and exit; after --geotiff, --batch or --watch, print the help "
+              "of that mode alone",
       .manual = "Print the usage and the options and exit; after *--geotiff*, *--batch* or "
                 "*--watch*, those of that mode alone."},
      [](SegweldCommand& c, const Words&) { return c.help = true; }},
@@ -488,10 +493,22 @@ cli::ProgramSpec MakeProgram() {
         "joined, or a line of --from-list names nothing; 75 some product or folder failed for a "
         "reason of the system (no space, an I/O "
         "error, a folder that cannot be read, an output or report that cannot be written), so "
-        "a retry may help; 2 bad arguments; 130 or 143 stopped by SIGINT or SIGTERM.";
+        "a retry may help; 2 bad arguments, or a report or --metrics-file that cannot be "
+        "written; 130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP.";
     const char* watchExit =
         "Exit status: 0 stopped by SIGINT or SIGTERM; 1 the folder could not be watched; 2 bad "
-        "arguments.";
+        "arguments, an output folder that may not be written into, a report that cannot be "
+        "opened, or a --metrics address that cannot be served."
+#ifdef _WIN32
+        " With --install-service: 0 the service was installed and started; 1 the service "
+        "manager refused."
+#endif
+        ;
+    const char* imageExit =
+        "Exit status: 0 the GeoTIFF was written; 1 nothing was written (no segment could be "
+        "joined, SEGMENT_FILE is no segment file, or the GeoTIFF could not be written); 2 bad "
+        "arguments, or this build or installation cannot write GeoTIFF; 130, 143 or 129 "
+        "stopped by SIGINT, SIGTERM or SIGHUP, with nothing written.";
 #ifdef _WIN32
     const char* serviceExit =
         "Exit status: 0 done; 1 the service manager refused; 2 bad arguments.";
@@ -508,7 +525,8 @@ cli::ProgramSpec MakeProgram() {
          .summary = "Writes the product of SEGMENT_FILE as a georeferenced Cloud-Optimized "
                     "GeoTIFF in OUTPUT_FOLDER, named like the joined output with the extension "
                     "\".tif\". The segments are chosen as a join chooses them, each read once; "
-                    "nothing but the GeoTIFF is written."},
+                    "nothing but the GeoTIFF is written.",
+         .exitStatus = imageExit},
         {.title = "--batch",
          .paths = {stationPaths[0], stationPaths[1]},
          .pathCompletion = folders,
@@ -549,8 +567,10 @@ cli::ProgramSpec MakeProgram() {
         "Options may stand anywhere among the arguments; \"--\" ends them. 'segweld --batch "
         "--help' shows the options of --batch alone, and so on.";
     program.exitStatus =
-        "Exit status: 0 the output was written, 1 nothing was joined or the output could not be "
-        "written, 2 bad arguments.";
+        "Exit status of a single join: 0 the output was written; 1 nothing was joined (or "
+        "SEGMENT_FILE is no segment file) or the output could not be written; 2 bad arguments, "
+        "or no dialog can be opened; 130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP, with "
+        "nothing written. 'segweld --batch --help' and so on give those of each mode.";
     return program;
 }
 

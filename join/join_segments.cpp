@@ -216,6 +216,7 @@ class Joiner {
     }
 
     void WarnOfIncompleteProduct() {
+        survey_.TakePlanIfUnknown(walk_.namedPlan);
         survey_.Finish(segmentPath_, report_.stoppedAt);
         report_.plannedStart = survey_.plannedEnd() > 0 ? survey_.plannedStart() : 0;
         report_.plannedEnd = survey_.plannedEnd();

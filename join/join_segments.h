@@ -57,7 +57,9 @@ struct JoinReport {
     bool stopped = false;         // the progress callback stopped the join
     std::vector<int32_t> filled;  // missing segments written as zeros (fillGaps)
     // The product's planned segments, from the segment identification of the
-    // last accepted header; end 0 when none gave a plan that can be true.
+    // last accepted header, or when none gave one, of the named segment's
+    // (a walk that ended before it); end 0 when none gave a plan that can be
+    // true.
     int32_t plannedStart = 0;
     int32_t plannedEnd = 0;
 

@@ -22,6 +22,13 @@ void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
     }
 }
 
+void ProductSurvey::TakePlanIfUnknown(const std::optional<SegmentPlan>& plan) {
+    if (plannedEnd_ == 0 && plan) {
+        plannedStart_ = plan->start;
+        plannedEnd_ = plan->end;
+    }
+}
+
 void ProductSurvey::Finish(const std::string& segmentPath, int32_t stoppedAt) {
     stoppedAt_ = stoppedAt;
     beyondGap_.clear();

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "join/segment_plan.h"
 #include "join/segment_walk.h"
 
 namespace segweld {
@@ -19,13 +21,19 @@ class ProductSurvey {
     // its data field that the file holds (it matters for accepted ones only).
     void Note(const SegmentVisit& visit, uint64_t bytesPresent);
 
+    // Takes `plan`, given by a header the walk did not accept (that of the
+    // segment file named, beyond the gap when segment 1 is missing), when no
+    // accepted header gave one. Before Finish.
+    void TakePlanIfUnknown(const std::optional<SegmentPlan>& plan);
+
     // Ends the survey at `stoppedAt`, the number WalkSegments returned, and
     // looks for segment files numbered above it: up to the planned end when
     // the headers gave one, else among all the names in the folder.
     void Finish(const std::string& segmentPath, int32_t stoppedAt);
 
     // The planned segment numbers plannedStart() to plannedEnd(), from the
-    // segment identification of the last accepted header. plannedEnd() is 0
+    // segment identification of the last accepted header, or the plan taken
+    // by TakePlanIfUnknown. plannedEnd() is 0
     // when no accepted header gave one; the start is 1 when the header's is 0
     // or lies above the end.
     int32_t plannedStart() const;

@@ -55,6 +55,7 @@ WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps) {
     const HritHeader* header = hasHeader ? &reader->header() : nullptr;
     const std::optional<SegmentPlan> plan = header ? PlanOf(*header) : std::nullopt;
     const std::string impossible = header ? DescribeImpossiblePlan(*header, segmentPath) : "";
+    walk.namedPlan = plan;
 
     if (plan && plan->start > 1 && SegmentMissing(parts.directory + SegmentName(parts.name, 1))) {
         walk.first = plan->start;

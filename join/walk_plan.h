@@ -28,6 +28,8 @@ struct WalkPlan {
     std::string namingName;
     // Why --fill-gaps cannot follow a plan, and a plan that cannot be true.
     std::vector<std::string> warnings;
+    // The plan that the named segment's header gives, followed or not.
+    std::optional<SegmentPlan> namedPlan;
     // The named segment's file, open, and its header, when the plan read one,
     // so that the walk need not open or read it again (WalkSegments' `opened`).
     OpenedSegment named;

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <functional>
 
+#include "join/dissemination_name.h"
+#include "join/segment_name.h"
 #include "join/walk_plan.h"
 #include "os/file_system.h"
 #include "station/output_record.h"
@@ -39,17 +42,29 @@ FailureKind KindOf(const JoinReport& report) {
 }
 
 // Planned numbers without a file (missing, written as zeros or not) apart
-// from those whose file was not joined.
-void SortOutMissing(const Product& product, const JoinReport& report, ProductResult& result) {
+// from those whose file was not joined; without a plan, the numbers up to
+// `lastPresent`.
+void SortOutMissing(const JoinReport& report, int32_t lastPresent,
+                    const std::function<bool(int32_t)>& isPresent, ProductResult& result) {
     const bool planned = report.plannedEnd > 0;
     const int32_t first = planned ? report.plannedStart : report.firstNumber;
-    const int32_t last = planned ? report.plannedEnd : product.segments.back().number;
+    const int32_t last = planned ? report.plannedEnd : lastPresent;
     const std::vector<int32_t> joined = NumbersWhere(report, false);
     for (int32_t number = first; number <= last; ++number) {
         if (!Contains(joined, number)) {
-            (IsPresent(product, number) ? result.notJoined : result.missing).push_back(number);
+            (isPresent(number) ? result.notJoined : result.missing).push_back(number);
         }
     }
+}
+
+// The parts of a product's result that the join's report gives alone.
+ProductResult ResultOfReport(const JoinReport& report) {
+    ProductResult result;
+    result.segmentsJoined = report.segmentsJoined();
+    result.filled = report.filled;
+    result.joined = NumbersWhere(report, false);
+    result.damaged = NumbersWhere(report, true);
+    return result;
 }
 
 // The record lists each segment as the join found it: a file replaced since
@@ -202,20 +217,18 @@ ProductResult MakeProduct(const Product& listed, const std::string& outputFolder
     } catch (const std::exception& failure) {
         return FailedResult(product, FailureKind::System, failure.what());
     }
-    ProductResult result;
+    ProductResult result = ResultOfReport(made.join);
     result.key = product.key;
     result.outputPath = made.outputPath;
-    result.segmentsJoined = made.join.segmentsJoined();
     result.bytesWritten = made.bytes;
     result.warnings = made.join.warnings;
     result.warnings.insert(result.warnings.end(), made.warnings.begin(), made.warnings.end());
     if (made.outputPath.empty()) {
         result.error = made.error.empty() ? made.join.FailureText() : made.error;
     }
-    result.filled = made.join.filled;
-    result.joined = NumbersWhere(made.join, false);
-    result.damaged = NumbersWhere(made.join, true);
-    SortOutMissing(product, made.join, result);
+    SortOutMissing(
+        made.join, product.segments.back().number,
+        [&product](int32_t number) { return IsPresent(product, number); }, result);
     TakeFilesAsJoined(made.join, product);
     Classify(result);
     result.failure = made.failure;
@@ -227,6 +240,25 @@ ProductResult MakeProduct(const Product& listed, const std::string& outputFolder
     }
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
+ProductResult ResultOfJoin(const JoinReport& report) {
+    const SegmentPath first = SplitSegmentPath(report.firstSegmentPath);
+    ProductResult result = ResultOfReport(report);
+    result.key = MaskedName(first.name);
+    result.outputPath = report.outputPath;
+    result.bytesWritten = report.bytesWritten;
+    result.warnings = report.warnings;
+    result.error = report.written() ? "" : report.FailureText();
+    const int32_t lastWalked = report.segments.empty() ? 0 : report.segments.back().number;
+    SortOutMissing(
+        report, lastWalked,
+        [&first](int32_t number) {
+            return os::PathExists(first.directory + SegmentName(first.name, number));
+        },
+        result);
+    Classify(result);
     return result;
 }
 

@@ -52,4 +52,10 @@ std::unique_ptr<OutputMaker> MakeImageWriter(geo::WriteProductImageEntry entry, 
 ProductResult MakeProduct(const Product& product, const std::string& outputFolder,
                           const OutputMaker& maker, const JoinProgressCallback& progress = {});
 
+// What a join made outside a station run (segweld SEGMENT_FILE
+// OUTPUT_FOLDER) comes to, sorted as MakeProduct sorts a product: a planned
+// segment whose file lies beside the first one but was not joined is not
+// joined, one without a file missing. Its key is the masked file name.
+ProductResult ResultOfJoin(const JoinReport& report);
+
 }  // namespace segweld::station

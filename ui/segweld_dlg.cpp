@@ -24,7 +24,7 @@
 #include "ui/path_text.h"
 #include "ui/path_validator.h"
 #include "ui/progress_text.h"
-#include "ui/segment_pick.h"
+#include "join/segment_pick.h"
 #include "ui/segweld_icon.h"
 #include "ui/show_in_folder.h"
 #include "ui/system_menu.h"

@@ -48,16 +48,16 @@ TEST(SegweldOptionsTest, CommandLines) {
         {{"--", "--batch", "-j2"}, kSingleJoin, "", ""},
         {{"-", "out", "--fill-gaps"}, kSingleJoin, "", ""},
         // After the two paths of a single join: options taken, the rest warned of.
-        {{"seg", "out", "extra", "--verbose", "-j2", "--fill"},
+        {{"seg", "out", "extra", "--quiet", "-j2", "--fill"},
          kSingleJoin,
          "",
-         "unknown option '--fill' (did you mean --fill-gaps?); ignored|--verbose belongs to "
+         "unknown option '--fill' (did you mean --fill-gaps?); ignored|--quiet belongs to "
          "--batch and --watch; ignored|-j belongs to --batch and --watch; ignored|extra "
          "argument 'extra'; ignored"},
         {{"seg", "out", "--geotiff"}, kGeoTiffJoin, "", ""},
         // Refused.
         {{"--frobnicate", "seg", "out"}, kSingleJoin, "unknown option '--frobnicate'", ""},
-        {{"seg", "-v", "out"}, kSingleJoin, "-v belongs to --batch and --watch", ""},
+        {{"seg", "-q", "out"}, kSingleJoin, "-q belongs to --batch and --watch", ""},
         {{"-j2", "seg", "out"}, kSingleJoin, "-j belongs to --batch and --watch", ""},
         {{"--fill-gaps=yes", "seg", "out"}, kSingleJoin, "--fill-gaps takes no value", ""},
         {{"-hx"}, kSingleJoin, "unknown option '-x' in '-hx'", ""},
@@ -125,6 +125,9 @@ TEST(SegweldOptionsTest, CommandLines) {
         // Help answers whatever else the line holds, bar a word it cannot read.
         {{"--batch", "-h", "--timeout", "x"}, kBatchMode, "", ""},
         {{"-h", "--bogus"}, kSingleJoin, "unknown option '--bogus'", ""},
+        // -v: the result line of a single join.
+        {{"seg", "-v", "out"}, kSingleJoin, "", ""},
+        {{"--geotiff", "seg", "out", "--verbose"}, kGeoTiffJoin, "", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));

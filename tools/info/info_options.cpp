@@ -57,7 +57,8 @@ const cli::Option<InfoOptions> kOptions[] = {
     {{.name = "help",
       .shortName = 'h',
       .answersAtOnce = true,
-      .help = "print this help and exit; after --series or --preview, that mode's",
+      .help = "print this help and exit; after --series or --preview, print the help of that "
+              "mode alone",
       .manual = "Print the usage and the options and exit; after *--series* or *--preview*, "
                 "those of that mode alone."},
      [](InfoOptions& o, const Words&) {
@@ -102,7 +103,8 @@ cli::ProgramSpec MakeProgram() {
         "file's header, or why the header was refused.";
     program.exitStatus =
         "Exit status: 0 every header accepted, the product complete and undamaged, or the "
-        "preview written; 1 otherwise; 2 bad arguments.";
+        "preview written; 1 a header refused, the product incomplete or damaged, a read error, "
+        "or no preview written; 2 bad arguments.";
     return program;
 }
 

@@ -18,13 +18,14 @@ std::optional<int32_t> AnnotationNumber(const HritHeader& header) {
 }
 
 std::optional<bool> NameAgrees(const SeriesSegment& segment) {
-    if (!segment.annotationNumber && segment.sequence == 0) {
+    const bool hasSequence = segment.sequence.value_or(0) != 0;
+    if (!segment.annotationNumber && !hasSequence) {
         return std::nullopt;
     }
     const bool annotationAgrees =
         !segment.annotationNumber || *segment.annotationNumber == segment.number;
     const bool sequenceAgrees =
-        segment.sequence == 0 || segment.sequence == static_cast<uint32_t>(segment.number);
+        !hasSequence || *segment.sequence == static_cast<uint32_t>(segment.number);
     return annotationAgrees && sequenceAgrees;
 }
 
@@ -34,9 +35,10 @@ void TakeHeader(const SegmentVisit& visit, SeriesSegment& segment) {
     segment.headerLength = visit.headerLength;
     segment.dataLength = DataFieldBytes(header);
     segment.bytesPresent = DataBytesHeld(visit);
-    segment.sequence = header.segmentId[2];
-    segment.plannedStart = header.segmentId[3];
-    segment.plannedEnd = header.segmentId[4];
+    if (HasMsgSegmentLayout(header)) {
+        segment.sequence = header.segmentId[2];
+    }
+    segment.plan = PlanOf(header);
     segment.annotationNumber = AnnotationNumber(header);
     segment.nameAgrees = NameAgrees(segment);
 }
@@ -86,6 +88,7 @@ SeriesReport SurveySeries(const std::string& segmentPath) {
     report.file = segmentPath;
     std::vector<uint32_t> unexpected;
     CHritHeaderReader reader([&unexpected](uint32_t type) { unexpected.push_back(type); });
+    const WalkPlan walk = PlanWalk(segmentPath, false);
     const int32_t stoppedAt = WalkSegments(
         segmentPath, reader,
         [&](const SegmentVisit& visit) {
@@ -98,8 +101,9 @@ SeriesReport SurveySeries(const std::string& segmentPath) {
             report.segments.push_back(std::move(segment));
             return true;
         },
-        {}, PlanWalk(segmentPath, false).first);
+        {}, walk.first);
     report.segments.push_back(Absent(segmentPath, stoppedAt));
+    report.survey.TakePlanIfUnknown(walk.namedPlan);
     report.survey.Finish(segmentPath, stoppedAt);
     const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (const int32_t number : report.survey.beyondGap()) {

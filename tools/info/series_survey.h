@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "join/product_survey.h"
+#include "join/segment_plan.h"
 #include "join/segment_walk.h"
 
 namespace segweld::info {
@@ -21,9 +22,10 @@ struct SeriesSegment {
     uint32_t headerLength = 0;
     uint64_t dataLength = 0;    // the data field length the header announces
     uint64_t bytesPresent = 0;  // of those, bytes the file holds after its header
-    uint32_t sequence = 0;      // segment sequence number (segmentId[2]); 0 when absent
-    uint32_t plannedStart = 0;
-    uint32_t plannedEnd = 0;
+    // The segment sequence number (segmentId[2]) of an MSG layout; nullopt in
+    // another layout, whose fields are not known.
+    std::optional<uint32_t> sequence;
+    std::optional<SegmentPlan> plan;          // the plan the header gives and segweld follows
     std::optional<int32_t> annotationNumber;  // segmentNumber of a decoded annotation
     std::optional<bool> nameAgrees;           // the header's own numbers match the name's
     std::vector<uint32_t> unexpectedTypes;

@@ -1,4 +1,4 @@
-#include "ui/segment_pick.h"
+#include "join/segment_pick.h"
 
 #include "join/dissemination_name.h"
 #include "join/segment_name.h"
