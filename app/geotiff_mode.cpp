@@ -6,12 +6,16 @@
 #include <vector>
 
 #include "app/program_module.h"
+#include "join/segment_scan.h"
+#include "os/file_system.h"
 #include "os/process.h"
+#include "station/output_maker.h"
 
 namespace segweld {
 namespace {
 
 constexpr int kExitNoGeoTiff = 2;
+constexpr int kExitNothingWritten = 1;
 
 int NoGeoTiff(const std::string& why) {
     std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n", why.c_str());
@@ -60,6 +64,13 @@ int RunGeoTiffMode(bool fillGaps, std::optional<geo::Quantity> calibration,
     const auto run = reinterpret_cast<GeoTiffEntry>(GeoTiffModuleSymbol(kGeoTiffEntryName, error));
     if (run == nullptr) {
         return NoGeoTiff(error);
+    }
+    if (!paths.empty() && os::LookAt(paths[0]).kind == os::PathKind::RegularFile) {
+        if (const auto compressed = FindCompressedSegment(paths[0])) {
+            std::fprintf(stderr, "segweld: %s\n",
+                         station::GeoTiffRefusesCompressed(*compressed).c_str());
+            return kExitNothingWritten;
+        }
     }
     std::vector<std::string> line = {"segweld", "--geotiff"};
     if (fillGaps) {

@@ -31,7 +31,7 @@ class Joiner {
         try {
             walk_ = PlanWalk(segmentPath_, options_.fillGaps);
             report_.firstNumber = walk_.first;
-            report_.firstSegmentPath = parts.directory + SegmentName(parts.name, walk_.first);
+            report_.firstSegmentPath = StoredSegmentPath(segmentPath_, walk_.first);
             for (std::string& warning : walk_.warnings) {
                 AddWarning(std::move(warning));
             }
@@ -146,7 +146,7 @@ class Joiner {
         } else {
             report_.warnings.push_back("segment " + visit.path + " skipped: " + visit.reason);
         }
-        survey_.Note(visit, outcome.bytesPresent);
+        survey_.Note(visit, outcome.bytesPresent, !outcome.damage.empty());
         report_.segments.push_back(std::move(outcome));
     }
 
@@ -174,11 +174,15 @@ class Joiner {
         FillPendingGaps(previousImageBytes_ != 0 ? previousImageBytes_ : imageBytes);
         previousImageBytes_ = imageBytes != 0 ? imageBytes : previousImageBytes_;
 
-        const uint64_t held = visit.file->size() > dataStart ? visit.file->size() - dataStart : 0;
-        outcome.bytesPresent = AppendInChunks(
-            *visit.file, dataStart, std::min<uint64_t>(held, outcome.dataLength), visit.number);
+        outcome.bytesPresent =
+            AppendInChunks(*visit.file, dataStart, outcome.dataLength, visit.number);
+        outcome.damage = visit.file->DamageUpTo(dataStart + DataFieldBytesStored(*visit.header));
         if (outcome.bytesPresent < outcome.dataLength) {
             FillShortDataField(visit, outcome, imageBytes);
+        } else if (!outcome.damage.empty()) {
+            AddWarning("segment " + visit.path + " is damaged: " + outcome.damage + "; its " +
+                       std::to_string(outcome.dataLength) +
+                       " data bytes are joined as they decompressed");
         }
     }
 
@@ -188,7 +192,8 @@ class Joiner {
                             uint64_t imageBytes) {
         const std::string holds = "segment " + visit.path + " holds " +
                                   std::to_string(outcome.bytesPresent) + " of its " +
-                                  std::to_string(outcome.dataLength) + " data bytes";
+                                  std::to_string(outcome.dataLength) + " data bytes" +
+                                  (outcome.damage.empty() ? "" : " (" + outcome.damage + ")");
         const uint64_t missing = outcome.dataLength - outcome.bytesPresent;
         if (imageBytes == 0) {
             AddWarning(holds +
@@ -202,17 +207,16 @@ class Joiner {
         }
     }
 
-    // Appends like HiddenOutput::AppendFrom, asking the progress callback
-    // between chunks. Returns how many bytes the file held.
-    uint64_t AppendInChunks(const SegmentFile& file, uint64_t offset, uint64_t length,
-                            int32_t number) {
+    // Appends like SegmentSource::AppendTo, asking the progress callback
+    // between chunks. Returns how many bytes the segment held.
+    uint64_t AppendInChunks(SegmentSource& file, uint64_t offset, uint64_t length, int32_t number) {
         uint64_t held = 0;
         while (held < length) {
             const uint64_t step = std::min(length - held, kProgressChunk);
-            const uint64_t got = output_->AppendFrom(file.file(), offset + held, step);
+            const uint64_t got = file.AppendTo(*output_, offset + held, step);
             held += got;
             if (got < step) {
-                break;  // the file shrank since it was opened
+                break;  // the segment ends early, or its file shrank since it was opened
             }
             ReportProgress(number);
         }

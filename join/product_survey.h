@@ -16,8 +16,9 @@ namespace segweld {
 class ProductSurvey {
   public:
     // Takes one segment the walk visited; `bytesPresent` counts the bytes of
-    // its data field that the file holds (it matters for accepted ones only).
-    void Note(const SegmentVisit& visit, uint64_t bytesPresent);
+    // its data field that the file holds (it matters for accepted ones only),
+    // and `unsound` tells of compressed data that are damaged beyond that.
+    void Note(const SegmentVisit& visit, uint64_t bytesPresent, bool unsound = false);
 
     // Ends the survey at `stoppedAt`, the number WalkSegments returned, and
     // looks for segment files numbered above it: up to the planned end when
@@ -45,7 +46,8 @@ class ProductSurvey {
     std::vector<int32_t> NotJoined() const;
     // Numbers the walk visited without accepting the segment.
     std::vector<int32_t> Refused() const;
-    // Accepted numbers whose file ends inside the data field.
+    // Accepted numbers whose file ends inside the data field, or whose
+    // compressed data are damaged.
     std::vector<int32_t> Damaged() const;
     // Numbers above stoppedAt() that have a segment file, which no walk reaches.
     const std::vector<int32_t>& beyondGap() const { return beyondGap_; }

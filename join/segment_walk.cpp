@@ -1,6 +1,7 @@
 #include "join/segment_walk.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 #include "join/segment_name.h"
@@ -8,7 +9,15 @@
 namespace segweld {
 namespace {
 
-void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentFile& file,
+// Why a segment's header was refused: the fault of its compressed data,
+// when they ended before the header did.
+std::string RefusalReason(const SegmentSource& file, const CHritHeaderReader& reader) {
+    const std::string& fault = file.fault();
+    return "header refused: " +
+           (fault.empty() ? std::string(DescribeRefusal(reader.refusal())) : fault);
+}
+
+void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentSource& file,
                  CHritHeaderReader& reader) {
     switch (opened) {
         case OpenOutcome::NotRegularFile:
@@ -28,7 +37,7 @@ void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentFile& file,
     file.ThrowIfStreamFailed();
     if (visit.headerLength == 0) {
         visit.status = SegmentStatus::HeaderRefused;
-        visit.reason = std::string("header refused: ") + DescribeRefusal(reader.refusal());
+        visit.reason = RefusalReason(file, reader);
         return;
     }
     visit.header = &reader.header();
@@ -58,22 +67,41 @@ std::string DescribeMissingSegment(const std::string& path, int32_t number) {
     }
 }
 
+std::string StoredSegmentPath(const std::string& segmentPath, int32_t number) {
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    const std::array<std::string, 4> names = SegmentFileNames(parts.name, number);
+    for (const std::string& name : names) {
+        if (PathExists(parts.directory + name)) {
+            return parts.directory + name;
+        }
+    }
+    return parts.directory + names.front();
+}
+
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
                      const std::function<bool(const SegmentVisit&)>& visit,
                      const std::function<bool(int32_t)>& passGap, int32_t first,
-                     SegmentFile* opened) {
+                     SegmentSource* opened) {
     const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (int32_t number = std::max(first, 1);; ++number) {
         SegmentVisit segment;
         segment.number = number;
-        segment.path = parts.directory + SegmentName(parts.name, number);
-        SegmentFile ownFile;
-        SegmentFile& file = opened && segment.path == segmentPath ? *opened : ownFile;
-        OpenOutcome outcome = OpenOutcome::Opened;
-        if (&file == opened) {
-            file.Rewind();
-        } else {
-            outcome = file.Open(segment.path);
+        SegmentSource ownFile;
+        SegmentSource* file = &ownFile;
+        OpenOutcome outcome = OpenOutcome::Missing;
+        const std::array<std::string, 4> names = SegmentFileNames(parts.name, number);
+        for (const std::string& name : names) {
+            segment.path = parts.directory + name;
+            if (opened && segment.path == segmentPath) {
+                file = opened;
+                file->Rewind();
+                outcome = OpenOutcome::Opened;
+            } else {
+                outcome = ownFile.Open(segment.path);
+            }
+            if (outcome != OpenOutcome::Missing) {
+                break;
+            }
         }
         if (outcome == OpenOutcome::Missing) {
             if (passGap && passGap(number)) {
@@ -81,7 +109,7 @@ int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
             }
             return number;
         }
-        ReadSegment(outcome, segment, file, reader);
+        ReadSegment(outcome, segment, *file, reader);
         if (!visit(segment) || number == std::numeric_limits<int32_t>::max()) {
             return number == std::numeric_limits<int32_t>::max() ? number : number + 1;
         }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "join/segment_file.h"
 #include "join/segment_plan.h"
+#include "join/segment_source.h"
 
 namespace segweld {
 
@@ -22,13 +22,14 @@ struct WalkPlan {
     std::optional<SegmentPlan> gaps;
     // The file name the output is named after: that of the named segment, or
     // with --fill-gaps that of the plan's first segment, so every join of the
-    // product names the same output.
+    // product names the same output; always the plain name, as if no segment
+    // were stored compressed.
     std::string namingName;
     // Why --fill-gaps cannot follow a plan, and a plan that cannot be true.
     std::vector<std::string> warnings;
     // The named segment's file, open, when the plan read its header, so that
     // the walk need not open it again (WalkSegments' `opened`).
-    std::shared_ptr<SegmentFile> namedFile;
+    std::shared_ptr<SegmentSource> namedFile;
 };
 
 WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps);

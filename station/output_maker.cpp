@@ -5,9 +5,11 @@
 #include <exception>
 
 #include "join/output_name.h"
+#include "join/segment_scan.h"
 #include "join/walk_plan.h"
 #include "os/file_system.h"
 #include "station/output_record.h"
+#include "unpack/compression.h"
 
 namespace segweld::station {
 namespace {
@@ -19,8 +21,7 @@ bool Contains(const std::vector<int32_t>& numbers, int32_t number) {
 std::vector<int32_t> NumbersWhere(const JoinReport& report, bool damagedOnly) {
     std::vector<int32_t> numbers;
     for (const SegmentOutcome& segment : report.segments) {
-        if (segment.status == SegmentStatus::Accepted &&
-            (!damagedOnly || segment.bytesPresent < segment.dataLength)) {
+        if (segment.status == SegmentStatus::Accepted && (!damagedOnly || segment.damaged())) {
             numbers.push_back(segment.number);
         }
     }
@@ -128,6 +129,12 @@ class GeoTiffWriter : public OutputMaker {
 
     MadeOutput Make(const std::string& firstSegmentPath, const std::string& outputFolder,
                     const JoinProgressCallback& progress) const override {
+        if (const auto compressed = FindCompressedSegment(firstSegmentPath)) {
+            MadeOutput refused;
+            refused.error = GeoTiffRefusesCompressed(*compressed);
+            refused.failure = FailureKind::Data;
+            return refused;
+        }
         geo::GeoTiffOptions options;
         options.fillGaps = fillGaps_;
         options.calibration = calibration_;
@@ -162,6 +169,13 @@ class GeoTiffWriter : public OutputMaker {
 };
 
 }  // namespace
+
+std::string GeoTiffRefusesCompressed(const std::string& compressedPath) {
+    return compressedPath + " is stored compressed (" +
+           unpack::NameOf(unpack::CompressionOfName(compressedPath)) +
+           "), and --geotiff reads segment files stored as they are: decompress the product "
+           "first, or join it without --geotiff";
+}
 
 std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps) {
     return std::make_unique<Joiner>(fillGaps);

@@ -46,6 +46,10 @@ std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps);
 std::unique_ptr<OutputMaker> MakeGeoTiffWriter(geo::WriteProductGeoTiffEntry entry, bool fillGaps,
                                                std::optional<geo::Quantity> calibration);
 
+// Why --geotiff refuses a product of which `compressedPath` is stored
+// compressed: the GeoTIFF writer reads segment files as they are stored.
+std::string GeoTiffRefusesCompressed(const std::string& compressedPath);
+
 // Makes `product`'s output in `outputFolder`, keeps the record of what it
 // was made from with it, and sorts the outcome.
 ProductResult MakeProduct(const Product& product, const std::string& outputFolder,

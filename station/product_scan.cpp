@@ -7,6 +7,7 @@
 #include "join/segment_name.h"
 #include "os/file_system.h"
 #include "os/folders.h"
+#include "unpack/compression.h"
 
 namespace segweld::station {
 namespace {
@@ -217,8 +218,14 @@ bool LookAtSegments(Product& product) {
     };
     std::erase_if(product.segments, lookAt);
     std::erase_if(product.companions, lookAt);
-    std::sort(product.segments.begin(), product.segments.end(),
-              [](const SegmentEntry& a, const SegmentEntry& b) { return a.number < b.number; });
+    // A number stored both plain and compressed counts once, under the name
+    // the join takes it by: the plain one, then bzip2, gzip, xz.
+    const auto byNumberAndForm = [](const SegmentEntry& segment) {
+        return std::pair(segment.number, unpack::CompressionOfName(segment.name));
+    };
+    std::ranges::sort(product.segments, {}, byNumberAndForm);
+    const auto repeated = std::ranges::unique(product.segments, {}, &SegmentEntry::number);
+    product.segments.erase(repeated.begin(), repeated.end());
     return !product.segments.empty();
 }
 

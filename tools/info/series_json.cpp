@@ -19,6 +19,7 @@ Json SegmentJson(const SeriesSegment& segment) {
     object["headerLength"] = segment.headerLength;
     object["dataLength"] = segment.dataLength;
     object["bytesPresent"] = segment.bytesPresent;
+    object["damage"] = segment.damage.empty() ? Json(nullptr) : Json(segment.damage);
     object["sequenceNumber"] = segment.sequence;
     object["plannedStart"] = segment.plannedStart;
     object["plannedEnd"] = segment.plannedEnd;
