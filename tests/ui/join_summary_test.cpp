@@ -87,7 +87,9 @@ TEST(SegmentPickTest, TellsAPrologueAnEpilogueAndANameThatIsNoSegmentNameFromASe
         {withField("EPI______"), " is the epilogue of its product, not a segment file."},
         {withField("ABCDEF___"), " is not a segment file: its name holds \"ABCDEF___\""},
         {"a.png", " is not a segment file: its name does not follow the dissemination naming"},
-        {segment + ".bz2", " is not a segment file: its name does not follow"},
+        {segment + ".bz2", ""},
+        {withField("PRO______") + ".gz", " is the prologue of its product, not a segment file."},
+        {segment + ".zip", " is not a segment file: its name does not follow"},
         {segment.substr(0, 27) + "R 108" + segment.substr(32),
          " is not a segment file: its name does not"},
     };
