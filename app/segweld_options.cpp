@@ -33,7 +33,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "segment's size in its place, so that every present segment lands at its place "
                 "in the image. The output is named after the plan's first segment, so a later "
                 "join with more segments replaces it. Warnings name the filled segments. "
-                "Without a plan, for compressed data, or for a plan beyond a whole disk (a "
+                "Without a plan, for data compressed in the data field (wavelet, JPEG), or "
+                "for a plan beyond a whole disk (a "
                 "damaged field, which a warning names), *segweld* warns and joins as without "
                 "this option."},
      [](SegweldCommand& c, const Words&) { return c.options.fillGaps = true; }},
@@ -52,7 +53,9 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "calibration and the correction of the georeferencing offset of older data are "
                 "read from the product's prologue file, the HRV windows and scan time from its "
                 "epilogue; without them *segweld* warns and writes counts or the navigation as "
-                "it stands. Compressed and non-image products are refused. The GeoTIFF appears "
+                "it stands. Products whose data fields are compressed, products with a segment "
+                "file stored compressed (*.bz2*, *.gz*, *.xz*) and non-image products are "
+                "refused. The GeoTIFF appears "
                 "and replaces an older one as the joined output does; SIGINT, SIGTERM and "
                 "SIGHUP stop the run with nothing left behind. With *--batch* or *--watch*, "
                 "every product becomes its GeoTIFF under the same rules, its prologue and "

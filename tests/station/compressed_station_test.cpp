@@ -76,6 +76,12 @@ TEST_F(CompressedBatchTest, RecursiveAndListedFilesFindCompressedProducts) {
     EXPECT_THAT(Batch({"--force", "--from-list", scratch / "list.txt"}).err,
                 HasSubstr("1 joined, 0 up to date"));
     EXPECT_EQ(Report::Of(reportPath).products.begin()->first, "day/" + bzip2.Key());
+    if (Batch({"--geotiff", "--recursive"}).exitCode != 2) {  // 2: a build without GeoTIFF
+        const Report report = Report::Of(reportPath);
+        const nlohmann::json& refused = report.product("day/" + bzip2.Key());
+        EXPECT_EQ(refused.at("status"), "failed");
+        EXPECT_THAT(refused.at("error").get<std::string>(), HasSubstr("is stored compressed (xz)"));
+    }
 }
 
 using CompressedWatchTest = StationTest;
