@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/segweld_app.h"
-#include "tests/support/compressed_files.h"
 #include "tests/support/product_files.h"
 #include "tests/support/run_program.h"
 
@@ -156,29 +155,6 @@ TEST_F(CommandLineTest, FillGapsPutsEveryPresentSegmentAtItsPlace) {
         // Following a plan, the output is named after the plan's first segment.
         const int naming = firstByte == 0xFF ? given : 1;
         EXPECT_EQ(ReadFile(OutputPath(naming, firstByte == 0xFF ? ".xyz" : ".segm")), expected);
-    }
-}
-
-// Segments 2 and 5 are stored compressed. --geotiff reads segment files as
-// they are stored, so it refuses the product, from any of its files.
-TEST_F(CommandLineTest, CompressedSegmentsJoinAndGeoTiffRefusesThem) {
-    const auto expected = WriteSeries(1, 8);
-    const std::string second = CompressFile(Path(2), unpack::Compression::Bzip2);
-    CompressFile(Path(5), unpack::Compression::Xz);
-    const ProgramResult joined = Segweld({second, out});
-    EXPECT_EQ(std::pair(joined.exitCode, joined.err), std::pair(0, std::string()));
-    EXPECT_EQ(ReadFile(OutputPath(2, ".segm")), expected);
-    std::filesystem::remove(os::PathOf(OutputPath(2, ".segm")));
-    for (const std::string& given : {second, Path(1)}) {
-        const ProgramResult geotiff = Segweld({"--geotiff", given, out});
-        if (geotiff.exitCode == 2) {
-            EXPECT_THAT(geotiff.err, HasSubstr("cannot write GeoTIFF"));
-        } else {
-            EXPECT_EQ(geotiff.exitCode, 1);
-            EXPECT_THAT(geotiff.err, HasSubstr("-200706151200-__.")) << "2 or 5";
-            EXPECT_THAT(geotiff.err, HasSubstr(" is stored compressed ("));
-        }
-        EXPECT_THAT(ListFolder(output.path()), ElementsAre());
     }
 }
 

@@ -1,4 +1,3 @@
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -29,10 +28,6 @@ TEST(SegmentName, NumberReplacesColumns36To41) {
         SCOPED_TRACE(label);
         EXPECT_EQ(SegmentName(name, number), expected);
     }
-    const std::string eight = std::get<3>(rows[0]);
-    EXPECT_THAT(SegmentFileNames(kName + ".gz", 8),
-                ::testing::ElementsAre(eight, eight + ".bz2", eight + ".gz", eight + ".xz"))
-        << "the plain name first, whichever name it came from";
 }
 
 TEST(DisseminationName, OnlyExactNamesOfTheConventionParse) {
@@ -50,8 +45,6 @@ TEST(DisseminationName, OnlyExactNamesOfTheConventionParse) {
          Kind::Other, -1, "H-000-MSG1__-MSG1________-IR_108___-00a007___-200706151200-C_"},
         {"a writer's temporary", kName + ".tmp", std::nullopt, -1, kName + ".tmp"},
         {"a partial download", kName + ".part", std::nullopt, -1, kName + ".part"},
-        {"compressed with bzip2", kName + ".bz2", std::nullopt, 1,
-         "H-000-MSG1__-MSG1________-IR_108___-??????___-200706151200-C_"},
         {"a compressed file's partial download", kName + ".xz.part", std::nullopt, -1,
          kName + ".xz.part"},
         {"a hidden temporary", "." + kName + ".Xa9b", std::nullopt, -1, "." + kName + ".Xa9b"},
