@@ -7,7 +7,6 @@
 #include "join/joined_output.h"
 #include "join/number_list.h"
 #include "join/product_survey.h"
-#include "join/segment_name.h"
 #include "join/walk_plan.h"
 
 namespace segweld {
@@ -27,7 +26,6 @@ class Joiner {
           segmentPath_(std::move(segmentPath)) {}
 
     JoinReport Run() {
-        const SegmentPath parts = SplitSegmentPath(segmentPath_);
         try {
             walk_ = PlanWalk(segmentPath_, options_.fillGaps);
             report_.firstNumber = walk_.first;
