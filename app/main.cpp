@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/geotiff_mode.h"
+#include "app/image_mode.h"
 #include "app/segweld_app.h"
 #include "app/segweld_options.h"
 #include "app/service_command.h"
@@ -41,6 +41,10 @@ int RunSingleJoin(const segweld::SegweldCommand& command, int argc, char** argv)
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything can start a thread (the GeoTIFF module's libraries
+    // start one as they load): no thread but the one that takes them is ever
+    // handed SIGINT, SIGTERM or SIGHUP.
+    segweld::os::HoldInterrupts();
     segweld::os::EnsureStandardStreams();
     argv = segweld::os::Utf8Arguments(argc, argv);
     segweld::os::UseUtf8Console();
@@ -65,6 +69,11 @@ int main(int argc, char** argv) {
         segweld::PrintVersion(stdout);
         return 0;
     }
+    // The watch takes the signals through its FolderWatch; every other mode
+    // on a thread of their own, where the handlers of its mode run.
+    if (command.mode != segweld::kWatchMode) {
+        segweld::os::ReceiveInterrupts();
+    }
     for (const std::string& warning : command.warnings) {
         std::fprintf(stderr, "segweld: warning: %s\n", warning.c_str());
     }
@@ -82,11 +91,11 @@ int main(int argc, char** argv) {
         case segweld::kBatchMode: {
             segweld::station::StationOptions options = command.options;
             options.commandLine.assign(argv + 1, argv + argc);
-            return segweld::station::RunStationCommand(options, segweld::LoadGeoTiffWriter);
+            return segweld::station::RunStationCommand(options, segweld::LoadImageWriter);
         }
         case segweld::kGeoTiffJoin:
-            return segweld::RunGeoTiffMode(command.options.fillGaps, command.options.calibration,
-                                           command.paths);
+            return segweld::RunImageMode(segweld::OutputKind::GeoTiff, command.options.fillGaps,
+                                         command.options.calibration, command.paths);
         default:
             return RunSingleJoin(command, argc, argv);
     }

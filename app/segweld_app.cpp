@@ -6,6 +6,7 @@
 #include "app/dialog_mode.h"
 #include "app/message_box.h"
 #include "join/join_segments.h"
+#include "os/file_system.h"
 
 namespace segweld {
 namespace {
@@ -62,6 +63,15 @@ std::string RefuseUnsplittableArgument(const std::vector<std::string>& paths) {
     return "";
 }
 
+bool RefuseOutputFolderThatIsNoFolder(const std::string& outputFolder) {
+    if (os::LookAt(outputFolder).kind == os::PathKind::Folder) {
+        return false;
+    }
+    MessageBoxLine("The output folder " + outputFolder + " is a file, not a folder.",
+                   "Check output folder");
+    return true;
+}
+
 std::string FormCommandTail(const std::vector<std::string>& paths) {
     std::string tail;
     for (const std::string& path : paths) {
@@ -116,6 +126,9 @@ void CSegweldApp::RunCommandLine(const std::string& segmentPath, const std::stri
     }
     if (!PathExists(outputFolder)) {
         MessageBoxLine("The output folder does not exist.", "Check output folder");
+        return;
+    }
+    if (RefuseOutputFolderThatIsNoFolder(outputFolder)) {
         return;
     }
 

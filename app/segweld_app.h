@@ -41,6 +41,11 @@ class CSegweldApp {
 // every one can.
 std::string RefuseUnsplittableArgument(const std::vector<std::string>& paths);
 
+// For an output folder that exists but is no folder (a file, say): shows
+// "Check output folder" with the dialog's text and returns true, as the
+// dialog refuses it before any join; false, saying nothing, for a folder.
+bool RefuseOutputFolderThatIsNoFolder(const std::string& outputFolder);
+
 // The command tail formed from `paths`: each one wrapped in double quotes,
 // joined by single blanks.
 std::string FormCommandTail(const std::vector<std::string>& paths);

@@ -10,6 +10,7 @@
 #include "cli/command_line.h"
 #include "cli/config_file.h"
 #include "geo/quantity.h"
+#include "station/slot_key.h"
 
 namespace segweld {
 namespace {
@@ -45,21 +46,25 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .help = "write the product's image as a georeferenced Cloud-Optimized GeoTIFF "
               "(\".tif\") instead of the joined data fields; with --batch or --watch, every "
               "product's",
-      .manual = "Write the product as a Cloud-Optimized GeoTIFF instead of the joined data "
-                "fields, named like the joined output with the extension *.tif*: north up and "
-                "east right, in the geostationary projection given by the image navigation, "
-                "HRV on its full-disk grid with its two windows placed, in the quantity "
-                "*--calibration* names, with the segments that were not joined as nodata. The "
-                "calibration and the correction of the georeferencing offset of older data are "
-                "read from the product's prologue file, the HRV windows and scan time from its "
-                "epilogue; without them *segweld* warns and writes counts or the navigation as "
-                "it stands. Products whose data fields are compressed, products with a segment "
-                "file stored compressed (*.bz2*, *.gz*, *.xz*) and non-image products are "
-                "refused. The GeoTIFF appears "
-                "and replaces an older one as the joined output does; SIGINT, SIGTERM and "
-                "SIGHUP stop the run with nothing left behind. With *--batch* or *--watch*, "
-                "every product becomes its GeoTIFF under the same rules, its prologue and "
-                "epilogue counting among its files. Available only in builds with GDAL."},
+      .manual =
+          "Write the product as a Cloud-Optimized GeoTIFF instead of the joined data "
+          "fields, named like the joined output with the extension *.tif*: north up and "
+          "east right, in the geostationary projection given by the image navigation, "
+          "HRV on its full-disk grid with its two windows placed, in the quantity "
+          "*--calibration* names, with the segments that were not joined as nodata. The "
+          "calibration and the correction of the georeferencing offset of older data are "
+          "read from the product's prologue file, the HRV windows and scan time from its "
+          "epilogue; without them, or with ones of another time slot or satellite, "
+          "*segweld* warns and writes counts or the navigation as it stands. Segment, "
+          "prologue and epilogue files stored compressed (*.bz2*, *.gz*, *.xz*) are read "
+          "decompressed; products whose data fields are compressed (wavelet, JPEG), "
+          "non-image and first-generation Meteosat (MTP) products are refused. The "
+          "segments are read once, and nothing but the GeoTIFF is written: it appears and "
+          "replaces an older one as the joined output does; SIGINT, SIGTERM and SIGHUP "
+          "stop the run with nothing left behind. A run ends with the result line that "
+          "*--batch* prints, and shows its progress on a terminal. With *--batch* or *--watch*, "
+          "every product becomes its GeoTIFF under the same rules, its prologue and "
+          "epilogue counting among its files. Available only in builds with GDAL."},
      [](SegweldCommand& c, const Words&) { return c.options.geoTiff = true; }},
     {{.name = "calibration",
       .value = "QUANTITY",
@@ -90,10 +95,12 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "_NAME_.tmp are not segments. A product is up to date, and skipped, when the "
                 "record kept with its output (an extended attribute, or a hidden file "
                 "._NAME_.segweld beside it) lists exactly the segment files the folder holds "
-                "now (their numbers, sizes, modification times and file numbers) and the "
-                "output is still the size it was written with; a segment added, replaced or "
-                "removed since, whatever its time, makes it be joined again. At the end a "
-                "summary gives the products joined, up to date, incomplete and failed."},
+                "now (their numbers, sizes, modification and change times and file numbers) "
+                "and the output is the file it was written as (its number, size and "
+                "modification time), not changed since its record was kept; a segment added, "
+                "replaced, removed or rewritten since, whatever its time, makes it be joined "
+                "again. At the end a summary gives the products joined, up to date, incomplete "
+                "and failed."},
      [](SegweldCommand& c, const Words&) {
          c.options.mode = station::StationMode::Batch;
          return true;
@@ -154,22 +161,76 @@ const cli::Option<SegweldCommand> kOptions[] = {
      [](SegweldCommand& c, const Words&) { return c.options.force = true; }},
     {{.name = "report",
       .value = "FILE.jsonl",
-      .modes = kBatch,
+      .modes = kStation,
       .rule = "a file name, or - for standard output",
       .completion = Completion::File,
       .extension = "jsonl",
-      .help = "write JSON Lines as products finish to FILE.jsonl, or - for standard output",
+      .help = "write JSON Lines as products finish (and slots are published) to FILE.jsonl, or "
+              "- for standard output",
       .manual = "Write JSON Lines to _FILE.jsonl_ as products finish: a *start* line (version, "
                 "arguments, shard, host, time), a *product* line per product (key, status, "
                 "output, segments joined, missing, not joined, damaged, filled, bytes, seconds, "
-                "warnings, error), a *folder* line per folder that could not be read, and an "
-                "*end* line (totals, how the run ended). The lines go to "
+                "warnings, error), a *slot* line per publication of a slot with *--slots*, a "
+                "*folder* line per folder that could not be read, and an *end* line (totals, "
+                "slots too, how the run ended). With *--batch* the lines go to "
                 "_FILE.jsonl_.partial, renamed onto _FILE.jsonl_ at the end; a killed run "
-                "leaves what it wrote there. *-* writes them to standard output. The report's "
-                "folder must exist and be writable before any join."},
+                "leaves what it wrote there. With *--watch* they are appended to _FILE.jsonl_ "
+                "itself, made when missing, and SIGHUP opens the name again, as log rotation "
+                "expects. *-* writes them to standard output. The report's folder must exist "
+                "and be writable before any join. A report has one writer: while a run writes "
+                "_FILE.jsonl_.partial (a watch _FILE.jsonl_) it holds a lock on it, and a "
+                "second run given the same report is refused before any join."},
      [](SegweldCommand& c, const Words& w) {
          c.options.reportPath = w[0];
          return true;
+     }},
+    {{.name = "slots",
+      .modes = kStation,
+      .help = "gather the products into time slots (satellite, service, nominal time) and "
+              "publish each slot: complete, incomplete or late",
+      .manual = "Gather the products into time slots: the files of one satellite's service "
+                "(0\u00B0, Rapid Scan, IODC) and nominal time, as the names carry them. A slot "
+                "wants its prologue, its epilogue and one product of each channel of "
+                "*--slot-channels*; a product counts as complete when its join finds every "
+                "planned segment whole (Rapid Scan plans start at segment 6, HRV at 16). "
+                "*--watch* publishes a slot as soon as all it wants is complete, or "
+                "*--slot-timeout* seconds after its first file came, complete or not; "
+                "*--batch* publishes each slot once its products are joined. A publication "
+                "writes the slot's manifest (its record as JSON, named like "
+                "_h-msg2-0deg-201010111400.slot.json_) beside its outputs, a *slot* line to "
+                "the report, and one line to the log. A file that comes after a publication "
+                "is joined as ever and the slot is published again as *late*, naming it; a "
+                "manifest left by an earlier run counts as a publication. Only names of MSG "
+                "satellites form slots."},
+     [](SegweldCommand& c, const Words&) { return c.options.slots = true; }},
+    {{.name = "slot-channels",
+      .value = "LIST",
+      .modes = kStation,
+      .rule = "channel names separated by commas, such as IR_108,WV_062,HRV",
+      .help = "with --slots: the channels a slot wants, as names carry them (default: all "
+              "twelve)",
+      .manual = "The channels a slot of *--slots* wants, separated by commas, as the names "
+                "carry them (VIS006, VIS008, IR_016, IR_039, WV_062, WV_073, IR_087, IR_097, "
+                "IR_108, IR_120, IR_134, HRV), for a station that receives fewer. The default "
+                "is all twelve. Products of other channels are joined but not waited for."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.needsSlots =
+             c.options.needsSlots.empty() ? "--slot-channels" : c.options.needsSlots;
+         return station::ParseChannelList(w[0], c.options.slotChannels);
+     }},
+    {{.name = "slot-folders",
+      .modes = kStation,
+      .help = "with --slots: put each slot's outputs and manifest in a folder "
+              "SATELLITE/SERVICE/YYYY/MM/DD/hhmm below OUTPUT_FOLDER",
+      .manual = "Put each slot's outputs and its manifest (*--slots*) in a folder of its "
+                "own below _OUTPUT_FOLDER_ (below the product's subfolder with *--recursive*), "
+                "_SATELLITE_/_SERVICE_/_YYYY_/_MM_/_DD_/_hhmm_ by the names: for example "
+                "_MSG2/0DEG/2010/10/11/1400_ or _MSG3/RSS/2022/04/04/0740_. Products that "
+                "belong to no slot go to _OUTPUT_FOLDER_ as without it."},
+     [](SegweldCommand& c, const Words&) {
+         c.options.needsSlots =
+             c.options.needsSlots.empty() ? "--slot-folders" : c.options.needsSlots;
+         return c.options.slotFolders = true;
      }},
     {{.name = "from-list",
       .value = "FILE",
@@ -182,7 +243,10 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "one a line, relative to _IN_FOLDER_ or below it, instead of scanning the whole "
                 "of _IN_FOLDER_: a folder gives its products (and those below it with "
                 "*--recursive*), a segment file the product it belongs to. Blank lines and "
-                "lines that begin with *#* are passed over."},
+                "lines that begin with *#* are passed over. A product named by several lines, "
+                "or by paths spelt differently (_sub/X_, _sub//X_, _sub/./X_), is taken once. "
+                "A line that names nothing to join (no such file or folder, a file that is no "
+                "segment file) is a failure of the run, in the report and the exit status."},
      [](SegweldCommand& c, const Words& w) {
          c.options.fromList = w[0];
          return true;
@@ -212,12 +276,30 @@ const cli::Option<SegweldCommand> kOptions[] = {
      [](SegweldCommand& c, const Words& w) {
          return station::ParseSeconds(w[0], c.options.timeout);
      }},
+    {{.name = "slot-timeout",
+      .value = "SECONDS",
+      .modes = kWatch,
+      .rule = "a number of seconds",
+      .help = "with --slots: publish a slot SECONDS after its first file came, complete or not "
+              "(default 1200)",
+      .manual = "How long after its first file came a slot of *--slots* is published, "
+                "complete or not; its products that still wait are joined then with what they "
+                "have. The default, 1200 (20 minutes), covers a 15-minute repeat cycle and a "
+                "few minutes of delay, so that a late epilogue is still waited for; a slot "
+                "whose wanted files are all complete is published at once anyway. Fractions "
+                "are allowed."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.needsSlots =
+             c.options.needsSlots.empty() ? "--slot-timeout" : c.options.needsSlots;
+         return station::ParseSeconds(w[0], c.options.slotTimeout);
+     }},
     {{.name = "then-timeout",
       .value = "SECONDS",
       .modes = kWatch,
       .rule = "a number of seconds",
-      .help = "end a --then command still running after SECONDS (default 600)",
-      .manual = "End a *--then* command, and everything it started, that is still running "
+      .help = "end a --then or --then-slot command still running after SECONDS (default 600)",
+      .manual = "End a *--then* or *--then-slot* command, and everything it started, that is "
+                "still running "
                 "_SECONDS_ after it started (SIGTERM to its process group, SIGKILL 2 s later); "
                 "its end is logged. The default is 600."},
      [](SegweldCommand& c, const Words& w) {
@@ -272,6 +354,25 @@ const cli::Option<SegweldCommand> kOptions[] = {
      [](SegweldCommand& c, const Words& w) {
          c.options.thenCommand = w;
          return true;
+     }},
+    {{.name = "then-slot",
+      .value = "'COMMAND ARG...'",
+      .modes = kWatch,
+      .rule = "a command in one argument",
+      .completion = Completion::Command,
+      .help = "with --slots: run COMMAND after each publication of a slot, \"{}\" standing for "
+              "its manifest; one argument, split into words at blanks",
+      .manual = "Run _COMMAND_ after each publication of a slot of *--slots*, with every "
+                "*{}* in its arguments replaced by the path of the slot's manifest. The command "
+                "and its arguments are one argument, split into words at blanks (double quotes "
+                "keep a stretch with blanks as one word), so that it can stand beside *--then*. "
+                "It runs as *--then* does: without a shell, beside the joins, in a process group "
+                "of its own, within *--then-timeout*."},
+     [](SegweldCommand& c, const Words& w) {
+         c.options.needsSlots = c.options.needsSlots.empty() ? "--then-slot" : c.options.needsSlots;
+         c.options.thenSlotCommand.clear();
+         return cli::SplitWords(w[0], c.options.thenSlotCommand) &&
+                !c.options.thenSlotCommand.empty();
      }},
 #ifdef _WIN32
     // The watch as a Windows service. Other systems start it with their own
@@ -346,7 +447,8 @@ cli::ProgramSpec MakeProgram() {
     const std::vector<Completion> folders = {Completion::Folder, Completion::Folder};
     const char* batchExit =
         "Exit status: 0 every product written or up to date; 1 some product's data could not be "
-        "joined; 75 some product or folder failed for a reason of the system (no space, an I/O "
+        "joined, or a line of --from-list names nothing; 75 some product or folder failed for a "
+        "reason of the system (no space, an I/O "
         "error, a folder that cannot be read, an output or report that cannot be written), so "
         "a retry may help; 2 bad arguments; 130 or 143 stopped by SIGINT or SIGTERM.";
     const char* watchExit =
@@ -367,7 +469,8 @@ cli::ProgramSpec MakeProgram() {
          .pathCompletion = fileThenFolder,
          .summary = "Writes the product of SEGMENT_FILE as a georeferenced Cloud-Optimized "
                     "GeoTIFF in OUTPUT_FOLDER, named like the joined output with the extension "
-                    "\".tif\". The segments are walked and joined as without --geotiff."},
+                    "\".tif\". The segments are chosen as a join chooses them, each read once; "
+                    "nothing but the GeoTIFF is written."},
         {.title = "--batch",
          .paths = {stationPaths[0], stationPaths[1]},
          .pathCompletion = folders,
@@ -435,6 +538,11 @@ void CheckPaths(SegweldCommand& command) {
     }
 }
 
+// The slot options mean nothing without --slots.
+std::string SlotOptionsError(const station::StationOptions& options) {
+    return options.slots || options.needsSlots.empty() ? "" : options.needsSlots + " needs --slots";
+}
+
 // The options of --watch from the configuration file and the command line,
 // the command line's last so that they win.
 station::StationOptions WatchOptions(const std::vector<cli::Given>& commandLine,
@@ -463,6 +571,9 @@ station::StationOptions WatchOptions(const std::vector<cli::Given>& commandLine,
     };
     options.inputFolder = folder(0, "input");
     options.outputFolder = folder(1, "output");
+    if (error.empty()) {
+        error = SlotOptionsError(options);
+    }
     options.rereadConfig = [commandLine, paths, configPath](std::string& why) {
         return WatchOptions(commandLine, paths, configPath, why);
     };
@@ -517,6 +628,9 @@ SegweldCommand ParseSegweldCommand(const std::vector<std::string>& arguments) {
     } else if (command.paths.size() >= 2) {
         command.options.inputFolder = command.paths[0];
         command.options.outputFolder = command.paths[1];
+    }
+    if (command.error.empty()) {
+        command.error = SlotOptionsError(command.options);
     }
     return command;
 }

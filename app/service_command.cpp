@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/geotiff_mode.h"
+#include "app/image_mode.h"
 #include "os/process.h"
 #include "os/service.h"
 #include "station/batch_mode.h"
@@ -134,7 +134,7 @@ int RunWatchService(const std::vector<std::string>& serviceRun) {
     options.commandLine = arguments;
     const auto status = os::RunAsService(
         name, LogPathOf(name, options),
-        [&] { return station::RunStationCommand(options, LoadGeoTiffWriter); }, error);
+        [&] { return station::RunStationCommand(options, LoadImageWriter); }, error);
     return status ? *status : Say(kExitBadArguments, error);
 }
 

@@ -19,7 +19,8 @@ std::string Trim(const std::string& text) {
     return text.substr(begin, text.find_last_not_of(" \t\r") + 1 - begin);
 }
 
-// The words of a rest option's value; false on an unclosed double quote.
+}  // namespace
+
 bool SplitWords(const std::string& value, std::vector<std::string>& words) {
     std::string word;
     bool quoted = false;
@@ -44,6 +45,8 @@ bool SplitWords(const std::string& value, std::vector<std::string>& words) {
     }
     return !quoted;
 }
+
+namespace {
 
 const OptionSpec* FindKey(const ProgramSpec& program, const std::string& key, size_t& row) {
     for (row = 0; row < program.options.size(); ++row) {

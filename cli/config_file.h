@@ -20,6 +20,11 @@ struct ConfigEntries {
     std::string error;                         // "FILE:LINE: why"; empty when the file is good
 };
 
+// The words of a command written as one value: split at blanks, double
+// quotes keeping a stretch with blanks as one word; false on an unclosed
+// double quote.
+bool SplitWords(const std::string& value, std::vector<std::string>& words);
+
 // Checks `text`, read from `path`, against the options of `mode`.
 ConfigEntries ParseConfigText(const ProgramSpec& program, int mode, const std::string& path,
                               const std::string& text, const std::vector<const char*>& pathKeys);

@@ -8,6 +8,8 @@
 
 #include "geo/geos_navigation.h"
 #include "geo/product_frame.h"
+#include "geo/raster_rows.h"
+#include "os/file_system.h"
 
 namespace segweld::geo {
 
@@ -39,20 +41,27 @@ struct RasterDescription {
     BandDescription band;
 };
 
-// Writes the image of the joined segments, read from their files and laid
-// out by `frame`, as a Cloud-Optimized GeoTIFF at `cogPath`: one band, north
-// up, of counts (UInt16, Byte for 8 bits or fewer; nodata 0) or, when
-// `calibration` gives each count its value, of Float32 values (nodata NaN);
-// see RasterRows. DEFLATE with a predictor, and overviews sampled by nearest
-// neighbour so that every overview pixel was measured. Works through a
-// temporary tiled GeoTIFF in `workFolder`, written a row of tiles at a time;
-// GDAL's block cache is bounded, so the image is never held in memory whole.
-// Throws GeoTiffError (os::ReadError for a segment that cannot be read), also
-// when `stopRequested`, asked between rows of tiles and at GDAL's progress
-// steps, says true; the caller removes `workFolder` with whatever it holds.
-void WriteCloudOptimizedGeoTiff(const ProductFrame& frame, const RasterDescription& description,
-                                std::vector<float> calibration, const std::string& workFolder,
-                                const std::string& cogPath,
-                                const std::function<bool()>& stopRequested);
+// The run was stopped by its progress callback.
+class WriteStopped : public std::runtime_error {
+  public:
+    WriteStopped() : std::runtime_error("stopped") {}
+};
+
+// Called with the share of the writing done (0 to 1); false stops it.
+using WriteProgress = std::function<bool(double done)>;
+
+// Writes `rows` as a Cloud-Optimized GeoTIFF into `output`, which the caller
+// commits: one band, north up, of counts (UInt16, Byte for 8 bits or fewer;
+// nodata 0) or of calibrated Float32 values (nodata NaN); see RasterRows.
+// Tiled 512 x 512, DEFLATE (with the horizontal predictor for counts), and
+// overviews halving the image until it fits one tile, sampled by nearest
+// neighbour so that every overview pixel was measured. The rows are read
+// straight from the segments as GDAL writes each level, a strip of rows at a
+// time, and the tiles are compressed on every processor the process may use;
+// nothing is written but `output`, and the image is never held whole. Throws
+// GeoTiffError, os::ReadError for a segment that cannot be read,
+// os::OutputError for an output that cannot be written, and WriteStopped.
+void WriteCloudOptimizedGeoTiff(RasterRows& rows, const RasterDescription& description,
+                                os::HiddenOutput& output, const WriteProgress& progress);
 
 }  // namespace segweld::geo

@@ -1,13 +1,14 @@
 #include "geo/level15_records.h"
 
 #include <bit>
+#include <cstdio>
 #include <vector>
 
 #include "geo/companion_files.h"
 #include "geo/seviri_channels.h"
 #include "hrit/big_endian_reader.h"
 #include "hrit/header_reader.h"
-#include "join/segment_file.h"
+#include "join/segment_source.h"
 
 namespace segweld::geo {
 namespace {
@@ -56,28 +57,56 @@ class RecordFile {
             problem = path + " has no header of file type " + std::to_string(fileType);
             return false;
         }
-        const uint64_t held = file_.size() - reader.headerLength();
+        // The record whole, read once: a compressed file is read forwards.
+        record_.resize(recordBytes);
+        const uint64_t held = file_.ReadAt(reader.headerLength(), record_);
         if (DataFieldBytes(reader.header()) < recordBytes || held < recordBytes) {
             problem = path + " is not an MSG Level 1.5 record: its data field holds " +
                       std::to_string(std::min(held, DataFieldBytes(reader.header()))) +
                       " bytes, not " + std::to_string(recordBytes);
             return false;
         }
-        dataOffset_ = reader.headerLength();
+        nominalTime_ = reader.header().nominalTime;
+        satellite_ = reader.header().sourceName;
         return true;
     }
 
-    // `length` bytes at `offset` into the data field (fewer where the file
-    // ends). Throws os::ReadError.
-    std::vector<uint8_t> Read(uint64_t offset, size_t length) {
-        std::vector<uint8_t> bytes(length, 0);
-        bytes.resize(file_.ReadAt(dataOffset_ + offset, bytes));
-        return bytes;
+    // Why the file belongs to another product than `product`; empty when it
+    // may be this product's.
+    std::string Mismatch(const std::string& path, const ProductIdentity& product) const {
+        const bool timeKnown = nominalTime_.tm_mday != 0 && product.nominalTime.tm_mday != 0;
+        const bool satelliteKnown = !satellite_.empty() && !product.satellite.empty();
+        if ((timeKnown && SlotText(nominalTime_) != SlotText(product.nominalTime)) ||
+            (satelliteKnown && satellite_ != product.satellite)) {
+            return path + " is of another product (" + satellite_ + " " + SlotText(nominalTime_) +
+                   ", not " + product.satellite + " " + SlotText(product.nominalTime) +
+                   ") and is not used";
+        }
+        return "";
+    }
+
+    // `length` bytes at `offset` into the record.
+    std::vector<uint8_t> Read(uint64_t offset, size_t length) const {
+        const auto from = record_.begin() + static_cast<std::ptrdiff_t>(offset);
+        return {from, from + static_cast<std::ptrdiff_t>(length)};
     }
 
   private:
-    SegmentFile file_;
-    uint64_t dataOffset_ = 0;
+    // "2010-10-11 14:00"; "no time" when the header gives none.
+    static std::string SlotText(const std::tm& time) {
+        if (time.tm_mday == 0) {
+            return "no time";
+        }
+        char text[72];
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d", time.tm_year + 1900,
+                      time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min);
+        return text;
+    }
+
+    SegmentSource file_;
+    std::vector<uint8_t> record_;
+    std::tm nominalTime_{};
+    std::string satellite_;
 };
 
 BigEndianReader View(const std::vector<uint8_t>& bytes) {
@@ -111,16 +140,23 @@ Level15Epilogue DecodeEpilogue(RecordFile& file) {
 }
 
 template <typename Record, typename Decode>
-Level15Reading<Record> ReadRecord(const std::string& segmentPath, Companion which,
-                                  uint32_t fileType, uint64_t recordBytes, Decode decode) {
+Level15Reading<Record> ReadRecord(const std::string& segmentPath, const ProductIdentity& product,
+                                  Companion which, uint32_t fileType, uint64_t recordBytes,
+                                  Decode decode) {
     Level15Reading<Record> reading;
     const CompanionLookup lookup = FindCompanion(segmentPath, which);
     reading.path = lookup.path;
     reading.problem = lookup.problem;
     RecordFile file;
-    if (!lookup.path.empty() && file.Open(lookup.path, fileType, recordBytes, reading.problem)) {
-        reading.record = decode(file);
+    if (lookup.path.empty() || !file.Open(lookup.path, fileType, recordBytes, reading.problem)) {
+        return reading;
     }
+    reading.problem = file.Mismatch(lookup.path, product);
+    if (!reading.problem.empty()) {
+        reading.path.clear();
+        return reading;
+    }
+    reading.record = decode(file);
     return reading;
 }
 
@@ -131,22 +167,29 @@ double CdsTime::UnixSeconds() const {
     return (days - kDaysFrom1958To1970) * 86400.0 + milliseconds / 1000.0;
 }
 
-PrologueReading ReadPrologue(const std::string& segmentPath) {
+PrologueReading ReadPrologue(const std::string& segmentPath, const ProductIdentity& product) {
     PrologueReading reading =
-        ReadRecord<Level15Prologue>(segmentPath, Companion::Prologue, prologue::kFileType,
+        ReadRecord<Level15Prologue>(segmentPath, product, Companion::Prologue, prologue::kFileType,
                                     prologue::kRecordBytes, DecodePrologue);
     if (reading.record && PlatformName(reading.record->satelliteId).empty()) {
         reading.problem = reading.path +
                           " is not the prologue of an MSG satellite: its satellite id is " +
                           std::to_string(reading.record->satelliteId) + ", not 321 to 324";
         reading.record.reset();
+    } else if (reading.record && product.spacecraftId != 0 &&
+               reading.record->satelliteId != product.spacecraftId) {
+        reading.problem = reading.path + " is of another satellite (satellite id " +
+                          std::to_string(reading.record->satelliteId) + ", not " +
+                          std::to_string(product.spacecraftId) + ") and is not used";
+        reading.record.reset();
+        reading.path.clear();
     }
     return reading;
 }
 
-EpilogueReading ReadEpilogue(const std::string& segmentPath) {
-    return ReadRecord<Level15Epilogue>(segmentPath, Companion::Epilogue, epilogue::kFileType,
-                                       epilogue::kRecordBytes, DecodeEpilogue);
+EpilogueReading ReadEpilogue(const std::string& segmentPath, const ProductIdentity& product) {
+    return ReadRecord<Level15Epilogue>(segmentPath, product, Companion::Epilogue,
+                                       epilogue::kFileType, epilogue::kRecordBytes, DecodeEpilogue);
 }
 
 }  // namespace segweld::geo

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 
@@ -62,11 +63,22 @@ struct Level15Reading {
 using PrologueReading = Level15Reading<Level15Prologue>;
 using EpilogueReading = Level15Reading<Level15Epilogue>;
 
+// The product a prologue or epilogue must belong to, as its segments' headers
+// name it; a member left unknown is not compared.
+struct ProductIdentity {
+    std::tm nominalTime{};      // the time slot, to the minute; tm_mday 0: unknown
+    std::string satellite;      // the dissemination name's source ("MSG2"); empty: unknown
+    uint16_t spacecraftId = 0;  // the segment identification's (322); 0: unknown
+};
+
 // The prologue or epilogue of the product that `segmentPath` belongs to, in
 // its folder (FindCompanion). Only a file of the right file type whose data
 // field holds a whole MSG Level 1.5 header (trailer) of an MSG satellite is
-// read; anything else gives a problem that says why.
-PrologueReading ReadPrologue(const std::string& segmentPath);
-EpilogueReading ReadEpilogue(const std::string& segmentPath);
+// read, and only when its own header names the product's time slot and
+// satellite (and, for a prologue, its Level 1.5 header the segments'
+// spacecraft); anything else gives a problem that names the file and says
+// why. A file of another product counts as none: its path is not given.
+PrologueReading ReadPrologue(const std::string& segmentPath, const ProductIdentity& product);
+EpilogueReading ReadEpilogue(const std::string& segmentPath, const ProductIdentity& product);
 
 }  // namespace segweld::geo

@@ -9,7 +9,10 @@
 #include <limits>
 #include <optional>
 
+#include "join/dissemination_name.h"
+#include "join/segment_name.h"
 #include "join/segment_plan.h"
+#include "unpack/compression.h"
 
 namespace segweld::geo {
 namespace {
@@ -40,6 +43,34 @@ void RefuseUnlessImage(const JoinedSegment& segment) {
         throw ProductRefused(which + " has a data field of " + std::to_string(h.dataLength) +
                              " bytes, too short for its " + std::to_string(h.columns) + " x " +
                              std::to_string(h.lines) + " pixels");
+    }
+}
+
+// The satellite of a first-generation Meteosat product that MSG disseminates
+// (the disseminator "MTP"), by its header's annotation or else its file
+// name; empty for any other product.
+std::string FirstGenerationMeteosat(const JoinedSegment& segment) {
+    for (const std::string& text : {Text(segment.header.annotation),
+                                    SplitSegmentPath(segment.path).name}) {
+        const auto name = DisseminationName::Parse(unpack::WithoutCompressionSuffix(text));
+        if (name && name->field(DisseminationName::Field::Disseminator).starts_with("MTP_")) {
+            const std::string_view source = name->field(DisseminationName::Field::Source);
+            return std::string(source.substr(0, source.find('_')));
+        }
+    }
+    return "";
+}
+
+// Each line of a first-generation Meteosat image begins with a prefix that
+// is not image, whose layout is not known here: counted as image, it would
+// move the whole image west.
+void RefuseFirstGenerationMeteosat(const JoinedSegment& segment) {
+    const std::string satellite = FirstGenerationMeteosat(segment);
+    if (!satellite.empty()) {
+        throw ProductRefused("segment " + std::to_string(segment.number) + " is " + satellite +
+                             " data of the first Meteosat generation (MTP), whose lines begin "
+                             "with a prefix that is not image; where its image lies is not "
+                             "known here");
     }
 }
 
@@ -171,6 +202,7 @@ ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments,
     for (const JoinedSegment& segment : segments) {
         RefuseUnlessImage(segment);
         RefuseUnlessLike(segment, h, hrv);
+        RefuseFirstGenerationMeteosat(segment);
     }
     ProductFrame frame;
     frame.subSatelliteLongitude = SubSatelliteLongitude(Text(h.projectionName))
@@ -201,7 +233,7 @@ ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments,
     for (const JoinedSegment& segment : segments) {
         frame.places.push_back({segment.number,
                                 segment.path,
-                                segment.headerLength,
+                                segment.pixels,
                                 static_cast<uint32_t>(segment.number - frame.firstNumber) * h.lines,
                                 {{0, h.lines, 0}}});
     }

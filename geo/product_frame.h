@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "geo/geos_navigation.h"
 #include "geo/level15_records.h"
+#include "geo/segment_pixels.h"
 #include "hrit/hrit_header.h"
 
 namespace segweld::geo {
@@ -24,12 +26,13 @@ class ProductRefused : public std::runtime_error {
 inline constexpr uint32_t kHrvGridColumns = 11136;
 inline constexpr int32_t kHrvGridColumnOffset = 5566;
 
-// One segment whose data field the join wrote, with its decoded header.
+// One segment that the walk joined, with its decoded header.
 struct JoinedSegment {
     int32_t number = 0;  // from the file name, as the join walked it
     std::string path;
     HritHeader header{};
     uint32_t headerLength = 0;
+    std::shared_ptr<const SegmentPixels> pixels;  // its data field
 };
 
 // Lines of a segment that lie in one image window: stored column 1 of each
@@ -46,7 +49,7 @@ struct ColumnRun {
 struct SegmentPlace {
     int32_t number = 0;
     std::string path;
-    uint32_t headerLength = 0;    // its data field's first byte in the file
+    std::shared_ptr<const SegmentPixels> pixels;
     uint32_t firstLine = 0;       // its first stored line, counted from 0 in the image
     std::vector<ColumnRun> runs;  // all its lines, south to north
 };
@@ -84,7 +87,8 @@ struct ProductFrame {
 // columns; its lower and upper windows are placed by `hrvCoverage` (the
 // epilogue's) when given and plausible, else by each segment's column
 // offset, and `warnings` says so. Throws ProductRefused for products that are
-// not uncompressed, evenly segmented, GEOS-navigated image data.
+// not uncompressed, evenly segmented, GEOS-navigated image data, and for
+// first-generation Meteosat data (MTP), whose lines carry a prefix.
 ProductFrame FrameProduct(const std::vector<JoinedSegment>& segments,
                           const HrvCoverage* hrvCoverage, std::vector<std::string>& warnings);
 

@@ -27,31 +27,12 @@ const SegmentPlace* RasterRows::PlaceOf(uint32_t segmentIndex) const {
     return index < 0 ? nullptr : &frame_.places[static_cast<size_t>(index)];
 }
 
-RasterRows::OpenSegment& RasterRows::Open(const SegmentPlace& place) {
-    const auto index = static_cast<int32_t>(&place - frame_.places.data());
-    if (open_.index == index) {
-        return open_;
-    }
-    open_.index = -1;
-    if (open_.file.Open(place.path) != OpenOutcome::Opened) {
-        throw os::ReadError("cannot read segment " + place.path + ": " + open_.file.error());
-    }
-    open_.unusable.assign(frame_.linesPerSegment, false);
-    if (calibrated()) {
-        std::vector<uint8_t> header(place.headerLength);
-        header.resize(open_.file.ReadAt(0, header));
-        open_.unusable = UnusableLines(header, frame_.linesPerSegment);
-    }
-    open_.index = index;
-    return open_;
-}
-
 BigEndianReader RasterRows::ReadLines(const SegmentPlace& place, uint32_t first, uint32_t end) {
     const uint64_t firstByte = first * lineBits_ / 8;
     const uint64_t endByte = (end * lineBits_ + 7) / 8;
-    packed_.assign(endByte - firstByte, 0);
-    // Bytes beyond the end of the file stay 0: count 0, which holds nothing.
-    Open(place).file.ReadAt(place.headerLength + firstByte, packed_);
+    packed_.resize(endByte - firstByte);
+    // Bytes beyond the end of the file are 0: count 0, which holds nothing.
+    place.pixels->Read(firstByte, packed_);
     return BigEndianReader(packed_.data(), packed_.size());
 }
 
@@ -88,7 +69,7 @@ void RasterRows::FillRows(uint32_t top, uint32_t count, std::span<Pixel> out, Pi
                 const uint32_t start = SpanStart(*place, j);
                 if (start < width()) {
                     putLine(
-                        packed, j * lineBits_ - bitBase, j,
+                        packed, j * lineBits_ - bitBase, place->pixels->Unusable(j),
                         out.subspan(uint64_t{row - top} * width() + start, frame_.segmentColumns));
                 }
             }
@@ -100,7 +81,7 @@ void RasterRows::FillRows(uint32_t top, uint32_t count, std::span<Pixel> out, Pi
 void RasterRows::Fill(uint32_t top, uint32_t count, std::span<uint16_t> out) {
     FillRows<uint16_t>(
         top, count, out, 0,
-        [this](const BigEndianReader& packed, uint64_t bit, uint32_t, std::span<uint16_t> span) {
+        [this](const BigEndianReader& packed, uint64_t bit, bool, std::span<uint16_t> span) {
             UnpackSamples(packed, bit, frame_.bitsPerPixel, placement_.reverseColumns, span);
         });
 }
@@ -108,8 +89,8 @@ void RasterRows::Fill(uint32_t top, uint32_t count, std::span<uint16_t> out) {
 void RasterRows::Fill(uint32_t top, uint32_t count, std::span<float> out) {
     FillRows<float>(
         top, count, out, std::numeric_limits<float>::quiet_NaN(),
-        [this](const BigEndianReader& packed, uint64_t bit, uint32_t line, std::span<float> span) {
-            if (open_.unusable[line]) {
+        [this](const BigEndianReader& packed, uint64_t bit, bool unusable, std::span<float> span) {
+            if (unusable) {
                 return;
             }
             UnpackSamples(packed, bit, frame_.bitsPerPixel, placement_.reverseColumns, counts_);

@@ -1,5 +1,7 @@
 #include "hrit/header_reader.h"
 
+#include <algorithm>
+
 #include "hrit/big_endian_reader.h"
 #include "hrit/channel.h"
 
@@ -73,12 +75,26 @@ uint32_t CHritHeaderReader::ReadHeader(std::istream& stream) {
         return Refuse(HeaderRefusal::EndsInsideHeader);
     }
     DecodeHeaderRecords(buffer_.data(), total, header_, report_);
-
+    dataStartLength_ = 0;
     if (header_.fileTypeCode == 0) {
-        uint8_t first[2];
-        const std::streamsize count = ReadBytes(stream, first, sizeof first);
-        StepBack(stream, count);
-        header_.compressionKind = CompressionKind(first, count);
+        dataStartLength_ = ReadBytes(stream, dataStart_.data(), dataStart_.size());
+        StepBack(stream, dataStartLength_);
+    }
+    return Accept(total);
+}
+
+uint32_t CHritHeaderReader::TakeHeader(const CHritHeaderReader& other) {
+    const auto total = static_cast<int32_t>(other.headerLength_);
+    std::copy_n(other.buffer_.begin(), total, buffer_.begin());
+    dataStart_ = other.dataStart_;
+    dataStartLength_ = other.dataStartLength_;
+    DecodeHeaderRecords(buffer_.data(), total, header_, report_);
+    return Accept(total);
+}
+
+uint32_t CHritHeaderReader::Accept(int32_t total) {
+    if (header_.fileTypeCode == 0) {
+        header_.compressionKind = CompressionKind(dataStart_.data(), dataStartLength_);
     }
     ClassifyChannel(header_);
     headerLength_ = static_cast<uint32_t>(total);

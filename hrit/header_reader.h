@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <istream>
+#include <span>
 
 #include "hrit/header_records.h"
 #include "hrit/hrit_header.h"
@@ -37,13 +38,23 @@ class CHritHeaderReader {
     // Returns 0 for a file without an acceptable header, including one that ends
     // before its header does; the record then keeps the previous header.
     uint32_t ReadHeader(std::istream& stream);
+    // Accepts the header that `other` accepted last, as ReadHeader would
+    // have read it, without reading: its records are decoded again with this
+    // reader's report of unexpected types. Returns its total header length.
+    uint32_t TakeHeader(const CHritHeaderReader& other);
 
     const HritHeader& header() const { return header_; }
+    // The bytes of the header accepted last, as read; until the next
+    // ReadHeader, which may overwrite them even when it refuses.
+    std::span<const uint8_t> headerBytes() const { return {buffer_.data(), headerLength_}; }
     uint32_t headerLength() const { return headerLength_; }
     // Why the last call returned 0; None after one that accepted.
     HeaderRefusal refusal() const { return refusal_; }
 
   private:
+    // Accepts the header of `total` bytes decoded into header_, with the
+    // first bytes of the data field in dataStart_.
+    uint32_t Accept(int32_t total);
     uint32_t Refuse(HeaderRefusal refusal) {
         refusal_ = refusal;
         return 0;
@@ -54,6 +65,9 @@ class CHritHeaderReader {
     HeaderRefusal refusal_ = HeaderRefusal::None;
     UnexpectedTypeReport report_ = PrintUnexpectedType;
     std::array<uint8_t, kMaxHeaderLength> buffer_;
+    // The first bytes of the data field, which tell JPEG and wavelet data.
+    std::array<uint8_t, 2> dataStart_{};
+    std::streamsize dataStartLength_ = 0;
 };
 
 }  // namespace segweld

@@ -18,16 +18,81 @@ constexpr uint64_t kProgressChunk = 8 << 20;
 // Thrown when the progress callback asks the join to stop.
 struct JoinStopped {};
 
+// Where a join puts the data fields it takes.
+class JoinedData {
+  public:
+    virtual ~JoinedData() = default;
+    // At the first accepted segment: the output is named after `namingName`
+    // and the first bytes of its data field.
+    virtual void Open(const std::string& namingName, std::span<const uint8_t> firstBytes) = 0;
+    virtual bool isOpen() const = 0;
+    // Appends `length` bytes of the segment `file` from `offset`; returns how
+    // many the segment held there.
+    virtual uint64_t AppendFrom(SegmentSource& file, uint64_t offset, uint64_t length) = 0;
+    virtual void AppendZeros(uint64_t count) = 0;
+    virtual uint64_t size() const = 0;
+    // The output is finished: the report tells where it is.
+    virtual void Commit(JoinReport& report) = 0;
+};
+
+// The joined output, a file in the output folder.
+class JoinedFile : public JoinedData {
+  public:
+    explicit JoinedFile(std::string outputFolder) : outputFolder_(std::move(outputFolder)) {}
+
+    void Open(const std::string& namingName, std::span<const uint8_t> firstBytes) override {
+        output_ = OpenJoinedOutput(namingName, outputFolder_, firstBytes);
+    }
+    bool isOpen() const override { return output_ != nullptr; }
+    uint64_t AppendFrom(SegmentSource& file, uint64_t offset, uint64_t length) override {
+        return file.AppendTo(*output_, offset, length);
+    }
+    void AppendZeros(uint64_t count) override { output_->AppendZeros(count); }
+    uint64_t size() const override { return output_ ? output_->size() : 0; }
+    void Commit(JoinReport& report) override {
+        output_->Commit();
+        report.outputPath = output_->finalPath();
+        report.bytesWritten = output_->size();
+    }
+
+  private:
+    std::string outputFolder_;
+    std::unique_ptr<os::HiddenOutput> output_;
+};
+
+// No output at all: only what the join would write is counted, for a walk
+// whose caller reads the segments' data itself.
+class NoJoinedData : public JoinedData {
+  public:
+    void Open(const std::string&, std::span<const uint8_t>) override { open_ = true; }
+    bool isOpen() const override { return open_; }
+    uint64_t AppendFrom(SegmentSource& file, uint64_t offset, uint64_t length) override {
+        const uint64_t held = file.BytesFrom(offset, length);
+        size_ += held;
+        return held;
+    }
+    void AppendZeros(uint64_t count) override { size_ += count; }
+    uint64_t size() const override { return size_; }
+    void Commit(JoinReport&) override {}
+
+  private:
+    bool open_ = false;
+    uint64_t size_ = 0;
+};
+
 class Joiner {
   public:
-    Joiner(std::string segmentPath, std::string outputFolder, const JoinOptions& options)
+    Joiner(std::string segmentPath, JoinedData& data, const JoinOptions& options,
+           std::function<void(const SegmentVisit&)> take = {})
         : options_(options),
-          outputFolder_(std::move(outputFolder)),
-          segmentPath_(std::move(segmentPath)) {}
+          segmentPath_(std::move(segmentPath)),
+          data_(data),
+          take_(std::move(take)) {}
 
     JoinReport Run() {
         try {
             walk_ = PlanWalk(segmentPath_, options_.fillGaps);
+            report_.namingName = walk_.namingName;
             report_.firstNumber = walk_.first;
             report_.firstSegmentPath = StoredSegmentPath(segmentPath_, walk_.first);
             for (std::string& warning : walk_.warnings) {
@@ -40,8 +105,7 @@ class Joiner {
                     Take(v);
                     return true;
                 },
-                [this](int32_t number) { return PassGap(number); }, walk_.first,
-                walk_.namedFile.get());
+                [this](int32_t number) { return PassGap(number); }, walk_.first, walk_.named);
             FillPendingGaps(previousImageBytes_);
             if (!report_.filled.empty()) {
                 const char* noun = report_.filled.size() == 1 ? "segment " : "segments ";
@@ -49,12 +113,10 @@ class Joiner {
                            " written as zeros in their place");
             }
             WarnOfIncompleteProduct();
-            if (output_) {
+            if (data_.isOpen()) {
                 // A stop asked for while the last reads ran still commits nothing.
                 ReportProgress(report_.segments.back().number);
-                output_->Commit();
-                report_.outputPath = output_->finalPath();
-                report_.bytesWritten = output_->size();
+                data_.Commit(report_);
             }
         } catch (const os::OutputError& error) {
             Fail(error.what());
@@ -64,7 +126,6 @@ class Joiner {
             report_.stopped = true;
             Fail("The join was stopped; nothing was written.");
         }
-        output_.reset();
         return std::move(report_);
     }
 
@@ -88,7 +149,7 @@ class Joiner {
         JoinProgress progress;
         progress.segmentNumber = segmentNumber;
         progress.plannedSegments = survey_.plannedEnd();
-        progress.bytesWritten = output_ ? output_->size() : 0;
+        progress.bytesWritten = data_.size();
         if (!options_.progress(progress)) {
             throw JoinStopped{};
         }
@@ -108,7 +169,7 @@ class Joiner {
     // damaged image structure cannot make the product larger than its plan's
     // count of its largest segment.
     void FillPendingGaps(uint64_t imageBytes) {
-        if (pendingGaps_.empty() || !output_) {
+        if (pendingGaps_.empty() || !data_.isOpen()) {
             return;
         }
         const uint64_t segmentBytes = std::min(imageBytes, largestDataField_);
@@ -118,7 +179,7 @@ class Joiner {
                        ": no neighbouring segment has an image structure to give their size");
         } else {
             for (const int32_t number : pendingGaps_) {
-                output_->AppendZeros(segmentBytes);
+                data_.AppendZeros(segmentBytes);
                 report_.filled.push_back(number);
             }
         }
@@ -137,9 +198,13 @@ class Joiner {
             outcome.opened = true;
             outcome.fileSize = file.size();
             outcome.modifiedNanoseconds = file.modifiedNanoseconds();
+            outcome.changedNanoseconds = file.changedNanoseconds();
             outcome.file = file.identity().file;
         }
         if (visit.status == SegmentStatus::Accepted) {
+            if (take_) {
+                take_(visit);
+            }
             Append(visit, outcome);
         } else {
             report_.warnings.push_back("segment " + visit.path + " skipped: " + visit.reason);
@@ -161,12 +226,11 @@ class Joiner {
         const uint64_t dataStart = visit.file->position();
         outcome.dataLength = visit.header->dataLength;
         largestDataField_ = std::max<uint64_t>(largestDataField_, outcome.dataLength);
-        if (!output_) {
+        if (!data_.isOpen()) {
             std::array<uint8_t, 4> first{};
             const size_t wanted = std::min<size_t>(first.size(), outcome.dataLength);
             const size_t count = visit.file->ReadAt(dataStart, std::span(first.data(), wanted));
-            output_ =
-                OpenJoinedOutput(walk_.namingName, outputFolder_, std::span(first.data(), count));
+            data_.Open(walk_.namingName, std::span(first.data(), count));
         }
         const uint64_t imageBytes = ImageStructureBytes(*visit.header);
         FillPendingGaps(previousImageBytes_ != 0 ? previousImageBytes_ : imageBytes);
@@ -200,7 +264,7 @@ class Joiner {
             AddWarning(holds + "; its image structure implies only " + std::to_string(imageBytes) +
                        ", so only the bytes it holds are joined");
         } else {
-            output_->AppendZeros(missing);
+            data_.AppendZeros(missing);
             AddWarning(holds + "; zeros stand for the missing " + std::to_string(missing));
         }
     }
@@ -211,7 +275,7 @@ class Joiner {
         uint64_t held = 0;
         while (held < length) {
             const uint64_t step = std::min(length - held, kProgressChunk);
-            const uint64_t got = file.AppendTo(*output_, offset + held, step);
+            const uint64_t got = data_.AppendFrom(file, offset + held, step);
             held += got;
             if (got < step) {
                 break;  // the segment ends early, or its file shrank since it was opened
@@ -222,15 +286,15 @@ class Joiner {
     }
 
     const JoinOptions& options_;
-    std::string outputFolder_;
     std::string segmentPath_;
+    JoinedData& data_;
+    std::function<void(const SegmentVisit&)> take_;
     JoinReport report_;
     ProductSurvey survey_;
     WalkPlan walk_;
     std::vector<int32_t> pendingGaps_;
     uint64_t previousImageBytes_ = 0;
     uint64_t largestDataField_ = 0;
-    std::unique_ptr<os::HiddenOutput> output_;
 };
 
 }  // namespace
@@ -266,7 +330,16 @@ std::string JoinReport::FailureText() const {
 
 JoinReport JoinSegments(std::string segmentPath, std::string outputFolder,
                         const JoinOptions& options) {
-    return Joiner(std::move(segmentPath), std::move(outputFolder), options).Run();
+    JoinedFile output(std::move(outputFolder));
+    return Joiner(std::move(segmentPath), output, options).Run();
+}
+
+JoinReport WalkAsJoin(const std::string& segmentPath, const JoinOptions& options,
+                      const std::function<void(const SegmentVisit&)>& take) {
+    NoJoinedData nowhere;
+    JoinReport report = Joiner(segmentPath, nowhere, options, take).Run();
+    report.bytesWritten = 0;
+    return report;
 }
 
 }  // namespace segweld

@@ -24,6 +24,7 @@ struct SegmentOutcome {
     bool opened = false;
     uint64_t fileSize = 0;
     int64_t modifiedNanoseconds = 0;
+    int64_t changedNanoseconds = 0;
     uint64_t file = 0;
 
     // Joined, but not whole or not sound.
@@ -53,6 +54,7 @@ struct JoinOptions {
 // What a join did. Callers that want nothing of it ignore it.
 struct JoinReport {
     int32_t firstNumber = 1;       // where the walk began: 1, or the plan's first segment
+    std::string namingName;        // the file name the output is named after (OutputName)
     std::string firstSegmentPath;  // the path of segment `firstNumber`
     std::vector<SegmentOutcome> segments;
     int32_t stoppedAt = 0;   // the first number for which nothing exists
@@ -81,7 +83,7 @@ struct JoinReport {
 // written as if every segment were stored as it is. When segment 1 does not exist and the
 // segment identification of `segmentPath` plans a first segment above 1 (a
 // Rapid Scan product plans 6 to 8), the walk starts at that segment. The output is named from the
-// file name of `segmentPath` and the first data bytes (JoinedOutputName), and appears only when the
+// file name of `segmentPath` and the first data bytes (OutputName), and appears only when the
 // whole walk has succeeded. The report warns of skipped and short segments, of planned segments
 // that were not joined and of segment files beyond the gap that ended the walk
 // (IncompleteProductWarnings).
@@ -95,5 +97,13 @@ struct JoinReport {
 // warns and walks as without it.
 JoinReport JoinSegments(std::string segmentPath, std::string outputFolder,
                         const JoinOptions& options = {});
+
+// Walks the product exactly as JoinSegments does, with the same report
+// (outcomes, warnings, plan, filled segments), but writes nothing: each
+// accepted segment goes to `take` while its file is open (the visit's
+// sharedFile keeps it open longer), for a caller that reads the data fields
+// itself. The report names no output and counts no bytes written.
+JoinReport WalkAsJoin(const std::string& segmentPath, const JoinOptions& options,
+                      const std::function<void(const SegmentVisit&)>& take);
 
 }  // namespace segweld

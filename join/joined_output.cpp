@@ -7,7 +7,7 @@ namespace segweld {
 std::unique_ptr<os::HiddenOutput> OpenJoinedOutput(const std::string& segmentName,
                                                    const std::string& outputFolder,
                                                    std::span<const uint8_t> firstBytes) {
-    const std::string name = JoinedOutputName(segmentName, firstBytes);
+    const std::string name = OutputName(segmentName, OutputKind::Joined, firstBytes);
     return std::make_unique<os::HiddenOutput>(JoinedOutputPath(outputFolder, name));
 }
 

@@ -9,7 +9,7 @@
 
 namespace segweld {
 
-// Creates the output file for a join: named by JoinedOutputName from the
+// Creates the output file for a join: named by OutputName from the
 // segment's file name and the first bytes of the first accepted data field,
 // in `outputFolder`. It stays hidden until committed.
 std::unique_ptr<os::HiddenOutput> OpenJoinedOutput(const std::string& segmentName,

@@ -26,16 +26,26 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
-std::string JoinedOutputName(const std::string& segmentName, std::span<const uint8_t> firstBytes) {
-    std::string extension = ".xyz";
-    if (firstBytes.size() >= 4) {
+std::string OutputName(const std::string& namingName, OutputKind kind,
+                       std::span<const uint8_t> firstBytes) {
+    std::string extension = kind == OutputKind::GeoTiff ? ".tif" : ".xyz";
+    if (kind == OutputKind::Joined && firstBytes.size() >= 4) {
         std::string fromData(1, '.');
         fromData.append(firstBytes.begin(), firstBytes.begin() + 4);
         if (HasAlnumTail(fromData)) {
             extension = fromData;
         }
     }
-    return LowerAscii(segmentName + extension);
+    return LowerAscii(namingName + extension);
+}
+
+std::string OutputNamingStem(const std::string& fileName) {
+    const size_t dot = fileName.rfind('.');
+    const size_t extension = dot == std::string::npos ? 0 : fileName.size() - dot;
+    if ((extension != 4 && extension != 5) || !HasAlnumTail(fileName.substr(dot))) {
+        return "";
+    }
+    return fileName.substr(0, dot);
 }
 
 std::string JoinedOutputPath(const std::string& outputFolder, const std::string& fileName) {

@@ -54,9 +54,9 @@ PositionedReadBuf::pos_type PositionedReadBuf::seekpos(pos_type position,
     return seekoff(off_type(position), std::ios::beg, which);
 }
 
-void SegmentFile::Rewind() {
+void SegmentFile::StandAt(uint64_t offset) {
     stream_.clear();
-    stream_.seekg(0);
+    stream_.seekg(static_cast<std::streamoff>(offset));
 }
 
 OpenOutcome SegmentFile::Open(const std::string& path) {

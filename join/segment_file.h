@@ -58,9 +58,8 @@ class SegmentFile {
     const std::string& error() const { return file_.error(); }
     // Throws os::ReadError when a read through the stream failed.
     void ThrowIfStreamFailed() const;
-    // Sets the stream back to the file's first byte, for its header to be
-    // read again.
-    void Rewind();
+    // Sets the stream to deliver the file's bytes from `offset` on.
+    void StandAt(uint64_t offset);
 
     // Reads up to out.size() bytes at `offset`; fewer only where the file
     // ends. Throws os::ReadError.

@@ -50,13 +50,13 @@ std::istream& SegmentSource::stream() {
     return decompressedStream_ ? *decompressedStream_ : plain_->stream();
 }
 
-void SegmentSource::Rewind() {
+void SegmentSource::StandAt(uint64_t offset) {
     if (!decompressedStream_) {
-        plain_->Rewind();
+        plain_->StandAt(offset);
         return;
     }
     decompressedStream_->clear();
-    decompressedStream_->seekg(0);
+    decompressedStream_->seekg(static_cast<std::streamoff>(offset));
 }
 
 void SegmentSource::ThrowIfStreamFailed() const {

@@ -34,10 +34,11 @@ class SegmentSource {
     const os::InputFile& file() const { return plain_->file(); }
     const std::string& error() const { return plain_->error(); }
 
-    // The segment's bytes as a stream, standing at the first after Open()
-    // and Rewind(): for CHritHeaderReader::ReadHeader.
+    // The segment's bytes as a stream, standing at the first after Open():
+    // for CHritHeaderReader::ReadHeader.
     std::istream& stream();
-    void Rewind();
+    // Sets the stream to deliver the segment's bytes from `offset` on.
+    void StandAt(uint64_t offset);
     // Throws os::ReadError when a read through the stream failed.
     void ThrowIfStreamFailed() const;
     // Offset of the next byte the stream delivers: after ReadHeader, the

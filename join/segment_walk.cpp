@@ -18,7 +18,7 @@ std::string RefusalReason(const SegmentSource& file, const CHritHeaderReader& re
 }
 
 void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentSource& file,
-                 CHritHeaderReader& reader) {
+                 CHritHeaderReader& reader, const CHritHeaderReader* alreadyRead) {
     switch (opened) {
         case OpenOutcome::NotRegularFile:
             visit.status = SegmentStatus::NotRegularFile;
@@ -33,14 +33,20 @@ void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentSource& file,
             break;
     }
     visit.file = &file;
-    visit.headerLength = reader.ReadHeader(file.stream());
-    file.ThrowIfStreamFailed();
+    if (alreadyRead != nullptr) {
+        visit.headerLength = reader.TakeHeader(*alreadyRead);
+        file.StandAt(visit.headerLength);
+    } else {
+        visit.headerLength = reader.ReadHeader(file.stream());
+        file.ThrowIfStreamFailed();
+    }
     if (visit.headerLength == 0) {
         visit.status = SegmentStatus::HeaderRefused;
         visit.reason = RefusalReason(file, reader);
         return;
     }
     visit.header = &reader.header();
+    visit.headerBytes = reader.headerBytes();
     if (DataFieldBytes(reader.header()) > std::numeric_limits<uint32_t>::max()) {
         visit.status = SegmentStatus::DataFieldTooLong;
         visit.reason = "data field of " + std::to_string(DataFieldBytes(reader.header())) +
@@ -81,23 +87,23 @@ std::string StoredSegmentPath(const std::string& segmentPath, int32_t number) {
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
                      const std::function<bool(const SegmentVisit&)>& visit,
                      const std::function<bool(int32_t)>& passGap, int32_t first,
-                     SegmentSource* opened) {
+                     const OpenedSegment& opened) {
     const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (int32_t number = std::max(first, 1);; ++number) {
         SegmentVisit segment;
         segment.number = number;
-        SegmentSource ownFile;
-        SegmentSource* file = &ownFile;
         OpenOutcome outcome = OpenOutcome::Missing;
+        bool named = false;
         const std::array<std::string, 4> names = SegmentFileNames(parts.name, number);
         for (const std::string& name : names) {
             segment.path = parts.directory + name;
-            if (opened && segment.path == segmentPath) {
-                file = opened;
-                file->Rewind();
+            named = opened.file && segment.path == segmentPath;
+            segment.sharedFile = named ? opened.file : std::make_shared<SegmentSource>();
+            if (named) {
+                segment.sharedFile->StandAt(0);
                 outcome = OpenOutcome::Opened;
             } else {
-                outcome = ownFile.Open(segment.path);
+                outcome = segment.sharedFile->Open(segment.path);
             }
             if (outcome != OpenOutcome::Missing) {
                 break;
@@ -109,7 +115,8 @@ int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
             }
             return number;
         }
-        ReadSegment(outcome, segment, *file, reader);
+        ReadSegment(outcome, segment, *segment.sharedFile, reader,
+                    named ? opened.header.get() : nullptr);
         if (!visit(segment) || number == std::numeric_limits<int32_t>::max()) {
             return number == std::numeric_limits<int32_t>::max() ? number : number + 1;
         }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "hrit/header_reader.h"
@@ -23,10 +25,21 @@ struct SegmentVisit {
     int32_t number = 0;
     std::string path;
     SegmentStatus status = SegmentStatus::CannotOpen;
-    std::string reason;                  // why it was not accepted, for people
-    SegmentSource* file = nullptr;       // open, when the header was read
-    const HritHeader* header = nullptr;  // when Accepted or DataFieldTooLong
-    uint32_t headerLength = 0;           // when Accepted or DataFieldTooLong
+    std::string reason;             // why it was not accepted, for people
+    SegmentSource* file = nullptr;  // open, when the header was read
+    // The same file, for a visitor that keeps it open after the visit.
+    std::shared_ptr<SegmentSource> sharedFile;
+    const HritHeader* header = nullptr;    // when Accepted or DataFieldTooLong
+    uint32_t headerLength = 0;             // when Accepted or DataFieldTooLong
+    std::span<const uint8_t> headerBytes;  // the whole header, as read, during the visit
+};
+
+// The segment file a walk is asked about, opened and its header accepted
+// before the walk began (PlanWalk does): the walk takes both as they are
+// instead of opening and reading the file again.
+struct OpenedSegment {
+    std::shared_ptr<SegmentSource> file;
+    std::shared_ptr<const CHritHeaderReader> header;
 };
 
 // Walks the segments of the product that `segmentPath` belongs to, from
@@ -37,13 +50,14 @@ struct SegmentVisit {
 // that exists is opened, its header read with
 // `reader`, and handed to `visit` while its file is open; `visit` returns false
 // to end the walk there (the number after it is returned). A missing number
-// for which `passGap` returns true does not end the walk. `opened`, when
-// given, is the file of `segmentPath` already open: the walk reads it from its
-// start instead of opening the name again. A read error throws os::ReadError.
+// for which `passGap` returns true does not end the walk. `opened`, when it
+// holds a file, is that of `segmentPath`, whose header `reader` then takes
+// from `opened.header` (CHritHeaderReader::TakeHeader). A read error throws
+// os::ReadError.
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
                      const std::function<bool(const SegmentVisit&)>& visit,
                      const std::function<bool(int32_t)>& passGap = {}, int32_t first = 1,
-                     SegmentSource* opened = nullptr);
+                     const OpenedSegment& opened = {});
 
 // The path under which segment `number` of the product of `segmentPath` is
 // stored: the first of its names (SegmentFileNames) at which something

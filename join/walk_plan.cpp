@@ -44,13 +44,13 @@ WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps) {
     walk.namingName = unpack::WithoutCompressionSuffix(parts.name);
 
     auto file = std::make_shared<SegmentSource>();
-    CHritHeaderReader reader([](uint32_t) {});
+    auto reader = std::make_shared<CHritHeaderReader>([](uint32_t) {});
     const bool hasHeader =
-        file->Open(segmentPath) == OpenOutcome::Opened && reader.ReadHeader(file->stream()) != 0;
+        file->Open(segmentPath) == OpenOutcome::Opened && reader->ReadHeader(file->stream()) != 0;
     if (hasHeader) {
-        walk.namedFile = file;
+        walk.named = {file, reader};
     }
-    const HritHeader* header = hasHeader ? &reader.header() : nullptr;
+    const HritHeader* header = hasHeader ? &reader->header() : nullptr;
     const std::optional<SegmentPlan> plan = header ? PlanOf(*header) : std::nullopt;
     const std::string impossible = header ? DescribeImpossiblePlan(*header, segmentPath) : "";
 
@@ -72,8 +72,12 @@ WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps) {
 }
 
 std::optional<std::string> PredictOutputPath(const std::string& segmentPath,
-                                             const std::string& outputFolder, bool fillGaps) {
+                                             const std::string& outputFolder, bool fillGaps,
+                                             OutputKind kind) {
     const WalkPlan walk = PlanWalk(segmentPath, fillGaps);
+    if (kind != OutputKind::Joined) {
+        return JoinedOutputPath(outputFolder, OutputName(walk.namingName, kind));
+    }
     std::optional<std::string> path;
     CHritHeaderReader reader([](uint32_t) {});
     WalkSegments(
@@ -87,11 +91,11 @@ std::optional<std::string> PredictOutputPath(const std::string& segmentPath,
             const size_t got =
                 visit.file->ReadAt(visit.file->position(), std::span(first.data(), wanted));
             path = JoinedOutputPath(
-                outputFolder, JoinedOutputName(walk.namingName, std::span(first.data(), got)));
+                outputFolder, OutputName(walk.namingName, kind, std::span(first.data(), got)));
             return false;
         },
         [&](int32_t number) { return walk.gaps && walk.gaps->Holds(number); }, walk.first,
-        walk.namedFile.get());
+        walk.named);
     return path;
 }
 

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "join/output_name.h"
 #include "join/segment_plan.h"
 #include "join/segment_source.h"
+#include "join/segment_walk.h"
 
 namespace segweld {
 
@@ -27,17 +29,20 @@ struct WalkPlan {
     std::string namingName;
     // Why --fill-gaps cannot follow a plan, and a plan that cannot be true.
     std::vector<std::string> warnings;
-    // The named segment's file, open, when the plan read its header, so that
-    // the walk need not open it again (WalkSegments' `opened`).
-    std::shared_ptr<SegmentSource> namedFile;
+    // The named segment's file, open, and its header, when the plan read one,
+    // so that the walk need not open or read it again (WalkSegments' `opened`).
+    OpenedSegment named;
 };
 
 WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps);
 
-// The path of the output that JoinSegments(segmentPath, outputFolder) would
-// write, found by reading headers and the first data bytes only; nullopt when
-// it would accept no segment. A read error throws os::ReadError.
+// The path of the output of `kind` that a run on `segmentPath` would write
+// into `outputFolder` (OutputName). A join's is found by reading headers and
+// the first data bytes only, and is nullopt when it would accept no segment;
+// an image's needs the named segment's header alone. A read error throws
+// os::ReadError.
 std::optional<std::string> PredictOutputPath(const std::string& segmentPath,
-                                             const std::string& outputFolder, bool fillGaps);
+                                             const std::string& outputFolder, bool fillGaps,
+                                             OutputKind kind = OutputKind::Joined);
 
 }  // namespace segweld

@@ -10,6 +10,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace segweld::os {
 
@@ -35,6 +36,10 @@ struct PathInfo {
     PathKind kind = PathKind::Missing;
     uint64_t size = 0;
     int64_t modifiedNanoseconds = 0;  // since 1970, for up-to-date checks
+    // The last change of the file or its attributes (ctime; ChangeTime on
+    // Windows), since 1970: set by the system, never back by a user. 0 where
+    // the file system keeps none.
+    int64_t changedNanoseconds = 0;
     FileIdentity identity;
     std::string error;  // the system's text, when Inaccessible
 };
@@ -62,6 +67,13 @@ class OutputError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A partial file (see HiddenOutput) that another process is writing: it holds
+// the file's lock.
+class OutputInUse : public OutputError {
+  public:
+    using OutputError::OutputError;
+};
+
 // A regular file open for reading. Anything else of the name is refused
 // without being opened for reading, so a FIFO never blocks.
 class InputFile {
@@ -83,6 +95,7 @@ class InputFile {
     uint64_t size() const { return size_; }
     FileIdentity identity() const { return identity_; }
     int64_t modifiedNanoseconds() const { return modifiedNanoseconds_; }
+    int64_t changedNanoseconds() const { return changedNanoseconds_; }
     const std::string& error() const { return error_; }
 
     // Reads up to out.size() bytes at `offset`. Fewer arrive only where the
@@ -99,6 +112,7 @@ class InputFile {
     uint64_t size_ = 0;
     FileIdentity identity_;
     int64_t modifiedNanoseconds_ = 0;
+    int64_t changedNanoseconds_ = 0;
 };
 
 // An output file that appears under its final name only when committed. It is
@@ -114,7 +128,13 @@ class HiddenOutput {
     // The same, written under the visible name `partialName` in that folder
     // instead (a file of that name is replaced), which a killed process
     // leaves behind with what it had written: for a file written bit by bit,
-    // such as a report, whose beginning is worth reading after a crash.
+    // such as a report, whose beginning is worth reading after a crash. The
+    // file is the writer's alone until it is committed or abandoned: while
+    // another process writes it, OutputInUse is thrown and nothing is
+    // touched. (A lock on POSIX systems, which NFS passes to its server unless
+    // mounted with nolock or local_lock; a share mode on Windows.) Where the
+    // file system keeps no locks the file is written unlocked, and lockError()
+    // says why.
     HiddenOutput(std::string finalPath, const std::string& partialName);
     HiddenOutput(const HiddenOutput&) = delete;
     HiddenOutput& operator=(const HiddenOutput&) = delete;
@@ -123,6 +143,8 @@ class HiddenOutput {
 
     const std::string& finalPath() const { return finalPath_; }
     uint64_t size() const { return size_; }
+    // Why a partial file could not be locked; empty when it is, or has no name.
+    const std::string& lockError() const { return lockError_; }
 
     void Append(std::span<const uint8_t> bytes);
     // Appends `length` bytes of `source` from `offset`, copied by the kernel
@@ -131,6 +153,15 @@ class HiddenOutput {
     uint64_t AppendFrom(const InputFile& source, uint64_t offset, uint64_t length);
     // Appends `count` zero bytes, as a hole where the file system allows.
     void AppendZeros(uint64_t count);
+
+    // Random access, for a file that a library writes in place as it goes
+    // (an image whose directories are written before its pixels): a file is
+    // written either by WriteAt or by the Append calls, never by both.
+    // WriteAt grows the file as far as it writes; ReadAt reads back what was
+    // written (fewer bytes only past the end); Resize cuts or grows it.
+    void WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
+    size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const;
+    void Resize(uint64_t size);
 
     // Writes everything out and renames the file onto its final name.
     void Commit();
@@ -145,9 +176,50 @@ class HiddenOutput {
 
     std::unique_ptr<Native> native_;
     std::string finalPath_;
+    std::string lockError_;
     uint64_t size_ = 0;
     bool done_ = false;
 };
+
+// A file that grows by whole records at its end, as a log does: opened to
+// append (created when missing, never truncated or replaced), so that it can
+// be moved away (log rotation) and opened again at its name. Each Append is
+// one write at the end of the file; one that fails leaves the file as it was
+// before it. Failures throw OutputError. The file has one writer, as a
+// partial file of HiddenOutput has: while another writes it, OutputInUse is
+// thrown; where the file system keeps no locks it is written unlocked, and
+// lockError() says why.
+class AppendingFile {
+  public:
+    explicit AppendingFile(std::string path);
+    AppendingFile(const AppendingFile&) = delete;
+    AppendingFile& operator=(const AppendingFile&) = delete;
+    ~AppendingFile();
+
+    const std::string& path() const { return path_; }
+    const std::string& lockError() const { return lockError_; }
+    // The file it opened, which may have another name by now.
+    FileIdentity identity() const { return identity_; }
+    void Append(std::span<const uint8_t> bytes);
+
+    struct Native;
+
+  private:
+    std::unique_ptr<Native> native_;
+    std::string path_;
+    std::string lockError_;
+    FileIdentity identity_;
+};
+
+// Removes from `folder` what runs of Segweld that were killed left there by
+// Segweld's own naming, and nothing that a live run still uses: the hidden
+// files of HiddenOutput where the file system offers no unnamed files (each
+// is locked by the process that writes it, and one untouched for a minute
+// that no process holds is abandoned), and the working folders
+// ".segweld-geotiff-*" of earlier versions' image runs, untouched for an hour.
+// Returns the names it removed; never throws. Nothing to do on Windows, where
+// a hidden file goes with the process.
+std::vector<std::string> RemoveAbandonedOutputs(const std::string& folder);
 
 // The folder (with a trailing separator; empty for the current folder) where
 // a file is written for CommitFinishedFile to rename it onto `finalPath`: that

@@ -40,8 +40,10 @@ class FolderWatch {
   public:
     // Starts watching `folder` and takes over SIGINT, SIGTERM and SIGHUP:
     // they are blocked in the calling thread and reported by Wait() instead
-    // of ending the process. Call it before any thread starts, so that every
-    // thread inherits the blocked signals. Nullptr with `error` set on failure.
+    // of ending the process, those that came while they were held too. No
+    // thread may have them open: the program holds them from its start
+    // (os::HoldInterrupts), so that every thread, whoever starts it, inherits
+    // them blocked. Nullptr with `error` set on failure.
     static std::unique_ptr<FolderWatch> Open(const std::string& folder, std::string& error);
 
     virtual ~FolderWatch() = default;

@@ -1,6 +1,7 @@
 // The file seam on POSIX systems (Linux first).
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,10 +11,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <ctime>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
 #include "os/file_system.h"
+#include "os/folders.h"
 #include "os/posix_temporaries.h"
 
 namespace segweld::os {
@@ -88,6 +92,8 @@ PathInfo InfoOf(const struct stat& info) {
     result.size = static_cast<uint64_t>(info.st_size);
     result.modifiedNanoseconds =
         int64_t{info.st_mtim.tv_sec} * 1000000000 + int64_t{info.st_mtim.tv_nsec};
+    result.changedNanoseconds =
+        int64_t{info.st_ctim.tv_sec} * 1000000000 + int64_t{info.st_ctim.tv_nsec};
     result.identity = IdentityOf(info);
     return result;
 }
@@ -179,7 +185,9 @@ InputFile::Outcome InputFile::Open(const std::string& path) {
     }
     size_ = static_cast<uint64_t>(info.st_size);
     identity_ = IdentityOf(info);
-    modifiedNanoseconds_ = InfoOf(info).modifiedNanoseconds;
+    const PathInfo opened = InfoOf(info);
+    modifiedNanoseconds_ = opened.modifiedNanoseconds;
+    changedNanoseconds_ = opened.changedNanoseconds;
     return Outcome::Opened;
 }
 
@@ -204,6 +212,10 @@ size_t InputFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
 
 struct HiddenOutput::Native {
     int fd = -1;
+    // A second descriptor of a locked partial file: the lock belongs to the
+    // open file, so it lasts past the close of `fd` (which reports late write
+    // errors) until the file has been renamed.
+    int lockHolder = -1;
     std::string folder;
     std::string target;         // the file that the final name leads to
     std::string temporaryPath;  // empty while the file has no name
@@ -217,11 +229,95 @@ namespace {
     throw OutputError(what + ": " + SystemText(error));
 }
 
+constexpr const char* kTemporaryPrefix = ".segweld-";
+// How long a named temporary that no process holds must have been left
+// alone before it counts as abandoned: its maker locks it a moment after
+// creating it.
+constexpr time_t kAbandonedAfterSeconds = 60;
+// The working folders of earlier versions' image runs, and how long they
+// must have been left alone.
+constexpr const char* kEarlierWorkFolderPrefix = ".segweld-geotiff-";
+constexpr time_t kEarlierWorkFolderAfterSeconds = 3600;
+
 // A temporary name in `folder` that no other process or thread picks.
 std::string TemporaryName(const std::string& folder, unsigned attempt) {
     static std::atomic<unsigned> counter{0};
-    return folder + ".segweld-" + std::to_string(getpid()) + "-" +
+    return folder + kTemporaryPrefix + std::to_string(getpid()) + "-" +
            std::to_string(counter.fetch_add(1)) + "-" + std::to_string(attempt);
+}
+
+// True for the names TemporaryName gives: the prefix, then three numbers.
+bool IsTemporaryName(const std::string& name) {
+    if (!name.starts_with(kTemporaryPrefix)) {
+        return false;
+    }
+    int numbers = 0;
+    bool inNumber = false;
+    for (const char c : name.substr(std::strlen(kTemporaryPrefix))) {
+        if (c >= '0' && c <= '9') {
+            numbers += inNumber ? 0 : 1;
+            inNumber = true;
+        } else if (c == '-' && inNumber) {
+            inNumber = false;
+        } else {
+            return false;
+        }
+    }
+    return numbers == 3 && inNumber;
+}
+
+bool IsEarlierWorkFolder(const std::string& name) {
+    const size_t prefix = std::strlen(kEarlierWorkFolderPrefix);
+    return name.starts_with(kEarlierWorkFolderPrefix) && name.size() == prefix + 8 &&
+           name.find_first_not_of("0123456789abcdef", prefix) == std::string::npos;
+}
+
+bool UntouchedFor(const struct stat& info, time_t seconds) {
+    return info.st_mtime + seconds < std::time(nullptr);
+}
+
+// Marks the output file open as `fd` as in use by this process, for
+// RemoveAbandonedOutputs in other processes: the lock goes with the process.
+void MarkInUse(int fd) {
+    [[maybe_unused]] const int locked = flock(fd, LOCK_EX | LOCK_NB);
+}
+
+// Removes the named temporary `path` when no process holds it and it has
+// been left alone a while.
+bool RemoveIfAbandoned(const std::string& path) {
+    int fd = OpenRetrying(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        fd = OpenRetrying(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+    }
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info;
+    const bool abandoned = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+                           UntouchedFor(info, kAbandonedAfterSeconds) &&
+                           flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = abandoned && unlink(path.c_str()) == 0;
+    close(fd);
+    return removed;
+}
+
+// Removes an earlier version's working folder when neither it nor anything in
+// it changed for an hour.
+bool RemoveIfLeftAlone(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+        !UntouchedFor(info, kEarlierWorkFolderAfterSeconds)) {
+        return false;
+    }
+    for (const FolderEntry& entry : ListFolder(path).entries) {
+        if (lstat((path + "/" + entry.name).c_str(), &info) != 0 ||
+            !UntouchedFor(info, kEarlierWorkFolderAfterSeconds)) {
+            return false;
+        }
+    }
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    return !error;
 }
 
 void NameTemporary(HiddenOutput::Native& native, const std::string& finalPath, bool linkOpenFile) {
@@ -240,6 +336,7 @@ void NameTemporary(HiddenOutput::Native& native, const std::string& finalPath, b
             native.temporarySlot = slot;
             if (!linkOpenFile) {
                 native.fd = fd;
+                MarkInUse(fd);
             }
             return;
         }
@@ -278,6 +375,37 @@ void CloseAndReplace(int fd, const std::string& writtenPath, const std::string& 
     }
 }
 
+enum class LockOutcome { Held, InUse, Unavailable };
+
+// Takes the write lock of the whole file open as `fd` without waiting. The
+// lock belongs to the open file, not the process (so no other close in the
+// process drops it); a system without such locks gets flock's, which belong
+// to the open file too.
+LockOutcome LockWholeFile(int fd, int& error) {
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (fcntl(fd, F_OFD_SETLK, &lock) == 0) {
+        return LockOutcome::Held;
+    }
+    error = errno;
+    if (error == EINVAL) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return LockOutcome::Held;
+        }
+        error = errno;
+    }
+    return error == EAGAIN || error == EACCES || error == EWOULDBLOCK ? LockOutcome::InUse
+                                                                      : LockOutcome::Unavailable;
+}
+
+bool NameLeadsTo(const std::string& name, int fd) {
+    struct stat named;
+    struct stat open;
+    return lstat(name.c_str(), &named) == 0 && fstat(fd, &open) == 0 &&
+           named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
 }  // namespace
 
 HiddenOutput::HiddenOutput(std::string finalPath)
@@ -290,6 +418,7 @@ HiddenOutput::HiddenOutput(std::string finalPath)
     if (access("/proc/self/fd", X_OK) == 0) {
         native_->fd = OpenRetrying(folder.c_str(), O_TMPFILE | O_RDWR, 0666);
         if (native_->fd >= 0) {
+            MarkInUse(native_->fd);  // for the moment it has a name, in Commit()
             return;
         }
         if (errno != EOPNOTSUPP && errno != EISDIR && errno != ENOENT) {
@@ -304,11 +433,38 @@ HiddenOutput::HiddenOutput(std::string finalPath, const std::string& partialName
     native_->target = LinkTarget(finalPath_);
     native_->folder = FolderOf(native_->target);
     const std::string name = native_->folder + partialName;
-    native_->fd = OpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_NOFOLLOW, 0666);
-    if (native_->fd < 0) {
-        Fail("Cannot create the output file " + name, errno);
+    // Opened without truncating it: a file another process writes is left
+    // as it is.
+    for (int attempt = 0;; ++attempt) {
+        const int fd = OpenRetrying(name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            Fail("Cannot create the output file " + name, errno);
+        }
+        int error = 0;
+        const LockOutcome lock = LockWholeFile(fd, error);
+        if (lock == LockOutcome::InUse) {
+            close(fd);
+            throw OutputInUse("another process is writing " + name);
+        }
+        // A writer that finished between the open and the lock has renamed
+        // the file away: the name is free again.
+        if (lock == LockOutcome::Held && !NameLeadsTo(name, fd) && attempt < 100) {
+            close(fd);
+            continue;
+        }
+        if (lock == LockOutcome::Unavailable) {
+            lockError_ = SystemText(error);
+        }
+        native_->fd = fd;
+        native_->temporaryPath = name;
+        if (lock == LockOutcome::Held) {
+            native_->lockHolder = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        }
+        if (ftruncate(fd, 0) != 0) {
+            Fail("Cannot create the output file " + name, errno);
+        }
+        return;
     }
-    native_->temporaryPath = name;
 }
 
 HiddenOutput::~HiddenOutput() {
@@ -320,13 +476,16 @@ void HiddenOutput::Abandon() noexcept {
         return;
     }
     done_ = true;
-    if (native_->fd >= 0) {
-        close(native_->fd);
-        native_->fd = -1;
-    }
+    // Unnamed before it is closed: the name of a locked file is never free
+    // while the file is still in its writer's hands.
     if (!native_->temporaryPath.empty()) {
         unlink(native_->temporaryPath.c_str());
         ForgetTemporary(native_->temporarySlot);
+    }
+    for (int* fd : {&native_->fd, &native_->lockHolder}) {
+        if (*fd >= 0) {
+            close(std::exchange(*fd, -1));
+        }
     }
 }
 
@@ -357,6 +516,47 @@ void HiddenOutput::AppendZeros(uint64_t count) {
         Fail("Cannot write the output file " + finalPath_, errno);
     }
     size_ = end;
+}
+
+void HiddenOutput::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        const ssize_t written = pwrite(native_->fd, bytes.data() + done, bytes.size() - done,
+                                       static_cast<off_t>(offset + done));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            Fail("Cannot write the output file " + finalPath_, written < 0 ? errno : ENOSPC);
+        }
+        done += static_cast<size_t>(written);
+    }
+    size_ = std::max(size_, offset + bytes.size());
+}
+
+size_t HiddenOutput::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = pread(native_->fd, out.data() + done, out.size() - done,
+                                  static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw ReadError("Cannot read the output file " + finalPath_ + ": " + SystemText(errno));
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+void HiddenOutput::Resize(uint64_t size) {
+    if (ftruncate(native_->fd, static_cast<off_t>(size)) != 0) {
+        Fail("Cannot write the output file " + finalPath_, errno);
+    }
+    size_ = size;
 }
 
 uint64_t HiddenOutput::AppendFrom(const InputFile& source, uint64_t offset, uint64_t length) {
@@ -398,11 +598,27 @@ void HiddenOutput::Commit() {
     CloseAndReplace(std::exchange(native.fd, -1), native.temporaryPath, native.target, finalPath_);
     ForgetTemporary(native.temporarySlot);
     native.temporaryPath.clear();
+    if (native.lockHolder >= 0) {
+        close(std::exchange(native.lockHolder, -1));
+    }
     done_ = true;
 }
 
 std::string CommitFolder(const std::string& finalPath) {
     return FolderOf(LinkTarget(finalPath));
+}
+
+std::vector<std::string> RemoveAbandonedOutputs(const std::string& folder) {
+    std::vector<std::string> removed;
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    for (const FolderEntry& entry : ListFolder(folder.empty() ? "." : folder).entries) {
+        const std::string path = prefix + entry.name;
+        if ((IsTemporaryName(entry.name) && RemoveIfAbandoned(path)) ||
+            (IsEarlierWorkFolder(entry.name) && RemoveIfLeftAlone(path))) {
+            removed.push_back(entry.name);
+        }
+    }
+    return removed;
 }
 
 void CommitFinishedFile(const std::string& writtenPath, const std::string& finalPath) {
@@ -411,6 +627,69 @@ void CommitFinishedFile(const std::string& writtenPath, const std::string& final
         Fail("Cannot open the finished file " + writtenPath, errno);
     }
     CloseAndReplace(fd, writtenPath, LinkTarget(finalPath), finalPath);
+}
+
+}  // namespace segweld::os
+
+namespace segweld::os {
+
+struct AppendingFile::Native {
+    int fd = -1;
+};
+
+AppendingFile::AppendingFile(std::string path)
+    : native_(std::make_unique<Native>()), path_(std::move(path)) {
+    // Non-blocking, so that a FIFO of the name is refused instead of waited on.
+    const int fd = OpenRetrying(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        Fail("Cannot open " + path_ + " to append to it", errno);
+    }
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        throw OutputError("Cannot append to " + path_ + ": not a regular file");
+    }
+    int error = 0;
+    switch (LockWholeFile(fd, error)) {
+        case LockOutcome::InUse:
+            close(fd);
+            throw OutputInUse("another process is writing " + path_);
+        case LockOutcome::Unavailable:
+            lockError_ = SystemText(error);
+            break;
+        case LockOutcome::Held:
+            break;
+    }
+    fcntl(fd, F_SETFL, O_APPEND);
+    native_->fd = fd;
+    identity_ = IdentityOf(info);
+}
+
+AppendingFile::~AppendingFile() {
+    if (native_->fd >= 0) {
+        close(native_->fd);
+    }
+}
+
+void AppendingFile::Append(std::span<const uint8_t> bytes) {
+    struct stat before;
+    if (fstat(native_->fd, &before) != 0) {
+        Fail("Cannot write " + path_, errno);
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = write(native_->fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            const int error = written < 0 ? errno : ENOSPC;
+            // Nothing of a record that did not fit stays behind.
+            [[maybe_unused]] const int cut = ftruncate(native_->fd, before.st_size);
+            Fail("Cannot write " + path_, error);
+        }
+        done += static_cast<size_t>(written);
+    }
 }
 
 }  // namespace segweld::os

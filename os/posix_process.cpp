@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "os/posix_temporaries.h"
 #include "os/process.h"
@@ -50,8 +51,35 @@ void Note(int signal) {
     notedSignal.compare_exchange_strong(none, signal);
 }
 
+constexpr std::array kInterrupts = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t Interrupts() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signal : kInterrupts) {
+        sigaddset(&signals, signal);
+    }
+    return signals;
+}
+
+// The mask the process started with, for the children it forks.
+sigset_t startMask;
+
+void RestoreStartMask() {
+    // In the child of fork(): sigprocmask is async-signal-safe.
+    sigprocmask(SIG_SETMASK, &startMask, nullptr);
+}
+
+// The receiving thread: the signals are open only while it waits here, so
+// the system hands them to no other thread, and their handlers run here.
+void ReceiveForever(sigset_t open) {
+    for (;;) {
+        sigsuspend(&open);
+    }
+}
+
 void HandleInterrupts(void (*handler)(int), int flags) {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : kInterrupts) {
         struct sigaction old {};
         if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) {
             continue;  // started to ignore it (nohup): keep it so
@@ -65,6 +93,27 @@ void HandleInterrupts(void (*handler)(int), int flags) {
 }
 
 }  // namespace
+
+void HoldInterrupts() {
+    static bool held = false;
+    if (held) {
+        return;
+    }
+    const sigset_t interrupts = Interrupts();
+    if (pthread_sigmask(SIG_BLOCK, &interrupts, &startMask) == 0) {
+        held = true;
+        pthread_atfork(nullptr, nullptr, RestoreStartMask);
+    }
+}
+
+void ReceiveInterrupts() {
+    sigset_t open;
+    pthread_sigmask(SIG_SETMASK, nullptr, &open);
+    for (const int signal : kInterrupts) {
+        sigdelset(&open, signal);
+    }
+    std::thread(ReceiveForever, open).detach();
+}
 
 int RegisterTemporary(const char* name) noexcept {
     if (std::strlen(name) >= PATH_MAX) {
@@ -122,6 +171,12 @@ void EndByNotedInterrupt() {
     sigemptyset(&action.sa_mask);
     sigaction(noted, &action, nullptr);
     raise(noted);
+    // Held since the start: the signal raised here ends the process as soon
+    // as this thread lets it in.
+    sigset_t signal;
+    sigemptyset(&signal);
+    sigaddset(&signal, noted);
+    pthread_sigmask(SIG_UNBLOCK, &signal, nullptr);
 }
 
 void EnsureStandardStreams() {

@@ -49,6 +49,23 @@ class LoadedModule {
 
 namespace segweld::os {
 
+// Blocks SIGINT, SIGTERM and SIGHUP in the calling thread. Every thread
+// started after it inherits that, whoever starts it (a module, a library
+// that starts threads as it loads), so the system never hands these signals
+// to a thread that is not ready for them; they wait until the one place
+// that takes them does: ReceiveInterrupts()'s thread, or the watch's
+// FolderWatch. A child made by fork() gets back the mask the process started
+// with. Called first thing in main(), before anything can start a thread.
+// Nothing on Windows.
+void HoldInterrupts();
+
+// Starts the one thread that the signals HoldInterrupts() holds are handed
+// to: the handlers that RemoveTemporariesOnInterrupt() and NoteInterrupts()
+// install run there, whichever copy of this seam (the program's or a
+// module's) installed them. For every mode but the watch, which reads them
+// itself. Nothing on Windows.
+void ReceiveInterrupts();
+
 // Makes SIGINT, SIGTERM and SIGHUP remove the named temporary of every
 // HiddenOutput open at that moment (where the system offers no unnamed
 // files), then end the process as the signal would have. Called once in
@@ -67,13 +84,13 @@ void RemoveOpenTemporaries() noexcept;
 // For a run that stops at its next step and removes what it made: SIGINT,
 // SIGTERM and SIGHUP are only noted, for NotedInterrupt() to tell, and
 // EndByNotedInterrupt() ends the process once the run has unwound. Called at
-// the start of the mode, before any thread starts; a signal ignored from the
+// the start of the mode, before any join starts; a signal ignored from the
 // start stays ignored. Nothing on Windows.
 void NoteInterrupts();
 // The signal noted since NoteInterrupts(), or 0.
 int NotedInterrupt() noexcept;
 // Ends the process by the noted signal as that signal would have; returns
-// when none was noted.
+// when none was noted. For the end of a run: no join may be under way.
 void EndByNotedInterrupt();
 
 }  // namespace segweld::os

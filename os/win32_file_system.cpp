@@ -93,6 +93,15 @@ void Describe(HANDLE handle, PathInfo& info) {
     info.modifiedNanoseconds = UnixNanoseconds(data.ftLastWriteTime);
     info.identity = {data.dwVolumeSerialNumber,
                      (uint64_t{data.nFileIndexHigh} << 32) | data.nFileIndexLow};
+    // The change time, which no program can set back; FAT keeps none (0).
+    FILE_BASIC_INFO basic;
+    if (GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic) &&
+        basic.ChangeTime.QuadPart != 0) {
+        FILETIME changed;
+        changed.dwLowDateTime = static_cast<DWORD>(basic.ChangeTime.QuadPart);
+        changed.dwHighDateTime = static_cast<DWORD>(basic.ChangeTime.QuadPart >> 32);
+        info.changedNanoseconds = UnixNanoseconds(changed);
+    }
 }
 
 // A device name (NUL, CON) or a pipe opens without file information.
@@ -205,6 +214,7 @@ InputFile::Outcome InputFile::Open(const std::string& path) {
     size_ = opened.size;
     identity_ = opened.identity;
     modifiedNanoseconds_ = opened.modifiedNanoseconds;
+    changedNanoseconds_ = opened.changedNanoseconds;
     return Outcome::Opened;
 }
 
@@ -418,11 +428,18 @@ HiddenOutput::HiddenOutput(std::string finalPath, const std::string& partialName
     native_->target = LinkTarget(WidenOrFail(finalPath_, finalPath_));
     const std::wstring name = WidenOrFail(FolderOf(Narrow(native_->target)), finalPath_) +
                               WidenOrFail(partialName, finalPath_);
+    // Shared with readers only: while another process writes the file, the
+    // open fails before CREATE_ALWAYS empties anything (on a network share
+    // too, whose server keeps the share modes).
     const HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
                                       FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        Fail("Cannot create the output file " + Narrow(name), GetLastError());
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+            throw OutputInUse("another process is writing " + Narrow(name));
+        }
+        Fail("Cannot create the output file " + Narrow(name), error);
     }
     native_->handle = handle;
     native_->temporary = name;
@@ -480,6 +497,63 @@ uint64_t HiddenOutput::AppendFrom(const InputFile& source, uint64_t offset, uint
     return CopyThroughBuffer(source, offset, length);
 }
 
+namespace {
+
+OVERLAPPED At(uint64_t offset) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    return at;
+}
+
+}  // namespace
+
+void HiddenOutput::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        OVERLAPPED at = At(offset + done);
+        DWORD written = 0;
+        if (!WriteFile(native_->handle, bytes.data() + done, want, &written, &at)) {
+            Fail("Cannot write the output file " + finalPath_, GetLastError());
+        }
+        if (written == 0) {
+            Fail("Cannot write the output file " + finalPath_, ERROR_DISK_FULL);
+        }
+        done += written;
+    }
+    size_ = std::max(size_, offset + bytes.size());
+}
+
+size_t HiddenOutput::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
+    size_t done = 0;
+    while (done < out.size()) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(out.size() - done, 1u << 30));
+        OVERLAPPED at = At(offset + done);
+        DWORD got = 0;
+        if (!ReadFile(native_->handle, out.data() + done, want, &got, &at)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_HANDLE_EOF) {
+                break;
+            }
+            throw ReadError("Cannot read the output file " + finalPath_ + ": " + SystemText(error));
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
+    }
+    return done;
+}
+
+void HiddenOutput::Resize(uint64_t size) {
+    FILE_END_OF_FILE_INFO end{};
+    end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
+    if (!SetFileInformationByHandle(native_->handle, FileEndOfFileInfo, &end, sizeof end)) {
+        Fail("Cannot write the output file " + finalPath_, GetLastError());
+    }
+    size_ = size;
+}
+
 void HiddenOutput::Commit() {
     if (done_) {
         throw OutputError("The output file " + finalPath_ + " was already finished");
@@ -511,6 +585,10 @@ void HiddenOutput::Commit() {
     Fail("Cannot create the output file " + finalPath_, error);
 }
 
+std::vector<std::string> RemoveAbandonedOutputs(const std::string&) {
+    return {};
+}
+
 std::string CommitFolder(const std::string& finalPath) {
     return FolderOf(Narrow(LinkTarget(WidenOrFail(finalPath, finalPath))));
 }
@@ -522,6 +600,67 @@ void CommitFinishedFile(const std::string& writtenPath, const std::string& final
         Fail("Cannot create the output file " + finalPath, GetLastError());
     }
     carried.Replaced();
+}
+
+}  // namespace segweld::os
+
+namespace segweld::os {
+
+struct AppendingFile::Native {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+AppendingFile::AppendingFile(std::string path)
+    : native_(std::make_unique<Native>()), path_(std::move(path)) {
+    // Shared for reading and for deletion, so that the file can be moved away
+    // while open, but not for writing: a second writer is refused.
+    Handle handle(CreateFileW(WidenOrFail(path_, path_).c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle.valid()) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION) {
+            throw OutputInUse("another process is writing " + path_);
+        }
+        Fail("Cannot open " + path_ + " to append to it", error);
+    }
+    if (GetFileType(handle.get()) != FILE_TYPE_DISK) {
+        throw OutputError("Cannot append to " + path_ + ": not a regular file");
+    }
+    PathInfo info;
+    Describe(handle.get(), info);
+    identity_ = info.identity;
+    native_->handle = handle.release();
+}
+
+AppendingFile::~AppendingFile() {
+    if (native_->handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(native_->handle);
+    }
+}
+
+void AppendingFile::Append(std::span<const uint8_t> bytes) {
+    LARGE_INTEGER before;
+    if (!GetFileSizeEx(native_->handle, &before)) {
+        Fail("Cannot write " + path_, GetLastError());
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        // Offsets of all ones: at the end of the file, wherever another writer left it.
+        OVERLAPPED atEnd{};
+        atEnd.Offset = atEnd.OffsetHigh = 0xFFFFFFFF;
+        const bool wrote = WriteFile(native_->handle, bytes.data() + done, want, &written, &atEnd);
+        if (!wrote || written == 0) {
+            const DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
+            // Nothing of a record that did not fit stays behind.
+            FILE_END_OF_FILE_INFO end{before};
+            SetFileInformationByHandle(native_->handle, FileEndOfFileInfo, &end, sizeof end);
+            Fail("Cannot write " + path_, error);
+        }
+        done += written;
+    }
 }
 
 }  // namespace segweld::os

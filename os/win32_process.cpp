@@ -159,6 +159,12 @@ std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::s
     return std::make_unique<LibraryModule>(module);
 }
 
+// Windows hands console control events to a thread of their own; there are
+// no signals to hold.
+void HoldInterrupts() {}
+
+void ReceiveInterrupts() {}
+
 // The system removes the temporaries of HiddenOutput itself when the process
 // ends, however it ends.
 void RemoveTemporariesOnInterrupt() {}

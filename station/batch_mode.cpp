@@ -1,8 +1,12 @@
 #include "station/batch_mode.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "join/segment_name.h"
@@ -17,6 +21,9 @@
 #include "station/product_log.h"
 #include "station/product_scan.h"
 #include "station/progress_display.h"
+#include "station/slot_book.h"
+#include "station/slot_member.h"
+#include "station/slot_publisher.h"
 #include "station/start_list.h"
 #include "station/worker_pool.h"
 
@@ -71,16 +78,92 @@ class Outcomes {
     bool systemFailures_ = false;
 };
 
-// Where the outputs of `product` go: below the output folder as the product
-// lies below the input folder.
-std::string OutputFolderOf(const Product& product, const std::string& outputFolder) {
-    if (product.relativeFolder.empty()) {
-        return outputFolder;
-    }
-    std::string relative = product.relativeFolder;
-    std::replace(relative.begin(), relative.end(), '/', kFolderSeparator);
-    return FolderPrefix(outputFolder) + relative;
+std::chrono::system_clock::time_point WallOf(int64_t nanosecondsSince1970) {
+    return std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::nanoseconds(nanosecondsSince1970)));
 }
+
+// The slots of a batch: each is published once all its products are taken.
+// Any worker may tell of a product.
+class BatchSlots {
+  public:
+    BatchSlots(const StationOptions& options, const SlotPlaces& places, BatchReport* report,
+               SlotPublisher::Log log)
+        : options_(options),
+          publisher_(places, report, nullptr, std::move(log)),
+          book_(
+              Rules(options), [this](const SlotRecord& record) { publisher_.Publish(record); },
+              [this](const SlotId& id) { return publisher_.Earlier(id); }) {}
+
+    // Every file of the scan belongs to its slot before any product is taken.
+    void TakeScan(const ProductScan& scan) {
+        const auto now = std::chrono::steady_clock::now();
+        for (const Product& product : scan.products) {
+            if (const auto file = FileOf(product)) {
+                for (const SegmentEntry& segment : product.segments) {
+                    const auto changed = WallOf(segment.modifiedNanoseconds);
+                    book_.Arrived(
+                        *file, {segment.name, segment.number, product.key, changed, changed, true},
+                        now);
+                }
+            }
+        }
+        for (const SlotCompanion& companion : scan.slotCompanions) {
+            if (const auto file = SlotFileOf(companion.relativeFolder, companion.entry.name)) {
+                const auto changed = WallOf(companion.entry.modifiedNanoseconds);
+                book_.Arrived(*file, {companion.entry.name, 0, "", changed, changed, false}, now);
+            }
+        }
+        book_.CloseAll(now);
+    }
+
+    void Take(const Product& product, const ProductResult& result) {
+        const auto file = FileOf(product);
+        if (!file) {
+            return;
+        }
+        std::lock_guard lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
+        if (result.status == ProductStatus::UpToDate) {
+            book_.UpToDate(
+                *file, product.key, result.outputPath,
+                [&] {
+                    return SurveyMember(product.key, product.FirstSegmentPath(), result.outputPath,
+                                        file->channel, options_.fillGaps);
+                },
+                now);
+        } else {
+            book_.Joined(*file, MemberOf(result, file->channel), false, now);
+        }
+    }
+
+    SlotTotals Totals() {
+        std::lock_guard lock(mutex_);
+        const SlotBook::Counts counts = book_.counts();
+        return {counts.complete, counts.incomplete, counts.late, counts.unchanged};
+    }
+
+  private:
+    static SlotRules Rules(const StationOptions& options) {
+        SlotRules rules;
+        if (!options.slotChannels.empty()) {
+            rules.channels = options.slotChannels;
+        }
+        rules.untimed = true;
+        rules.maxSlots = SIZE_MAX;
+        return rules;
+    }
+
+    static std::optional<SlotFile> FileOf(const Product& product) {
+        return SlotFileOf(product.relativeFolder, product.segments.front().name);
+    }
+
+    const StationOptions& options_;
+    const SlotPublisher publisher_;
+    std::mutex mutex_;
+    SlotBook book_;
+};
 
 class BatchRun {
   public:
@@ -89,7 +172,13 @@ class BatchRun {
           maker_(maker),
           report_(report),
           onTerminal_(os::IsRedrawableTerminal(stderr)),
-          journal_(LogLineFormat::ForStandardError().journal()) {}
+          journal_(LogLineFormat::ForStandardError().journal()),
+          places_(options.outputFolder, options.slotFolders) {
+        if (options.slots) {
+            slots_.emplace(options, places_, report,
+                           [this](const LogLine& line) { Log(line.level, line.text); });
+        }
+    }
 
     int Run() {
         ProductScan scan;
@@ -97,6 +186,9 @@ class BatchRun {
             return kExitBadArguments;
         }
         TakeProblems(scan);
+        if (slots_) {
+            slots_->TakeScan(scan);
+        }
         uint64_t totalBytes = 0;
         for (const Product& product : scan.products) {
             totalBytes += product.TotalBytes();
@@ -116,18 +208,26 @@ class BatchRun {
 
   private:
     bool Scan(ProductScan& scan) {
-        const ScanScope scope{options_.recursive, options_.shard, maker_.usesCompanions()};
+        const ScanScope scope{options_.recursive, options_.shard, maker_.usesCompanions(),
+                              options_.slots};
         if (options_.fromList.empty()) {
             scan = FindProducts(options_.inputFolder, scope);
             return true;
         }
         std::string error;
-        const auto starts = ReadStartList(options_.fromList, options_.inputFolder, error);
-        if (!starts) {
+        const auto entries = ReadStartList(options_.fromList, options_.inputFolder, error);
+        if (!entries) {
             std::fprintf(stderr, "segweld: %s\n", error.c_str());
             return false;
         }
-        scan = FindListedProducts(options_.inputFolder, *starts, scope);
+        std::vector<std::string> starts;
+        for (const StartEntry& entry : *entries) {
+            starts.push_back(entry.path);
+        }
+        scan = FindListedProducts(options_.inputFolder, starts, scope);
+        for (const EmptyStart& empty : scan.emptyStarts) {
+            emptyEntries_.push_back({(*entries)[empty.index], empty.error});
+        }
         return true;
     }
 
@@ -147,6 +247,17 @@ class BatchRun {
                 report_->Folder(problem.folder, problem.error);
             }
         }
+        // A list that names nothing is as wrong the next time: a failure,
+        // which no retry mends.
+        for (const auto& [entry, error] : emptyEntries_) {
+            Log(LogLevel::Failure, "failed line " + std::to_string(entry.line) + " of " +
+                                       options_.fromList + ": " + entry.text +
+                                       " names nothing to join: " + error);
+            outcomes_.NoteFailure(FailureKind::Data);
+            if (report_ != nullptr) {
+                report_->ListEntry(entry.line, entry.text, error);
+            }
+        }
     }
 
     void Take(const Product& product) {
@@ -164,10 +275,14 @@ class BatchRun {
             report_->Product(result);
         }
         LogResult(result);
+        if (slots_) {
+            slots_->Take(product, result);
+        }
     }
 
     ProductResult JoinUnlessUpToDate(const Product& product) {
-        const std::string outputFolder = OutputFolderOf(product, options_.outputFolder);
+        const std::string outputFolder =
+            places_.OutputFolder(product.relativeFolder, product.segments.front().name);
         const auto outputPath =
             options_.force ? std::nullopt
                            : outputs_.UpToDateOutput(product, outputFolder, maker_.making());
@@ -226,11 +341,15 @@ class BatchRun {
 
     int Finish() {
         RunTotals totals = outcomes_.Finish(os::NotedInterrupt());
+        if (slots_) {
+            totals.slots = slots_->Totals();
+        }
         const LogLevel level = totals.failed > 0 ? LogLevel::Failure : LogLevel::Info;
         if (Shows(options_.verbosity, level)) {
-            std::fprintf(stderr, "%s%zu joined, %zu up to date, %zu incomplete, %zu failed%s\n",
+            std::fprintf(stderr, "%s%zu joined, %zu up to date, %zu incomplete, %zu failed%s%s\n",
                          Prefix(level).c_str(), totals.joined, totals.upToDate, totals.incomplete,
-                         totals.failed, totals.interrupted ? "; stopped by a signal" : "");
+                         totals.failed, SlotSummary(totals).c_str(),
+                         totals.interrupted ? "; stopped by a signal" : "");
         }
         if (report_ != nullptr) {
             std::string error;
@@ -244,14 +363,27 @@ class BatchRun {
         return totals.exitStatus;
     }
 
+    static std::string SlotSummary(const RunTotals& totals) {
+        if (!totals.slots) {
+            return "";
+        }
+        const SlotTotals& slots = *totals.slots;
+        return "; slots: " + std::to_string(slots.complete) + " complete, " +
+               std::to_string(slots.incomplete) + " incomplete, " + std::to_string(slots.late) +
+               " late, " + std::to_string(slots.upToDate) + " up to date";
+    }
+
     const StationOptions& options_;
     const OutputMaker& maker_;
     BatchReport* report_;
     const bool onTerminal_;
     const bool journal_;
     ProgressDisplay* display_ = nullptr;
+    std::vector<std::pair<StartEntry, std::string>> emptyEntries_;  // and why
     OutputIndex outputs_;
     Outcomes outcomes_;
+    const SlotPlaces places_;
+    std::optional<BatchSlots> slots_;
 };
 
 }  // namespace
@@ -271,25 +403,25 @@ bool CheckFolders(const StationOptions& options) {
 }
 
 std::unique_ptr<OutputMaker> MakeOutputMaker(const StationOptions& options,
-                                             const GeoTiffLoader& loadGeoTiff) {
+                                             const ImageWriterLoader& loadImageWriter) {
     if (!options.geoTiff) {
         return MakeJoiner(options.fillGaps);
     }
     std::string error;
-    const geo::WriteProductGeoTiffEntry entry = loadGeoTiff ? loadGeoTiff(error) : nullptr;
+    const geo::WriteProductImageEntry entry = loadImageWriter ? loadImageWriter(error) : nullptr;
     if (entry == nullptr) {
         std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n",
                      error.empty() ? "it was built without GDAL" : error.c_str());
         return nullptr;
     }
-    return MakeGeoTiffWriter(entry, options.fillGaps, options.calibration);
+    return MakeImageWriter(entry, OutputKind::GeoTiff, options.fillGaps, options.calibration);
 }
 
-int RunBatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
+int RunBatch(const StationOptions& options, const ImageWriterLoader& loadImageWriter) {
     if (!CheckFolders(options)) {
         return kExitBadArguments;
     }
-    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadGeoTiff);
+    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadImageWriter);
     if (!maker) {
         return kExitBadArguments;
     }
@@ -300,6 +432,9 @@ int RunBatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
         if (!report) {
             std::fprintf(stderr, "segweld: %s\n", error.c_str());
             return kExitBadArguments;
+        }
+        if (!report->warning().empty()) {
+            std::fprintf(stderr, "segweld: warning: %s\n", report->warning().c_str());
         }
         report->Start(
             {options.commandLine,

@@ -18,19 +18,19 @@ inline constexpr int kExitBadArguments = 2;
 // may succeed.
 inline constexpr int kExitTemporaryFailure = 75;
 
-// Loads the GeoTIFF module and finds its per-product entry; nullptr with
+// Loads the image module and finds its per-product entry; nullptr with
 // `error` set when this build or installation has none. The module is loaded
 // before any worker starts.
-using GeoTiffLoader = std::function<geo::WriteProductGeoTiffEntry(std::string& error)>;
+using ImageWriterLoader = std::function<geo::WriteProductImageEntry(std::string& error)>;
 
 // What the products are made into: joins, or with --geotiff GeoTIFFs through
-// `loadGeoTiff`'s entry; nullptr, after saying why, when that is missing.
+// `loadImageWriter`'s entry; nullptr, after saying why, when that is missing.
 std::unique_ptr<OutputMaker> MakeOutputMaker(const StationOptions& options,
-                                             const GeoTiffLoader& loadGeoTiff);
+                                             const ImageWriterLoader& loadImageWriter);
 
 // `segweld --batch`: makes the output of every product of the input folder
 // that is not up to date on a fixed pool of workers. Returns the exit status.
-int RunBatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff);
+int RunBatch(const StationOptions& options, const ImageWriterLoader& loadImageWriter);
 
 // Checks that the input folder is a folder and the output folder exists; on
 // failure prints why and returns false.

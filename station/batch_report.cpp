@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "join/segment_name.h"
 #include "os/process.h"
@@ -40,20 +41,86 @@ const char* FailureName(FailureKind failure) {
 
 std::unique_ptr<BatchReport> BatchReport::Open(const std::string& path, std::string& error) {
     if (path == "-") {
-        return std::unique_ptr<BatchReport>(new BatchReport(nullptr));
+        return std::unique_ptr<BatchReport>(new BatchReport(std::unique_ptr<os::HiddenOutput>()));
     }
+    const std::string partial = SplitSegmentPath(path).name + ".partial";
     try {
-        const std::string partial = SplitSegmentPath(path).name + ".partial";
-        return std::unique_ptr<BatchReport>(
-            new BatchReport(std::make_unique<os::HiddenOutput>(path, partial)));
+        auto file = std::make_unique<os::HiddenOutput>(path, partial);
+        if (!file->lockError().empty()) {
+            const std::string why = "the report " + path + " is written unlocked (" +
+                                    file->lockError() +
+                                    "): a second run given the same report would not be refused";
+            auto report = std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+            report->warning_ = why;
+            return report;
+        }
+        return std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+    } catch (const os::OutputInUse& failure) {
+        error = std::string("cannot write the report: ") + failure.what() +
+                "; give each run a report of its own";
+        return nullptr;
     } catch (const os::OutputError& failure) {
         error = std::string("cannot write the report: ") + failure.what();
         return nullptr;
     }
 }
 
+std::unique_ptr<BatchReport> BatchReport::OpenAppending(const std::string& path,
+                                                        std::string& error) {
+    if (path == "-") {
+        return Open(path, error);
+    }
+    try {
+        auto file = std::make_unique<os::AppendingFile>(path);
+        const std::string lockError = file->lockError();
+        auto report = std::unique_ptr<BatchReport>(new BatchReport(std::move(file)));
+        if (!lockError.empty()) {
+            report->warning_ = "the report " + path + " is written unlocked (" + lockError +
+                               "): a second run given the same report would not be refused";
+        }
+        return report;
+    } catch (const os::OutputInUse& failure) {
+        error = std::string("cannot write the report: ") + failure.what() +
+                "; give each run a report of its own";
+        return nullptr;
+    } catch (const os::OutputError& failure) {
+        error = std::string("cannot write the report: ") + failure.what();
+        return nullptr;
+    }
+}
+
+std::string BatchReport::Reopen() {
+    std::lock_guard lock(mutex_);
+    if (!appended_) {
+        return "";
+    }
+    if (os::LookAt(appended_->path()).identity == appended_->identity()) {
+        return "";  // not moved away: it goes on as it is
+    }
+    try {
+        appended_ = std::make_unique<os::AppendingFile>(appended_->path());
+    } catch (const os::OutputError& failure) {
+        return failure.what();
+    }
+    return "";
+}
+
+std::string BatchReport::TakeError() {
+    std::lock_guard lock(mutex_);
+    return std::exchange(unreported_, {});
+}
+
 void BatchReport::WriteLine(const std::string& line) {
     std::lock_guard lock(mutex_);
+    if (appended_) {
+        try {
+            appended_->Append(
+                std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()));
+        } catch (const os::OutputError& failure) {
+            unreported_ = failure.what();
+        }
+        return;
+    }
     if (!failure_.empty()) {
         return;
     }
@@ -108,10 +175,22 @@ void BatchReport::Folder(const std::string& folder, const std::string& error) {
     WriteLine(line.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
 }
 
+void BatchReport::Slot(const SlotRecord& record) {
+    WriteLine(SlotRecordJson(record) + "\n");
+}
+
+void BatchReport::ListEntry(int line, const std::string& entry, const std::string& error) {
+    const json record = {{"type", "entry"},    {"line", line},      {"entry", entry},
+                         {"status", "failed"}, {"failure", "data"}, {"error", error}};
+    WriteLine(record.dump(-1, ' ', false, json::error_handler_t::replace) + "\n");
+}
+
 bool BatchReport::Finish(const RunTotals& totals, std::string& error) {
-    const json line = {
+    json line = {
         {"type", "end"},
-        {"ended", totals.interrupted ? "interrupted" : "finished"},
+        {"ended", totals.ended         ? totals.ended
+                  : totals.interrupted ? "interrupted"
+                                       : "finished"},
         {"started", started_},
         {"finished", Now()},
         {"joined", totals.joined},
@@ -120,6 +199,12 @@ bool BatchReport::Finish(const RunTotals& totals, std::string& error) {
         {"failed", totals.failed},
         {"exitStatus", totals.exitStatus},
     };
+    if (totals.slots) {
+        line["slots"] = {{"complete", totals.slots->complete},
+                         {"incomplete", totals.slots->incomplete},
+                         {"late", totals.slots->late},
+                         {"upToDate", totals.slots->upToDate}};
+    }
     WriteLine(line.dump() + "\n");
     std::lock_guard lock(mutex_);
     if (file_ && failure_.empty()) {
@@ -129,8 +214,9 @@ bool BatchReport::Finish(const RunTotals& totals, std::string& error) {
             failure_ = failure.what();
         }
     }
-    error = failure_.empty() ? "" : "cannot write the report: " + failure_;
-    return failure_.empty();
+    const std::string failure = appended_ ? std::exchange(unreported_, {}) : failure_;
+    error = failure.empty() ? "" : "cannot write the report: " + failure;
+    return failure.empty();
 }
 
 }  // namespace segweld::station

@@ -1,9 +1,11 @@
 #include "station/output_index.h"
 
 #include <algorithm>
+#include <set>
 
 #include "join/dissemination_name.h"
 #include "join/output_name.h"
+#include "os/file_system.h"
 #include "os/folders.h"
 #include "station/output_record.h"
 
@@ -11,16 +13,14 @@ namespace segweld::station {
 namespace {
 
 // The masked, lower-cased segment name an output's name begins with; empty
-// for a name that is no joined output of a product.
+// for a name that is no output of a product.
 std::string MaskedStem(const std::string& outputName) {
-    // ".xyz", or a dot and four letters and digits.
-    const size_t extension =
-        outputName.size() - std::min(outputName.size(), DisseminationName::kLength);
-    if ((extension != 4 && extension != 5) || outputName[DisseminationName::kLength] != '.') {
+    const std::string stem = OutputNamingStem(outputName);
+    if (stem.size() != DisseminationName::kLength) {
         return "";
     }
-    const std::string stem = MaskedName(outputName.substr(0, DisseminationName::kLength));
-    return stem.find('?') == std::string::npos ? "" : stem;
+    const std::string masked = MaskedName(stem);
+    return masked.find('?') == std::string::npos ? "" : masked;
 }
 
 }  // namespace
@@ -58,13 +58,35 @@ const OutputIndex::Folder& OutputIndex::Listed(const std::string& outputFolder) 
         return known->second;
     }
     Folder& folder = folders_[outputFolder];
-    for (const os::FolderEntry& entry : os::ListFolder(outputFolder).entries) {
+    const os::FolderListing listing = os::ListFolder(outputFolder);
+    std::set<std::string> names;
+    for (const os::FolderEntry& entry : listing.entries) {
+        names.insert(entry.name);
         const std::string stem = MaskedStem(entry.name);
         if (!stem.empty()) {
             folder[stem].push_back(entry.name);
         }
     }
+    RemoveOrphanSidecars(outputFolder, listing, names);
     return folder;
+}
+
+// A record kept beside an output that is gone would stay forever, and would
+// vouch for any file put under the output's name: it goes with the output.
+void OutputIndex::RemoveOrphanSidecars(const std::string& outputFolder,
+                                       const os::FolderListing& listing,
+                                       const std::set<std::string>& names) {
+    for (const os::FolderEntry& entry : listing.entries) {
+        const std::string output = SidecarOutputName(entry.name);
+        if (output.empty() || names.contains(output)) {
+            continue;
+        }
+        // Looked at again: an output that came after the listing keeps it.
+        std::string error;
+        if (!os::PathExists(JoinedOutputPath(outputFolder, output))) {
+            os::RemoveFile(JoinedOutputPath(outputFolder, entry.name), error);
+        }
+    }
 }
 
 }  // namespace segweld::station

@@ -3,9 +3,11 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "os/folders.h"
 #include "station/product_scan.h"
 
 namespace segweld::station {
@@ -13,7 +15,8 @@ namespace segweld::station {
 // The joined outputs of output folders by the product they may belong to,
 // each folder listed once, by name only, when first asked about. So a run can
 // find a product's output, and see from its record that it is up to date,
-// without opening a single segment file. Any thread may ask.
+// without opening a single segment file. Any thread may ask. The listing
+// also removes the records kept beside outputs that are gone.
 class OutputIndex {
   public:
     // The paths in `outputFolder` named as a join of the product whose
@@ -32,6 +35,9 @@ class OutputIndex {
     using Folder = std::map<std::string, std::vector<std::string>>;  // by masked stem
 
     const Folder& Listed(const std::string& outputFolder);
+    static void RemoveOrphanSidecars(const std::string& outputFolder,
+                                     const os::FolderListing& listing,
+                                     const std::set<std::string>& names);
 
     std::mutex mutex_;
     std::map<std::string, Folder> folders_;

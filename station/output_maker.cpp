@@ -4,12 +4,9 @@
 #include <chrono>
 #include <exception>
 
-#include "join/output_name.h"
-#include "join/segment_scan.h"
 #include "join/walk_plan.h"
 #include "os/file_system.h"
 #include "station/output_record.h"
-#include "unpack/compression.h"
 
 namespace segweld::station {
 namespace {
@@ -70,6 +67,7 @@ void TakeFilesAsJoined(const JoinReport& report, Product& product) {
         entry->size = outcome.fileSize;
         entry->modifiedNanoseconds = outcome.modifiedNanoseconds;
         entry->file = outcome.file;
+        entry->changedNanoseconds = outcome.changedNanoseconds;
     }
     std::ranges::sort(product.segments, {}, &SegmentEntry::number);
 }
@@ -114,11 +112,25 @@ class Joiner : public OutputMaker {
     bool fillGaps_;
 };
 
-class GeoTiffWriter : public OutputMaker {
+FailureKind KindOf(geo::ImageFailure failure) {
+    switch (failure) {
+        case geo::ImageFailure::None:
+            return FailureKind::None;
+        case geo::ImageFailure::Data:
+            return FailureKind::Data;
+        case geo::ImageFailure::Interrupted:
+            return FailureKind::Interrupted;
+        case geo::ImageFailure::System:
+            break;
+    }
+    return FailureKind::System;
+}
+
+class ImageWriter : public OutputMaker {
   public:
-    GeoTiffWriter(geo::WriteProductGeoTiffEntry entry, bool fillGaps,
-                  std::optional<geo::Quantity> calibration)
-        : entry_(entry), fillGaps_(fillGaps), calibration_(calibration) {}
+    ImageWriter(geo::WriteProductImageEntry entry, OutputKind format, bool fillGaps,
+                std::optional<geo::Quantity> calibration)
+        : entry_(entry), format_(format), fillGaps_(fillGaps), calibration_(calibration) {}
 
     std::string making() const override {
         return std::string("geotiff ") +
@@ -129,61 +141,48 @@ class GeoTiffWriter : public OutputMaker {
 
     MadeOutput Make(const std::string& firstSegmentPath, const std::string& outputFolder,
                     const JoinProgressCallback& progress) const override {
-        if (const auto compressed = FindCompressedSegment(firstSegmentPath)) {
-            MadeOutput refused;
-            refused.error = GeoTiffRefusesCompressed(*compressed);
-            refused.failure = FailureKind::Data;
-            return refused;
-        }
-        geo::GeoTiffOptions options;
-        options.fillGaps = fillGaps_;
-        options.calibration = calibration_;
-        options.stopRequested = [&progress] { return progress && !progress(JoinProgress{}); };
-        geo::GeoTiffReport report;
-        entry_(firstSegmentPath, outputFolder, options, report);
+        geo::ImageRequest request{firstSegmentPath, outputFolder, format_,
+                                  fillGaps_,        calibration_, {}};
+        // The share done, as bytes of the segments read.
+        request.progress = [&progress](const geo::ImageProgress& done) {
+            JoinProgress join;
+            join.bytesWritten = static_cast<uint64_t>(done.done * done.inputBytes);
+            return !progress || progress(join);
+        };
+        geo::ImageReport report;
+        entry_(request, report);
         MadeOutput made;
-        made.join = std::move(report.join);
+        made.join = std::move(report.walk);
         made.outputPath = report.outputPath;
-        made.bytes = report.written() ? os::LookAt(report.outputPath).size : 0;
+        made.bytes = report.bytesWritten;
         made.warnings = std::move(report.warnings);
         made.error = report.error;
-        if (!report.written()) {
-            made.failure = !made.join.written() ? KindOf(made.join)
-                           : report.refused     ? FailureKind::Data
-                                                : FailureKind::System;
-        }
+        made.failure = KindOf(report.failure);
         return made;
     }
 
-    // Named as the joined output, with ".tif" for its extension.
     std::optional<std::string> PredictOutput(const std::string& firstSegmentPath,
                                              const std::string& outputFolder) const override {
-        return JoinedOutputPath(
-            outputFolder, LowerAscii(PlanWalk(firstSegmentPath, fillGaps_).namingName) + ".tif");
+        return PredictOutputPath(firstSegmentPath, outputFolder, fillGaps_, format_);
     }
 
   private:
-    geo::WriteProductGeoTiffEntry entry_;
+    geo::WriteProductImageEntry entry_;
+    OutputKind format_;
     bool fillGaps_;
     std::optional<geo::Quantity> calibration_;
 };
 
 }  // namespace
 
-std::string GeoTiffRefusesCompressed(const std::string& compressedPath) {
-    return compressedPath + " is stored compressed (" +
-           unpack::NameOf(unpack::CompressionOfName(compressedPath)) +
-           "), and --geotiff reads segment files stored as they are: decompress the product "
-           "first, or join it without --geotiff";
-}
-
 std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps) {
     return std::make_unique<Joiner>(fillGaps);
 }
 
-std::unique_ptr<OutputMaker> MakeGeoTiffWriter(geo::WriteProductGeoTiffEntry entry, bool fillGaps,
-                                               std::optional<geo::Quantity> calibration) {
-    return std::make_unique<GeoTiffWriter>(entry, fillGaps, calibration);
+std::unique_ptr<OutputMaker> MakeImageWriter(geo::WriteProductImageEntry entry, OutputKind format,
+                                             bool fillGaps,
+                                             std::optional<geo::Quantity> calibration) {
+    return std::make_unique<ImageWriter>(entry, format, fillGaps, calibration);
 }
 
 ProductResult MakeProduct(const Product& listed, const std::string& outputFolder,
@@ -209,16 +208,18 @@ ProductResult MakeProduct(const Product& listed, const std::string& outputFolder
     result.bytesWritten = made.bytes;
     result.warnings = made.join.warnings;
     result.warnings.insert(result.warnings.end(), made.warnings.begin(), made.warnings.end());
-    result.error = made.error.empty() ? made.join.FailureText() : made.error;
+    if (made.outputPath.empty()) {
+        result.error = made.error.empty() ? made.join.FailureText() : made.error;
+    }
     result.filled = made.join.filled;
+    result.joined = NumbersWhere(made.join, false);
     result.damaged = NumbersWhere(made.join, true);
     SortOutMissing(product, made.join, result);
     TakeFilesAsJoined(made.join, product);
     Classify(result);
     result.failure = made.failure;
     if (result.status != ProductStatus::Failed) {
-        const std::string unkept = KeepOutputRecord(
-            result.outputPath, RecordOf(product, maker.making(), result.bytesWritten));
+        const std::string unkept = KeepOutputRecord(result.outputPath, product, maker.making());
         if (!unkept.empty()) {
             result.warnings.push_back("the output will be made again next time: " + unkept);
         }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "geo/geotiff_product.h"
+#include "geo/image_entry.h"
 #include "join/join_segments.h"
 #include "station/product_result.h"
 
@@ -22,7 +22,7 @@ struct MadeOutput {
     FailureKind failure = FailureKind::None;
 };
 
-// Makes each product's output: its data fields joined, or its GeoTIFF. Used
+// Makes each product's output: its data fields joined, or its image. Used
 // from several threads at once.
 class OutputMaker {
   public:
@@ -42,13 +42,10 @@ class OutputMaker {
 
 std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps);
 
-// GeoTIFFs through the GeoTIFF module's entry, loaded by the caller.
-std::unique_ptr<OutputMaker> MakeGeoTiffWriter(geo::WriteProductGeoTiffEntry entry, bool fillGaps,
-                                               std::optional<geo::Quantity> calibration);
-
-// Why --geotiff refuses a product of which `compressedPath` is stored
-// compressed: the GeoTIFF writer reads segment files as they are stored.
-std::string GeoTiffRefusesCompressed(const std::string& compressedPath);
+// Images of `format` through the image module's entry, loaded by the caller.
+std::unique_ptr<OutputMaker> MakeImageWriter(geo::WriteProductImageEntry entry, OutputKind format,
+                                             bool fillGaps,
+                                             std::optional<geo::Quantity> calibration);
 
 // Makes `product`'s output in `outputFolder`, keeps the record of what it
 // was made from with it, and sorts the outcome.

@@ -32,6 +32,7 @@ struct ProductResult {
     FailureKind failure = FailureKind::None;
     std::string outputPath;  // written, or found up to date; empty otherwise
     int segmentsJoined = 0;
+    std::vector<int32_t> joined;     // the numbers of those segments
     std::vector<int32_t> missing;    // planned numbers for which no file exists
     std::vector<int32_t> notJoined;  // planned numbers whose file exists but was not joined
     std::vector<int32_t> damaged;    // joined with zeros for bytes the file lacks

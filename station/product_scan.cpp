@@ -1,12 +1,14 @@
 #include "station/product_scan.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 
 #include "join/segment_name.h"
 #include "os/file_system.h"
 #include "os/folders.h"
+#include "station/slot_key.h"
 #include "unpack/compression.h"
 
 namespace segweld::station {
@@ -31,6 +33,27 @@ std::string Below(const std::string& relativeFolder, const std::string& name) {
     return relativeFolder.empty() ? name : relativeFolder + "/" + name;
 }
 
+// The folder part of `relativePath` ('/' between folders); empty for none.
+std::string Parent(const std::string& relativePath) {
+    const size_t slash = relativePath.rfind('/');
+    return slash == std::string::npos ? std::string() : relativePath.substr(0, slash);
+}
+
+bool IsCompanion(const std::string& name) {
+    const auto parsed = DisseminationName::Parse(unpack::WithoutCompressionSuffix(name));
+    return parsed && (parsed->kind() == DisseminationName::Kind::Prologue ||
+                      parsed->kind() == DisseminationName::Kind::Epilogue);
+}
+
+// A file stored plain, then compressed, as the join takes it.
+std::array<std::string_view, 1 + unpack::kCompressions.size()> StoredSuffixes() {
+    std::array<std::string_view, 1 + unpack::kCompressions.size()> suffixes{};
+    for (size_t i = 0; i < unpack::kCompressions.size(); ++i) {
+        suffixes[i + 1] = unpack::SuffixOf(unpack::kCompressions[i]);
+    }
+    return suffixes;
+}
+
 bool IsFolderEntry(const os::FolderEntry& entry, const std::string& path) {
     if (entry.type == os::EntryType::Unknown) {
         return os::LookAt(path).kind == os::PathKind::Folder;
@@ -50,7 +73,7 @@ class Scanner {
             const int32_t number = SegmentNumberInName(entry.name);
             if (number >= 0 && entry.type != os::EntryType::Folder) {
                 Take(relative, entry.name, number);
-            } else if (scope_.companions && entry.type != os::EntryType::Folder &&
+            } else if ((scope_.companions || scope_.slots) && entry.type != os::EntryType::Folder &&
                        TakeCompanion(relative, entry.name)) {
                 continue;
             } else if (scope_.recursive && number < 0 &&
@@ -62,13 +85,10 @@ class Scanner {
 
     // A segment file named relative to the root: its product.
     void TakeFile(const std::string& relativePath) {
-        const size_t slash = relativePath.rfind('/');
-        const std::string relative =
-            slash == std::string::npos ? std::string() : relativePath.substr(0, slash);
-        const std::string name =
-            slash == std::string::npos ? relativePath : relativePath.substr(slash + 1);
+        const std::string relative = Parent(relativePath);
+        const std::string name = relativePath.substr(relativePath.rfind('/') + 1);
         const std::string key = KeyOf(relative, name);
-        if (SegmentNumberInName(name) < 0 || !scope_.shard.Holds(key) || listed_.contains(key)) {
+        if (SegmentNumberInName(name) < 0 || !Holds(relative, name, key) || listed_.contains(key)) {
             return;
         }
         listed_.insert(key);
@@ -81,8 +101,43 @@ class Scanner {
         }
     }
 
-    void NoteMissing(const std::string& path) {
-        scan_.problems.push_back({path, "it does not exist", true});
+    // A start of a list: a folder, a segment file, or a prologue or
+    // epilogue, which names no product of its own.
+    void TakeStart(size_t index, const std::string& start) {
+        const os::PathInfo info = os::LookAt(PathBelow(root_, start));
+        const std::string name = start.substr(start.rfind('/') + 1);
+        switch (info.kind) {
+            case os::PathKind::Folder:
+                ScanFolder(start);
+                return;
+            case os::PathKind::Missing:
+            case os::PathKind::DanglingLink:
+                if (SegmentNumberInName(name) < 0 ||
+                    Holds(Parent(start), name, KeyOf(Parent(start), name))) {
+                    scan_.emptyStarts.push_back(
+                        {index, info.kind == os::PathKind::Missing
+                                    ? "no file or folder has that name"
+                                    : "a symbolic link whose target does not exist"});
+                }
+                return;
+            case os::PathKind::RegularFile:
+                if (SegmentNumberInName(name) < 0 && !IsCompanion(name)) {
+                    scan_.emptyStarts.push_back(
+                        {index,
+                         "the file is no segment file: its name is none of the "
+                         "dissemination convention"});
+                    return;
+                }
+                break;
+            case os::PathKind::Other:
+            case os::PathKind::LinkLoop:
+                scan_.emptyStarts.push_back({index, "it is neither a file nor a folder"});
+                return;
+            case os::PathKind::Inaccessible:  // a folder on its way that cannot be searched
+                scan_.problems.push_back({PathBelow(root_, start), info.error, false});
+                return;
+        }
+        TakeFile(start);
     }
 
     ProductScan Finish() {
@@ -105,23 +160,47 @@ class Scanner {
 
   private:
     bool TakeCompanion(const std::string& relative, const std::string& name) {
-        const auto parsed = DisseminationName::Parse(name);
+        const auto parsed = DisseminationName::Parse(unpack::WithoutCompressionSuffix(name));
         if (!parsed || (parsed->kind() != DisseminationName::Kind::Prologue &&
                         parsed->kind() != DisseminationName::Kind::Epilogue)) {
             return false;
         }
         const int32_t number =
             parsed->kind() == DisseminationName::Kind::Prologue ? kPrologueNumber : kEpilogueNumber;
-        companions_[relative + "/" + SlotKey(name)].push_back({number, name, 0, 0, 0});
+        if (scope_.companions) {
+            companions_[relative + "/" + SlotMaskedName(name)].push_back({number, name, 0, 0, 0});
+        }
+        if (scope_.slots) {
+            const os::PathInfo info = os::LookAt(FolderPrefix(PathBelow(root_, relative)) + name);
+            if (info.kind == os::PathKind::RegularFile && Holds(relative, name, "")) {
+                scan_.slotCompanions.push_back(
+                    {relative,
+                     {number, name, info.size, info.modifiedNanoseconds, info.identity.file}});
+            }
+        }
         return true;
     }
 
     void AttachCompanions(Product& product) {
-        const auto found =
-            companions_.find(product.relativeFolder + "/" + SlotKey(product.segments.front().name));
+        const auto found = companions_.find(product.relativeFolder + "/" +
+                                            SlotMaskedName(product.segments.front().name));
         if (found != companions_.end()) {
             product.companions = found->second;
         }
+    }
+
+    // Whether the shard holds the file `name` of product `key` (empty for a
+    // prologue or epilogue): by its slot with --slots, else by its product.
+    bool Holds(const std::string& relative, const std::string& name, const std::string& key) const {
+        if (scope_.shard.count == 1) {
+            return true;
+        }
+        if (scope_.slots) {
+            if (const auto file = SlotFileOf(relative, name)) {
+                return scope_.shard.Holds(file->slot.Text());
+            }
+        }
+        return key.empty() || scope_.shard.Holds(key);
     }
 
     // The folder's entries; none, and a problem noted, when it cannot be listed.
@@ -136,7 +215,7 @@ class Scanner {
 
     void Take(const std::string& relative, const std::string& name, int32_t number) {
         const std::string key = KeyOf(relative, name);
-        if (!scope_.shard.Holds(key)) {
+        if (!Holds(relative, name, key)) {
             return;
         }
         Product& product = byKey_[key];
@@ -180,8 +259,8 @@ std::string FolderPrefix(const std::string& folder) {
     return folder + kFolderSeparator;
 }
 
-std::string SlotKey(std::string_view name) {
-    const auto parsed = DisseminationName::Parse(name);
+std::string SlotMaskedName(std::string_view name) {
+    const auto parsed = DisseminationName::Parse(unpack::WithoutCompressionSuffix(name));
     if (!parsed) {
         return "";
     }
@@ -190,7 +269,8 @@ std::string SlotKey(std::string_view name) {
 }
 
 void AddCompanionCandidates(Product& product) {
-    const auto segment = DisseminationName::Parse(product.segments.front().name);
+    const auto segment =
+        DisseminationName::Parse(unpack::WithoutCompressionSuffix(product.segments.front().name));
     if (!segment) {
         return;
     }
@@ -199,10 +279,13 @@ void AddCompanionCandidates(Product& product) {
          {std::pair{kPrologueNumber, "PRO______"}, std::pair{kEpilogueNumber, "EPI______"}}) {
         const std::string kept = segment->With(Field::Segment, token);
         const std::string blank = DisseminationName::Parse(kept)->With(Field::Channel, "_________");
-        for (const std::string& name : {blank, kept}) {
-            if (std::none_of(product.companions.begin(), product.companions.end(),
-                             [&](const SegmentEntry& c) { return c.name == name; })) {
-                product.companions.push_back({number, name, 0, 0, 0});
+        for (const std::string& plain : {blank, kept}) {
+            for (const std::string_view suffix : StoredSuffixes()) {
+                const std::string name = plain + std::string(suffix);
+                if (std::none_of(product.companions.begin(), product.companions.end(),
+                                 [&](const SegmentEntry& c) { return c.name == name; })) {
+                    product.companions.push_back({number, name, 0, 0, 0});
+                }
             }
         }
     }
@@ -214,6 +297,7 @@ bool LookAtSegments(Product& product) {
         segment.size = info.size;
         segment.modifiedNanoseconds = info.modifiedNanoseconds;
         segment.file = info.identity.file;
+        segment.changedNanoseconds = info.changedNanoseconds;
         return info.kind != os::PathKind::RegularFile;  // gone, or no file
     };
     std::erase_if(product.segments, lookAt);
@@ -238,15 +322,8 @@ ProductScan FindProducts(const std::string& folder, const ScanScope& scope) {
 ProductScan FindListedProducts(const std::string& folder, const std::vector<std::string>& starts,
                                const ScanScope& scope) {
     Scanner scanner(folder, scope);
-    for (const std::string& start : starts) {
-        const os::PathInfo info = os::LookAt(PathBelow(folder, start));
-        if (info.kind == os::PathKind::Folder) {
-            scanner.ScanFolder(start);
-        } else if (info.kind == os::PathKind::Missing) {
-            scanner.NoteMissing(PathBelow(folder, start));
-        } else {
-            scanner.TakeFile(start);
-        }
+    for (size_t index = 0; index < starts.size(); ++index) {
+        scanner.TakeStart(index, starts[index]);
     }
     return scanner.Finish();
 }

@@ -17,6 +17,7 @@ struct SegmentEntry {
     uint64_t size = 0;
     int64_t modifiedNanoseconds = 0;  // since 1970
     uint64_t file = 0;                // its number in its file system (inode); 0 unknown
+    int64_t changedNanoseconds = 0;   // its change time (ctime), since 1970
 };
 
 // The segment files of one product: the files of one folder whose names are
@@ -47,15 +48,33 @@ struct FolderProblem {
     bool gone = false;  // it vanished during the scan (true), or cannot be read
 };
 
+// A prologue or epilogue found by a scan for slots.
+struct SlotCompanion {
+    std::string relativeFolder;  // as a product's
+    SegmentEntry entry;          // number kPrologueNumber or kEpilogueNumber
+};
+
+// A start of FindListedProducts that names nothing a run could take.
+struct EmptyStart {
+    size_t index = 0;  // among the starts
+    std::string error;
+};
+
 struct ProductScan {
     std::vector<Product> products;  // sorted by key
     std::vector<FolderProblem> problems;
+    std::vector<SlotCompanion> slotCompanions;  // with ScanScope::slots
+    std::vector<EmptyStart> emptyStarts;
 };
 
 struct ScanScope {
     bool recursive = false;
     Shard shard;              // only the products whose key it holds are looked at
     bool companions = false;  // also each product's prologue and epilogue
+    // Slot gathering: every prologue and epilogue is looked at and listed
+    // apart from the products, and a shard holds whole slots: a product of a
+    // slot is the shard's when the slot's key is.
+    bool slots = false;
 };
 
 inline constexpr int32_t kPrologueNumber = -1;
@@ -63,7 +82,7 @@ inline constexpr int32_t kEpilogueNumber = -2;
 
 // The name shared by the segments of a time slot and its prologue and
 // epilogue: channel and segment fields masked. Empty for other names.
-std::string SlotKey(std::string_view name);
+std::string SlotMaskedName(std::string_view name);
 
 // The products in `folder` (and below it with `recursive`) whose key the
 // shard holds. The folders are listed by name only; only the files of the
@@ -76,7 +95,9 @@ ProductScan FindProducts(const std::string& folder, const ScanScope& scope);
 // The same for the parts of the tree below `folder` that `starts` names, each
 // a folder or a segment file relative to it ('/' between folders): a folder
 // gives its products (and those below it with `recursive`), a segment file
-// the product it belongs to.
+// the product it belongs to (when the shard holds it), a prologue or
+// epilogue nothing. A start that names nothing (no such file or folder, a
+// dangling link, a file that is none of these) is an empty start.
 ProductScan FindListedProducts(const std::string& folder, const std::vector<std::string>& starts,
                                const ScanScope& scope);
 

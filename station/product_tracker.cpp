@@ -6,7 +6,8 @@ namespace segweld::station {
 namespace {
 
 bool SameFile(const SegmentEntry& a, const SegmentEntry& b) {
-    return a.size == b.size && a.modifiedNanoseconds == b.modifiedNanoseconds && a.file == b.file;
+    return a.size == b.size && a.modifiedNanoseconds == b.modifiedNanoseconds && a.file == b.file &&
+           a.changedNanoseconds == b.changedNanoseconds;
 }
 
 void Earliest(std::optional<ProductTracker::Clock::time_point>& next,
@@ -106,6 +107,17 @@ std::vector<ReadyProduct> ProductTracker::TakeReady(Clock::time_point now) {
         }
     }
     return ready;
+}
+
+std::optional<ReadyProduct> ProductTracker::TakeNow(const std::string& key) {
+    const auto found = products_.find(key);
+    if (found == products_.end() || found->second.joining) {
+        return std::nullopt;
+    }
+    Tracked& tracked = found->second;
+    tracked.joining = true;
+    tracked.changedWhileJoining = false;
+    return Ready(key, tracked, IsComplete(tracked));
 }
 
 std::vector<ReadyProduct> ProductTracker::TakeAllWaiting() {

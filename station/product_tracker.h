@@ -70,6 +70,9 @@ class ProductTracker {
     // timeout ago or earlier, or whose retry is due, and that are not being
     // joined; they are marked as being joined.
     std::vector<ReadyProduct> TakeReady(Clock::time_point now);
+    // Product `key`, when it waits and is not being joined, marked as being
+    // joined: for a slot whose time is up.
+    std::optional<ReadyProduct> TakeNow(const std::string& key);
     // Every product not being joined, whatever it waits for, marked as being
     // joined: for a folder that has just moved away with them.
     std::vector<ReadyProduct> TakeAllWaiting();

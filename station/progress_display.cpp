@@ -38,13 +38,14 @@ std::string HumanDuration(std::chrono::seconds duration) {
     return text;
 }
 
-ProgressDisplay::ProgressDisplay(std::FILE* stream, bool redraw, size_t products, uint64_t bytes)
+ProgressDisplay::ProgressDisplay(std::FILE* stream, bool redraw, size_t products, uint64_t bytes,
+                                 Clock::time_point start)
     : stream_(stream),
       redraw_(redraw),
       columns_(redraw ? os::TerminalColumns(stream) : 0),
       products_(products),
       bytes_(bytes),
-      start_(Clock::now()) {}
+      start_(start) {}
 
 void ProgressDisplay::AddBytes(uint64_t bytes) {
     std::lock_guard lock(mutex_);

@@ -17,7 +17,9 @@ class ProgressDisplay {
   public:
     using Clock = std::chrono::steady_clock;
 
-    ProgressDisplay(std::FILE* stream, bool redraw, size_t products, uint64_t bytes);
+    // `start` is when the work began, for the rate: the display may come later.
+    ProgressDisplay(std::FILE* stream, bool redraw, size_t products, uint64_t bytes,
+                    Clock::time_point start = Clock::now());
 
     // Bytes of a product under way have been joined.
     void AddBytes(uint64_t bytes);

@@ -49,44 +49,60 @@ std::string WithForwardSlashes(std::string path) {
     return path;
 }
 
+// `path` ('/' between folders) without empty and "." steps; a leading '/'
+// stays (two on Windows, for a share's \\server\share).
+std::string Plain(const std::string& path) {
+    const size_t leading = std::min<size_t>(path.find_first_not_of('/'), path.size());
+    std::string plain = path.substr(0, std::min<size_t>(leading, kFolderSeparator == '/' ? 1 : 2));
+    const size_t rootLength = plain.size();
+    for (size_t at = leading; at < path.size();) {
+        const size_t end = std::min(path.find('/', at), path.size());
+        const std::string step = path.substr(at, end - at);
+        if (!step.empty() && step != ".") {
+            plain += (plain.size() > rootLength ? "/" : "") + step;
+        }
+        at = end + 1;
+    }
+    return plain.empty() ? "." : plain;
+}
+
+bool IsAbsolute(const std::string& path) {
+    return path.starts_with("/") || (path.size() > 1 && path[1] == ':');
+}
+
+bool LeadsUp(const std::string& relative) {
+    return relative == ".." || relative.starts_with("../") ||
+           relative.find("/../") != std::string::npos || relative.ends_with("/..");
+}
+
 // `line` relative to the input folder; nullopt when it lies outside it.
 std::optional<std::string> Relative(const std::string& line, const std::string& inputFolder) {
-    const std::string path = WithForwardSlashes(line);
-    std::string root = WithForwardSlashes(inputFolder);
-    while (root.size() > 1 && root.back() == '/') {
-        root.pop_back();
-    }
+    const std::string path = Plain(WithForwardSlashes(line));
+    const std::string root = Plain(WithForwardSlashes(inputFolder));
     std::string relative = path;
     if (path == root) {
-        relative.clear();
-    } else if (path.starts_with(root + "/")) {
-        relative = path.substr(root.size() + 1);
-    } else if (path.starts_with("/") || (path.size() > 1 && path[1] == ':')) {
+        relative = ".";
+    } else if (path.starts_with(root.ends_with('/') ? root : root + "/")) {
+        relative = path.substr(root.size() + (root.ends_with('/') ? 0 : 1));
+    } else if (IsAbsolute(path)) {
         return std::nullopt;
     }
-    while (relative.starts_with("./")) {
-        relative.erase(0, 2);
+    if (LeadsUp(relative)) {
+        return std::nullopt;
     }
-    while (!relative.empty() && relative.back() == '/') {
-        relative.pop_back();
-    }
-    if (relative == "." || relative == ".." || relative.starts_with("../") ||
-        relative.find("/../") != std::string::npos || relative.ends_with("/..")) {
-        return relative == "." ? std::optional<std::string>("") : std::nullopt;
-    }
-    return relative;
+    return relative == "." ? "" : relative;
 }
 
 }  // namespace
 
-std::optional<std::vector<std::string>> ReadStartList(const std::string& listPath,
-                                                      const std::string& inputFolder,
-                                                      std::string& error) {
+std::optional<std::vector<StartEntry>> ReadStartList(const std::string& listPath,
+                                                     const std::string& inputFolder,
+                                                     std::string& error) {
     const std::optional<std::string> text = ReadAll(listPath, error);
     if (!text) {
         return std::nullopt;
     }
-    std::vector<std::string> starts;
+    std::vector<StartEntry> starts;
     size_t at = 0;
     for (int number = 1; at < text->size(); ++number) {
         const size_t end = std::min(text->find('\n', at), text->size());
@@ -101,7 +117,7 @@ std::optional<std::vector<std::string>> ReadStartList(const std::string& listPat
                     line + ", which does not lie in " + inputFolder;
             return std::nullopt;
         }
-        starts.push_back(*relative);
+        starts.push_back({*relative, line, number});
     }
     return starts;
 }

@@ -5,9 +5,9 @@
 
 namespace segweld::station {
 
-int RunStationCommand(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
-    return options.mode == StationMode::Batch ? RunBatch(options, loadGeoTiff)
-                                              : RunWatch(options, loadGeoTiff);
+int RunStationCommand(const StationOptions& options, const ImageWriterLoader& loadImageWriter) {
+    return options.mode == StationMode::Batch ? RunBatch(options, loadImageWriter)
+                                              : RunWatch(options, loadImageWriter);
 }
 
 }  // namespace segweld::station

@@ -6,7 +6,7 @@
 namespace segweld::station {
 
 // Runs `segweld --batch ...` or `segweld --watch ...`; returns the exit
-// status. `loadGeoTiff` gives the GeoTIFF writer for --geotiff.
-int RunStationCommand(const StationOptions& options, const GeoTiffLoader& loadGeoTiff);
+// status. `loadImageWriter` gives the GeoTIFF writer for --geotiff.
+int RunStationCommand(const StationOptions& options, const ImageWriterLoader& loadImageWriter);
 
 }  // namespace segweld::station

@@ -28,12 +28,25 @@ struct StationOptions {
     // --batch
     bool recursive = false;
     bool force = false;
-    std::optional<std::string> reportPath;  // "-": standard output
+    std::optional<std::string> reportPath;  // "-": standard output; --watch too
     std::string fromList;                   // the folders and files to take, instead of a scan
     Shard shard;
+    // --slots, for both modes: the slots' wanted channels (empty: all twelve),
+    // their outputs in folders of their own, and the first of the slot
+    // options given without --slots, which is refused.
+    bool slots = false;
+    std::vector<std::string> slotChannels;
+    bool slotFolders = false;
+    std::string needsSlots;
     // --watch
     std::chrono::milliseconds timeout = std::chrono::seconds(900);
-    std::vector<std::string> thenCommand;  // "{}" stands for the output path
+    // From a slot's first file to its publication: a full repeat cycle of
+    // the 0° service is disseminated over 15 minutes, and EUMETCast may add a
+    // few minutes, so 20 minutes wait for a late epilogue without holding an
+    // incomplete slot long; a complete slot is published at once anyway.
+    std::chrono::milliseconds slotTimeout = std::chrono::seconds(1200);
+    std::vector<std::string> thenSlotCommand;  // "{}" stands for the manifest
+    std::vector<std::string> thenCommand;      // "{}" stands for the output path
     std::chrono::milliseconds thenTimeout = std::chrono::seconds(600);
     // The whole command line after the program name, for the report.
     std::vector<std::string> commandLine;

@@ -19,8 +19,8 @@ std::vector<std::string> ThenArguments(const std::vector<std::string>& command,
 }
 
 LogLine DescribeThenOutcome(const std::string& program, const os::CommandOutcome& outcome,
-                            std::chrono::milliseconds timeout) {
-    const std::string what = "then " + program + ": ";
+                            std::chrono::milliseconds timeout, const char* option) {
+    const std::string what = std::string(option) + " " + program + ": ";
     if (!outcome.started) {
         return {LogLevel::Warning, what + "could not be started: " + outcome.error};
     }
@@ -39,8 +39,8 @@ LogLine DescribeThenOutcome(const std::string& program, const os::CommandOutcome
 }
 
 ThenRunner::ThenRunner(std::vector<std::string> command, std::chrono::milliseconds timeout,
-                       std::function<void(const LogLine&)> log)
-    : command_(std::move(command)), timeout_(timeout), log_(std::move(log)) {}
+                       std::function<void(const LogLine&)> log, const char* option)
+    : command_(std::move(command)), timeout_(timeout), log_(std::move(log)), option_(option) {}
 
 ThenRunner::~ThenRunner() {
     StopAll();
@@ -57,7 +57,7 @@ void ThenRunner::Start(const std::string& outputPath) {
         [this, &run, arguments = ThenArguments(command_, outputPath), timeout = timeout_] {
             const os::CommandOutcome outcome =
                 os::RunCommand(arguments, {timeout, &stopper_, std::chrono::seconds(2)});
-            log_(DescribeThenOutcome(arguments.front(), outcome, timeout));
+            log_(DescribeThenOutcome(arguments.front(), outcome, timeout, option_));
             run.done = true;
         });
 }

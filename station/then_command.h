@@ -21,18 +21,19 @@ std::vector<std::string> ThenArguments(const std::vector<std::string>& command,
                                        const std::string& outputPath);
 
 // What became of one run of the command, for the log: a warning unless it
-// ended with status 0.
+// ended with status 0. `option` names the command: "then" or "then-slot".
 LogLine DescribeThenOutcome(const std::string& program, const os::CommandOutcome& outcome,
-                            std::chrono::milliseconds timeout);
+                            std::chrono::milliseconds timeout, const char* option = "then");
 
-// Runs the --then command for each output beside the joins, each run on a
+// Runs the --then command for each output (or --then-slot for each slot's
+// manifest) beside the joins, each run on a
 // thread of its own, so that a command that hangs holds neither a join nor
 // the watch; past `timeout` its process group is ended. `log` is called from
 // those threads.
 class ThenRunner {
   public:
     ThenRunner(std::vector<std::string> command, std::chrono::milliseconds timeout,
-               std::function<void(const LogLine&)> log);
+               std::function<void(const LogLine&)> log, const char* option = "then");
     ThenRunner(const ThenRunner&) = delete;
     ThenRunner& operator=(const ThenRunner&) = delete;
     // Stops the commands under way, as StopAll().
@@ -55,6 +56,7 @@ class ThenRunner {
     std::vector<std::string> command_;  // guarded by mutex_, as timeout_
     std::chrono::milliseconds timeout_;
     const std::function<void(const LogLine&)> log_;
+    const char* const option_;
     os::CommandStopper stopper_;
     std::mutex mutex_;
     std::list<Run> runs_;

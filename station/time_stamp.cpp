@@ -19,6 +19,25 @@ std::string UtcTimeStamp(std::chrono::system_clock::time_point when) {
     return text;
 }
 
+std::optional<std::chrono::system_clock::time_point> ParseUtcTimeStamp(std::string_view text) {
+    using namespace std::chrono;
+    int year_ = 0;
+    unsigned month_ = 0, day_ = 0;
+    int hour = 0, minute = 0, second = 0, millisecond = 0, length = 0;
+    const std::string copy(text);
+    if (std::sscanf(copy.c_str(), "%4d-%2u-%2uT%2d:%2d:%2d.%3dZ%n", &year_, &month_, &day_, &hour,
+                    &minute, &second, &millisecond, &length) != 7 ||
+        static_cast<size_t>(length) != copy.size()) {
+        return std::nullopt;
+    }
+    const year_month_day date{year{year_}, month{month_}, day{day_}};
+    if (!date.ok()) {
+        return std::nullopt;
+    }
+    return sys_days{date} + hours{hour} + minutes{minute} + seconds{second} +
+           milliseconds{millisecond};
+}
+
 std::string HumanInterval(std::chrono::nanoseconds interval) {
     const double seconds = std::chrono::duration<double>(interval).count();
     char text[40];

@@ -14,12 +14,16 @@
 #include "os/folders.h"
 #include "os/service_notify.h"
 #include "station/batch_mode.h"
+#include "station/batch_report.h"
 #include "station/log_line.h"
 #include "station/output_index.h"
 #include "station/output_record.h"
 #include "station/product_log.h"
 #include "station/product_tracker.h"
 #include "station/segment_probe.h"
+#include "station/slot_book.h"
+#include "station/slot_member.h"
+#include "station/slot_publisher.h"
 #include "station/then_command.h"
 #include "station/time_stamp.h"
 #include "station/worker_pool.h"
@@ -28,13 +32,26 @@ namespace segweld::station {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Wall = std::chrono::system_clock;
 
 // A join that has ended, as the worker hands it back to the watch.
 struct Finished {
     std::string key;
     JoinEnd end = JoinEnd::Done;
     bool written = false;
+    ProductStatus status = ProductStatus::Failed;
+    std::string name;      // of its first segment
+    ChannelRecord member;  // what it is to its slot
 };
+
+SlotRules RulesOf(const StationOptions& options) {
+    SlotRules rules;
+    if (!options.slotChannels.empty()) {
+        rules.channels = options.slotChannels;
+    }
+    rules.timeout = options.slotTimeout;
+    return rules;
+}
 
 // When a file was last changed, on the steady clock of the tracker: files
 // found by a look at the whole folder count as arrived then.
@@ -54,7 +71,7 @@ Clock::time_point ArrivalOf(const SegmentEntry& segment) {
 class WatchSession {
   public:
     WatchSession(const StationOptions& options, os::FolderWatch& watch,
-                 const os::ServiceNotifier& notifier, const OutputMaker& maker)
+                 const os::ServiceNotifier& notifier, const OutputMaker& maker, BatchReport* report)
         : options_(options),
           folder_(FolderPrefix(options.inputFolder)),
           watch_(watch),
@@ -65,7 +82,20 @@ class WatchSession {
           tracker_(options.timeout),
           then_(options.thenCommand, options.thenTimeout,
                 [this](const LogLine& line) { Log(line.level, line.text); }),
-          pool_(options.workers > 0 ? options.workers : DefaultWorkerCount()) {}
+          thenSlot_(
+              options.thenSlotCommand, options.thenTimeout,
+              [this](const LogLine& line) { Log(line.level, line.text); }, "then-slot"),
+          report_(report),
+          places_(options.outputFolder, options.slotFolders),
+          publisher_(places_, report, &thenSlot_,
+                     [this](const LogLine& line) { Log(line.level, line.text); }),
+          pool_(options.workers > 0 ? options.workers : DefaultWorkerCount()) {
+        if (options.slots) {
+            slots_.emplace(
+                RulesOf(options), [this](const SlotRecord& record) { publisher_.Publish(record); },
+                [this](const SlotId& id) { return publisher_.Earlier(id); });
+        }
+    }
 
     int Run() {
         Log(LogLevel::Info,
@@ -85,12 +115,25 @@ class WatchSession {
             TakeEvents(wakeUp.events);
             CollectFinished();
             LookAgain();
+            CloseDueSlots();
             Dispatch();
+            TellOfReportErrors();
         }
         notifier_.Stopping();
         const size_t dropped = pool_.DropQueued();
         then_.StopAll();
+        thenSlot_.StopAll();
         pool_.Wait();
+        // The joins that ended meanwhile count; their slots are published at
+        // the next start, which finds their outputs up to date.
+        if (slots_) {
+            const SlotBook::Counts counts = slots_->counts();
+            totals_.slots =
+                SlotTotals{counts.complete, counts.incomplete, counts.late, counts.unchanged};
+            slots_.reset();
+        }
+        CollectFinished();
+        FinishReport();
         Log(LogLevel::Info, "stopped" + (dropped > 0 ? "; " + CountOf(dropped, "product") +
                                                            " left for the next start"
                                                      : std::string()));
@@ -126,6 +169,12 @@ class WatchSession {
         if (options_.rereadConfig) {
             ApplyConfiguration();
         }
+        if (report_ != nullptr) {
+            const std::string error = report_->Reopen();
+            if (!error.empty()) {
+                Log(LogLevel::Failure, "the report goes on where it was: " + error);
+            }
+        }
         Rescan();
         notifier_.Ready(StatusText());
     }
@@ -141,27 +190,34 @@ class WatchSession {
         }
         tracker_.SetTimeout(read.timeout);
         then_.Reconfigure(read.thenCommand, read.thenTimeout);
+        thenSlot_.Reconfigure(read.thenSlotCommand, read.thenTimeout);
         verbosity_ = read.verbosity;
         const bool restartNeeded =
             read.inputFolder != options_.inputFolder ||
             read.outputFolder != options_.outputFolder || read.fillGaps != options_.fillGaps ||
             read.geoTiff != options_.geoTiff || read.calibration != options_.calibration ||
-            read.workers != options_.workers;
+            read.workers != options_.workers || read.reportPath != options_.reportPath ||
+            read.slots != options_.slots || read.slotChannels != options_.slotChannels ||
+            read.slotFolders != options_.slotFolders || read.slotTimeout != options_.slotTimeout;
         if (restartNeeded) {
             Log(LogLevel::Warning,
-                "the folders, --fill-gaps, --geotiff, --calibration and -j take effect only at "
-                "the next start");
+                "the folders, --fill-gaps, --geotiff, --calibration, -j, --report and the slot "
+                "options but --then-slot take effect only at the next start");
         }
     }
 
-    // Until the next deadline of a product, or the next watchdog ping.
+    // Until the next deadline of a product or a slot, or the next watchdog
+    // ping.
     std::optional<std::chrono::milliseconds> TimeToWake() const {
         std::optional<std::chrono::milliseconds> wait = notifier_.WatchdogPingPeriod();
-        if (const auto deadline = tracker_.NextDeadline()) {
-            // Rounded up, so the wait never ends just before the deadline.
-            const auto untilDeadline =
-                std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
-            wait = wait ? std::min(*wait, untilDeadline) : untilDeadline;
+        for (const auto deadline :
+             {tracker_.NextDeadline(), slots_ ? slots_->NextDeadline() : std::nullopt}) {
+            if (deadline) {
+                // Rounded up, so the wait never ends just before the deadline.
+                const auto untilDeadline =
+                    std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+                wait = wait ? std::min(*wait, untilDeadline) : untilDeadline;
+            }
         }
         return wait;
     }
@@ -188,6 +244,8 @@ class WatchSession {
                             CountOf(tracker_.ForgetAllWaiting(), "product") +
                             " that waited there; waiting for a folder to appear at " +
                             options_.inputFolder);
+                    std::erase_if(sought_,
+                                  [this](const auto& key) { return !tracker_.Knows(key); });
                     break;
                 case Kind::FolderBack:
                     Log(LogLevel::Info,
@@ -217,8 +275,8 @@ class WatchSession {
     // What the folder holds: products that are not up to date wait to be
     // joined, the time their files were last changed counting as arrival.
     void Rescan() {
-        const ProductScan scan =
-            FindProducts(options_.inputFolder, {false, Shard{}, maker_.usesCompanions()});
+        const ProductScan scan = FindProducts(
+            options_.inputFolder, {false, Shard{}, maker_.usesCompanions(), options_.slots});
         for (const FolderProblem& problem : scan.problems) {
             Log(LogLevel::Failure,
                 "cannot read the folder " + problem.folder + ": " + problem.error);
@@ -226,10 +284,14 @@ class WatchSession {
         size_t upToDate = 0;
         OutputIndex outputs;
         for (const Product& product : scan.products) {
-            if (!tracker_.Knows(product.key) &&
-                outputs.UpToDateOutput(product, options_.outputFolder, maker_.making())) {
+            const auto output =
+                tracker_.Knows(product.key)
+                    ? std::nullopt
+                    : outputs.UpToDateOutput(product, OutputFolderOf(product), maker_.making());
+            if (output) {
                 ++upToDate;
                 Log(LogLevel::Detail, "up to date " + product.key);
+                NoteUpToDate(product, *output);
                 continue;
             }
             for (const SegmentEntry& segment : product.segments) {
@@ -238,14 +300,92 @@ class WatchSession {
             sought_.insert(product.key);
             AwaitCompanions(product.key);
         }
+        for (const SlotCompanion& companion : scan.slotCompanions) {
+            NoteSlotFile(companion.entry, "", false);
+        }
         Log(LogLevel::Info, CountOf(scan.products.size(), "product") + " in the folder, " +
                                 std::to_string(upToDate) + " up to date, " +
                                 std::to_string(tracker_.waiting()) + " waiting or being joined");
     }
 
+    // The output folder, or with --slot-folders the product's slot's below it.
+    std::string OutputFolderOf(const Product& product) const {
+        return places_.OutputFolder("", product.segments.front().name);
+    }
+
+    // Tells the slots of a file of theirs, a segment of `productKey` or a
+    // prologue or epilogue. A slot's time runs from when this watch first saw
+    // a file of it: files moved in keep their old times, and a slot half
+    // received before a restart gets its time again.
+    void NoteSlotFile(const SegmentEntry& entry, const std::string& productKey, bool awaitsJoin) {
+        if (!slots_) {
+            return;
+        }
+        if (const auto file = SlotFileOf("", entry.name)) {
+            const Wall::time_point changed(std::chrono::duration_cast<Wall::duration>(
+                std::chrono::nanoseconds(entry.modifiedNanoseconds)));
+            slots_->Arrived(
+                *file, {entry.name, entry.number, productKey, Wall::now(), changed, awaitsJoin},
+                Clock::now());
+        }
+    }
+
+    // A product whose output is up to date is complete or not as the walk
+    // over its headers finds it, unless its slot's last publication tells.
+    void NoteUpToDate(const Product& product, const std::string& output) {
+        const std::string& name = product.segments.front().name;
+        const auto file = slots_ ? SlotFileOf("", name) : std::nullopt;
+        if (!file) {
+            return;
+        }
+        for (const SegmentEntry& segment : product.segments) {
+            NoteSlotFile(segment, product.key, false);
+        }
+        slots_->UpToDate(
+            *file, product.key, output,
+            [&] {
+                return SurveyMember(product.key, product.FirstSegmentPath(), output, file->channel,
+                                    options_.fillGaps);
+            },
+            Clock::now());
+    }
+
+    // Slots whose time is up take their products that still wait: they are
+    // joined now with what they have.
+    void CloseDueSlots() {
+        if (!slots_) {
+            return;
+        }
+        for (const std::string& key : slots_->CloseDue(Clock::now())) {
+            if (auto ready = tracker_.TakeNow(key)) {
+                Submit(std::move(*ready));
+            }
+        }
+    }
+
+    void TellOfReportErrors() {
+        if (report_ != nullptr) {
+            const std::string error = report_->TakeError();
+            if (!error.empty()) {
+                Log(LogLevel::Failure, "cannot write the report: " + error);
+            }
+        }
+    }
+
+    void FinishReport() {
+        if (report_ == nullptr) {
+            return;
+        }
+        totals_.ended = "stopped";
+        std::string error;
+        if (!report_->Finish(totals_, error)) {
+            Log(LogLevel::Failure, error);
+        }
+    }
+
     std::optional<std::string> OutputPathOf(const Product& product) const {
         try {
-            return maker_.PredictOutput(product.FirstSegmentPath(), options_.outputFolder);
+            return maker_.PredictOutput(product.FirstSegmentPath(), OutputFolderOf(product));
         } catch (const os::ReadError&) {
             return std::nullopt;  // the join will say why
         }
@@ -299,12 +439,17 @@ class WatchSession {
     // waiting look for it again, and those written without it are not up to
     // date any more.
     void OnCompanionArrival(const std::string& name) {
-        const std::string slot = SlotKey(name);
+        if (const os::PathInfo info = os::LookAt(folder_ + name);
+            info.kind == os::PathKind::RegularFile) {
+            NoteSlotFile({0, name, info.size, info.modifiedNanoseconds, info.identity.file}, "",
+                         false);
+        }
+        const std::string slot = SlotMaskedName(name);
         if (!maker_.usesCompanions() || slot.empty()) {
             return;
         }
         for (const std::string& key : tracker_.Keys()) {
-            if (SlotKey(tracker_.ProductOf(key)->segments.front().name) == slot) {
+            if (SlotMaskedName(tracker_.ProductOf(key)->segments.front().name) == slot) {
                 AwaitCompanions(key);
             }
         }
@@ -346,6 +491,8 @@ class WatchSession {
         }
         if (IsUpToDate(product, *outputPath, maker_.making())) {
             tracker_.Forget(key);
+            sought_.erase(key);
+            NoteUpToDate(product, *outputPath);
         } else if (ReadOutputRecord(*outputPath)) {
             Log(LogLevel::Info,
                 "segment " + std::to_string(arrived.number) + " of " + key +
@@ -365,6 +512,7 @@ class WatchSession {
         segment.size = info.size;
         segment.modifiedNanoseconds = info.modifiedNanoseconds;
         segment.file = info.identity.file;
+        segment.changedNanoseconds = info.changedNanoseconds;
         return segment;
     }
 
@@ -372,6 +520,7 @@ class WatchSession {
                       Clock::time_point arrived) {
         const SegmentProbe probe = prober_.Probe(folder_ + segment.name);
         tracker_.Note(key, folder_, segment, probe, arrived);
+        NoteSlotFile(segment, key, true);
         return probe;
     }
 
@@ -403,9 +552,16 @@ class WatchSession {
             if (maker_.usesCompanions()) {
                 AddCompanionCandidates(product);
             }
-            result = MakeProduct(product, options_.outputFolder, maker_);
+            const std::string folder = OutputFolderOf(product);
+            std::string error;
+            result = os::MakeFolders(folder, error)
+                         ? MakeProduct(product, folder, maker_)
+                         : FailedResult(product, FailureKind::System, error);
         } catch (const std::exception& failure) {
             result = FailedResult(ready.product, FailureKind::System, failure.what());
+        }
+        if (report_ != nullptr) {
+            report_->Product(result);
         }
         std::vector<LogLine> lines = DescribeResult(result);
         lines.front().text += "; " + HumanInterval(Clock::now() - ready.lastArrival) +
@@ -420,12 +576,32 @@ class WatchSession {
         }
         {
             std::lock_guard lock(finishedMutex_);
+            const std::string& name = ready.product.segments.front().name;
+            const auto file = options_.slots ? SlotFileOf("", name) : std::nullopt;
             finished_.push_back(
                 {ready.product.key,
                  result.failure == FailureKind::System ? JoinEnd::RetryLater : JoinEnd::Done,
-                 written});
+                 written, result.status, name,
+                 file ? MemberOf(result, file->channel) : ChannelRecord{}});
         }
         watch_.Wake();
+    }
+
+    void Count(ProductStatus status) {
+        switch (status) {
+            case ProductStatus::Joined:
+                ++totals_.joined;
+                break;
+            case ProductStatus::UpToDate:
+                ++totals_.upToDate;
+                break;
+            case ProductStatus::Incomplete:
+                ++totals_.incomplete;
+                break;
+            case ProductStatus::Failed:
+                ++totals_.failed;
+                break;
+        }
     }
 
     void CollectFinished() {
@@ -447,6 +623,13 @@ class WatchSession {
             if (join.written) {
                 ++written_;
                 tracker_.RetrySoon(now);  // writing works again
+            }
+            Count(join.status);
+            if (!tracker_.Knows(join.key)) {
+                sought_.erase(join.key);  // done with: its next segment starts anew
+            }
+            if (const auto file = slots_ ? SlotFileOf("", join.name) : std::nullopt) {
+                slots_->Joined(*file, join.member, tracker_.Knows(join.key), now);
             }
         }
         if (!finished.empty()) {
@@ -471,17 +654,23 @@ class WatchSession {
     std::mutex finishedMutex_;
     std::vector<Finished> finished_;
     ThenRunner then_;
+    ThenRunner thenSlot_;
+    BatchReport* const report_;
+    RunTotals totals_;
+    const SlotPlaces places_;
+    const SlotPublisher publisher_;
+    std::optional<SlotBook> slots_;
     // Last, so that its threads end before anything they use goes.
     WorkerPool pool_;
 };
 
 }  // namespace
 
-int RunWatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
+int RunWatch(const StationOptions& options, const ImageWriterLoader& loadImageWriter) {
     if (!CheckFolders(options)) {
         return kExitBadArguments;
     }
-    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadGeoTiff);
+    const std::unique_ptr<OutputMaker> maker = MakeOutputMaker(options, loadImageWriter);
     if (!maker) {
         return kExitBadArguments;
     }
@@ -491,10 +680,23 @@ int RunWatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
                      options.outputFolder.c_str(), error.c_str());
         return kExitBadArguments;
     }
+    std::unique_ptr<BatchReport> report;
+    if (options.reportPath) {
+        report = BatchReport::OpenAppending(*options.reportPath, error);
+        if (!report) {
+            std::fprintf(stderr, "segweld: %s\n", error.c_str());
+            return kExitBadArguments;
+        }
+        if (!report->warning().empty()) {
+            std::fprintf(stderr, "segweld: warning: %s\n", report->warning().c_str());
+        }
+        report->Start({options.commandLine, "0/1", options.inputFolder, options.outputFolder});
+    }
     // Before the first thread: the environment loses the service manager's
-    // variables, so no --then command talks to it in this process's name;
-    // the watch blocks SIGINT, SIGTERM and SIGHUP, and every worker inherits
-    // that.
+    // variables, so no --then command talks to it in this process's name.
+    // SIGINT, SIGTERM and SIGHUP have been held since main() began, in every
+    // thread (the GeoTIFF module's too): the FolderWatch reads them, those
+    // that came during the start included.
     const os::ServiceNotifier notifier = os::ServiceNotifier::TakeFromEnvironment();
     const std::unique_ptr<os::FolderWatch> watch =
         os::FolderWatch::Open(options.inputFolder, error);
@@ -502,7 +704,7 @@ int RunWatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff) {
         std::fprintf(stderr, "segweld: %s\n", error.c_str());
         return kExitFailures;
     }
-    return WatchSession(options, *watch, notifier, *maker).Run();
+    return WatchSession(options, *watch, notifier, *maker, report.get()).Run();
 }
 
 }  // namespace segweld::station

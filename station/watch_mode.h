@@ -8,6 +8,6 @@ namespace segweld::station {
 // `segweld --watch`: treats what the input folder holds as --batch does, then
 // joins each product as soon as it is complete, or when its timeout has run
 // out, until SIGINT or SIGTERM. Returns the exit status.
-int RunWatch(const StationOptions& options, const GeoTiffLoader& loadGeoTiff);
+int RunWatch(const StationOptions& options, const ImageWriterLoader& loadImageWriter);
 
 }  // namespace segweld::station

@@ -73,12 +73,21 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
         "write the resulting joined file.\n";
     const std::string noInput = "Check input file: The input file does not exist.\n";
     const std::string refused = "segweld: the argument '";
+    // A build without images refuses the mode before it looks at any path.
+#ifdef SEGWELD_HAS_GEOTIFF
+    const std::string imageOutputIsAFile =
+        "Check output folder: The output folder " + Path(1) + " is a file, not a folder.\n";
+#else
+    const std::string imageOutputIsAFile =
+        "segweld: this build cannot write GeoTIFF: it was built without GDAL\n";
+#endif
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{Path(1)}, noOutput},
         {{missing}, noOutput},
         {{missing, out}, noInput},
         {{missing, missing}, noInput},
         {{Path(1), missing}, "Check output folder: The output folder does not exist.\n"},
+        {{"--geotiff", Path(1), Path(1)}, imageOutputIsAFile},
         {{"--fill-gaps"}, "segweld: --fill-gaps needs a segment file and an output folder\n"},
         {{Path(1) + "\t" + out}, noOutput},
         {{Path(1) + "\" \"" + out, out},

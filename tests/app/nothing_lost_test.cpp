@@ -147,9 +147,8 @@ TEST_F(NothingLostTest, EveryFailureAndWarningNamesItsCause) {
              " skipped: not a regular file\nsegweld: warning: only 7 of the 8 planned segments (1 "
              "to 8) were joined; not joined: 3\n",
          damage, join},
-        {"output folder is a file", 1, kErr,
-         "segweld: Cannot create the output file " + plain + "/" + OutputName(1, ".segm") + " in " +
-             plain + "/: Not a directory\n",
+        {"output folder is a file", 2, kErr,
+         "Check output folder: The output folder " + plain + " is a file, not a folder.\n",
          [&] { WriteSeries(1, 2), WriteFile(plain, {'x'}); }, Command(kJoin, Path(1), plain)},
         {"output name taken by a folder", 1, kErr,
          "Cannot create the output file " + OutputPath(1, ".segm") + ": Is a directory",

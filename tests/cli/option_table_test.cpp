@@ -99,6 +99,29 @@ TEST(SegweldOptionsTest, CommandLines) {
          "--calibration takes counts, radiance",
          ""},
         {{"in", "out", "--batch", "--frobnicate"}, kBatchMode, "unknown option '--frobnicate'", ""},
+        // Slots: the options beside --slots, --then-slot one word beside --then.
+        {{"--watch", "in", "out", "--slots", "--slot-channels=IR_108,HRV", "--slot-timeout", "600",
+          "--slot-folders", "--then-slot", "cp \"a b\" {}", "--report", "r.jsonl", "--then", "echo",
+          "{}"},
+         kWatchMode,
+         "",
+         ""},
+        {{"--batch", "in", "out", "--slot-folders"},
+         kBatchMode,
+         "--slot-folders needs --slots",
+         ""},
+        {{"--batch", "in", "out", "--slots", "--slot-channels", "IR_108,IR_108"},
+         kBatchMode,
+         "--slot-channels takes channel names",
+         ""},
+        {{"--batch", "in", "out", "--slots", "--then-slot", "x"},
+         kBatchMode,
+         "--then-slot belongs to --watch",
+         ""},
+        {{"--watch", "in", "out", "--slots", "--then-slot", "cp \"x"},
+         kWatchMode,
+         "--then-slot takes a command in one argument",
+         ""},
         // Help answers whatever else the line holds, bar a word it cannot read.
         {{"--batch", "-h", "--timeout", "x"}, kBatchMode, "", ""},
         {{"-h", "--bogus"}, kSingleJoin, "unknown option '--bogus'", ""},
@@ -122,6 +145,12 @@ TEST(SegweldOptionsTest, CommandLines) {
     EXPECT_EQ(watch.options.timeout, milliseconds(500));
     EXPECT_THAT(watch.options.thenCommand, ElementsAre("cp", "{}", "--force", "--", "-x"));
     EXPECT_THAT(ParseSegweldCommand(rows[3].arguments).paths, ElementsAre("--batch", "-j2"));
+    const station::StationOptions slots = ParseSegweldCommand(rows[31].arguments).options;
+    EXPECT_THAT(slots.slotChannels, ElementsAre("IR_108", "HRV"));
+    EXPECT_EQ(std::tie(slots.slots, slots.slotFolders, slots.slotTimeout, slots.reportPath),
+              std::make_tuple(true, true, milliseconds(600000), "r.jsonl"));
+    EXPECT_THAT(slots.thenSlotCommand, ElementsAre("cp", "a b", "{}"));
+    EXPECT_THAT(slots.thenCommand, ElementsAre("echo", "{}"));
     EXPECT_TRUE(ParseSegweldCommand(rows[4].arguments).options.fillGaps);
 }
 
@@ -249,11 +278,15 @@ TEST(ConfigFileTest, CommandLineWinsAndTheFileIsReadAgain) {
     test::TempFolder folder;
     const std::string path = (folder.path() / "watch.conf").string();
     const auto write = [&](const std::string& text) { std::ofstream(path) << text; };
-    write("input = /in\noutput = /out\njobs = 2\ntimeout = 5\n");
+    write("input = /in\noutput = /out\njobs = 2\ntimeout = 5\nslots\nthen-slot = cp \"a b\" {}\n");
 
     SegweldCommand command = ParseSegweldCommand({"--watch", "--config", path, "-j3"});
     ASSERT_EQ(command.error, "");
     station::StationOptions options = command.options;
+    EXPECT_THAT(options.thenSlotCommand, ElementsAre("cp", "a b", "{}"));
+    EXPECT_THAT(ParseSegweldCommand({"--watch", "--config", path, "--then-slot", "x {}"})
+                    .options.thenSlotCommand,
+                ElementsAre("x", "{}"));
     EXPECT_EQ(std::tie(options.inputFolder, options.outputFolder, options.workers, options.timeout),
               std::make_tuple("/in", "/out", 3u, milliseconds(5000)));
     command = ParseSegweldCommand({"--watch", "here", "there", "--config=" + path});

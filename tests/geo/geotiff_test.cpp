@@ -13,11 +13,14 @@
 #include <map>
 #include <numbers>
 #include <optional>
+#include <regex>
 #include <thread>
 
-#include "geo/geotiff_product.h"
+#include "geo/image_entry.h"
+#include "join/dissemination_name.h"
 #include "join/output_name.h"
 #include "os/process.h"
+#include "tests/geo/geo_products.h"
 #include "tests/support/background.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/product_files.h"
@@ -31,136 +34,9 @@ namespace {
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-constexpr int32_t kCfac = -13642337;     // MSG's VIS/IR sampling
-constexpr int32_t kHrvCfac = -40927014;  // and HRV's
-constexpr int kHrvGrid = 11136;
+using namespace geotest;
+
 constexpr double kNoData = -1e30;  // stands for NaN among the expected values
-
-struct Product {
-    uint16_t columns = 6, lines = 4;
-    uint8_t bits = 10;
-    int planned = 3;
-    std::string channel = "IR_108___";
-    std::string source = "MSG1";  // of the file names
-    uint8_t fileType = 0, compression = 0;
-    std::string projection = "GEOS(+000.0)";
-    int32_t cfac = kCfac, coff = 1856;  // coff 0: that of the epilogue's HRV window
-    int32_t loff = 1856;                // of segment 1; each later one counts `lines` fewer
-    int earthModel = 2;                 // 0: no prologue
-    test::PrologueFields prologue{};
-    std::optional<test::HrvWindows> epilogue{};
-    int firstCount = 1;              // of segment 1's first pixel; each next one counts 1 more
-    std::vector<int> unusable = {};  // stored lines (from 0) of segment 2 marked unusable
-    bool foreignPrologue = false;    // a prologue of another satellite, not MSG Level 1.5
-};
-
-bool IsHrv(const Product& p) {
-    return p.channel.starts_with("HRV");
-}
-
-// The name of segment `k` of `p` or, with `kind` PRO or EPI, of a companion.
-std::string FileName(const Product& p, int k, const std::string& kind = "",
-                     const std::string& channel = "_________") {
-    char segment[16];
-    std::snprintf(segment, sizeof segment, "%06d___", k);
-    return "H-000-MSG1__-" + (p.source + "________").substr(0, 12) + "-" +
-           (kind.empty() ? p.channel : channel) + "-" + (kind.empty() ? segment : kind + "______") +
-           "-200706151200-__";
-}
-
-// The count stored at column c (0-based, east first) of line j of segment k.
-uint16_t StoredCount(const Product& p, int k, int j, int c) {
-    return static_cast<uint16_t>((p.firstCount + ((k - 1) * p.lines + j) * p.columns + c) %
-                                 (1 << p.bits));
-}
-
-// The full-disk column (from 1, east first) of the HRV window that holds
-// stored line `line` (from 0), as the reference reader places it.
-int32_t HrvEastColumn(const test::HrvWindows& w, int line) {
-    return line + 1 < w.lowerNorthLine ? w.lowerEastColumn : w.upperEastColumn;
-}
-
-// The line quality record: line `j` of `unusable` missing, not to be used.
-std::vector<uint8_t> LineQuality(const Product& p, const std::vector<int>& unusable) {
-    std::vector<uint8_t> body(13 * p.lines, 1);
-    for (int j : unusable) {
-        body[13 * j + 10] = 2;
-        body[13 * j + 11] = body[13 * j + 12] = 4;
-    }
-    return body;
-}
-
-// A segment file of `p`: its header, then its counts packed big-endian.
-std::vector<uint8_t> SegmentFile(const Product& p, int k) {
-    std::vector<uint8_t> data((p.columns * p.lines * p.bits + 7) / 8, 0);
-    for (uint64_t bit = 0, pixel = 0; pixel < uint64_t{p.columns} * p.lines; ++pixel) {
-        const uint16_t count = StoredCount(p, k, pixel / p.columns, pixel % p.columns);
-        for (int b = p.bits - 1; b >= 0; --b, ++bit) {
-            data[bit / 8] |= static_cast<uint8_t>(((count >> b) & 1) << (7 - bit % 8));
-        }
-    }
-    const int32_t coff =
-        p.coff == 0 ? 5567 - HrvEastColumn(*p.epilogue, (k - 1) * p.lines) : p.coff;
-    const std::string name = FileName(p, k);
-    std::vector<uint8_t> bytes =
-        test::HeaderBuilder()
-            .Primary(p.fileType, 8 * data.size())
-            .ImageStructure(p.bits, p.columns, p.lines, p.compression)
-            .Navigation(p.projection, p.cfac, p.cfac, coff, p.loff - p.lines * (k - 1))
-            .Annotation(name)
-            .TimeStamp(18062, 43200000)
-            .MsgSegmentIdentification(321, 9, static_cast<uint16_t>(k), 1,
-                                      static_cast<uint16_t>(p.planned), 3)
-            .Record(129, LineQuality(p, k == 2 ? p.unusable : std::vector<int>{}))
-            .Build();
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    return bytes;
-}
-
-// A companion file: its header, then its data field.
-std::vector<uint8_t> Companion(const std::string& name, uint8_t type, std::vector<uint8_t> data) {
-    std::vector<uint8_t> bytes = test::RealPrologueHeader(name, type, 8 * data.size());
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    return bytes;
-}
-
-// A product's segments and its prologue in a folder, and the program run on them.
-struct GeoTiffRun {
-    explicit GeoTiffRun(const Product& p, const std::vector<int>& numbers = {1, 2, 3})
-        : product(p) {
-        for (int k : numbers) {
-            test::WriteFile(input / FileName(p, k), SegmentFile(p, k));
-        }
-        // The satellites that MSG disseminates keep their channel in the name.
-        const std::string channel = p.foreignPrologue ? p.channel : "_________";
-        if (p.earthModel != 0) {
-            test::PrologueFields fields = p.prologue;
-            fields.earthModelType = static_cast<uint8_t>(p.earthModel);
-            const std::string name = FileName(p, 0, "PRO", channel);
-            test::WriteFile(input / name,
-                            Companion(name, 128,
-                                      p.foreignPrologue ? std::vector<uint8_t>(3000, 7)
-                                                        : test::PrologueData(fields)));
-        }
-        if (p.epilogue) {
-            const std::string name = FileName(p, 0, "EPI", channel);
-            test::WriteFile(input / name, Companion(name, 129, test::EpilogueData(*p.epilogue)));
-        }
-    }
-
-    // segweld with `options` on segment 1 of the product.
-    test::ProgramResult Segweld(std::vector<std::string> options,
-                                const test::RunOptions& how = {}) const {
-        options.push_back(input / FileName(product, 1));
-        options.push_back(output.path().string());
-        return test::RunProgram(SEGWELD_BIN, options, how);
-    }
-
-    std::string GeoTiffPath() const { return output / LowerAscii(FileName(product, 1) + ".tif"); }
-
-    Product product;
-    test::TempFolder input, output;
-};
 
 // What the tests look at in a GeoTIFF.
 struct GeoTiff {
@@ -270,6 +146,8 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
         std::vector<std::string> options{};
         const char* segments = "1-3|none|none|none";  // joined, missing, not joined, filled
         const char* refusal = nullptr;
+        // The result line: what became of the product, its segments, its end.
+        std::array<const char*, 3> outcome{"joined", "3 segments", ""};
     } rows[] = {
         {"9.5 east", {.bits = 8, .projection = "GEOS(+009.5)"}, "+lon_0=9.5 "},
         {"75 west", {.projection = "GEOS(-075.0)", .coff = 3, .loff = 1}, "+lon_0=-75 "},
@@ -278,9 +156,35 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
          "+lon_0=41.5 "},
         {"offset in the data", {.bits = 16, .earthModel = 1}},
         {"no prologue", {.earthModel = 0}},
-        {"gap", {}, "+lon_0=0 ", {1, 3}, {1}, {}, "1|2|3|none"},
-        {"gap filled", {}, "+lon_0=0 ", {1, 3}, {1, 3}, {"--fill-gaps"}, "1, 3|2|none|2"},
-        {"segment 1 refused", {}, "+lon_0=0 ", {2, 3}, {2, 3}, {}, "2-3|none|1|none"},
+        {"gap",
+         {},
+         "+lon_0=0 ",
+         {1, 3},
+         {1},
+         {},
+         "1|2|3|none",
+         nullptr,
+         {"incomplete", "1 segment", "; missing 2; not joined 3"}},
+        {"gap filled",
+         {},
+         "+lon_0=0 ",
+         {1, 3},
+         {1, 3},
+         {"--fill-gaps"},
+         "1, 3|2|none|2",
+         nullptr,
+         {"incomplete", "2 segments", "; missing 2; filled 2"}},
+        {"segment 1 refused",
+         {},
+         "+lon_0=0 ",
+         {2, 3},
+         {2, 3},
+         {},
+         "2-3|none|1|none",
+         nullptr,
+         {"incomplete", "2 segments", "; not joined 1"}},
+        {"stored compressed, prologue too, segment 2 plain",
+         {.earthModel = 1, .storedAs = unpack::Compression::Bzip2}},
         {.label = "compressed", .p = {.compression = 1}, .refusal = "compressed"},
         {.label = "not image data", .p = {.fileType = 2}, .refusal = "not image data"},
         {.label = "no GEOS", .p = {.projection = "POLAR"}, .refusal = "not a geostationary"},
@@ -304,9 +208,14 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
             continue;
         }
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        // With a prologue, the plain join's warnings only.
-        EXPECT_THAT(result.err, p.earthModel == 0 ? HasSubstr("no prologue")
-                                                  : ::testing::Matcher<std::string>(plainWarnings));
+        // With a prologue, the plain join's warnings only, then the result line.
+        const auto [status, count, end] = row.outcome;
+        EXPECT_THAT(result.err,
+                    ::testing::AllOf(HasSubstr(p.earthModel == 0 ? "no prologue" : plainWarnings),
+                                     ::testing::EndsWith(" -> " + run.GeoTiffPath() + end + "\n")));
+        EXPECT_THAT(result.err,
+                    HasSubstr((p.earthModel == 0 ? "" : plainWarnings) + "segweld: " + status +
+                              " " + MaskedName(FileName(p, 1)) + ": " + count + ", "));
         const GeoTiff tif(run.GeoTiffPath());
         EXPECT_EQ(tif.layout, "COG");
         EXPECT_EQ(tif.type, p.bits == 8 ? GDT_Byte : GDT_UInt16);
@@ -398,7 +307,8 @@ TEST(GeoTiff, CalibratedValuesFollowThePrologue) {
         options.push_back("--geotiff");
         const test::ProgramResult result = run.Segweld(options);
         ASSERT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(result.err, "");
+        EXPECT_THAT(result.err, ::testing::StartsWith("segweld: joined "));
+        EXPECT_THAT(result.err, Not(HasSubstr("warning")));
         const GeoTiff tif(run.GeoTiffPath());
         const bool counts = row.band.ends_with("counts");
         EXPECT_EQ(tif.type, counts ? GDT_UInt16 : GDT_Float32);
@@ -434,10 +344,10 @@ TEST(GeoTiff, CalibrationsThatCannotBeGivenAreRefusedOrWarnedOf) {
     const std::string noPrologue =
         "brightness temperature (the default for IR_108) was asked for, but there is no "
         "prologue H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__ (nor "
-        "H-000-MSG1__-MSG1________-IR_108___-PRO______-200706151200-__)";
+        "H-000-MSG1__-MSG1________-IR_108___-PRO______-200706151200-__, plain or compressed)";
     const std::string goesNoPrologue =
         "there is no prologue H-000-MSG1__-GOES11______-_________-PRO______-200706151200-__ "
-        "(nor H-000-MSG1__-GOES11______-00_7_075W-PRO______-200706151200-__)";
+        "(nor H-000-MSG1__-GOES11______-00_7_075W-PRO______-200706151200-__, plain or compressed)";
     const std::string goesBt =
         "brightness temperature was asked for, but 00_7_075W of GOES11 is not a SEVIRI channel";
     const std::vector<std::string> bt = {"--calibration", "bt"},
@@ -500,19 +410,20 @@ TEST(GeoTiff, TheModuleEntryWritesProductsOnSeveralThreads) {
     std::string error;
     const auto module = os::LoadedModule::Load(SEGWELD_GEOTIFF_MODULE, error);
     ASSERT_NE(module, nullptr) << error;
-    const auto write = reinterpret_cast<geo::WriteProductGeoTiffEntry>(
-        module->Symbol(geo::kWriteProductGeoTiffEntryName));
+    const auto write = reinterpret_cast<geo::WriteProductImageEntry>(
+        module->Symbol(geo::kWriteProductImageEntryName));
     ASSERT_NE(write, nullptr);
     const GeoTiffRun gap({}, {1, 3}), vis({.channel = "VIS006___", .earthModel = 0});
-    geo::GeoTiffReport reports[2];
-    std::thread first([&] {
-        write(gap.input / FileName(gap.product, 1), gap.output.path().string(),
-              {.fillGaps = true, .calibration = {}}, reports[0]);
-    });
-    std::thread second([&] {
-        write(vis.input / FileName(vis.product, 1), vis.output.path().string(),
-              {.fillGaps = false, .calibration = geo::Quantity::Radiance}, reports[1]);
-    });
+    geo::ImageReport reports[2];
+    geo::ImageRequest requests[2];
+    requests[0].segmentPath = gap.input / FileName(gap.product, 1);
+    requests[0].outputFolder = gap.output.path().string();
+    requests[0].fillGaps = true;
+    requests[1].segmentPath = vis.input / FileName(vis.product, 1);
+    requests[1].outputFolder = vis.output.path().string();
+    requests[1].calibration = geo::Quantity::Radiance;
+    std::thread first([&] { write(requests[0], reports[0]); });
+    std::thread second([&] { write(requests[1], reports[1]); });
     first.join();
     second.join();
     EXPECT_EQ(reports[0].outputPath, gap.GeoTiffPath());
@@ -529,18 +440,20 @@ TEST(GeoTiff, TheModuleEntryWritesProductsOnSeveralThreads) {
 
 // An older GeoTIFF, or the file a symbolic link of its name leads to (in the
 // input folder here), is replaced keeping its mode, and the link stays. A run
-// stopped during the join or while GDAL writes ends by its signal and leaves
-// both folders as they were.
+// stopped during the walk or while the GeoTIFF is written ends by its signal
+// and leaves both folders as they were.
 TEST(GeoTiff, AnOlderGeoTiffIsReplacedWholeOrNotAtAll) {
-    const std::tuple<bool, const char*, int> rows[] = {
-        // link, the fault shim's stop, its signal
+    const std::tuple<bool, std::string, int> rows[] = {
+        // link, the fault shim's stop ("OUT" stands for the output folder), its signal
         {false, "SEGWELD_TEST_SIGNAL_OPENS=", 0},
         {true, "SEGWELD_TEST_SIGNAL_OPENS=", 0},
-        {false, "SEGWELD_TEST_SIGNAL_COPIES=-000002___", SIGINT},
-        {true, "SEGWELD_TEST_SIGNAL_OPENS=/raster.tif", SIGTERM}};
-    for (const auto& [link, stop, signal] : rows) {
-        SCOPED_TRACE(std::string(stop) + (link ? " link" : ""));
+        {true, "SEGWELD_TEST_SIGNAL_OPENS=-000002___", SIGINT},
+        {false, "SEGWELD_TEST_SIGNAL_WRITES=OUT", SIGTERM}};
+    for (const auto& [link, stopAt, signal] : rows) {
+        SCOPED_TRACE(stopAt + (link ? " link" : ""));
         const GeoTiffRun run({});
+        const std::string stop =
+            std::regex_replace(stopAt, std::regex("OUT"), run.output.path().string());
         const std::string old = link ? run.input / "old.tif" : run.GeoTiffPath();
         test::WriteFile(old, {'o', 'l', 'd'});
         std::filesystem::permissions(old, std::filesystem::perms(0640));

@@ -11,7 +11,7 @@ namespace segweld::geo {
 namespace {
 
 JoinedSegment RapidScanHrvSegment(int32_t number) {
-    JoinedSegment segment{.number = number, .path = "segment", .headerLength = 6198};
+    JoinedSegment segment{.number = number, .path = "segment", .headerLength = 6198, .pixels = {}};
     HritHeader& h = segment.header;
     h.bitsPerPixel = 10;
     h.columns = 5568;

@@ -51,7 +51,7 @@ got=$(bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" 
     COMP_WORDS=("$@") COMP_CWORD=$(($# - 1)) COMP_LINE="$*" && COMP_POINT=${#COMP_LINE}
     _segweld && printf "%s\n" "${COMPREPLY[@]}"' _ "$prefix/share/bash-completion/completions/segweld" \
     segweld --watch -)
-grep -qx -- --timeout <<<"$got" && ! grep -qx -- --report <<<"$got" || fail "completion offers: $got"
+grep -qx -- --timeout <<<"$got" && ! grep -qx -- --recursive <<<"$got" || fail "completion offers: $got"
 
 echo "-- another project builds against the library, both ways"
 json=$("$prefix/bin/segweld-info" --json "$first")

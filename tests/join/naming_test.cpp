@@ -72,9 +72,9 @@ TEST(DisseminationName, OnlyExactNamesOfTheConventionParse) {
 }
 
 TEST(OutputName, ExtensionFromFourLettersAndDigits) {
-    EXPECT_EQ(JoinedOutputName(kName, std::vector<uint8_t>{'A', 'b', 'C', '9', 'x'}),
+    EXPECT_EQ(OutputName(kName, OutputKind::Joined, std::vector<uint8_t>{'A', 'b', 'C', '9', 'x'}),
               "h-000-msg1__-msg1________-ir_108___-000001___-200706151200-c_.abc9");
-    EXPECT_EQ(JoinedOutputName("\xC3\x89T\xC3\x89", std::vector<uint8_t>{}),
+    EXPECT_EQ(OutputName("\xC3\x89T\xC3\x89", OutputKind::Joined, std::vector<uint8_t>{}),
               "\xC3\x89t\xC3\x89.xyz")
         << "lower-casing touches ASCII letters only: UTF-8 É stays whole";
     const std::vector<std::vector<uint8_t>> unfit = {
@@ -83,7 +83,7 @@ TEST(OutputName, ExtensionFromFourLettersAndDigits) {
         {'A', '.', 'B', 'C'},
     };
     for (const auto& first : unfit) {
-        EXPECT_EQ(JoinedOutputName("Name", first), "name.xyz") << first.size();
+        EXPECT_EQ(OutputName("Name", OutputKind::Joined, first), "name.xyz") << first.size();
     }
     for (const char* text : {"", "-", ".aZ0"}) {
         EXPECT_TRUE(HasAlnumTail(text)) << text;

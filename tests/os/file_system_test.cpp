@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/temp_folder.h"
 
@@ -88,12 +89,22 @@ TEST(LookAt, KindsAndOpenAgree) {
     }
 }
 
-TEST(LookAt, IdentityTellsNamesOfOneFileFromOtherFiles) {
+// Rewritten in place with its time set back, a file keeps its identity,
+// size and time: only its change time, which no program sets back, tells.
+TEST(LookAt, IdentityTellsNamesOfOneFileFromOtherFilesAndChangeTimeAnyChange) {
     TempFolder folder;
     const InputFile one = Open(Write(folder / "one"));
     fs::create_hard_link(folder / "one", folder / "second-name");
     EXPECT_EQ(LookAt(folder / "second-name").identity, one.identity());
     EXPECT_NE(LookAt(Write(folder / "other")).identity, one.identity());
+    const auto written = fs::last_write_time(folder / "one");
+    fs::last_write_time(folder / "one", written);  // as finely as this system sets times
+    const PathInfo before = LookAt(folder / "one");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    fs::last_write_time(Write(folder / "one", std::vector<uint8_t>(kTricky.size())), written);
+    const InputFile after = Open(folder / "one");
+    EXPECT_EQ(after.modifiedNanoseconds() - before.modifiedNanoseconds, 0);
+    EXPECT_GT(after.changedNanoseconds(), before.changedNanoseconds);
 }
 
 // A file larger than 4 GiB, written and read through the seam: both sides must
@@ -157,6 +168,23 @@ TEST(HiddenOutput, AppearsWholeOnCommitAndLeavesNothingOtherwise) {
     }
 }
 
+// Written in place as an image library writes: out of order, past the end
+// (a gap of zeros), read back, cut, and committed whole.
+TEST(HiddenOutput, WrittenInPlaceReadsBackAndCommitsWhatItHolds) {
+    TempFolder folder;
+    HiddenOutput output(folder / "out");
+    output.WriteAt(4, kTricky);
+    output.WriteAt(0, kOld);
+    EXPECT_EQ(output.size(), 4 + kTricky.size());
+    std::vector<uint8_t> back(20, 7);
+    back.resize(output.ReadAt(2, back));
+    EXPECT_EQ(back,
+              std::vector<uint8_t>({'d', 0, 'a', 0x0A, 'b', 0x0D, 0x0A, 0x1A, 0x00, 0xFF, 'z'}));
+    output.Resize(6);
+    output.Commit();
+    EXPECT_EQ(test::ReadFile(folder / "out"), std::vector<uint8_t>({'o', 'l', 'd', 0, 'a', 0x0A}));
+}
+
 // POSIX keeps the replaced file's mode, Windows its attributes.
 TEST(HiddenOutput, ReplacesAReadOnlyFileWithOneThatIsReadOnlyToo) {
     TempFolder folder;
@@ -186,6 +214,40 @@ TEST(HiddenOutput, CommitsThroughALinkOntoTheFileItLeadsTo) {
     output.Append(kTricky);
     output.Commit();
     EXPECT_EQ(test::ReadFile(folder / "target"), kTricky);
+}
+
+// A log's file: what it holds stays, each record lands whole at the end,
+// and once the file is moved away (a rotation) its name is opened anew.
+TEST(AppendingFile, GrowsAtTheEndAndOpensItsNameAgainAfterAMove) {
+    TempFolder folder;
+    const std::string path = Write(folder / "report.jsonl", kOld);
+    {
+        AppendingFile file(path);
+        file.Append(kTricky);
+        fs::rename(path, folder / "report.jsonl.1");
+        file.Append(kOld);  // still to the file it opened
+    }
+    std::vector<uint8_t> expected = kOld;
+    expected.insert(expected.end(), kTricky.begin(), kTricky.end());
+    expected.insert(expected.end(), kOld.begin(), kOld.end());
+    EXPECT_EQ(test::ReadFile(folder / "report.jsonl.1"), expected);
+    AppendingFile(path).Append(kTricky);
+    EXPECT_EQ(test::ReadFile(path), kTricky);
+    {
+        AppendingFile first(path);
+        EXPECT_THROW(AppendingFile{path}, OutputInUse) << "one writer";
+    }
+    EXPECT_THROW(AppendingFile(folder.path().string()), OutputError) << "a folder";
+    EXPECT_THROW(AppendingFile(folder / "missing/report.jsonl"), OutputError);
+}
+
+// A partial file has one writer: a second is refused until the first is done.
+TEST(HiddenOutput, APartialFileIsItsWritersAlone) {
+    TempFolder folder;
+    HiddenOutput first(folder / "report", "report.partial");
+    EXPECT_THROW(HiddenOutput(folder / "report", "report.partial"), OutputInUse);
+    first.Commit();
+    EXPECT_NO_THROW(HiddenOutput(folder / "report", "report.partial"));
 }
 
 }  // namespace

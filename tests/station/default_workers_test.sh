@@ -19,6 +19,7 @@ threads() { # [PREFIX...] -- [OPTION...]
     local prefix=() pid count
     while [ "$1" != -- ]; do prefix+=("$1") && shift; done
     shift
+    : >"$work/log"  # emptied before the start: the last watch's lines must not count
     "${prefix[@]}" "$segweld" --watch "$work/in" "$work/out" "$@" 2>"$work/log" &
     pid=$!
     for _ in $(seq 100); do

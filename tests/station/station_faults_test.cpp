@@ -162,8 +162,29 @@ TEST_F(StationTest, BatchStoppedBySigtermEndsItsReport) {
         EXPECT_EQ(entry.path().filename(), "report.jsonl") << "no partial report left";
 }
 
+// Two runs given one report: the second is refused before any join and leaves
+// the first one's lines alone; once the first is killed, the report is free.
+TEST_F(StationTest, ASecondRunGivenTheSameReportIsRefused) {
+    kFirst.Write(in, kAll);
+    const std::string partial = reportPath + ".partial";
+    auto first = std::make_unique<Background>(
+        std::vector<std::string>{SEGWELD_BIN, "--batch", in, out, "--report", reportPath},
+        scratch / "first.log", FaultShim({"SEGWELD_TEST_STALL_COPIES=-000002___"}));
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(partial) && Count(Text(partial), "\n"); }));
+    const ProgramResult second = Batch({"--force"});
+    EXPECT_EQ(second.exitCode, 2) << second.err;
+    EXPECT_THAT(second.err, HasSubstr("another process is writing " + partial +
+                                      "; give each run a report of its own"));
+    EXPECT_THAT(OutputFiles(), ::testing::IsEmpty());
+    EXPECT_EQ(Report::Of(partial).lines.size(), 1u) << "the first run's start alone";
+    first.reset();
+    EXPECT_EQ(Batch().exitCode, 0);
+    EXPECT_EQ(Output(kFirst), kFirst.Joined(kAll));
+}
+
 // --report - writes the lines to standard output; --from-list takes only the
-// folders and files it names.
+// folders and files it names, each product once however its path is spelt,
+// and a line that names nothing to join is a failure of the run.
 TEST_F(StationTest, ReportToStandardOutputAndAListOfWhatToTake) {
     const TestProduct other{"VIS006___"};
     for (const std::string day : {"2007/06/15", "2007/06/16"}) {
@@ -172,20 +193,24 @@ TEST_F(StationTest, ReportToStandardOutputAndAListOfWhatToTake) {
             product.Write(in + "/" + day, kAll);
     }
     other.Write(in, kAll);
-    WriteFile(scratch / "list", [&] {
-        const std::string text = "# days\n2007/06/16\n" + in + "/" + other.Name(3) + "\n\n";
-        return std::vector<uint8_t>(text.begin(), text.end());
-    }());
+    WriteFile(in + "/2007/06/15/notes.txt", {'x'});
+    const std::string day = "2007/06/15/";
+    const std::string list = "# days\n2007/06/16\n" + in + "/" + other.Name(3) + "\n" + day +
+                             kFirst.Name(2) + "\n./2007//06/15/./" + kFirst.Name(5) + "\n" + in +
+                             "//" + day + kFirst.Name(1) + "\n\n2007/06/51\n" + day +
+                             kFirst.Name(9) + "\n" + day + "notes.txt\n";
+    WriteFile(scratch / "list", std::vector<uint8_t>(list.begin(), list.end()));
     const ProgramResult run = RunProgram(
         SEGWELD_BIN, {"--batch", in, out, "--from-list", scratch / "list", "--report", "-"});
-    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.exitCode, 1) << run.err;
     const Report report(run.out);
     std::vector<std::string> keys;
-    for (const auto& [key, line] : report.products)
-        keys.push_back(key);
-    EXPECT_THAT(keys, ::testing::ElementsAre("2007/06/16/" + kFirst.Key(),
-                                             "2007/06/16/" + kSecond.Key(), other.Key()));
-    EXPECT_EQ(report.lines.back().at("joined"), 3);
+    for (const nlohmann::json& line : report.lines)  // start and end lines have no key
+        keys.push_back(line.at("type") == "entry" ? line.at("line").dump() : line.value("key", ""));
+    EXPECT_THAT(keys, ::testing::UnorderedElementsAre(
+                          "", day + kFirst.Key(), "2007/06/16/" + kFirst.Key(),
+                          "2007/06/16/" + kSecond.Key(), other.Key(), "8", "9", "10", ""));
+    EXPECT_EQ(OutputFiles().size(), 4u) << "each product once";
 }
 
 }  // namespace
@@ -282,6 +307,31 @@ TEST_F(StationTest, WatchUnderAServiceManager) {
                                   "<6>SIGHUP: reading " + config + " again", "<6>stopped"})
         EXPECT_THAT(journal, HasSubstr(line));
     EXPECT_THAT(journal, ::testing::Not(HasSubstr("segweld:"))) << "the journal names and stamps";
+}
+
+// --geotiff loads GDAL, whose libraries start a thread as they load: a thread
+// that did not leave SIGHUP and SIGTERM to the watch was handed them one time
+// in two, ending the station. So a reload and a stop while an image is made
+// are tried many times.
+TEST_F(StationTest, GeoTiffWatchUnderAServiceManagerTakesEveryReloadAndStop) {
+#ifndef SEGWELD_GEOTIFF_MODULE
+    GTEST_SKIP() << "built without the GeoTIFF module";
+#endif
+    kFirst.Write(in, kAll), kFirst.WriteCompanions(in);
+    const std::string tif = kFirst.OutputName().replace(kFirst.OutputName().rfind('.'), 5, ".tif");
+    for (int round = 0; round < 12; ++round) {
+        SCOPED_TRACE(round);
+        fs::remove_all(out), fs::create_directory(out);
+        NotifySocket manager(scratch / ("notify-" + std::to_string(round)));
+        const auto watch = Start({"--geotiff"}, {"NOTIFY_SOCKET=" + manager.path()});
+        ASSERT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "READY=1"); }));
+        kill(watch->pid(), SIGHUP);
+        EXPECT_TRUE(WaitUntil([&] { return Count(manager.Messages(), "READY=1") == 2; }));
+        EXPECT_EQ(watch->Stop(SIGTERM), 0) << watch->Log();
+        EXPECT_THAT(watch->Log(), HasSubstr("SIGHUP: looking at the whole folder again"));
+        EXPECT_THAT(watch->Log(), HasSubstr("segweld: stopped"));
+        EXPECT_THAT(OutputFiles(), ::testing::ElementsAre(tif)) << "the image under way is whole";
+    }
 }
 
 }  // namespace

@@ -50,6 +50,7 @@ struct TestProduct {
         auto bytes = HeaderBuilder()
                          .Primary(0, 8 * 500)
                          .ImageStructure(8, 100, 5, compressed ? 1 : 0)
+                         .Navigation("GEOS(+000.0)", -13642337, -13642337, 50, 25 - 5 * number)
                          .Annotation(Name(number))
                          .TimeStamp(18062, 43200000)
                          .MsgSegmentIdentification(321, 9, number, first, planned, 3)

@@ -45,36 +45,42 @@ TEST(OutputRecordTest, EveryFieldChangesTheKeptFormWhichReadsBackWhole) {
     const OutputRecord base{"H-000-MSG3__-MSG3________-IR_108___-??????___-201801011200-__",
                             "join",
                             160000,
-                            {{1, 20112, 1'700'000'000'123'456'789, 42}, {2, 20112, 7, 43}}};
-    const KeptRecord kept = KeptFormOf(base);
+                            77,
+                            1'700'000'000'200'000'000,
+                            {{1, 20112, 1'700'000'000'123'456'789, 42, 1'700'000'000'123'456'789},
+                             {2, 20112, 7, 43, 8}}};
+    const KeptRecord kept = KeptFormOf(base, 3);
     const std::pair<const char*, void (*)(OutputRecord&)> changes[] = {
         {"product", [](OutputRecord& r) { r.product[50] = '3'; }},
         {"making", [](OutputRecord& r) { r.making = "join fill-gaps"; }},
         {"output size", [](OutputRecord& r) { r.outputSize = 159999; }},
+        {"output file number", [](OutputRecord& r) { r.outputFile = 78; }},
         {"a number", [](OutputRecord& r) { r.segments[1].number = 3; }},
         {"a size", [](OutputRecord& r) { r.segments[0].size = 20113; }},
         {"a time", [](OutputRecord& r) { r.segments[0].modifiedNanoseconds -= 1; }},
+        {"a change time", [](OutputRecord& r) { r.segments[1].changedNanoseconds += 1; }},
         {"a file number", [](OutputRecord& r) { r.segments[1].file = 44; }},
         {"a segment more",
          [](OutputRecord& r) {
-             r.segments.push_back({3, 20112, 7, 45});
+             r.segments.push_back({3, 20112, 7, 45, 8});
          }},
         {"a segment fewer", [](OutputRecord& r) { r.segments.pop_back(); }},
     };
     for (const auto& [field, change] : changes) {
         OutputRecord changed = base;
         change(changed);
-        EXPECT_NE(KeptFormOf(changed), kept) << field;
+        EXPECT_NE(KeptFormOf(changed, 3), kept) << field;
     }
-    for (const KeptRecord& each : {kept, KeptRecord{0, 0, 0x00ab}, KeptRecord{12, 1, ~0ull}}) {
+    // The longest a full-disk HRV GeoTIFF's record gets, with a slow keeping.
+    for (const KeptRecord& each :
+         {kept, KeptRecord{0, 0, 0, 0x00ab}, KeptRecord{26, 999'999'999, 99'999, ~0ull}}) {
         const std::string text = FormatKeptRecord(each);
         EXPECT_LT(text.size(), 57u) << text;  // within an ext4 inode's own space
         EXPECT_EQ(ParseKeptRecord(text), each) << text;
     }
     for (const char* text :
-         {"segweld-record 1\nproduct X\n", "segweld-record 2 8 160000 00ab",
-          "segweld-record 2 8 160000 00000000000000ab ", "segweld-record 2 8 -1 00000000000000ab",
-          "segweld-record 2 8 160000 00000000000000xb", ""}) {
+         {"segweld-record 2 8 160000 00000000000000ab", "segweld-record 3 8 1 00ab",
+          "segweld-record 3 8 -1 3 00000000000000ab", ""}) {
         EXPECT_EQ(ParseKeptRecord(text), std::nullopt) << text;
     }
 }

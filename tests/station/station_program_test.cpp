@@ -1,8 +1,11 @@
 // Runs `segweld --batch` on a folder of products the way an archive holds
 // them, and `segweld --watch` beside a test that writes segment files the way
 // a receiving station does.
+#include <sys/xattr.h>
+
 #include <fstream>
 #include <set>
+#include <thread>
 
 #include "tests/station/station_fixture.h"
 
@@ -113,6 +116,68 @@ TEST_F(BatchTest, SecondRunFindsEverythingUpToDateUntilASegmentChanges) {
     // An incomplete product whose files have not changed is up to date too.
     EXPECT_THAT(Batch({"--fill-gaps", "--recursive"}).err,
                 HasSubstr("0 joined, 5 up to date, 0 incomplete, 0 failed"));
+}
+
+// The record kept as an attribute or beside the output: a careless operator
+// changes the first of two products, its output or its files after a first
+// run; the second run joins it again, and leaves no record of a gone output.
+TEST_F(StationTest, TheRecordSeesWhatAUserCannotSetBack) {
+    const TestProduct first{"IR_108___"}, second{"WV_062___"};
+    const std::string output = OutPath(first), copy = scratch / "copy";
+    const auto rewrite = [](const std::string& path, size_t at) {  // 500 bytes, time set back
+        const auto time = fs::last_write_time(path);
+        std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).seekp(at)
+            << std::string(500, 'x');
+        fs::last_write_time(path, time);
+    };
+    std::vector<uint8_t> third = first.Joined(kAll);
+    std::fill(third.begin() + 1000, third.begin() + 1500, 'x');
+    const struct {
+        const char* label;
+        std::function<void()> change;
+        int joined;                  // by the second run
+        std::vector<uint8_t> bytes;  // of the first product's output; empty: none
+    } rows[] = {
+        {"a segment rewritten, its time set back (cp --preserve=timestamps onto it)",
+         [&] { rewrite(in + "/" + first.Name(3), first.File(3).size() - 500); }, 1, third},
+        {"the output rewritten, its time set back", [&] { rewrite(output, 0); }, 1,
+         first.Joined(kAll)},
+        {"another file of its size in its place",
+         [&] { WriteFile(copy, std::vector<uint8_t>(4000, 'x')), fs::rename(copy, output); }, 1,
+         first.Joined(kAll)},
+        {"the product and its output removed",
+         [&] {
+             fs::remove(output);
+             std::ranges::for_each(kAll, [&](int n) { fs::remove(in + "/" + first.Name(n)); });
+         },
+         0,
+         {}},
+    };
+    for (const bool beside : {false, true}) {
+        const auto environment =
+            beside ? FaultShim({"SEGWELD_TEST_NO_XATTRS=1"}) : std::vector<std::string>();
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(row.label) + (beside ? ", the record beside" : ""));
+            fs::remove_all(in), fs::remove_all(out);
+            fs::create_directory(in), fs::create_directory(out);
+            for (const TestProduct& p : {first, second})
+                p.Write(in, kAll);
+            ASSERT_THAT(Batch({}, {.environment = environment}).err, HasSubstr("2 joined"));
+            char text[256] = {};  // waited past: a tick of the coarse clock file times come from
+            if (getxattr(output.c_str(), "user.segweld.record", text, sizeof text) < 0)
+                std::ranges::copy(Text(out + "/." + first.OutputName() + ".segweld"), text);
+            int settled = -1;
+            ASSERT_EQ(std::sscanf(text, "segweld-record 3 %*u %*u %d", &settled), 1) << text;
+            std::this_thread::sleep_until(fs::last_write_time(output) +
+                                          std::chrono::milliseconds(settled + 20));
+            row.change();
+            const ProgramResult run = Batch({}, {.environment = environment});
+            EXPECT_THAT(run.err, HasSubstr(std::to_string(row.joined) + " joined")) << run.err;
+            EXPECT_EQ(fs::exists(output) ? Output(first) : std::vector<uint8_t>(), row.bytes);
+            EXPECT_EQ(OutputFiles().size(), (row.bytes.empty() ? 1u : 2u) * (beside ? 2 : 1))
+                << "an output per product, and its record beside it where it lies there";
+        }
+    }
 }
 
 // Folders that are not there, a bad option, a report that cannot be written

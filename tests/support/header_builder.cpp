@@ -113,8 +113,8 @@ std::vector<uint8_t> RealSegmentHeader(const SegmentShape& shape) {
                     shape.loff - shape.lines * (shape.sequence - 1))
         .Annotation(shape.annotation)
         .TimeStamp(18062, 43200000 + 12 * 60 * 1000)
-        .MsgSegmentIdentification(shape.spacecraft, shape.channelId, shape.sequence, 1,
-                                  shape.plannedEnd, 3)
+        .MsgSegmentIdentification(shape.spacecraft, shape.channelId, shape.sequence,
+                                  shape.plannedStart, shape.plannedEnd, 3)
         .LineQuality()
         .Build();
 }

@@ -54,6 +54,7 @@ struct SegmentShape {
     uint8_t bitsPerPixel = 10;
     uint8_t compressionFlag = 0;
     uint16_t sequence = 1;
+    uint16_t plannedStart = 1;
     uint16_t plannedEnd = 8;
     uint8_t channelId = 9;
     uint16_t spacecraft = 321;

@@ -29,8 +29,10 @@ using segweld::test::SegmentShape;
 constexpr int kBitsPerPixel = 10;
 constexpr uint16_t kLines = 464;
 
-// The repeat cycle of the full-disk scan: one product of a channel per slot.
+// The repeat cycle of the full-disk scan: one product of a channel per slot;
+// Rapid Scan scans the northern third of the disk every 5 minutes.
 constexpr std::chrono::minutes kSlotMinutes{15};
+constexpr std::chrono::minutes kRapidScanMinutes{5};
 
 std::chrono::sys_time<std::chrono::minutes> DefaultTime() {
     using namespace std::chrono;
@@ -45,6 +47,8 @@ struct Options {
     segweld::test::PrologueFields prologue{.earthModelType = 1};
     std::chrono::sys_time<std::chrono::minutes> time = DefaultTime();
     int slots = 1;
+    std::string service = "0DEG";  // or RSS, IODC
+    uint16_t lines = kLines;       // of a segment
 };
 
 // "YYYYMMDDhhmm", as the file names carry it.
@@ -84,24 +88,34 @@ std::optional<std::chrono::sys_time<std::chrono::minutes>> ParseTimeToken(const 
 struct Grid {
     uint16_t columns = 3712;  // of a segment
     uint32_t width = 3712;    // of the full disk
+    int first = 1;            // the plan's first segment
     int planned = 8;
     int32_t cfac = -13642337;
     int32_t offset = 1856;  // column and line offset of the sub-satellite point
     bool hrv = false;
 };
 
-Grid GridOf(const std::string& channel) {
-    if (channel != "HRV") {
-        return {};
+// Rapid Scan plans the northern segments only: 6 to 8, HRV 16 to 24.
+Grid GridOf(const std::string& channel, bool rapidScan) {
+    Grid grid;
+    if (channel == "HRV") {
+        grid = {5568, 11136, 1, 24, -40927014, 5566, true};
     }
-    return {5568, 11136, 24, -40927014, 5566, true};
+    if (rapidScan) {
+        grid.first = grid.hrv ? 16 : 6;
+    }
+    return grid;
 }
 
+// The source field names the service after the satellite, but for the 0°
+// service: "MSG2________", "MSG2_RSS____".
 std::string FileName(const Options& options, const std::string& channelToken,
                      const std::string& segmentToken, const std::string& timeToken) {
-    std::string satellite = options.satellite + "______________";
-    return "H-000-" + satellite.substr(0, 6) + "-" + satellite.substr(0, 12) + "-" + channelToken +
-           "-" + segmentToken + "-" + timeToken + "-__";
+    const std::string fill = "____________";
+    const std::string service = options.service == "0DEG" ? "" : "_" + options.service;
+    return "H-000-" + (options.satellite + fill).substr(0, 6) + "-" +
+           (options.satellite + service + fill).substr(0, 12) + "-" + channelToken + "-" +
+           segmentToken + "-" + timeToken + "-__";
 }
 
 std::string SegmentToken(int number) {
@@ -201,26 +215,28 @@ bool WriteProduct(const Options& options) {
                      error.c_str());
         return false;
     }
-    const Grid grid = GridOf(options.channel);
+    const Grid grid = GridOf(options.channel, options.service == "RSS");
     const std::string channel = (options.channel + "_________").substr(0, 9);
-    const int count = options.segments > 0 ? options.segments : grid.planned;
+    const int last = options.segments > 0 ? grid.first + options.segments - 1 : grid.planned;
 
     SegmentShape shape;
     shape.columns = grid.columns;
-    shape.lines = kLines;
+    shape.lines = options.lines;
+    shape.plannedStart = static_cast<uint16_t>(grid.first);
     shape.plannedEnd = static_cast<uint16_t>(grid.planned);
     shape.channelId = static_cast<uint8_t>(segweld::ChannelCodeOf(options.channel));
     shape.spacecraft = options.prologue.satelliteId;
     shape.cfac = grid.cfac;
     shape.coff = grid.offset;
     shape.loff = grid.offset;
-    const uint32_t height = static_cast<uint32_t>(std::max(count, grid.planned)) * shape.lines;
+    const uint32_t height = static_cast<uint32_t>(std::max(last, grid.planned)) * shape.lines;
     const SamplePicture picture(grid.width, height);
 
     const std::vector<uint8_t> prologue = segweld::test::PrologueData(options.prologue);
     const std::vector<uint8_t> epilogue = segweld::test::EpilogueData();
+    const auto cycle = options.service == "RSS" ? kRapidScanMinutes : kSlotMinutes;
     for (int slot = 0; slot < options.slots; ++slot) {
-        const std::string timeToken = TimeToken(options.time + slot * kSlotMinutes);
+        const std::string timeToken = TimeToken(options.time + slot * cycle);
         for (const auto& [token, type, data] :
              {std::tuple{"PRO______", 128, &prologue}, std::tuple{"EPI______", 129, &epilogue}}) {
             const std::string name = FileName(options, "_________", token, timeToken);
@@ -231,7 +247,7 @@ bool WriteProduct(const Options& options) {
                 return false;
             }
         }
-        for (int number = 1; number <= count; ++number) {
+        for (int number = grid.first; number <= last; ++number) {
             shape.sequence = static_cast<uint16_t>(number);
             shape.annotation = FileName(options, channel, SegmentToken(number), timeToken);
             if (grid.hrv) {
@@ -243,8 +259,9 @@ bool WriteProduct(const Options& options) {
                 return false;
             }
         }
-        std::printf("%s\n",
-                    inFolder(FileName(options, channel, SegmentToken(1), timeToken)).c_str());
+        std::printf(
+            "%s\n",
+            inFolder(FileName(options, channel, SegmentToken(grid.first), timeToken)).c_str());
     }
     return true;
 }
@@ -253,7 +270,8 @@ void PrintUsage(std::FILE* out) {
     std::fputs(
         "Usage: segweld-sample [--channel NAME | --hrv] [--satellite MSGn] [--segments N]\n"
         "                      [--offset-corrected] [--spectral-radiance]\n"
-        "                      [--time YYYYMMDDhhmm] [--slots N] FOLDER\n"
+        "                      [--time YYYYMMDDhhmm] [--slots N] [--service S]\n"
+        "                      [--lines N] FOLDER\n"
         "Writes a sample MSG product into FOLDER: the prologue and epilogue and the\n"
         "segments of one channel: IR_108 or NAME (VIS006 ... IR_134: 8 segments of\n"
         "3712 x 464 pixels at 10 bits; HRV, also --hrv: 24 of 5568 x 464 in the\n"
@@ -263,7 +281,11 @@ void PrintUsage(std::FILE* out) {
         "December 2017 is present, or with --offset-corrected that it was corrected.\n"
         "--time sets the time the names carry (default 200706151200); --slots N\n"
         "writes N products of the channel, one every 15 minutes from that time, each\n"
-        "a little brighter than the one before. Prints the path of segment 1 of each.\n",
+        "a little brighter than the one before. --service RSS names the Rapid Scan\n"
+        "service (segments 6 to 8, HRV 16 to 24, a slot every 5 minutes), IODC the\n"
+        "Indian Ocean one, 0DEG the 0 degree one (the default). --lines N makes each\n"
+        "segment N lines high instead of 464, for small slots. Prints the path of\n"
+        "the first segment of each.\n",
         out);
 }
 
@@ -326,6 +348,20 @@ int main(int argc, char** argv) {
                 std::fputs("segweld-sample: --slots takes 1 to 9999\n", stderr);
                 return 2;
             }
+        } else if (argument == "--service" && hasValue) {
+            options.service = argv[++i];
+            if (options.service != "0DEG" && options.service != "RSS" &&
+                options.service != "IODC") {
+                std::fputs("segweld-sample: --service takes 0DEG, RSS or IODC\n", stderr);
+                return 2;
+            }
+        } else if (argument == "--lines" && hasValue) {
+            const int lines = std::atoi(argv[++i]);
+            if (lines < 1 || lines > kLines) {
+                std::fputs("segweld-sample: --lines takes 1 to 464\n", stderr);
+                return 2;
+            }
+            options.lines = static_cast<uint16_t>(lines);
         } else if (options.folder.empty() && !argument.starts_with("--")) {
             options.folder = argument;
         } else {

@@ -1,0 +1,157 @@
+#include "app/image_mode.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/program_module.h"
+#include "app/segweld_app.h"
+#include "join/dissemination_name.h"
+#include "join/segment_name.h"
+#include "os/file_system.h"
+#include "os/process.h"
+#include "os/terminal.h"
+#include "station/product_log.h"
+#include "station/progress_display.h"
+
+namespace segweld {
+namespace {
+
+constexpr int kExitWritten = 0;
+constexpr int kExitNothingWritten = 1;
+constexpr int kExitBadArguments = 2;
+// A run shorter than this shows no progress.
+constexpr auto kQuietFor = std::chrono::seconds(1);
+
+int NoImages(const std::string& why) {
+    std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n", why.c_str());
+    return kExitBadArguments;
+}
+
+// The command line's checks and messages ("Caption: Text").
+bool PathsExist(const std::vector<std::string>& paths) {
+    const char* message = nullptr;
+    if (paths.size() < 2 || paths[1].empty()) {
+        message =
+            "No output folder specified: Please specify a folder where to write the "
+            "resulting joined file.";
+    } else if (!os::PathExists(paths[0])) {
+        message = "Check input file: The input file does not exist.";
+    } else if (!os::PathExists(paths[1])) {
+        message = "Check output folder: The output folder does not exist.";
+    }
+    if (message != nullptr) {
+        std::fprintf(stderr, "%s\n", message);
+        return false;
+    }
+    // That the output folder is a folder, as the plain join's last check.
+    return !RefuseOutputFolderThatIsNoFolder(paths[1]);
+}
+
+// The line the station modes print for a product, made of the run's report.
+station::ProductResult ResultOf(const std::string& segmentPath, const geo::ImageReport& report) {
+    station::ProductResult result;
+    result.key = MaskedName(SplitSegmentPath(segmentPath).name);
+    result.outputPath = report.outputPath;
+    result.segmentsJoined = report.walk.segmentsJoined();
+    result.bytesWritten = report.bytesWritten;
+    result.missing = report.segmentsMissing;
+    result.notJoined = report.segmentsNotJoined;
+    result.damaged = report.segmentsDamaged;
+    result.filled = report.segmentsFilled;
+    const bool whole = result.missing.empty() && result.notJoined.empty() &&
+                       result.damaged.empty() && result.filled.empty();
+    result.status = whole ? station::ProductStatus::Joined : station::ProductStatus::Incomplete;
+    return result;
+}
+
+// The module's symbol `entry`; the module stays loaded until the process
+// ends. Nullptr with `error` set when there is none.
+void* ImageModuleSymbol(const char* entry, std::string& error) {
+#ifndef SEGWELD_HAS_GEOTIFF
+    (void)entry;
+    error = "it was built without GDAL";
+    return nullptr;
+#else
+    const std::string modulePath = FindProgramModule(geo::kImageModuleName);
+    if (modulePath.empty()) {
+#ifdef SEGWELD_GEOTIFF_PACKAGE
+        error = "the GeoTIFF writer is not installed (package " SEGWELD_GEOTIFF_PACKAGE ")";
+#else
+        error = std::string("the module ") + geo::kImageModuleName + " is not installed";
+#endif
+        return nullptr;
+    }
+    static std::unique_ptr<os::LoadedModule> module = os::LoadedModule::Load(modulePath, error);
+    if (module == nullptr) {
+        return nullptr;
+    }
+    void* symbol = module->Symbol(entry);
+    if (symbol == nullptr) {
+        error = std::string("no entry ") + entry + " in " + modulePath;
+    }
+    return symbol;
+#endif
+}
+
+}  // namespace
+
+geo::WriteProductImageEntry LoadImageWriter(std::string& error) {
+    return reinterpret_cast<geo::WriteProductImageEntry>(
+        ImageModuleSymbol(geo::kWriteProductImageEntryName, error));
+}
+
+int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> calibration,
+                 const std::vector<std::string>& paths) {
+    std::string error;
+    const geo::WriteProductImageEntry write = LoadImageWriter(error);
+    if (write == nullptr) {
+        return NoImages(error);
+    }
+    if (!PathsExist(paths)) {
+        return kExitBadArguments;
+    }
+    // The run stops at its next step, leaving nothing, and only then does
+    // the signal end the process.
+    os::NoteInterrupts();
+    const bool onTerminal = os::IsRedrawableTerminal(stderr);
+    const auto start = std::chrono::steady_clock::now();
+    std::unique_ptr<station::ProgressDisplay> display;
+    uint64_t shown = 0;
+    geo::ImageRequest request{paths[0], paths[1], format, fillGaps, calibration, {}};
+    request.progress = [&](const geo::ImageProgress& progress) {
+        if (onTerminal && !display && std::chrono::steady_clock::now() - start >= kQuietFor) {
+            display = std::make_unique<station::ProgressDisplay>(stderr, true, 1,
+                                                                 progress.inputBytes, start);
+        }
+        const auto done = static_cast<uint64_t>(progress.done * progress.inputBytes);
+        if (display && done > shown) {
+            display->AddBytes(done - shown);
+            shown = done;
+        }
+        return os::NotedInterrupt() == 0;
+    };
+    geo::ImageReport report;
+    write(request, report);
+    if (display) {
+        display->Finish();
+    }
+    os::EndByNotedInterrupt();
+    std::fflush(stdout);  // any "Unexpected hdrtype" lines come before the summary
+    for (const auto* list : {&report.walk.warnings, &report.warnings}) {
+        for (const std::string& warning : *list) {
+            std::fprintf(stderr, "segweld: warning: %s\n", warning.c_str());
+        }
+    }
+    if (!report.written()) {
+        std::fprintf(stderr, "segweld: %s\n", report.error.c_str());
+        return kExitNothingWritten;
+    }
+    std::fprintf(stderr, "segweld: %s\n",
+                 station::DescribeResult(ResultOf(paths[0], report)).front().text.c_str());
+    return kExitWritten;
+}
+
+}  // namespace segweld

@@ -1,0 +1,185 @@
+#include "geo/product_image.h"
+
+#include "geo/level15_records.h"
+#include "geo/seviri_channels.h"
+#include "join/number_list.h"
+#include "join/segment_name.h"
+#include "join/segment_walk.h"
+#include "segweld_version.h"
+
+namespace segweld::geo {
+namespace {
+
+// The prologue's earth model type of data whose georeferencing offset was
+// corrected.
+constexpr uint8_t kCorrectedEarthModel = 2;
+
+// Where the georeferencing comes from, for the image's tag, and whether the
+// data lie 1.5 km north-west of the header's navigation.
+struct Georeferencing {
+    std::string tag;
+    bool shift = false;
+};
+
+Georeferencing GeoreferenceProduct(bool seviri, const ProductFrame& frame,
+                                   const PrologueReading& prologue,
+                                   std::vector<std::string>& warnings) {
+    const std::string asItStands = "the header's navigation is used as it stands";
+    if (seviri && prologue.record) {
+        if (prologue.record->earthModelType == kCorrectedEarthModel) {
+            return {"corrected in the data", false};
+        }
+        return {"not corrected in the data; geotransform shifted 1.5 km south-east", true};
+    }
+    if (!seviri && !prologue.path.empty()) {
+        return {"not applicable: " + frame.channel + " of " + frame.satellite +
+                    " is not MSG Level 1.5 data; " + asItStands,
+                false};
+    }
+    warnings.push_back(prologue.problem +
+                       (seviri ? "; the georeferencing offset of data before December 2017 may "
+                                 "be present and is not corrected"
+                               : "; " + asItStands));
+    return {"unknown (no usable prologue); " + asItStands, false};
+}
+
+std::string Asked(Quantity quantity, const std::optional<Quantity>& requested,
+                  const std::string& channel) {
+    return std::string(QuantityName(quantity)) +
+           (requested ? "" : " (the default for " + channel + ")") + " was asked for, but ";
+}
+
+// The quantity the pixels hold and, when calibrated, each count's value.
+void PlanPixels(const std::optional<SeviriChannel>& channel, const std::optional<Quantity>& asked,
+                const PrologueReading& prologue, const EpilogueReading& epilogue,
+                ProductImage& image, std::vector<std::string>& warnings) {
+    const ProductFrame& frame = image.frame;
+    const std::string holdsCounts = "; the GeoTIFF holds counts";
+    if (!channel) {
+        if (asked.value_or(Quantity::Counts) != Quantity::Counts) {
+            warnings.push_back(Asked(*asked, asked, frame.channel) + frame.channel + " of " +
+                               frame.satellite +
+                               " is not a SEVIRI channel, the only ones whose calibration is "
+                               "known here" +
+                               holdsCounts);
+        }
+        return;
+    }
+    const Quantity wanted = asked.value_or(DefaultQuantity(*channel));
+    if (!HasQuantity(*channel, wanted)) {
+        throw ProductRefused(frame.channel + " has no " + QuantityName(wanted) +
+                             ": it is calibrated to counts, radiance or " +
+                             QuantityName(DefaultQuantity(*channel)));
+    }
+    if (wanted == Quantity::Counts) {
+        return;
+    }
+    std::string problem = prologue.problem;
+    if (prologue.record) {
+        const bool scanned = epilogue.record && !epilogue.record->forwardScanStart.empty();
+        const CdsTime scanStart =
+            scanned ? epilogue.record->forwardScanStart : prologue.record->repeatCycleStart;
+        image.calibration = CalibrationTable(wanted, *channel, frame.channel, *prologue.record,
+                                             scanStart.UnixSeconds(), frame.bitsPerPixel, problem);
+    }
+    if (image.calibration.empty()) {
+        warnings.push_back(Asked(wanted, asked, frame.channel) + problem + holdsCounts);
+        return;
+    }
+    image.quantity = wanted;
+}
+
+BandDescription DescribeBand(const std::optional<SeviriChannel>& channel, const ProductImage& image,
+                             const PrologueReading& prologue) {
+    BandDescription band;
+    const std::string& name = image.frame.channel;
+    const std::string label = channel ? name + " (" + channel->centralWavelength + " um)" : name;
+    band.description = label + " " + QuantityName(image.quantity);
+    band.unit = QuantityUnit(image.quantity);
+    if (image.quantity == Quantity::Counts && channel && prologue.record) {
+        const auto index = static_cast<size_t>(channel->id - 1);
+        band.scaled = true;
+        band.scale = prologue.record->calibrationSlope[index];
+        band.offset = prologue.record->calibrationOffset[index];
+        band.unit = QuantityUnit(Quantity::Radiance);
+    }
+    return band;
+}
+
+const char* HrvWindowsTag(HrvPlacement placement) {
+    switch (placement) {
+        case HrvPlacement::Epilogue:
+            return "placed by the epilogue's actual HRV coverage";
+        case HrvPlacement::Navigation:
+            return "placed by each segment's column offset";
+        case HrvPlacement::NotHrv:
+            break;
+    }
+    return "";
+}
+
+std::string Platform(const ProductFrame& frame, const PrologueReading& prologue) {
+    return PlatformName(prologue.record ? prologue.record->satelliteId : frame.spacecraftId);
+}
+
+ProductIdentity IdentityOf(const HritHeader& header) {
+    return {header.nominalTime, header.sourceName, static_cast<uint16_t>(header.segmentId[0])};
+}
+
+}  // namespace
+
+ProductImage DescribeProductImage(const std::string& segmentPath, const JoinReport& walk,
+                                  const std::vector<JoinedSegment>& segments,
+                                  const std::optional<Quantity>& calibration,
+                                  std::vector<std::string>& warnings) {
+    if (segments.empty()) {
+        throw ProductRefused("no segment was joined");
+    }
+    const ProductIdentity identity = IdentityOf(segments.front().header);
+    const PrologueReading prologue = ReadPrologue(segmentPath, identity);
+    const EpilogueReading epilogue = ReadEpilogue(segmentPath, identity);
+    const HrvCoverage* coverage = epilogue.record ? &epilogue.record->hrv : nullptr;
+    ProductImage image;
+    image.frame = FrameProduct(segments, coverage, warnings);
+    const ProductFrame& frame = image.frame;
+    if (frame.hrvPlacement == HrvPlacement::Navigation && coverage == nullptr) {
+        warnings.push_back(epilogue.problem +
+                           "; the HRV windows are placed by each segment's column offset, "
+                           "which places a segment that holds lines of both windows as a "
+                           "whole");
+    }
+    const std::optional<SeviriChannel> channel = ChannelById(frame.channelCode);
+    PlanPixels(channel, calibration, prologue, epilogue, image, warnings);
+    const Georeferencing georeferencing =
+        GeoreferenceProduct(channel.has_value(), frame, prologue, warnings);
+
+    RasterDescription& description = image.description;
+    description.placement = PlaceStoredImage(frame.navigation);
+    if (georeferencing.shift) {
+        ShiftForUncorrectedOffset(description.placement);
+    }
+    description.subSatelliteLongitude = frame.subSatelliteLongitude;
+    description.band = DescribeBand(channel, image, prologue);
+    for (const int32_t number : frame.missing) {
+        const bool exists = PathExists(StoredSegmentPath(segmentPath, number));
+        (exists ? image.notJoined : image.missing).push_back(number);
+    }
+    description.tags = {
+        {"SATELLITE", frame.satellite},
+        {"PLATFORM", Platform(frame, prologue)},
+        {"CHANNEL", frame.channel},
+        {"CALIBRATION", QuantityName(image.quantity)},
+        {"NOMINAL_TIME", IsoTime(frame.nominalTime)},
+        {"TIFFTAG_DATETIME", TiffTime(frame.nominalTime)},
+        {"TIFFTAG_SOFTWARE", "Segweld " SEGWELD_VERSION},
+        {"SEGMENTS_JOINED", FormatNumberList(frame.joined)},
+        {"SEGMENTS_MISSING", FormatNumberList(image.missing)},
+        {"SEGMENTS_NOT_JOINED", FormatNumberList(image.notJoined)},
+        {"SEGMENTS_FILLED", FormatNumberList(walk.filled)},
+        {"GEOREFERENCING_OFFSET", georeferencing.tag},
+        {"HRV_WINDOWS", HrvWindowsTag(frame.hrvPlacement)},
+    };
+    return image;
+}
+
+}  // namespace segweld::geo

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "geo/calibration.h"
+#include "geo/cog_writer.h"
+#include "geo/product_frame.h"
+#include "join/join_segments.h"
+
+namespace segweld::geo {
+
+// A product as one image, whatever the format it is written in: where each
+// joined segment's pixels lie, what they are calibrated to, where the image
+// lies on the Earth and what it says of itself. RasterRows(frame,
+// description.placement, calibration) produces its rows.
+struct ProductImage {
+    ProductFrame frame;
+    Quantity quantity = Quantity::Counts;  // what the pixels hold
+    std::vector<float> calibration;        // each count's value; empty for counts
+    RasterDescription description;
+    // The planned segments not joined, apart: those without a file, and
+    // those whose file was refused or lies beyond the gap that ended the walk.
+    std::vector<int32_t> missing;
+    std::vector<int32_t> notJoined;
+};
+
+// Lays out the segments that the walk over the product of `segmentPath`
+// joined, in the order it joined them, with the product's prologue and
+// epilogue, into the image of `calibration` (the channel's usual quantity
+// when none). Where the prologue cannot give the quantity asked for, the image
+// holds counts, and `warnings` says why; a prologue or epilogue of another
+// time slot or satellite is not used, as if it were missing. Throws
+// ProductRefused for products that cannot make an image (see FrameProduct),
+// and for a calibration that the channel does not have.
+ProductImage DescribeProductImage(const std::string& segmentPath, const JoinReport& walk,
+                                  const std::vector<JoinedSegment>& segments,
+                                  const std::optional<Quantity>& calibration,
+                                  std::vector<std::string>& warnings);
+
+}  // namespace segweld::geo
