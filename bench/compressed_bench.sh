@@ -9,9 +9,12 @@
 # the last are removed and written back to disk. The sample's picture is
 # smooth and compresses far better than real data: given a real HRV segment
 # file, every segment's data field is that file's (its headers stay the
-# sample's), so that bzip2 works as hard as on an archive.
+# sample's), so that bzip2 works as hard as on an archive. Last, one
+# --geotiff of the product from its plain and from its .bz2 files, with the
+# time and peak memory of each.
 # Usage: bench/compressed_bench.sh [BUILD_FOLDER] [PRODUCTS] [REAL_HRV_SEGMENT]
-#        (default: build 50, the sample's own data)
+#        (default: build 50, the sample's own data); BATCH_RUNS=N times each
+#        batch N times (default 3)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -19,7 +22,7 @@ count=${2:-50}
 real=${3:-}
 
 scripts/install-packages hyperfine time bzip2
-cmake --build "$build" --target segweld segweld-sample >/dev/null
+cmake --build "$build" --target segweld segweld-sample segweld_geotiff >/dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/segweld-compressed-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -32,6 +35,8 @@ if [ -n "$real" ]; then
         mv "$work/segment" "$segment"
     done
 fi
+mkdir -p "$work/plain"
+cp "${segments[@]}" "$work/plain/"
 bzip2 -9 "${segments[@]}"
 segments=("${segments[@]/%/.bz2}")
 mkdir -p "$work/out" "$work/archive" "$work/batch-out"
@@ -59,7 +64,7 @@ for slot in $(seq 0 $((count - 1))); do
     done
 done
 echo "Batch: $count products, $(ls "$work/archive" | wc -l) files; $(nproc) processors"
-hyperfine --runs 3 \
+hyperfine --runs "${BATCH_RUNS:-3}" \
     --prepare "find '$work/batch-out' -mindepth 1 -delete; sync" \
     -n "batch -j 1" "'$build/bin/segweld' --batch '$work/archive' '$work/batch-out' -j 1 -q" \
     -n "batch -j 2" "'$build/bin/segweld' --batch '$work/archive' '$work/batch-out' -j 2 -q"
@@ -67,3 +72,14 @@ find "$work/batch-out" -mindepth 1 -delete
 /usr/bin/time -f "peak memory %M KiB: batch -j 2" \
     "$build/bin/segweld" --batch "$work/archive" "$work/batch-out" -j 2 -q 2>"$work/time.txt"
 tail -n 1 "$work/time.txt"
+
+mkdir -p "$work/geotiff"
+plain=("$work"/plain/*)
+for first in "${plain[0]}" "${segments[0]}"; do
+    rm -f "$work"/geotiff/*
+    form=$([[ $first == *.bz2 ]] && echo "bzip2 files" || echo "plain files")
+    /usr/bin/time -f "%e s, peak memory %M KiB: --geotiff, $form" \
+        "$build/bin/segweld" --geotiff --calibration counts "$first" "$work/geotiff" \
+        >/dev/null 2>"$work/time.txt"
+    tail -n 1 "$work/time.txt"
+done
