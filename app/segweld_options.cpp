@@ -34,7 +34,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "segment's size in its place, so that every present segment lands at its place "
                 "in the image. The output is named after the plan's first segment, so a later "
                 "join with more segments replaces it. Warnings name the filled segments. "
-                "Without a plan, for compressed data, or for a plan beyond a whole disk (a "
+                "Without a plan, for data compressed in the data field (wavelet, JPEG), or "
+                "for a plan beyond a whole disk (a "
                 "damaged field, which a warning names), *segweld* warns and joins as without "
                 "this option."},
      [](SegweldCommand& c, const Words&) { return c.options.fillGaps = true; }},
@@ -54,7 +55,9 @@ const cli::Option<SegweldCommand> kOptions[] = {
           "calibration and the correction of the georeferencing offset of older data are "
           "read from the product's prologue file, the HRV windows and scan time from its "
           "epilogue; without them, or with ones of another time slot or satellite, "
-          "*segweld* warns and writes counts or the navigation as it stands. Compressed, "
+          "*segweld* warns and writes counts or the navigation as it stands. Segment, "
+          "prologue and epilogue files stored compressed (*.bz2*, *.gz*, *.xz*) are read "
+          "decompressed; products whose data fields are compressed (wavelet, JPEG), "
           "non-image and first-generation Meteosat (MTP) products are refused. The "
           "segments are read once, and nothing but the GeoTIFF is written: it appears and "
           "replaces an older one as the joined output does; SIGINT, SIGTERM and SIGHUP "

@@ -8,7 +8,7 @@
 #include "geo/seviri_channels.h"
 #include "hrit/big_endian_reader.h"
 #include "hrit/header_reader.h"
-#include "join/segment_file.h"
+#include "join/segment_source.h"
 
 namespace segweld::geo {
 namespace {
@@ -57,14 +57,15 @@ class RecordFile {
             problem = path + " has no header of file type " + std::to_string(fileType);
             return false;
         }
-        const uint64_t held = file_.size() - reader.headerLength();
+        // The record whole, read once: a compressed file is read forwards.
+        record_.resize(recordBytes);
+        const uint64_t held = file_.ReadAt(reader.headerLength(), record_);
         if (DataFieldBytes(reader.header()) < recordBytes || held < recordBytes) {
             problem = path + " is not an MSG Level 1.5 record: its data field holds " +
                       std::to_string(std::min(held, DataFieldBytes(reader.header()))) +
                       " bytes, not " + std::to_string(recordBytes);
             return false;
         }
-        dataOffset_ = reader.headerLength();
         nominalTime_ = reader.header().nominalTime;
         satellite_ = reader.header().sourceName;
         return true;
@@ -84,12 +85,10 @@ class RecordFile {
         return "";
     }
 
-    // `length` bytes at `offset` into the data field (fewer where the file
-    // ends). Throws os::ReadError.
-    std::vector<uint8_t> Read(uint64_t offset, size_t length) {
-        std::vector<uint8_t> bytes(length, 0);
-        bytes.resize(file_.ReadAt(dataOffset_ + offset, bytes));
-        return bytes;
+    // `length` bytes at `offset` into the record.
+    std::vector<uint8_t> Read(uint64_t offset, size_t length) const {
+        const auto from = record_.begin() + static_cast<std::ptrdiff_t>(offset);
+        return {from, from + static_cast<std::ptrdiff_t>(length)};
     }
 
   private:
@@ -104,8 +103,8 @@ class RecordFile {
         return text;
     }
 
-    SegmentFile file_;
-    uint64_t dataOffset_ = 0;
+    SegmentSource file_;
+    std::vector<uint8_t> record_;
     std::tm nominalTime_{};
     std::string satellite_;
 };

@@ -160,9 +160,8 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
     }
     description.subSatelliteLongitude = frame.subSatelliteLongitude;
     description.band = DescribeBand(channel, image, prologue);
-    const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (const int32_t number : frame.missing) {
-        const bool exists = PathExists(parts.directory + SegmentName(parts.name, number));
+        const bool exists = PathExists(StoredSegmentPath(segmentPath, number));
         (exists ? image.notJoined : image.missing).push_back(number);
     }
     description.tags = {

@@ -1,5 +1,6 @@
 #include "geo/product_image_writer.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -90,10 +91,13 @@ class ImageRun {
         options.progress = [this](const JoinProgress&) { return GoOn(0); };
         report_.walk = WalkAsJoin(request_.segmentPath, options, [this](const SegmentVisit& visit) {
             auto pixels = std::make_shared<const SegmentPixels>(
-                visit.sharedFile, visit.headerLength, visit.headerBytes, visit.header->lines);
+                visit.sharedFile, visit.headerLength, visit.headerBytes, visit.header->lines,
+                std::min(DataFieldBytesStored(*visit.header),
+                         ImageStructureBytes(*visit.header) + 1),
+                fields_);
             segments_.push_back(
                 {visit.number, visit.path, *visit.header, visit.headerLength, std::move(pixels)});
-            inputBytes_ += visit.file->size();
+            inputBytes_ += visit.file->file().size();
         });
         const JoinReport& walk = report_.walk;
         if (walk.stopped || !walk.error.empty() || segments_.empty()) {
@@ -128,6 +132,7 @@ class ImageRun {
     const ImageRequest& request_;
     ImageReport report_;
     std::vector<JoinedSegment> segments_;
+    std::shared_ptr<DecompressedFields> fields_ = std::make_shared<DecompressedFields>();
     uint64_t inputBytes_ = 0;
 };
 

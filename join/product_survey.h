@@ -18,8 +18,9 @@ namespace segweld {
 class ProductSurvey {
   public:
     // Takes one segment the walk visited; `bytesPresent` counts the bytes of
-    // its data field that the file holds (it matters for accepted ones only).
-    void Note(const SegmentVisit& visit, uint64_t bytesPresent);
+    // its data field that the file holds (it matters for accepted ones only),
+    // and `unsound` tells of compressed data that are damaged beyond that.
+    void Note(const SegmentVisit& visit, uint64_t bytesPresent, bool unsound = false);
 
     // Takes `plan`, given by a header the walk did not accept (that of the
     // segment file named, beyond the gap when segment 1 is missing), when no
@@ -53,7 +54,8 @@ class ProductSurvey {
     std::vector<int32_t> NotJoined() const;
     // Numbers the walk visited without accepting the segment.
     std::vector<int32_t> Refused() const;
-    // Accepted numbers whose file ends inside the data field.
+    // Accepted numbers whose file ends inside the data field, or whose
+    // compressed data are damaged.
     std::vector<int32_t> Damaged() const;
     // Numbers above stoppedAt() that have a segment file, which no walk reaches.
     const std::vector<int32_t>& beyondGap() const { return beyondGap_; }

@@ -21,8 +21,7 @@ bool Contains(const std::vector<int32_t>& numbers, int32_t number) {
 std::vector<int32_t> NumbersWhere(const JoinReport& report, bool damagedOnly) {
     std::vector<int32_t> numbers;
     for (const SegmentOutcome& segment : report.segments) {
-        if (segment.status == SegmentStatus::Accepted &&
-            (!damagedOnly || segment.bytesPresent < segment.dataLength)) {
+        if (segment.status == SegmentStatus::Accepted && (!damagedOnly || segment.damaged())) {
             numbers.push_back(segment.number);
         }
     }

@@ -534,8 +534,11 @@ class WatchSession {
             if (number == arrived.number) {
                 continue;
             }
-            if (const auto sibling = LookAtSegment(SegmentName(arrived.name, number), number)) {
-                Note(key, *sibling, ArrivalOf(*sibling));
+            for (const std::string& name : SegmentFileNames(arrived.name, number)) {
+                if (const auto sibling = LookAtSegment(name, number)) {
+                    Note(key, *sibling, ArrivalOf(*sibling));
+                    break;  // stored plain or compressed, as a join takes it
+                }
             }
         }
     }

@@ -44,11 +44,12 @@ const cli::Option<InfoOptions> kOptions[] = {
       .completion = Completion::File,
       .extension = "png",
       .help = "write the product's picture to OUT.png, north up, reduced to at most 1024 "
-              "pixels a side; segments that are not joined show as black bands; compressed "
-              "data is not decoded",
+              "pixels a side; segments that are not joined show as black bands; data fields "
+              "compressed with wavelets or JPEG are not decoded",
       .manual = "Write the product's picture to _OUT.png_, north up, reduced to at most 1024 "
                 "pixels a side. Segments that would not be joined show as black bands. "
-                "Compressed data is not decoded and is refused."},
+                "Data fields compressed with wavelets or JPEG are not decoded and are refused; "
+                "segment files stored compressed whole are decompressed as they are read."},
      [](InfoOptions& o, const Words& w) {
          o.mode = InfoMode::Preview;
          o.previewPath = w[0];
@@ -87,14 +88,16 @@ cli::ProgramSpec MakeProgram() {
          .paths = {"FILE"},
          .pathCompletion = {Completion::File},
          .summary = "Walks the product that FILE belongs to as segweld would, reading headers "
-                    "only, and tells which segments are present, refused, damaged or missing, "
+                    "only (segment files stored compressed are decompressed to see what they "
+                    "hold), and tells which segments are present, refused, damaged or missing, "
                     "and which segment files lie beyond a gap that the join will not reach."},
         {.title = "--preview",
          .paths = {"FILE"},
          .pathCompletion = {Completion::File},
          .summary = "Writes the picture of the product that FILE belongs to into OUT.png, "
                     "north up, reduced to at most 1024 pixels a side; segments that are not "
-                    "joined show as black bands; compressed data is not decoded."},
+                    "joined show as black bands; data fields compressed with wavelets or JPEG "
+                    "are not decoded."},
     };
     program.options = cli::SpecsOf(kOptions);
     program.moreUsage = {"segweld-info --help | --version"};

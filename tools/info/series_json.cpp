@@ -19,6 +19,7 @@ Json SegmentJson(const SeriesSegment& segment) {
     object["headerLength"] = segment.headerLength;
     object["dataLength"] = segment.dataLength;
     object["bytesPresent"] = segment.bytesPresent;
+    object["damage"] = segment.damage.empty() ? Json(nullptr) : Json(segment.damage);
     object["sequenceNumber"] = OptionalJson(segment.sequence);
     object["plannedStart"] = segment.plan ? Json(segment.plan->start) : Json(nullptr);
     object["plannedEnd"] = segment.plan ? Json(segment.plan->end) : Json(nullptr);

@@ -35,6 +35,7 @@ void TakeHeader(const SegmentVisit& visit, SeriesSegment& segment) {
     segment.headerLength = visit.headerLength;
     segment.dataLength = DataFieldBytes(header);
     segment.bytesPresent = DataBytesHeld(visit);
+    segment.damage = visit.file->DamageUpTo(visit.headerLength + DataFieldBytesStored(header));
     if (HasMsgSegmentLayout(header)) {
         segment.sequence = header.segmentId[2];
     }
@@ -56,10 +57,9 @@ SeriesSegment Describe(const SegmentVisit& visit) {
 }
 
 SeriesSegment Absent(const std::string& segmentPath, int32_t number) {
-    const SegmentPath parts = SplitSegmentPath(segmentPath);
     SeriesSegment segment;
     segment.number = number;
-    segment.path = parts.directory + SegmentName(parts.name, number);
+    segment.path = StoredSegmentPath(segmentPath, number);
     segment.present = false;
     segment.reason = "no such file; the walk ends here";
     return segment;
@@ -94,7 +94,7 @@ SeriesReport SurveySeries(const std::string& segmentPath) {
         [&](const SegmentVisit& visit) {
             SeriesSegment segment = Describe(visit);
             segment.unexpectedTypes = std::exchange(unexpected, {});
-            report.survey.Note(visit, segment.bytesPresent);
+            report.survey.Note(visit, segment.bytesPresent, !segment.damage.empty());
             if (segment.nameAgrees == false) {
                 report.nameDisagrees.push_back(segment.number);
             }
@@ -105,9 +105,8 @@ SeriesReport SurveySeries(const std::string& segmentPath) {
     report.segments.push_back(Absent(segmentPath, stoppedAt));
     report.survey.TakePlanIfUnknown(walk.namedPlan);
     report.survey.Finish(segmentPath, stoppedAt);
-    const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (const int32_t number : report.survey.beyondGap()) {
-        report.beyondGapPaths.push_back(parts.directory + SegmentName(parts.name, number));
+        report.beyondGapPaths.push_back(StoredSegmentPath(segmentPath, number));
     }
     return report;
 }

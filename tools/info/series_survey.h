@@ -22,6 +22,7 @@ struct SeriesSegment {
     uint32_t headerLength = 0;
     uint64_t dataLength = 0;    // the data field length the header announces
     uint64_t bytesPresent = 0;  // of those, bytes the file holds after its header
+    std::string damage;  // why its compressed data are damaged; empty when sound
     // The segment sequence number (segmentId[2]) of an MSG layout; nullopt in
     // another layout, whose fields are not known.
     std::optional<uint32_t> sequence;
@@ -39,7 +40,8 @@ struct SeriesReport {
     std::vector<int32_t> nameDisagrees;  // numbers whose header names another segment
 };
 
-// Walks the product of `segmentPath` as the join does, reading headers only.
+// Walks the product of `segmentPath` as the join does, reading headers only;
+// compressed segments are decompressed to see what they hold.
 SeriesReport SurveySeries(const std::string& segmentPath);
 
 // How a status reads in the reports.

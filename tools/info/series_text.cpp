@@ -47,6 +47,9 @@ std::string SegmentRow(const SeriesSegment& s) {
                annotation.c_str(), NameCheck(s.nameAgrees).c_str());
     row.pop_back();
     row += Shortfall(s);
+    if (!s.damage.empty()) {
+        row += "  " + s.damage;
+    }
     if (s.status != SegmentStatus::Accepted) {
         row += "  " + s.reason;
     }
