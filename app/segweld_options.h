@@ -14,6 +14,7 @@ namespace segweld {
 enum SegweldMode : int {
     kSingleJoin,
     kGeoTiffJoin,
+    kNetCdfJoin,
     kBatchMode,
     kWatchMode,
     kUninstallService,

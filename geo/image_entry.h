@@ -24,6 +24,11 @@ struct ImageProgress {
     uint64_t inputBytes = 0;
 };
 
+// "GeoTIFF" or "NetCDF", for people.
+inline const char* ImageFormatName(OutputKind format) {
+    return format == OutputKind::NetCdf ? "NetCDF" : "GeoTIFF";
+}
+
 struct ImageRequest {
     std::string segmentPath;   // any segment of the product
     std::string outputFolder;  // the image goes there, named by OutputName

@@ -29,7 +29,8 @@ constexpr uint64_t kTypeOfEarthModel = 408144;         // GeometricProcessing.Ea
 namespace epilogue {
 constexpr uint32_t kFileType = 129;
 constexpr uint64_t kRecordBytes = 380325;
-constexpr uint64_t kForwardScanStart = 5;        // ImageProductionStats.ActualScanningSummary
+constexpr uint64_t kForwardScanStart =
+    5;  // ImageProductionStats.ActualScanningSummary, then the end
 constexpr uint64_t kActualL15CoverageHrv = 309;  // ImageProductionStats
 }  // namespace epilogue
 
@@ -132,7 +133,9 @@ Level15Prologue DecodePrologue(RecordFile& file) {
 
 Level15Epilogue DecodeEpilogue(RecordFile& file) {
     Level15Epilogue e;
-    e.forwardScanStart = TimeAt(View(file.Read(epilogue::kForwardScanStart, 6)), 0);
+    const std::vector<uint8_t> scan = file.Read(epilogue::kForwardScanStart, 12);
+    e.forwardScanStart = TimeAt(View(scan), 0);
+    e.forwardScanEnd = TimeAt(View(scan), 6);
     const std::vector<uint8_t> bytes = file.Read(epilogue::kActualL15CoverageHrv, 32);
     const BigEndianReader hrv = View(bytes);
     e.hrv = {hrv.I32(0),  hrv.I32(4),  hrv.I32(8),  hrv.I32(12),

@@ -51,6 +51,7 @@ struct HrvCoverage {
 // What the epilogue's MSG Level 1.5 trailer says that the GeoTIFF needs.
 struct Level15Epilogue {
     CdsTime forwardScanStart;
+    CdsTime forwardScanEnd;
     HrvCoverage hrv;
 };
 

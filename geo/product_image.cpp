@@ -1,5 +1,9 @@
 #include "geo/product_image.h"
 
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
 #include "geo/level15_records.h"
 #include "geo/seviri_channels.h"
 #include "join/number_list.h"
@@ -122,6 +126,26 @@ std::string Platform(const ProductFrame& frame, const PrologueReading& prologue)
     return PlatformName(prologue.record ? prologue.record->satelliteId : frame.spacecraftId);
 }
 
+// "YYYY-MM-DDThh:mm:ss.sssZ"; empty for an empty time.
+std::string IsoTimeOf(const CdsTime& time) {
+    if (time.empty()) {
+        return "";
+    }
+    const auto millis =
+        std::chrono::milliseconds(static_cast<int64_t>(std::llround(time.UnixSeconds() * 1000.0)));
+    const std::chrono::sys_days day = std::chrono::floor<std::chrono::days>(
+        std::chrono::sys_time<std::chrono::milliseconds>(millis));
+    const std::chrono::year_month_day date(day);
+    const std::chrono::hh_mm_ss clock(millis - day.time_since_epoch());
+    char text[40];
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+        static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
+    return text;
+}
+
 ProductIdentity IdentityOf(const HritHeader& header) {
     return {header.nominalTime, header.sourceName, static_cast<uint16_t>(header.segmentId[0])};
 }
@@ -160,6 +184,13 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
     }
     description.subSatelliteLongitude = frame.subSatelliteLongitude;
     description.band = DescribeBand(channel, image, prologue);
+    image.channel = frame.channel;
+    image.wavelength = channel ? channel->centralWavelength : "";
+    image.platform = Platform(frame, prologue);
+    if (epilogue.record) {
+        image.scanStart = IsoTimeOf(epilogue.record->forwardScanStart);
+        image.scanEnd = IsoTimeOf(epilogue.record->forwardScanEnd);
+    }
     const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (const int32_t number : frame.missing) {
         const bool exists = PathExists(parts.directory + SegmentName(parts.name, number));

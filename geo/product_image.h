@@ -21,6 +21,16 @@ struct ProductImage {
     Quantity quantity = Quantity::Counts;  // what the pixels hold
     std::vector<float> calibration;        // each count's value; empty for counts
     RasterDescription description;
+    // What a file says of the product beyond the GeoTIFF's tags: the channel
+    // ("IR_108"), its central wavelength in micrometres (empty for data of
+    // no SEVIRI channel), the platform ("Meteosat-9"; empty when unknown),
+    // and the forward scan's start and end from the epilogue
+    // ("2009-10-08T12:00:09.123Z"; empty without one).
+    std::string channel;
+    std::string wavelength;
+    std::string platform;
+    std::string scanStart;
+    std::string scanEnd;
     // The planned segments not joined, apart: those without a file, and
     // those whose file was refused or lies beyond the gap that ended the walk.
     std::vector<int32_t> missing;

@@ -134,7 +134,7 @@ class ImageWriter : public OutputMaker {
         : entry_(entry), format_(format), fillGaps_(fillGaps), calibration_(calibration) {}
 
     std::string making() const override {
-        return std::string("geotiff ") +
+        return std::string(format_ == OutputKind::NetCdf ? "netcdf " : "geotiff ") +
                (calibration_ ? geo::QuantityName(*calibration_) : "default") +
                (fillGaps_ ? " fill-gaps" : "");
     }

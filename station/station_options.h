@@ -22,7 +22,8 @@ struct StationOptions {
     std::string outputFolder;
     bool fillGaps = false;
     bool geoTiff = false;                      // GeoTIFFs instead of joined outputs
-    std::optional<geo::Quantity> calibration;  // with geoTiff; nothing: the channel's default
+    bool netCdf = false;                       // NetCDF files instead of joined outputs
+    std::optional<geo::Quantity> calibration;  // with an image; nothing: the channel's default
     unsigned workers = 0;                      // 0: one per processor
     Verbosity verbosity = Verbosity::Normal;
     // --batch

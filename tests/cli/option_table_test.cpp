@@ -92,7 +92,7 @@ TEST(SegweldOptionsTest, CommandLines) {
         {{"--geotiff", "--batch", "in", "out", "--calibration=bt"}, kBatchMode, "", ""},
         {{"--batch", "in", "out", "--calibration", "bt"},
          kBatchMode,
-         "--calibration belongs to --geotiff",
+         "--calibration belongs to --geotiff and --netcdf",
          ""},
         {{"--geotiff", "--calibration", "kelvin", "seg", "out"},
          kGeoTiffJoin,
@@ -125,6 +125,15 @@ TEST(SegweldOptionsTest, CommandLines) {
         // Help answers whatever else the line holds, bar a word it cannot read.
         {{"--batch", "-h", "--timeout", "x"}, kBatchMode, "", ""},
         {{"-h", "--bogus"}, kSingleJoin, "unknown option '--bogus'", ""},
+        // --netcdf as --geotiff, but not beside it.
+        {{"--watch", "in", "out", "--netcdf", "--calibration=radiance"}, kWatchMode, "", ""},
+        {{"seg", "out", "--netcdf", "--calibration=counts"}, kNetCdfJoin, "", ""},
+        {{"--netcdf"}, kNetCdfJoin, "--netcdf needs a segment file and an output folder", ""},
+        {{"--netcdf", "--batch", "in", "out", "--geotiff"},
+         kBatchMode,
+         "--geotiff and --netcdf cannot be given together",
+         ""},
+        {{"--netcdf", "--geotiff", "seg", "out"}, kNetCdfJoin, "--geotiff belongs to", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
@@ -152,6 +161,9 @@ TEST(SegweldOptionsTest, CommandLines) {
     EXPECT_THAT(slots.thenSlotCommand, ElementsAre("cp", "a b", "{}"));
     EXPECT_THAT(slots.thenCommand, ElementsAre("echo", "{}"));
     EXPECT_TRUE(ParseSegweldCommand(rows[4].arguments).options.fillGaps);
+    const station::StationOptions netCdf = ParseSegweldCommand(rows[38].arguments).options;
+    EXPECT_TRUE(netCdf.netCdf && !netCdf.geoTiff);
+    EXPECT_EQ(netCdf.calibration, geo::Quantity::Radiance);
 }
 
 // The watch as a Windows service: rows of Windows's table alone. The service
