@@ -174,8 +174,13 @@ const char* StandardName(Quantity quantity) {
 
 // The tags that describe one product rather than the file: on its variable.
 bool ProductTag(const std::string& tag) {
-    return tag == "CHANNEL" || tag == "CALIBRATION" || tag.starts_with("SEGMENTS_") ||
+    return tag == "CHANNEL" || tag.starts_with("CALIBRATION") || tag.starts_with("SEGMENTS_") ||
            tag.starts_with("HRV_") || tag == "SCAN_START" || tag == "SCAN_END";
+}
+
+// The HRV windows' bounds are written as numbers, not as the GeoTIFF's text.
+bool WrittenAsText(const std::string& tag, const std::string& value) {
+    return !value.empty() && !tag.starts_with("TIFFTAG_") && !tag.ends_with("_WINDOW");
 }
 
 class Writer {
@@ -243,9 +248,12 @@ class Writer {
             file_.Text(global, "time_coverage_end", image.scanEnd);
         }
         for (const auto& [tag, value] : image.description.tags) {
-            if (!value.empty() && !tag.starts_with("TIFFTAG_") && (single || !ProductTag(tag))) {
+            if (WrittenAsText(tag, value) && (single || !ProductTag(tag))) {
                 file_.Text(global, LowerCase(tag), value);
             }
+        }
+        if (single) {
+            WriteWindows(global, image);
         }
     }
 
@@ -355,11 +363,25 @@ class Writer {
             file_.Text(variable, "radiance_units", band.unit);
         }
         for (const auto& [tag, value] : image.description.tags) {
-            if (!value.empty() && ProductTag(tag)) {
+            if (WrittenAsText(tag, value) && ProductTag(tag)) {
                 file_.Text(variable, LowerCase(tag), value);
             }
         }
+        WriteWindows(variable, image);
         return variable;
+    }
+
+    // South and north line (from 1 in the south), east and west column (from
+    // 1 in the east) of each HRV window in the full-disk HRV grid.
+    void WriteWindows(int variable, const ProductImage& image) {
+        if (!image.hrvWindows) {
+            return;
+        }
+        const HrvCoverage& w = *image.hrvWindows;
+        file_.Ints(variable, "hrv_lower_window",
+                   {w.lowerSouthLine, w.lowerNorthLine, w.lowerEastColumn, w.lowerWestColumn});
+        file_.Ints(variable, "hrv_upper_window",
+                   {w.upperSouthLine, w.upperNorthLine, w.upperEastColumn, w.upperWestColumn});
     }
 
     void WriteCoordinates(const ProductImage& image) {

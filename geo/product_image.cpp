@@ -122,6 +122,36 @@ const char* HrvWindowsTag(HrvPlacement placement) {
     return "";
 }
 
+// How the pixels were calibrated, for people; empty for counts.
+std::string CalibrationConventions(Quantity quantity, const std::optional<SeviriChannel>& channel,
+                                   const PrologueReading& prologue) {
+    if (quantity == Quantity::Counts || !channel || !prologue.record) {
+        return "";
+    }
+    std::string text =
+        "radiance = slope * count + offset (at least 0) with the prologue's nominal Level 1.5 "
+        "coefficients";
+    if (quantity == Quantity::BrightnessTemperature) {
+        const bool spectral = prologue.record->radianceType[channel->id - 1] == 1;
+        text += spectral ? "; brightness temperature by the published fit of the Planck "
+                           "temperature of the spectral radiance"
+                         : "; brightness temperature = (Planck temperature at the central wave "
+                           "number - beta) / alpha of the effective radiance";
+    } else if (quantity == Quantity::Reflectance) {
+        text +=
+            "; reflectance = pi * radiance * 100 / solar irradiance, times the square of the "
+            "Earth-Sun distance (AU) at the scan start; no solar zenith correction";
+    }
+    return text;
+}
+
+// "SOUTH NORTH EAST WEST": lines from 1 in the south, columns from 1 in the
+// east of the full-disk HRV grid.
+std::string WindowBounds(int32_t south, int32_t north, int32_t east, int32_t west) {
+    return std::to_string(south) + " " + std::to_string(north) + " " + std::to_string(east) + " " +
+           std::to_string(west);
+}
+
 std::string Platform(const ProductFrame& frame, const PrologueReading& prologue) {
     return PlatformName(prologue.record ? prologue.record->satelliteId : frame.spacecraftId);
 }
@@ -191,6 +221,10 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
         image.scanStart = IsoTimeOf(epilogue.record->forwardScanStart);
         image.scanEnd = IsoTimeOf(epilogue.record->forwardScanEnd);
     }
+    if (frame.hrvPlacement == HrvPlacement::Epilogue && coverage != nullptr) {
+        image.hrvWindows = *coverage;
+    }
+    const HrvCoverage* windows = image.hrvWindows ? &*image.hrvWindows : nullptr;
     const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (const int32_t number : frame.missing) {
         const bool exists = PathExists(parts.directory + SegmentName(parts.name, number));
@@ -210,6 +244,20 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
         {"SEGMENTS_FILLED", FormatNumberList(walk.filled)},
         {"GEOREFERENCING_OFFSET", georeferencing.tag},
         {"HRV_WINDOWS", HrvWindowsTag(frame.hrvPlacement)},
+        {"HRV_LOWER_WINDOW", windows
+                                 ? WindowBounds(windows->lowerSouthLine, windows->lowerNorthLine,
+                                                windows->lowerEastColumn, windows->lowerWestColumn)
+                                 : ""},
+        {"HRV_UPPER_WINDOW", windows
+                                 ? WindowBounds(windows->upperSouthLine, windows->upperNorthLine,
+                                                windows->upperEastColumn, windows->upperWestColumn)
+                                 : ""},
+        {"SENSOR", channel ? "SEVIRI" : ""},
+        {"SCAN_START", image.scanStart},
+        {"SCAN_END", image.scanEnd},
+        {"CALIBRATION_COEFFICIENTS",
+         image.calibration.empty() && !description.band.scaled ? "" : "nominal"},
+        {"CALIBRATION_CONVENTIONS", CalibrationConventions(image.quantity, channel, prologue)},
     };
     return image;
 }

@@ -31,6 +31,8 @@ struct ProductImage {
     std::string platform;
     std::string scanStart;
     std::string scanEnd;
+    // The epilogue's HRV windows, where they placed the image.
+    std::optional<HrvCoverage> hrvWindows;
     // The planned segments not joined, apart: those without a file, and
     // those whose file was refused or lies beyond the gap that ended the walk.
     std::vector<int32_t> missing;

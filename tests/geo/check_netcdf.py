@@ -60,6 +60,10 @@ HEADER_LINES = [
     r":segments_missing = ",
     r":segments_filled = ",
     r":georeferencing_offset = ",
+    r':sensor = "SEVIRI"',
+    r':calibration_coefficients = "nominal"',
+    r':time_coverage_start = "20\d\d-\d\d-\d\dT\d\d:\d\d:\d\d\.\d\d\dZ"',
+    r"time:scan_end_time = ",
 ]
 
 
