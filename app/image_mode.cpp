@@ -114,7 +114,7 @@ geo::WriteProductImageEntry LoadImageWriter(OutputKind format, std::string& erro
 }
 
 int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> calibration,
-                 const std::vector<std::string>& paths) {
+                 geo::CalibrationMode mode, const std::vector<std::string>& paths) {
     std::string error;
     const geo::WriteProductImageEntry write = LoadImageWriter(format, error);
     if (write == nullptr) {
@@ -130,7 +130,7 @@ int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> 
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<station::ProgressDisplay> display;
     uint64_t shown = 0;
-    geo::ImageRequest request{paths[0], paths[1], format, fillGaps, calibration, {}};
+    geo::ImageRequest request{paths[0], paths[1], format, fillGaps, calibration, mode, {}};
     request.progress = [&](const geo::ImageProgress& progress) {
         if (onTerminal && !display && std::chrono::steady_clock::now() - start >= kQuietFor) {
             display = std::make_unique<station::ProgressDisplay>(stderr, true, 1,

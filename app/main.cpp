@@ -98,7 +98,8 @@ int main(int argc, char** argv) {
             const auto format = command.mode == segweld::kNetCdfJoin ? segweld::OutputKind::NetCdf
                                                                      : segweld::OutputKind::GeoTiff;
             return segweld::RunImageMode(format, command.options.fillGaps,
-                                         command.options.calibration, command.paths);
+                                         command.options.calibration,
+                                         command.options.calibrationMode, command.paths);
         }
         default:
             return RunSingleJoin(command, argc, argv);

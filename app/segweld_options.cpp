@@ -105,6 +105,26 @@ const cli::Option<SegweldCommand> kOptions[] = {
          c.options.calibration = geo::ParseQuantity(w[0]);
          return c.options.calibration.has_value();
      }},
+    {{.name = "calibration-mode",
+      .value = "MODE",
+      .modes = kImages | kStation,
+      .rule = "nominal or gsics",
+      .help = "with --geotiff or --netcdf: the prologue's coefficients that make counts "
+              "radiances, nominal or gsics (default: nominal)",
+      .manual = "Which of the prologue's coefficients make the counts of *--geotiff* and "
+                "*--netcdf* radiances: *nominal*, the Level 1.5 calibration (the default), or "
+                "*gsics*, the GSICS re-calibration (radiance = gain * (count + offset count)) "
+                "that newer prologues carry for the infrared channels. A product whose "
+                "prologue carries no GSICS coefficients for its channel (or that has no "
+                "prologue) is refused with *gsics*, and nothing is written. The file's "
+                "CALIBRATION_COEFFICIENTS item (calibration_coefficients in NetCDF) says which "
+                "were used."},
+     [](SegweldCommand& c, const Words& w) {
+         const auto mode = geo::ParseCalibrationMode(w[0]);
+         c.options.calibrationMode = mode.value_or(geo::CalibrationMode::Nominal);
+         c.calibrationModeGiven = true;
+         return mode.has_value();
+     }},
     {{.name = "batch",
       .modes = kBatch,
       .selects = kBatchMode,
@@ -552,9 +572,11 @@ void CheckPaths(SegweldCommand& command) {
     const size_t wanted = service ? 0 : 2;
     const bool station = command.mode == kBatchMode || command.mode == kWatchMode;
     const bool foldersInFile = !command.options.configPath.empty();
-    if (station && command.options.calibration && !command.options.geoTiff &&
-        !command.options.netCdf) {
+    const bool image = command.options.geoTiff || command.options.netCdf;
+    if (station && command.options.calibration && !image) {
         command.error = "--calibration belongs to --geotiff and --netcdf";
+    } else if (station && command.calibrationModeGiven && !image) {
+        command.error = "--calibration-mode belongs to --geotiff and --netcdf";
     } else if (station && command.options.geoTiff && command.options.netCdf) {
         command.error = "--geotiff and --netcdf cannot be given together";
     } else if (command.paths.size() > wanted && command.mode == kSingleJoin) {

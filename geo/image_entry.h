@@ -36,6 +36,7 @@ struct ImageRequest {
     bool fillGaps = false;  // walked as JoinOptions::fillGaps walks
     // The quantity asked for; nothing asks for the channel's default.
     std::optional<Quantity> calibration;
+    CalibrationMode calibrationMode = CalibrationMode::Nominal;
     // Called between steps, on the writing thread; false stops the run, which
     // then writes nothing.
     std::function<bool(const ImageProgress&)> progress;

@@ -22,6 +22,7 @@ constexpr uint64_t kSatelliteId = 0;                   // SatelliteStatus.Satell
 constexpr uint64_t kTrueRepeatCycleStart = 60134;      // ImageAcquisition.PlannedAcquisitionTime
 constexpr uint64_t kPlannedChanProcessing = 386981;    // ImageDescription.Level15ImageProduction
 constexpr uint64_t kLevel15ImageCalibration = 387065;  // RadiometricProcessing: slope, offset
+constexpr uint64_t kMpefCalFeedback = 388224;          // RadiometricProcessing: 32 bytes a channel
 constexpr uint64_t kTypeOfEarthModel = 408144;         // GeometricProcessing.EarthModel
 }  // namespace prologue
 
@@ -33,6 +34,10 @@ constexpr uint64_t kForwardScanStart =
     5;  // ImageProductionStats.ActualScanningSummary, then the end
 constexpr uint64_t kActualL15CoverageHrv = 309;  // ImageProductionStats
 }  // namespace epilogue
+
+float F32(const BigEndianReader& bytes, size_t offset) {
+    return std::bit_cast<float>(bytes.U32(offset));
+}
 
 double F64(const BigEndianReader& bytes, size_t offset) {
     return std::bit_cast<double>(uint64_t{bytes.U32(offset)} << 32 | bytes.U32(offset + 4));
@@ -123,7 +128,11 @@ Level15Prologue DecodePrologue(RecordFile& file) {
     const std::vector<uint8_t> types = file.Read(prologue::kPlannedChanProcessing, kChannelCount);
     const std::vector<uint8_t> calibration =
         file.Read(prologue::kLevel15ImageCalibration, kChannelCount * 16);
+    const std::vector<uint8_t> feedback = file.Read(prologue::kMpefCalFeedback, kChannelCount * 32);
     for (size_t i = 0; i < kChannelCount; ++i) {
+        // GSICSCalCoeff and GSICSOffsetCount of each channel's record.
+        p.gsicsGain[i] = F32(View(feedback), 32 * i + 20);
+        p.gsicsOffsetCount[i] = F32(View(feedback), 32 * i + 28);
         p.radianceType[i] = View(types).U8(i);
         p.calibrationSlope[i] = F64(View(calibration), 16 * i);
         p.calibrationOffset[i] = F64(View(calibration), 16 * i + 8);

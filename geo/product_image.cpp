@@ -124,13 +124,15 @@ const char* HrvWindowsTag(HrvPlacement placement) {
 
 // How the pixels were calibrated, for people; empty for counts.
 std::string CalibrationConventions(Quantity quantity, const std::optional<SeviriChannel>& channel,
-                                   const PrologueReading& prologue) {
+                                   const PrologueReading& prologue, CalibrationMode mode) {
     if (quantity == Quantity::Counts || !channel || !prologue.record) {
         return "";
     }
-    std::string text =
-        "radiance = slope * count + offset (at least 0) with the prologue's nominal Level 1.5 "
-        "coefficients";
+    std::string text = mode == CalibrationMode::Gsics
+                           ? "radiance = gain * (count + offset count) (at least 0) with the "
+                             "prologue's GSICS coefficients"
+                           : "radiance = slope * count + offset (at least 0) with the prologue's "
+                             "nominal Level 1.5 coefficients";
     if (quantity == Quantity::BrightnessTemperature) {
         const bool spectral = prologue.record->radianceType[channel->id - 1] == 1;
         text += spectral ? "; brightness temperature by the published fit of the Planck "
@@ -143,6 +145,23 @@ std::string CalibrationConventions(Quantity quantity, const std::optional<Seviri
             "Earth-Sun distance (AU) at the scan start; no solar zenith correction";
     }
     return text;
+}
+
+// The GSICS coefficients in place of the nominal ones in `prologue`, for
+// --calibration-mode gsics; refused where there are none to use.
+void UseGsics(const std::optional<SeviriChannel>& channel, const std::string& name,
+              PrologueReading& prologue) {
+    const std::string refused = "--calibration-mode gsics needs the prologue's GSICS coefficients";
+    if (!channel) {
+        throw ProductRefused(refused + ", and " + name + " is no SEVIRI channel");
+    }
+    if (!prologue.record) {
+        throw ProductRefused(refused + ": " + prologue.problem);
+    }
+    if (!UseGsicsCoefficients(*prologue.record, channel->id)) {
+        throw ProductRefused(refused + ", and " + prologue.path + " carries none for " + name +
+                             " (use --calibration-mode nominal)");
+    }
 }
 
 // "SOUTH NORTH EAST WEST": lines from 1 in the south, columns from 1 in the
@@ -184,13 +203,13 @@ ProductIdentity IdentityOf(const HritHeader& header) {
 
 ProductImage DescribeProductImage(const std::string& segmentPath, const JoinReport& walk,
                                   const std::vector<JoinedSegment>& segments,
-                                  const std::optional<Quantity>& calibration,
+                                  const std::optional<Quantity>& calibration, CalibrationMode mode,
                                   std::vector<std::string>& warnings) {
     if (segments.empty()) {
         throw ProductRefused("no segment was joined");
     }
     const ProductIdentity identity = IdentityOf(segments.front().header);
-    const PrologueReading prologue = ReadPrologue(segmentPath, identity);
+    PrologueReading prologue = ReadPrologue(segmentPath, identity);
     const EpilogueReading epilogue = ReadEpilogue(segmentPath, identity);
     const HrvCoverage* coverage = epilogue.record ? &epilogue.record->hrv : nullptr;
     ProductImage image;
@@ -203,6 +222,9 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
                            "whole");
     }
     const std::optional<SeviriChannel> channel = ChannelById(frame.channelCode);
+    if (mode == CalibrationMode::Gsics) {
+        UseGsics(channel, frame.channel, prologue);
+    }
     PlanPixels(channel, calibration, prologue, epilogue, image, warnings);
     const Georeferencing georeferencing =
         GeoreferenceProduct(channel.has_value(), frame, prologue, warnings);
@@ -255,9 +277,11 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
         {"SENSOR", channel ? "SEVIRI" : ""},
         {"SCAN_START", image.scanStart},
         {"SCAN_END", image.scanEnd},
-        {"CALIBRATION_COEFFICIENTS",
-         image.calibration.empty() && !description.band.scaled ? "" : "nominal"},
-        {"CALIBRATION_CONVENTIONS", CalibrationConventions(image.quantity, channel, prologue)},
+        {"CALIBRATION_COEFFICIENTS", image.calibration.empty() && !description.band.scaled ? ""
+                                     : mode == CalibrationMode::Gsics                      ? "GSICS"
+                                                                      : "nominal"},
+        {"CALIBRATION_CONVENTIONS",
+         CalibrationConventions(image.quantity, channel, prologue, mode)},
     };
     return image;
 }

@@ -46,10 +46,12 @@ struct ProductImage {
 // holds counts, and `warnings` says why; a prologue or epilogue of another
 // time slot or satellite is not used, as if it were missing. Throws
 // ProductRefused for products that cannot make an image (see FrameProduct),
-// and for a calibration that the channel does not have.
+// for a calibration that the channel does not have, and for `mode` GSICS
+// where the prologue carries no GSICS coefficients for the channel (which
+// then take the nominal ones' place).
 ProductImage DescribeProductImage(const std::string& segmentPath, const JoinReport& walk,
                                   const std::vector<JoinedSegment>& segments,
-                                  const std::optional<Quantity>& calibration,
+                                  const std::optional<Quantity>& calibration, CalibrationMode mode,
                                   std::vector<std::string>& warnings);
 
 }  // namespace segweld::geo

@@ -115,8 +115,9 @@ class ImageRun {
     }
 
     void Write() {
-        const ProductImage image = DescribeProductImage(
-            request_.segmentPath, report_.walk, segments_, request_.calibration, report_.warnings);
+        const ProductImage image =
+            DescribeProductImage(request_.segmentPath, report_.walk, segments_,
+                                 request_.calibration, request_.calibrationMode, report_.warnings);
         const std::string path = JoinedOutputPath(
             request_.outputFolder, OutputName(report_.walk.namingName, request_.format));
         RemoveLeftoversOnce(os::CommitFolder(path));

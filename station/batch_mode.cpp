@@ -417,7 +417,8 @@ std::unique_ptr<OutputMaker> MakeOutputMaker(const StationOptions& options,
                      error.empty() ? "it was built without GDAL" : error.c_str());
         return nullptr;
     }
-    return MakeImageWriter(entry, format, options.fillGaps, options.calibration);
+    return MakeImageWriter(entry, format, options.fillGaps, options.calibration,
+                           options.calibrationMode);
 }
 
 int RunBatch(const StationOptions& options, const ImageWriterLoader& loadImageWriter) {

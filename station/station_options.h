@@ -24,7 +24,8 @@ struct StationOptions {
     bool geoTiff = false;                      // GeoTIFFs instead of joined outputs
     bool netCdf = false;                       // NetCDF files instead of joined outputs
     std::optional<geo::Quantity> calibration;  // with an image; nothing: the channel's default
-    unsigned workers = 0;                      // 0: one per processor
+    geo::CalibrationMode calibrationMode = geo::CalibrationMode::Nominal;  // with an image
+    unsigned workers = 0;                                                  // 0: one per processor
     Verbosity verbosity = Verbosity::Normal;
     // --batch
     bool recursive = false;

@@ -196,13 +196,15 @@ class WatchSession {
             read.inputFolder != options_.inputFolder ||
             read.outputFolder != options_.outputFolder || read.fillGaps != options_.fillGaps ||
             read.geoTiff != options_.geoTiff || read.netCdf != options_.netCdf ||
-            read.calibration != options_.calibration || read.workers != options_.workers ||
+            read.calibration != options_.calibration ||
+            read.calibrationMode != options_.calibrationMode || read.workers != options_.workers ||
             read.reportPath != options_.reportPath || read.slots != options_.slots ||
             read.slotChannels != options_.slotChannels ||
             read.slotFolders != options_.slotFolders || read.slotTimeout != options_.slotTimeout;
         if (restartNeeded) {
             Log(LogLevel::Warning,
-                "the folders, --fill-gaps, --geotiff, --netcdf, --calibration, -j, --report and "
+                "the folders, --fill-gaps, --geotiff, --netcdf, --calibration, --calibration-mode, "
+                "-j, --report and "
                 "the slot "
                 "options but --then-slot take effect only at the next start");
         }

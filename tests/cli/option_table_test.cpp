@@ -134,6 +134,15 @@ TEST(SegweldOptionsTest, CommandLines) {
          "--geotiff and --netcdf cannot be given together",
          ""},
         {{"--netcdf", "--geotiff", "seg", "out"}, kNetCdfJoin, "--geotiff belongs to", ""},
+        {{"seg", "out", "--geotiff", "--calibration-mode=gsics"}, kGeoTiffJoin, "", ""},
+        {{"--batch", "in", "out", "--calibration-mode", "gsics"},
+         kBatchMode,
+         "--calibration-mode belongs to --geotiff and --netcdf",
+         ""},
+        {{"--netcdf", "--calibration-mode", "GSICS", "seg", "out"},
+         kNetCdfJoin,
+         "--calibration-mode takes nominal or gsics",
+         ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
@@ -164,6 +173,8 @@ TEST(SegweldOptionsTest, CommandLines) {
     const station::StationOptions netCdf = ParseSegweldCommand(rows[38].arguments).options;
     EXPECT_TRUE(netCdf.netCdf && !netCdf.geoTiff);
     EXPECT_EQ(netCdf.calibration, geo::Quantity::Radiance);
+    EXPECT_EQ(ParseSegweldCommand(rows[43].arguments).options.calibrationMode,
+              geo::CalibrationMode::Gsics);
 }
 
 // The watch as a Windows service: rows of Windows's table alone. The service

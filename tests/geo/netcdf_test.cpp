@@ -183,5 +183,49 @@ TEST(NetCdf, AFailedRunLeavesTheFolderAsItWas) {
     }
 }
 
+// --calibration-mode: the nominal coefficients, or the GSICS ones where the
+// prologue carries them (refused where it does not); the file says which.
+TEST(NetCdf, CalibrationModeChoosesTheCoefficients) {
+    constexpr int kIr108 = 9;
+    const struct {
+        const char* mode;
+        bool gsics;  // in the prologue
+        int exitCode;
+        const char* coefficients;
+        float slope;
+    } rows[] = {
+        {"nominal", true, 0, "nominal", static_cast<float>(test::kCalibrationSlope[kIr108 - 1])},
+        {"gsics", true, 0, "GSICS", test::GsicsGain(kIr108)},
+        {"gsics", false, 1, "", 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.mode) + (row.gsics ? " with GSICS" : " without GSICS"));
+        const GeoTiffRun run({.prologue = {.gsics = row.gsics}, .firstCount = 100});
+        const test::ProgramResult result =
+            run.Segweld({"--netcdf", "--calibration", "radiance", "--calibration-mode", row.mode});
+        EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+        if (row.exitCode != 0) {
+            EXPECT_THAT(result.err, HasSubstr("carries none for IR_108"));
+            EXPECT_THAT(test::ListFolder(run.output.path()), ::testing::IsEmpty());
+            continue;
+        }
+        ASSERT_EQ(run.Segweld({"--geotiff", "--calibration", "counts"}).exitCode, 0);
+        double gt[6] = {};
+        const std::vector<float> counts = GeoTiffPixels(run.GeoTiffPath(), gt);
+        int file = -1, variable = -1;
+        ASSERT_EQ(nc_open(NetCdfPath(run).c_str(), NC_NOWRITE, &file), NC_NOERR);
+        ASSERT_EQ(nc_inq_varid(file, "IR_108", &variable), NC_NOERR);
+        EXPECT_EQ(TextAttribute(file, variable, "calibration_coefficients"), row.coefficients);
+        std::vector<float> radiances(counts.size());
+        ASSERT_EQ(nc_get_var_float(file, variable, radiances.data()), NC_NOERR);
+        nc_close(file);
+        const float offset = row.slope * static_cast<float>(test::kCalibrationOffsetCounts);
+        for (size_t i = 0; i < counts.size(); ++i) {
+            EXPECT_FLOAT_EQ(radiances[i], std::max(0.0f, counts[i] * row.slope + offset))
+                << "count " << counts[i];
+        }
+    }
+}
+
 }  // namespace
 }  // namespace segweld
