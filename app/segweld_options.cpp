@@ -82,9 +82,9 @@ const cli::Option<SegweldCommand> kOptions[] = {
           "_geostationary_ holds every parameter of the projection and its WKT; _time_ holds "
           "the nominal time, with the scan's start and end (from the epilogue) as its "
           "attributes and as time_coverage_start and time_coverage_end. Compressed by deflate "
-          "with shuffle, in chunks of 512 x 512. Files are written one at a time in a "
-          "process, as the NetCDF library requires. Available only in builds with GDAL and the "
-          "NetCDF library."},
+          "with shuffle, in chunks of 512 x 512. The NetCDF library is called by one thread "
+          "at a time, as it requires: several files are written at once, but compressed one "
+          "at a time. Available only in builds with GDAL and the NetCDF library."},
      [](SegweldCommand& c, const Words&) { return c.options.netCdf = true; }},
     {{.name = "calibration",
       .value = "QUANTITY",

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <limits>
 #include <mutex>
+#include <optional>
 
 #include "segweld_version.h"
 
@@ -29,7 +30,8 @@ constexpr size_t kChunkCacheBytes = 1 << 20;
 constexpr const char* kGridMapping = "geostationary";
 
 // The NetCDF library and the HDF5 library beneath it keep state of their own
-// without locks: one file at a time in this process.
+// without locks: one call at a time in this process. Between the calls, the
+// rows of the next strip are read and calibrated unlocked.
 std::mutex& LibraryLock() {
     static std::mutex lock;
     return lock;
@@ -59,6 +61,7 @@ class File {
     }
     ~File() {
         if (id_ >= 0) {
+            std::lock_guard lock(LibraryLock());
             nc_abort(id_);
         }
     }
@@ -187,18 +190,22 @@ class Writer {
   public:
     Writer(const std::vector<NetCdfLayer>& layers, const std::vector<std::string>& absent,
            os::HiddenOutput& output, const WriteProgress& progress)
-        : layers_(layers), absent_(absent), file_(output.NameForLibrary()), progress_(progress) {}
+        : layers_(layers), absent_(absent), name_(output.NameForLibrary()), progress_(progress) {}
 
     void Write() {
         const ProductImage& first = *layers_.front().image;
-        DefineGlobals(first);
-        DefineTime(first);
-        DefineGridMapping(first);
-        for (const NetCdfLayer& layer : layers_) {
-            variables_.push_back(DefineVariable(layer, GridOf(*layer.image)));
+        {
+            std::lock_guard lock(LibraryLock());
+            file_.emplace(name_);
+            DefineGlobals(first);
+            DefineTime(first);
+            DefineGridMapping(first);
+            for (const NetCdfLayer& layer : layers_) {
+                variables_.push_back(DefineVariable(layer, GridOf(*layer.image)));
+            }
+            Check(nc_enddef(file_->id()), "end the NetCDF definitions");
+            WriteCoordinates(first);
         }
-        Check(nc_enddef(file_.id()), "end the NetCDF definitions");
-        WriteCoordinates(first);
         uint64_t total = 0;
         for (const NetCdfLayer& layer : layers_) {
             total += static_cast<uint64_t>(layer.rows->width()) * layer.rows->height();
@@ -206,7 +213,8 @@ class Writer {
         for (size_t i = 0; i < layers_.size(); ++i) {
             WriteLayer(*layers_[i].rows, variables_[i], total);
         }
-        file_.Close();
+        std::lock_guard lock(LibraryLock());
+        file_->Close();
     }
 
   private:
@@ -220,36 +228,36 @@ class Writer {
         }
         const std::string platform =
             image.platform.empty() ? image.frame.satellite : image.platform;
-        file_.Text(global, "Conventions", "CF-1.11, ACDD-1.3");
-        file_.Text(global, "title",
-                   platform + " SEVIRI " +
-                       (single ? image.channel + " " + QuantityName(image.quantity) : "slot") +
-                       (when.empty() ? "" : " at " + when));
-        file_.Text(global, "summary",
-                   "SEVIRI Level 1.5 image data of " + channels +
-                       " on the geostationary grid of the image navigation, north up");
-        file_.Text(global, "platform", platform);
-        file_.Text(global, "instrument", "SEVIRI");
-        file_.Text(global, "source", "MSG Level 1.5 image data in HRIT/LRIT segment files");
+        file_->Text(global, "Conventions", "CF-1.11, ACDD-1.3");
+        file_->Text(global, "title",
+                    platform + " SEVIRI " +
+                        (single ? image.channel + " " + QuantityName(image.quantity) : "slot") +
+                        (when.empty() ? "" : " at " + when));
+        file_->Text(global, "summary",
+                    "SEVIRI Level 1.5 image data of " + channels +
+                        " on the geostationary grid of the image navigation, north up");
+        file_->Text(global, "platform", platform);
+        file_->Text(global, "instrument", "SEVIRI");
+        file_->Text(global, "source", "MSG Level 1.5 image data in HRIT/LRIT segment files");
         const std::string created = NowIso();
-        file_.Text(global, "date_created", created);
-        file_.Text(global, "history", created + " written by Segweld " SEGWELD_VERSION);
-        file_.Text(global, "software", "Segweld " SEGWELD_VERSION);
-        file_.Text(global, "channels", channels);
+        file_->Text(global, "date_created", created);
+        file_->Text(global, "history", created + " written by Segweld " SEGWELD_VERSION);
+        file_->Text(global, "software", "Segweld " SEGWELD_VERSION);
+        file_->Text(global, "channels", channels);
         std::string missing;
         for (const std::string& channel : absent_) {
             missing += (missing.empty() ? "" : " ") + channel;
         }
         if (!single || !absent_.empty()) {
-            file_.Text(global, "channels_absent", missing);
+            file_->Text(global, "channels_absent", missing);
         }
         if (!image.scanStart.empty()) {
-            file_.Text(global, "time_coverage_start", image.scanStart);
-            file_.Text(global, "time_coverage_end", image.scanEnd);
+            file_->Text(global, "time_coverage_start", image.scanStart);
+            file_->Text(global, "time_coverage_end", image.scanEnd);
         }
         for (const auto& [tag, value] : image.description.tags) {
             if (WrittenAsText(tag, value) && (single || !ProductTag(tag))) {
-                file_.Text(global, LowerCase(tag), value);
+                file_->Text(global, LowerCase(tag), value);
             }
         }
         if (single) {
@@ -258,31 +266,31 @@ class Writer {
     }
 
     void DefineTime(const ProductImage& image) {
-        time_ = file_.Variable("time", NC_DOUBLE, {});
-        file_.Text(time_, "standard_name", "time");
-        file_.Text(time_, "long_name", "nominal time of the repeat cycle");
-        file_.Text(time_, "units", "seconds since 1970-01-01 00:00:00");
-        file_.Text(time_, "calendar", "standard");
-        file_.Text(time_, "axis", "T");
+        time_ = file_->Variable("time", NC_DOUBLE, {});
+        file_->Text(time_, "standard_name", "time");
+        file_->Text(time_, "long_name", "nominal time of the repeat cycle");
+        file_->Text(time_, "units", "seconds since 1970-01-01 00:00:00");
+        file_->Text(time_, "calendar", "standard");
+        file_->Text(time_, "axis", "T");
         if (!image.scanStart.empty()) {
-            file_.Text(time_, "scan_start_time", image.scanStart);
-            file_.Text(time_, "scan_end_time", image.scanEnd);
+            file_->Text(time_, "scan_start_time", image.scanStart);
+            file_->Text(time_, "scan_end_time", image.scanEnd);
         }
     }
 
     void DefineGridMapping(const ProductImage& image) {
-        const int crs = file_.Variable(kGridMapping, NC_INT, {});
+        const int crs = file_->Variable(kGridMapping, NC_INT, {});
         const double longitude = image.description.subSatelliteLongitude;
-        file_.Text(crs, "grid_mapping_name", "geostationary");
-        file_.Double(crs, "perspective_point_height", kSatelliteHeight);
-        file_.Double(crs, "semi_major_axis", kEquatorialRadius);
-        file_.Double(crs, "semi_minor_axis", kPolarRadius);
-        file_.Double(crs, "longitude_of_projection_origin", longitude);
-        file_.Double(crs, "latitude_of_projection_origin", 0.0);
-        file_.Text(crs, "sweep_angle_axis", "y");
-        file_.Double(crs, "false_easting", 0.0);
-        file_.Double(crs, "false_northing", 0.0);
-        file_.Text(crs, "crs_wkt", WktOf(longitude));
+        file_->Text(crs, "grid_mapping_name", "geostationary");
+        file_->Double(crs, "perspective_point_height", kSatelliteHeight);
+        file_->Double(crs, "semi_major_axis", kEquatorialRadius);
+        file_->Double(crs, "semi_minor_axis", kPolarRadius);
+        file_->Double(crs, "longitude_of_projection_origin", longitude);
+        file_->Double(crs, "latitude_of_projection_origin", 0.0);
+        file_->Text(crs, "sweep_angle_axis", "y");
+        file_->Double(crs, "false_easting", 0.0);
+        file_->Double(crs, "false_northing", 0.0);
+        file_->Text(crs, "crs_wkt", WktOf(longitude));
     }
 
     Grid& GridOf(const ProductImage& image) {
@@ -297,8 +305,8 @@ class Writer {
         }
         const std::string suffix = grids_.empty() ? "" : "_" + LowerCase(image.channel);
         Grid grid{placement, width, height};
-        grid.y = file_.Dimension("y" + suffix, height);
-        grid.x = file_.Dimension("x" + suffix, width);
+        grid.y = file_->Dimension("y" + suffix, height);
+        grid.x = file_->Dimension("x" + suffix, width);
         grid.xVariable = DefineAxis("x" + suffix, grid.x, "x");
         grid.yVariable = DefineAxis("y" + suffix, grid.y, "y");
         grids_.push_back(grid);
@@ -306,15 +314,15 @@ class Writer {
     }
 
     int DefineAxis(const std::string& name, int dimension, const std::string& axis) {
-        const int variable = file_.Variable(name, NC_DOUBLE, {dimension});
+        const int variable = file_->Variable(name, NC_DOUBLE, {dimension});
         const bool x = axis == "x";
-        file_.Text(variable, "standard_name",
-                   x ? "projection_x_angular_coordinate" : "projection_y_angular_coordinate");
-        file_.Text(variable, "long_name",
-                   x ? "scan angle east of the sub-satellite point"
-                     : "scan angle north of the sub-satellite point");
-        file_.Text(variable, "units", "rad");
-        file_.Text(variable, "axis", x ? "X" : "Y");
+        file_->Text(variable, "standard_name",
+                    x ? "projection_x_angular_coordinate" : "projection_y_angular_coordinate");
+        file_->Text(variable, "long_name",
+                    x ? "scan angle east of the sub-satellite point"
+                      : "scan angle north of the sub-satellite point");
+        file_->Text(variable, "units", "rad");
+        file_->Text(variable, "axis", x ? "X" : "Y");
         return variable;
     }
 
@@ -324,47 +332,47 @@ class Writer {
         const nc_type type = rows.calibrated()          ? NC_FLOAT
                              : rows.bitsPerPixel() <= 8 ? NC_UBYTE
                                                         : NC_USHORT;
-        const int variable = file_.Variable(image.channel, type, {grid.y, grid.x});
+        const int variable = file_->Variable(image.channel, type, {grid.y, grid.x});
         const size_t chunks[] = {std::min<size_t>(kChunkSize, grid.height),
                                  std::min<size_t>(kChunkSize, grid.width)};
-        Check(nc_def_var_chunking(file_.id(), variable, NC_CHUNKED, chunks), "chunk the variable");
-        Check(nc_def_var_deflate(file_.id(), variable, 1, 1, kDeflateLevel),
+        Check(nc_def_var_chunking(file_->id(), variable, NC_CHUNKED, chunks), "chunk the variable");
+        Check(nc_def_var_deflate(file_->id(), variable, 1, 1, kDeflateLevel),
               "compress the variable");
-        Check(nc_set_var_chunk_cache(file_.id(), variable, kChunkCacheBytes, 7, 0.75f),
+        Check(nc_set_var_chunk_cache(file_->id(), variable, kChunkCacheBytes, 7, 0.75f),
               "size the chunk cache");
         if (rows.calibrated()) {
             const float nothing = std::numeric_limits<float>::quiet_NaN();
-            Check(nc_def_var_fill(file_.id(), variable, 0, &nothing), "define the fill value");
+            Check(nc_def_var_fill(file_->id(), variable, 0, &nothing), "define the fill value");
         } else {
             const uint16_t nothing16 = 0;
             const uint8_t nothing8 = 0;
-            Check(nc_def_var_fill(file_.id(), variable, 0,
+            Check(nc_def_var_fill(file_->id(), variable, 0,
                                   type == NC_UBYTE ? static_cast<const void*>(&nothing8)
                                                    : static_cast<const void*>(&nothing16)),
                   "define the fill value");
         }
         const BandDescription& band = image.description.band;
         if (image.quantity != Quantity::Counts) {
-            file_.Text(variable, "standard_name", StandardName(image.quantity));
+            file_->Text(variable, "standard_name", StandardName(image.quantity));
         }
-        file_.Text(variable, "long_name", band.description);
-        file_.Text(variable, "units", image.quantity == Quantity::Counts ? "1" : band.unit);
-        file_.Text(variable, "coordinates", "time");
-        file_.Text(variable, "grid_mapping", kGridMapping);
+        file_->Text(variable, "long_name", band.description);
+        file_->Text(variable, "units", image.quantity == Quantity::Counts ? "1" : band.unit);
+        file_->Text(variable, "coordinates", "time");
+        file_->Text(variable, "grid_mapping", kGridMapping);
         if (!image.wavelength.empty()) {
-            file_.Double(variable, "central_wavelength", std::stod(image.wavelength));
-            file_.Text(variable, "central_wavelength_units", "um");
+            file_->Double(variable, "central_wavelength", std::stod(image.wavelength));
+            file_->Text(variable, "central_wavelength_units", "um");
         }
         if (band.scaled) {
             // Not scale_factor and add_offset, which readers would apply:
             // the values are counts.
-            file_.Double(variable, "radiance_slope", band.scale);
-            file_.Double(variable, "radiance_offset", band.offset);
-            file_.Text(variable, "radiance_units", band.unit);
+            file_->Double(variable, "radiance_slope", band.scale);
+            file_->Double(variable, "radiance_offset", band.offset);
+            file_->Text(variable, "radiance_units", band.unit);
         }
         for (const auto& [tag, value] : image.description.tags) {
             if (WrittenAsText(tag, value) && ProductTag(tag)) {
-                file_.Text(variable, LowerCase(tag), value);
+                file_->Text(variable, LowerCase(tag), value);
             }
         }
         WriteWindows(variable, image);
@@ -378,10 +386,10 @@ class Writer {
             return;
         }
         const HrvCoverage& w = *image.hrvWindows;
-        file_.Ints(variable, "hrv_lower_window",
-                   {w.lowerSouthLine, w.lowerNorthLine, w.lowerEastColumn, w.lowerWestColumn});
-        file_.Ints(variable, "hrv_upper_window",
-                   {w.upperSouthLine, w.upperNorthLine, w.upperEastColumn, w.upperWestColumn});
+        file_->Ints(variable, "hrv_lower_window",
+                    {w.lowerSouthLine, w.lowerNorthLine, w.lowerEastColumn, w.lowerWestColumn});
+        file_->Ints(variable, "hrv_upper_window",
+                    {w.upperSouthLine, w.upperNorthLine, w.upperEastColumn, w.upperWestColumn});
     }
 
     void WriteCoordinates(const ProductImage& image) {
@@ -389,12 +397,12 @@ class Writer {
             const auto& gt = grid.placement.geoTransform;
             const std::vector<double> x = Angles(gt[0], gt[1], grid.width);
             const std::vector<double> y = Angles(gt[3], gt[5], grid.height);
-            Check(nc_put_var_double(file_.id(), grid.xVariable, x.data()), "write x");
-            Check(nc_put_var_double(file_.id(), grid.yVariable, y.data()), "write y");
+            Check(nc_put_var_double(file_->id(), grid.xVariable, x.data()), "write x");
+            Check(nc_put_var_double(file_->id(), grid.yVariable, y.data()), "write y");
         }
         if (image.frame.nominalTime.tm_mday != 0) {
             const double seconds = NominalSeconds(image.frame.nominalTime);
-            Check(nc_put_var_double(file_.id(), time_, &seconds), "write the time");
+            Check(nc_put_var_double(file_->id(), time_, &seconds), "write the time");
         }
     }
 
@@ -407,17 +415,17 @@ class Writer {
             const uint32_t count = std::min(strip, rows.height() - top);
             const size_t start[] = {top, 0};
             const size_t extent[] = {count, width};
-            int status = NC_NOERR;
             if (rows.calibrated()) {
                 rows.Fill(top, count, std::span<float>(floats.data(), size_t{count} * width));
-                errno = 0;
-                status = nc_put_vara_float(file_.id(), variable, start, extent, floats.data());
             } else {
                 rows.Fill(top, count, std::span<uint16_t>(counts.data(), size_t{count} * width));
-                errno = 0;
-                status = nc_put_vara_ushort(file_.id(), variable, start, extent, counts.data());
             }
-            Check(status, "write the pixels");
+            std::lock_guard lock(LibraryLock());
+            errno = 0;
+            Check(rows.calibrated()
+                      ? nc_put_vara_float(file_->id(), variable, start, extent, floats.data())
+                      : nc_put_vara_ushort(file_->id(), variable, start, extent, counts.data()),
+                  "write the pixels");
             done_ += uint64_t{count} * width;
             if (progress_ && !progress_(static_cast<double>(done_) / total)) {
                 throw WriteStopped();
@@ -427,7 +435,8 @@ class Writer {
 
     const std::vector<NetCdfLayer>& layers_;
     const std::vector<std::string>& absent_;
-    File file_;
+    std::string name_;
+    std::optional<File> file_;
     const WriteProgress& progress_;
     std::vector<Grid> grids_;
     std::vector<int> variables_;
@@ -443,7 +452,6 @@ void WriteNetCdf(const std::vector<NetCdfLayer>& layers,
     if (layers.empty()) {
         throw NetCdfError("no image to write");
     }
-    std::lock_guard lock(LibraryLock());
     Writer(layers, absentChannels, output, progress).Write();
     output.TakeSizeWritten();
 }

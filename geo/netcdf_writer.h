@@ -31,8 +31,9 @@ struct NetCdfLayer {
 // scan's start and end, and the provenance and calibration conventions that
 // the GeoTIFF holds as metadata. `absentChannels` names the channels a slot
 // lacks. Compressed by deflate with shuffle, in chunks of at most 512 x 512.
-// The NetCDF library is not thread-safe, so files are written one at a time
-// in a process. Throws NetCdfError, os::ReadError, os::OutputError and
+// The NetCDF library is not thread-safe, so its calls are made one at a time
+// in a process: several files may be written at once, but only one of them
+// is compressed at a time, while the others' next rows are read. Throws NetCdfError, os::ReadError, os::OutputError and
 // WriteStopped.
 void WriteNetCdf(const std::vector<NetCdfLayer>& layers,
                  const std::vector<std::string>& absentChannels, os::HiddenOutput& output,
