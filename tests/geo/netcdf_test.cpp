@@ -141,6 +141,54 @@ TEST(NetCdf, HoldsTheGeoTiffsPixelsOnItsPlace) {
     }
 }
 
+// The variable `channel` of the NetCDF file at `path`, as floats.
+std::vector<float> NetCdfPixels(const std::string& path, const std::string& channel) {
+    int file = -1, variable = -1, dimensions[2] = {};
+    size_t height = 0, width = 0;
+    EXPECT_EQ(nc_open(path.c_str(), NC_NOWRITE, &file), NC_NOERR) << path;
+    EXPECT_EQ(nc_inq_varid(file, channel.c_str(), &variable), NC_NOERR) << channel;
+    nc_inq_vardimid(file, variable, dimensions);
+    nc_inq_dimlen(file, dimensions[0], &height);
+    nc_inq_dimlen(file, dimensions[1], &width);
+    std::vector<float> pixels(height * width);
+    EXPECT_EQ(nc_get_var_float(file, variable, pixels.data()), NC_NOERR);
+    nc_close(file);
+    return pixels;
+}
+
+// A batch writes several NetCDF files at once, its workers sharing the
+// library: each file holds what the single run writes of its product.
+TEST(NetCdf, ABatchWritesItsFilesAtOnceAsSingleRunsDo) {
+    const char* channels[] = {"IR_108", "WV_062", "IR_134", "VIS006"};
+    const test::TempFolder alone;
+    GeoTiffRun batch({.columns = 3712, .lines = 464});
+    for (const char* channel : channels) {
+        Product p = batch.product;
+        p.channel = (std::string(channel) + "_____").substr(0, 9);
+        for (int k = 1; k <= p.planned; ++k) {
+            test::WriteFile(batch.input / FileName(p, k), SegmentFile(p, k));
+        }
+        const test::ProgramResult single = test::RunProgram(
+            SEGWELD_BIN, {"--netcdf", batch.input / FileName(p, 1), alone.path().string()});
+        ASSERT_EQ(single.exitCode, 0) << single.err;
+    }
+    const test::ProgramResult result =
+        test::RunProgram(SEGWELD_BIN, {"--batch", "--netcdf", "-j", "4",
+                                       batch.input.path().string(), batch.output.path().string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(test::ListFolder(batch.output.path()).size(), std::size(channels));
+    for (const char* channel : channels) {
+        SCOPED_TRACE(channel);
+        Product p = batch.product;
+        p.channel = (std::string(channel) + "_____").substr(0, 9);
+        const std::string name = LowerAscii(FileName(p, 1) + ".nc");
+        const std::vector<float> written = NetCdfPixels(batch.output / name, channel);
+        const std::vector<float> expected = NetCdfPixels(alone / name, channel);
+        ASSERT_EQ(written.size(), expected.size());
+        EXPECT_TRUE(std::equal(written.begin(), written.end(), expected.begin(), SameValue));
+    }
+}
+
 // A run that fails while writing (no space, a signal) leaves nothing, and an
 // older file of the name stays as it was.
 TEST(NetCdf, AFailedRunLeavesTheFolderAsItWas) {
