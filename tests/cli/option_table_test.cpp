@@ -139,10 +139,6 @@ TEST(SegweldOptionsTest, CommandLines) {
          kBatchMode,
          "--calibration-mode belongs to --geotiff and --netcdf",
          ""},
-        {{"--netcdf", "--calibration-mode", "GSICS", "seg", "out"},
-         kNetCdfJoin,
-         "--calibration-mode takes nominal or gsics",
-         ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));

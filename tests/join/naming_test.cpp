@@ -88,21 +88,6 @@ TEST(OutputName, ExtensionFromFourLettersAndDigits) {
     }
 }
 
-// Each kind of output has its extension, and the stem of every output's name
-// is the name it was made from.
-TEST(OutputName, KindsAndStems) {
-    const std::pair<OutputKind, const char*> kinds[] = {
-        {OutputKind::Joined, ".xyz"}, {OutputKind::GeoTiff, ".tif"}, {OutputKind::NetCdf, ".nc"}};
-    for (const auto& [kind, extension] : kinds) {
-        const std::string name = OutputName("Name", kind);
-        EXPECT_EQ(name, std::string("name") + extension);
-        EXPECT_EQ(OutputNamingStem(name), "name") << name;
-    }
-    for (const char* notOutput : {"name", "name.x", "name.abcde", "name.n-c"}) {
-        EXPECT_EQ(OutputNamingStem(notOutput), "") << notOutput;
-    }
-}
-
 // A segment path splits after its last separator; an output path gets exactly
 // one separator between its folder and its name.
 TEST(Paths, SplitAtTheLastSeparatorAndJoinWithExactlyOne) {
