@@ -179,6 +179,11 @@ TEST(NetCdf, ABatchWritesItsFilesAtOnceAsSingleRunsDo) {
                                        batch.input.path().string(), batch.output.path().string()});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(test::ListFolder(batch.output.path()).size(), std::size(channels));
+    // The ".nc" outputs are found again, up to date.
+    EXPECT_THAT(test::RunProgram(SEGWELD_BIN, {"--batch", "--netcdf", batch.input.path().string(),
+                                               batch.output.path().string()})
+                    .err,
+                HasSubstr("0 joined, 4 up to date"));
     for (const char* channel : channels) {
         SCOPED_TRACE(channel);
         const std::string name = LowerAscii(FileName(product(channel), 1) + ".nc");
