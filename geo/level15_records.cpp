@@ -22,6 +22,7 @@ constexpr uint64_t kSatelliteId = 0;                   // SatelliteStatus.Satell
 constexpr uint64_t kTrueRepeatCycleStart = 60134;      // ImageAcquisition.PlannedAcquisitionTime
 constexpr uint64_t kPlannedChanProcessing = 386981;    // ImageDescription.Level15ImageProduction
 constexpr uint64_t kLevel15ImageCalibration = 387065;  // RadiometricProcessing: slope, offset
+constexpr uint64_t kMpefCalFeedback = 388224;          // RadiometricProcessing: 32 bytes a channel
 constexpr uint64_t kTypeOfEarthModel = 408144;         // GeometricProcessing.EarthModel
 }  // namespace prologue
 
@@ -29,9 +30,14 @@ constexpr uint64_t kTypeOfEarthModel = 408144;         // GeometricProcessing.Ea
 namespace epilogue {
 constexpr uint32_t kFileType = 129;
 constexpr uint64_t kRecordBytes = 380325;
-constexpr uint64_t kForwardScanStart = 5;        // ImageProductionStats.ActualScanningSummary
+constexpr uint64_t kForwardScanStart =
+    5;  // ImageProductionStats.ActualScanningSummary, then the end
 constexpr uint64_t kActualL15CoverageHrv = 309;  // ImageProductionStats
 }  // namespace epilogue
+
+float F32(const BigEndianReader& bytes, size_t offset) {
+    return std::bit_cast<float>(bytes.U32(offset));
+}
 
 double F64(const BigEndianReader& bytes, size_t offset) {
     return std::bit_cast<double>(uint64_t{bytes.U32(offset)} << 32 | bytes.U32(offset + 4));
@@ -121,7 +127,11 @@ Level15Prologue DecodePrologue(RecordFile& file) {
     const std::vector<uint8_t> types = file.Read(prologue::kPlannedChanProcessing, kChannelCount);
     const std::vector<uint8_t> calibration =
         file.Read(prologue::kLevel15ImageCalibration, kChannelCount * 16);
+    const std::vector<uint8_t> feedback = file.Read(prologue::kMpefCalFeedback, kChannelCount * 32);
     for (size_t i = 0; i < kChannelCount; ++i) {
+        // GSICSCalCoeff and GSICSOffsetCount of each channel's record.
+        p.gsicsGain[i] = F32(View(feedback), 32 * i + 20);
+        p.gsicsOffsetCount[i] = F32(View(feedback), 32 * i + 28);
         p.radianceType[i] = View(types).U8(i);
         p.calibrationSlope[i] = F64(View(calibration), 16 * i);
         p.calibrationOffset[i] = F64(View(calibration), 16 * i + 8);
@@ -131,7 +141,9 @@ Level15Prologue DecodePrologue(RecordFile& file) {
 
 Level15Epilogue DecodeEpilogue(RecordFile& file) {
     Level15Epilogue e;
-    e.forwardScanStart = TimeAt(View(file.Read(epilogue::kForwardScanStart, 6)), 0);
+    const std::vector<uint8_t> scan = file.Read(epilogue::kForwardScanStart, 12);
+    e.forwardScanStart = TimeAt(View(scan), 0);
+    e.forwardScanEnd = TimeAt(View(scan), 6);
     const std::vector<uint8_t> bytes = file.Read(epilogue::kActualL15CoverageHrv, 32);
     const BigEndianReader hrv = View(bytes);
     e.hrv = {hrv.I32(0),  hrv.I32(4),  hrv.I32(8),  hrv.I32(12),

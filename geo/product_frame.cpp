@@ -50,8 +50,8 @@ void RefuseUnlessImage(const JoinedSegment& segment) {
 // (the disseminator "MTP"), by its header's annotation or else its file
 // name; empty for any other product.
 std::string FirstGenerationMeteosat(const JoinedSegment& segment) {
-    for (const std::string& text : {Text(segment.header.annotation),
-                                    SplitSegmentPath(segment.path).name}) {
+    for (const std::string& text :
+         {Text(segment.header.annotation), SplitSegmentPath(segment.path).name}) {
         const auto name = DisseminationName::Parse(unpack::WithoutCompressionSuffix(text));
         if (name && name->field(DisseminationName::Field::Disseminator).starts_with("MTP_")) {
             const std::string_view source = name->field(DisseminationName::Field::Source);

@@ -6,6 +6,9 @@
 #include <set>
 
 #include "geo/cog_writer.h"
+#ifdef SEGWELD_HAS_NETCDF
+#include "geo/netcdf_writer.h"
+#endif
 #include "geo/product_image.h"
 #include "geo/raster_rows.h"
 #include "os/file_system.h"
@@ -46,6 +49,13 @@ void WriteImage(OutputKind format, RasterRows& rows, const ProductImage& image,
         case OutputKind::GeoTiff:
             WriteCloudOptimizedGeoTiff(rows, image.description, output, progress);
             return;
+        case OutputKind::NetCdf:
+#ifdef SEGWELD_HAS_NETCDF
+            WriteNetCdf({{&image, &rows}}, {}, output, progress);
+            return;
+#else
+            throw GeoTiffError("this build has no NetCDF library");
+#endif
         case OutputKind::Joined:
             break;
     }
@@ -79,7 +89,7 @@ class ImageRun {
 
     void Fail(ImageFailure failure, const std::string& why) {
         report_.failure = failure;
-        report_.error = "no GeoTIFF written: " + why;
+        report_.error = std::string("no ") + ImageFormatName(request_.format) + " written: " + why;
         report_.outputPath.clear();
     }
 
@@ -109,8 +119,9 @@ class ImageRun {
     }
 
     void Write() {
-        const ProductImage image = DescribeProductImage(
-            request_.segmentPath, report_.walk, segments_, request_.calibration, report_.warnings);
+        const ProductImage image =
+            DescribeProductImage(request_.segmentPath, report_.walk, segments_,
+                                 request_.calibration, request_.calibrationMode, report_.warnings);
         const std::string path = JoinedOutputPath(
             request_.outputFolder, OutputName(report_.walk.namingName, request_.format));
         RemoveLeftoversOnce(os::CommitFolder(path));

@@ -144,20 +144,25 @@ FailureKind KindOf(geo::ImageFailure failure) {
 class ImageWriter : public OutputMaker {
   public:
     ImageWriter(geo::WriteProductImageEntry entry, OutputKind format, bool fillGaps,
-                std::optional<geo::Quantity> calibration)
-        : entry_(entry), format_(format), fillGaps_(fillGaps), calibration_(calibration) {}
+                std::optional<geo::Quantity> calibration, geo::CalibrationMode mode)
+        : entry_(entry),
+          format_(format),
+          fillGaps_(fillGaps),
+          calibration_(calibration),
+          mode_(mode) {}
 
     std::string making() const override {
-        return std::string("geotiff ") +
+        return std::string(format_ == OutputKind::NetCdf ? "netcdf " : "geotiff ") +
                (calibration_ ? geo::QuantityName(*calibration_) : "default") +
+               (mode_ == geo::CalibrationMode::Gsics ? " gsics" : "") +
                (fillGaps_ ? " fill-gaps" : "");
     }
     bool usesCompanions() const override { return true; }
 
     MadeOutput Make(const std::string& firstSegmentPath, const std::string& outputFolder,
                     const JoinProgressCallback& progress) const override {
-        geo::ImageRequest request{firstSegmentPath, outputFolder, format_,
-                                  fillGaps_,        calibration_, {}};
+        geo::ImageRequest request{firstSegmentPath, outputFolder, format_, fillGaps_,
+                                  calibration_,     mode_,        {}};
         // The share done, as bytes of the segments read.
         request.progress = [&progress](const geo::ImageProgress& done) {
             JoinProgress join;
@@ -186,6 +191,7 @@ class ImageWriter : public OutputMaker {
     OutputKind format_;
     bool fillGaps_;
     std::optional<geo::Quantity> calibration_;
+    geo::CalibrationMode mode_;
 };
 
 }  // namespace
@@ -196,8 +202,9 @@ std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps) {
 
 std::unique_ptr<OutputMaker> MakeImageWriter(geo::WriteProductImageEntry entry, OutputKind format,
                                              bool fillGaps,
-                                             std::optional<geo::Quantity> calibration) {
-    return std::make_unique<ImageWriter>(entry, format, fillGaps, calibration);
+                                             std::optional<geo::Quantity> calibration,
+                                             geo::CalibrationMode mode) {
+    return std::make_unique<ImageWriter>(entry, format, fillGaps, calibration, mode);
 }
 
 ProductResult MakeProduct(const Product& listed, const std::string& outputFolder,

@@ -45,7 +45,8 @@ std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps);
 // Images of `format` through the image module's entry, loaded by the caller.
 std::unique_ptr<OutputMaker> MakeImageWriter(geo::WriteProductImageEntry entry, OutputKind format,
                                              bool fillGaps,
-                                             std::optional<geo::Quantity> calibration);
+                                             std::optional<geo::Quantity> calibration,
+                                             geo::CalibrationMode mode);
 
 // Makes `product`'s output in `outputFolder`, keeps the record of what it
 // was made from with it, and sorts the outcome.

@@ -82,6 +82,15 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
     const std::string imageOutputIsAFile =
         "segweld: this build cannot write GeoTIFF: it was built without GDAL\n";
 #endif
+#if defined(SEGWELD_HAS_NETCDF)
+    const std::string netCdfOutputIsAFile = imageOutputIsAFile;
+#elif defined(SEGWELD_HAS_GEOTIFF)
+    const std::string netCdfOutputIsAFile =
+        "segweld: this build cannot write NetCDF: it was built without the NetCDF library\n";
+#else
+    const std::string netCdfOutputIsAFile =
+        "segweld: this build cannot write NetCDF: it was built without GDAL\n";
+#endif
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{Path(1)}, noOutput},
         {{missing}, noOutput},
@@ -89,6 +98,7 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
         {{missing, missing}, noInput},
         {{Path(1), missing}, "Check output folder: The output folder does not exist.\n"},
         {{"--geotiff", Path(1), Path(1)}, imageOutputIsAFile},
+        {{"--netcdf", Path(1), Path(1)}, netCdfOutputIsAFile},
         {{"--fill-gaps"}, "segweld: --fill-gaps needs a segment file and an output folder\n"},
         {{Path(1) + "\t" + out}, noOutput},
         {{Path(1) + "\" \"" + out, out},

@@ -92,7 +92,7 @@ TEST(SegweldOptionsTest, CommandLines) {
         {{"--geotiff", "--batch", "in", "out", "--calibration=bt"}, kBatchMode, "", ""},
         {{"--batch", "in", "out", "--calibration", "bt"},
          kBatchMode,
-         "--calibration belongs to --geotiff",
+         "--calibration belongs to --geotiff and --netcdf",
          ""},
         {{"--geotiff", "--calibration", "kelvin", "seg", "out"},
          kGeoTiffJoin,
@@ -128,6 +128,20 @@ TEST(SegweldOptionsTest, CommandLines) {
         // -v: the result line of a single join.
         {{"seg", "-v", "out"}, kSingleJoin, "", ""},
         {{"--geotiff", "seg", "out", "--verbose"}, kGeoTiffJoin, "", ""},
+        // --netcdf as --geotiff, but not beside it.
+        {{"--watch", "in", "out", "--netcdf", "--calibration=radiance"}, kWatchMode, "", ""},
+        {{"seg", "out", "--netcdf", "--calibration=counts"}, kNetCdfJoin, "", ""},
+        {{"--netcdf"}, kNetCdfJoin, "--netcdf needs a segment file and an output folder", ""},
+        {{"--netcdf", "--batch", "in", "out", "--geotiff"},
+         kBatchMode,
+         "--geotiff and --netcdf cannot be given together",
+         ""},
+        {{"--netcdf", "--geotiff", "seg", "out"}, kNetCdfJoin, "--geotiff belongs to", ""},
+        {{"seg", "out", "--geotiff", "--calibration-mode=gsics"}, kGeoTiffJoin, "", ""},
+        {{"--batch", "in", "out", "--calibration-mode", "gsics"},
+         kBatchMode,
+         "--calibration-mode belongs to --geotiff and --netcdf",
+         ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
@@ -155,6 +169,11 @@ TEST(SegweldOptionsTest, CommandLines) {
     EXPECT_THAT(slots.thenSlotCommand, ElementsAre("cp", "a b", "{}"));
     EXPECT_THAT(slots.thenCommand, ElementsAre("echo", "{}"));
     EXPECT_TRUE(ParseSegweldCommand(rows[4].arguments).options.fillGaps);
+    const station::StationOptions netCdf = ParseSegweldCommand(rows[40].arguments).options;
+    EXPECT_TRUE(netCdf.netCdf && !netCdf.geoTiff);
+    EXPECT_EQ(netCdf.calibration, geo::Quantity::Radiance);
+    EXPECT_EQ(ParseSegweldCommand(rows[45].arguments).options.calibrationMode,
+              geo::CalibrationMode::Gsics);
 }
 
 // The watch as a Windows service: rows of Windows's table alone. The service
