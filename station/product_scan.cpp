@@ -308,8 +308,12 @@ bool LookAtSegments(Product& product) {
         return std::pair(segment.number, unpack::CompressionOfName(segment.name));
     };
     std::ranges::sort(product.segments, {}, byNumberAndForm);
-    const auto repeated = std::ranges::unique(product.segments, {}, &SegmentEntry::number);
-    product.segments.erase(repeated.begin(), repeated.end());
+    const auto sameNumber = [](const SegmentEntry& a, const SegmentEntry& b) {
+        return a.number == b.number;
+    };
+    product.segments.erase(
+        std::unique(product.segments.begin(), product.segments.end(), sameNumber),
+        product.segments.end());
     return !product.segments.empty();
 }
 

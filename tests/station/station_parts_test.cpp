@@ -93,7 +93,8 @@ TEST(ThenCommandTest, EveryBracePairStandsForTheOutput) {
 TEST(TimeStampTest, UtcToTheMillisecond) {
     EXPECT_EQ(UtcTimeStamp({}), "1970-01-01T00:00:00.000Z");
     // date -u -d @1700000000 gives 2023-11-14 22:13:20.
-    EXPECT_EQ(UtcTimeStamp(std::chrono::sys_time(std::chrono::milliseconds(1700000000123))),
+    EXPECT_EQ(UtcTimeStamp(std::chrono::sys_time<std::chrono::milliseconds>(
+                  std::chrono::milliseconds(1700000000123))),
               "2023-11-14T22:13:20.123Z");
 }
 
