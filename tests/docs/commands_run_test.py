@@ -7,7 +7,9 @@ its own inside a folder per page, after the README's `sh preamble` block
 (which sets PATH and writes the demo's product) and with `build` linked to the
 build under test, as in a checkout after scripts/demo. A block that cannot run
 here says so in its info string: `sh not-run: WHY`. Windows' shells must say
-so. Relative links and pictures must lead to a file, and anchors to a heading.
+so. A `text output` block right after a block that ran shows lines that its
+output (standard output and error) must hold, `...` standing for any text.
+Relative links and pictures must lead to a file, and anchors to a heading.
 
 Usage: commands_run_test.py SOURCE_DIR BUILD_DIR WORK_DIR [CXXFLAG...]
 """
@@ -41,6 +43,15 @@ def blocks(path):
             i += 1
         yield start, info, "\n".join(body) + "\n"
         i += 1
+
+
+def missing_lines(expected, output):
+    """The lines of `expected` that no line of `output` matches."""
+    got = [line.strip() for line in output.split("\n")]
+    for line in filter(None, (line.strip() for line in expected.split("\n"))):
+        pattern = re.compile(".*".join(map(re.escape, line.split("..."))))
+        if not any(pattern.fullmatch(have) for have in got):
+            yield line
 
 
 def slug(heading, seen):
@@ -99,10 +110,17 @@ def main():
         folder = work / page.stem
         folder.mkdir()
         (folder / "build").symlink_to(build)
+        last_output = None
         for line, info, text in blocks(page):
             where = f"{page.relative_to(source)}:{line}"
             words = info.split()
             language = words[0] if words else ""
+            if words == ["text", "output"]:
+                if last_output is None:
+                    failures.append(f"{where}: output shown for no block that ran")
+                for absent in missing_lines(text, last_output or ""):
+                    failures.append(f"{where}: not in the output: {absent}\n--\n{last_output}")
+            last_output = None
             if not language:
                 failures.append(f"{where}: a block without an info string (text, sh, ...)")
                 continue
@@ -129,6 +147,7 @@ def main():
                 status, output = done.returncode, done.stdout + done.stderr
             except subprocess.TimeoutExpired:
                 status, output = "timeout", "(no end within 60 s)"
+            last_output = output
             if status != 0:
                 failures.append(f"{where}: exit status {status}\n{text}--\n{output[-2000:]}")
     print(f"{ran} blocks run, {len(not_run)} marked not run:")
