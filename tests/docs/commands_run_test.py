@@ -87,6 +87,25 @@ def broken_links(page):
             yield f"{page.name}: {target}: no such heading"
 
 
+def run(command, folder, env):
+    """Exit status and output of a block, run in a process group of its own
+    that is ended afterwards, so that nothing it started in the background
+    outlives it."""
+    block = subprocess.Popen(command, cwd=folder, env=env, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, text=True, start_new_session=True)
+    try:
+        output, _ = block.communicate(timeout=60)
+        status = block.returncode
+    except subprocess.TimeoutExpired:
+        status, output = "timeout", "(no end within 60 s)"
+    try:
+        os.killpg(block.pid, 9)
+    except ProcessLookupError:
+        pass
+    block.wait()
+    return status, output
+
+
 def main():
     source, build, work = (Path(arg).resolve() for arg in sys.argv[1:4])
     cxxflags = sys.argv[4:]
@@ -141,12 +160,7 @@ def main():
             else:
                 command = RUNNERS[language] + [preambles[0] + text]
             ran += 1
-            try:
-                done = subprocess.run(command, cwd=folder, env=env, capture_output=True, text=True,
-                                      timeout=60)
-                status, output = done.returncode, done.stdout + done.stderr
-            except subprocess.TimeoutExpired:
-                status, output = "timeout", "(no end within 60 s)"
+            status, output = run(command, folder, env)
             last_output = output
             if status != 0:
                 failures.append(f"{where}: exit status {status}\n{text}--\n{output[-2000:]}")
