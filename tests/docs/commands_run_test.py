@@ -4,8 +4,9 @@
 Every fenced block names what it holds. Blocks of `sh` (or `bash`) run in bash
 with -e, -u and pipefail, and `python` blocks in python3, each in a process of
 its own inside a folder per page, after the README's `sh preamble` block
-(which sets PATH and writes the demo's product) and with `build` linked to the
-build under test, as in a checkout after scripts/demo. A block that cannot run
+(which sets PATH and writes the demo's product into the README's folder; the
+other pages find it there already) and with `build` linked to the build under
+test, as in a checkout after scripts/demo. A block that cannot run
 here says so in its info string: `sh not-run: WHY`. Windows' shells must say
 so. A `text output` block right after a block that ran shows lines that its
 output (standard output and error) must hold, `...` standing for any text.
@@ -129,6 +130,10 @@ def main():
         folder = work / page.stem
         folder.mkdir()
         (folder / "build").symlink_to(build)
+        # The product the README's preamble wrote, as scripts/demo leaves it.
+        if (work / "README" / "demo-product").is_dir():
+            shutil.copytree(work / "README" / "demo-product", folder / "demo-product",
+                            copy_function=os.link)
         last_output = None
         for line, info, text in blocks(page):
             where = f"{page.relative_to(source)}:{line}"
