@@ -25,25 +25,26 @@ constexpr int kExitBadArguments = 2;
 // A run shorter than this shows no progress.
 constexpr auto kQuietFor = std::chrono::seconds(1);
 
-int NoImages(const std::string& why) {
-    std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n", why.c_str());
+int NoImages(OutputKind format, const std::string& why) {
+    std::fprintf(stderr, "segweld: this build cannot write %s: %s\n", geo::ImageFormatName(format),
+                 why.c_str());
     return kExitBadArguments;
 }
 
 // The command line's checks and messages ("Caption: Text").
 bool PathsExist(const std::vector<std::string>& paths) {
-    const char* message = nullptr;
+    std::string message;
     if (paths.size() < 2 || paths[1].empty()) {
         message =
             "No output folder specified: Please specify a folder where to write the "
             "resulting joined file.";
     } else if (!os::PathExists(paths[0])) {
-        message = "Check input file: The input file does not exist.";
+        message = "Check input file: The input file does not exist.\n" + paths[0];
     } else if (!os::PathExists(paths[1])) {
         message = "Check output folder: The output folder does not exist.";
     }
-    if (message != nullptr) {
-        std::fprintf(stderr, "%s\n", message);
+    if (!message.empty()) {
+        std::fprintf(stderr, "%s\n", message.c_str());
         return false;
     }
     // That the output folder is a folder, as the plain join's last check.
@@ -69,12 +70,21 @@ station::ProductResult ResultOf(const std::string& segmentPath, const geo::Image
 
 // The module's symbol `entry`; the module stays loaded until the process
 // ends. Nullptr with `error` set when there is none.
-void* ImageModuleSymbol(const char* entry, std::string& error) {
+void* ImageModuleSymbol(OutputKind format, const char* entry, std::string& error) {
 #ifndef SEGWELD_HAS_GEOTIFF
+    (void)format;
     (void)entry;
     error = "it was built without GDAL";
     return nullptr;
 #else
+#ifdef SEGWELD_HAS_NETCDF
+    (void)format;
+#else
+    if (format == OutputKind::NetCdf) {
+        error = "it was built without the NetCDF library";
+        return nullptr;
+    }
+#endif
     const std::string modulePath = FindProgramModule(geo::kImageModuleName);
     if (modulePath.empty()) {
 #ifdef SEGWELD_GEOTIFF_PACKAGE
@@ -98,20 +108,24 @@ void* ImageModuleSymbol(const char* entry, std::string& error) {
 
 }  // namespace
 
-geo::WriteProductImageEntry LoadImageWriter(std::string& error) {
+geo::WriteProductImageEntry LoadImageWriter(OutputKind format, std::string& error) {
     return reinterpret_cast<geo::WriteProductImageEntry>(
-        ImageModuleSymbol(geo::kWriteProductImageEntryName, error));
+        ImageModuleSymbol(format, geo::kWriteProductImageEntryName, error));
 }
 
 int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> calibration,
-                 const std::vector<std::string>& paths) {
+                 geo::CalibrationMode mode, const std::vector<std::string>& paths) {
     std::string error;
-    const geo::WriteProductImageEntry write = LoadImageWriter(error);
+    const geo::WriteProductImageEntry write = LoadImageWriter(format, error);
     if (write == nullptr) {
-        return NoImages(error);
+        return NoImages(format, error);
     }
     if (!PathsExist(paths)) {
         return kExitBadArguments;
+    }
+    if (const std::string why = RefuseNoSegmentFile(paths[0]); !why.empty()) {
+        std::fprintf(stderr, "segweld: %s\n", why.c_str());
+        return kExitNothingWritten;
     }
     // The run stops at its next step, leaving nothing, and only then does
     // the signal end the process.
@@ -120,7 +134,7 @@ int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> 
     const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<station::ProgressDisplay> display;
     uint64_t shown = 0;
-    geo::ImageRequest request{paths[0], paths[1], format, fillGaps, calibration, {}};
+    geo::ImageRequest request{paths[0], paths[1], format, fillGaps, calibration, mode, {}};
     request.progress = [&](const geo::ImageProgress& progress) {
         if (onTerminal && !display && std::chrono::steady_clock::now() - start >= kQuietFor) {
             display = std::make_unique<station::ProgressDisplay>(stderr, true, 1,

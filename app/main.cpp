@@ -32,6 +32,7 @@ int RunSingleJoin(const segweld::SegweldCommand& command, int argc, char** argv)
     }
     theApp.m_lpCmdLine = segweld::FormCommandTail(command.paths);
     theApp.m_fillGaps = command.options.fillGaps;
+    theApp.m_verbose = command.options.verbosity == segweld::station::Verbosity::Verbose;
     theApp.m_argc = argc;
     theApp.m_argv = argv;
     theApp.InitInstance();
@@ -94,8 +95,13 @@ int main(int argc, char** argv) {
             return segweld::station::RunStationCommand(options, segweld::LoadImageWriter);
         }
         case segweld::kGeoTiffJoin:
-            return segweld::RunImageMode(segweld::OutputKind::GeoTiff, command.options.fillGaps,
-                                         command.options.calibration, command.paths);
+        case segweld::kNetCdfJoin: {
+            const auto format = command.mode == segweld::kNetCdfJoin ? segweld::OutputKind::NetCdf
+                                                                     : segweld::OutputKind::GeoTiff;
+            return segweld::RunImageMode(format, command.options.fillGaps,
+                                         command.options.calibration,
+                                         command.options.calibrationMode, command.paths);
+        }
         default:
             return RunSingleJoin(command, argc, argv);
     }

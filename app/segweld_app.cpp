@@ -5,8 +5,13 @@
 
 #include "app/dialog_mode.h"
 #include "app/message_box.h"
+#include "join/dissemination_name.h"
 #include "join/join_segments.h"
+#include "join/segment_name.h"
+#include "join/segment_pick.h"
 #include "os/file_system.h"
+#include "station/output_maker.h"
+#include "station/product_log.h"
 
 namespace segweld {
 namespace {
@@ -72,6 +77,20 @@ bool RefuseOutputFolderThatIsNoFolder(const std::string& outputFolder) {
     return true;
 }
 
+std::string RefuseNoSegmentFile(const std::string& segmentPath) {
+    const std::string why = WhyNotASegmentFile(segmentPath);
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    const auto name = DisseminationName::Parse(parts.name);
+    const bool companion = name && (name->kind() == DisseminationName::Kind::Prologue ||
+                                    name->kind() == DisseminationName::Kind::Epilogue);
+    if (why.empty() || companion || os::LookAt(segmentPath).kind == os::PathKind::Folder) {
+        return why;
+    }
+    // A name off the convention that still leads to a segment 1 joins as it
+    // always has; only a walk that would find nothing is refused.
+    return PathExists(parts.directory + SegmentName(parts.name, 1)) ? "" : why;
+}
+
 std::string FormCommandTail(const std::vector<std::string>& paths) {
     std::string tail;
     for (const std::string& path : paths) {
@@ -121,7 +140,7 @@ void CSegweldApp::RunCommandLine(const std::string& segmentPath, const std::stri
         return;
     }
     if (!PathExists(segmentPath)) {
-        MessageBoxLine("The input file does not exist.", "Check input file");
+        MessageBoxLine("The input file does not exist.\n" + segmentPath, "Check input file");
         return;
     }
     if (!PathExists(outputFolder)) {
@@ -129,6 +148,11 @@ void CSegweldApp::RunCommandLine(const std::string& segmentPath, const std::stri
         return;
     }
     if (RefuseOutputFolderThatIsNoFolder(outputFolder)) {
+        return;
+    }
+    if (const std::string why = RefuseNoSegmentFile(segmentPath); !why.empty()) {
+        std::fprintf(stderr, "segweld: %s\n", why.c_str());
+        exitCode_ = kExitNothingWritten;
         return;
     }
 
@@ -143,6 +167,10 @@ void CSegweldApp::RunCommandLine(const std::string& segmentPath, const std::stri
         std::fprintf(stderr, "segweld: %s\n", report.FailureText().c_str());
         exitCode_ = kExitNothingWritten;
         return;
+    }
+    if (m_verbose) {
+        const station::ProductResult result = station::ResultOfJoin(report);
+        std::fprintf(stderr, "segweld: %s\n", station::DescribeResult(result).front().text.c_str());
     }
     exitCode_ = kExitJoined;
 }

@@ -27,6 +27,7 @@ class CSegweldApp {
     char** m_argv = nullptr;
     // Options of the command-line join.
     bool m_fillGaps = false;
+    bool m_verbose = false;  // print the result line the station modes log
 
     int exitCode() const { return exitCode_; }
 
@@ -45,6 +46,12 @@ std::string RefuseUnsplittableArgument(const std::vector<std::string>& paths);
 // "Check output folder" with the dialog's text and returns true, as the
 // dialog refuses it before any join; false, saying nothing, for a folder.
 bool RefuseOutputFolderThatIsNoFolder(const std::string& outputFolder);
+
+// Why `segmentPath` cannot start a join (WhyNotASegmentFile), for a folder, a
+// prologue or an epilogue, and for any other file whose walk would find no
+// segment 1; empty otherwise, so that every other name that joined before
+// still does.
+std::string RefuseNoSegmentFile(const std::string& segmentPath);
 
 // The command tail formed from `paths`: each one wrapped in double quotes,
 // joined by single blanks.

@@ -19,7 +19,8 @@ using cli::Completion;
 using cli::ModeBit;
 using Words = std::vector<std::string>;
 
-constexpr cli::ModeSet kJoins = ModeBit(kSingleJoin) | ModeBit(kGeoTiffJoin);
+constexpr cli::ModeSet kImages = ModeBit(kGeoTiffJoin) | ModeBit(kNetCdfJoin);
+constexpr cli::ModeSet kJoins = ModeBit(kSingleJoin) | kImages;
 constexpr cli::ModeSet kBatch = ModeBit(kBatchMode);
 constexpr cli::ModeSet kWatch = ModeBit(kWatchMode);
 constexpr cli::ModeSet kStation = kBatch | kWatch;
@@ -34,7 +35,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "segment's size in its place, so that every present segment lands at its place "
                 "in the image. The output is named after the plan's first segment, so a later "
                 "join with more segments replaces it. Warnings name the filled segments. "
-                "Without a plan, for compressed data, or for a plan beyond a whole disk (a "
+                "Without a plan, for data compressed in the data field (wavelet, JPEG), or "
+                "for a plan beyond a whole disk (a "
                 "damaged field, which a warning names), *segweld* warns and joins as without "
                 "this option."},
      [](SegweldCommand& c, const Words&) { return c.options.fillGaps = true; }},
@@ -43,8 +45,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .selects = kGeoTiffJoin,
       .yields = true,
       .help = "write the product's image as a georeferenced Cloud-Optimized GeoTIFF "
-              "(\".tif\") instead of the joined data fields; with --batch or --watch, every "
-              "product's",
+              "(\".tif\") instead of the joined data fields; with --batch or --watch, make "
+              "every product a GeoTIFF",
       .manual =
           "Write the product as a Cloud-Optimized GeoTIFF instead of the joined data "
           "fields, named like the joined output with the extension *.tif*: north up and "
@@ -54,7 +56,9 @@ const cli::Option<SegweldCommand> kOptions[] = {
           "calibration and the correction of the georeferencing offset of older data are "
           "read from the product's prologue file, the HRV windows and scan time from its "
           "epilogue; without them, or with ones of another time slot or satellite, "
-          "*segweld* warns and writes counts or the navigation as it stands. Compressed, "
+          "*segweld* warns and writes counts or the navigation as it stands. Segment, "
+          "prologue and epilogue files stored compressed (*.bz2*, *.gz*, *.xz*) are read "
+          "decompressed; products whose data fields are compressed (wavelet, JPEG), "
           "non-image and first-generation Meteosat (MTP) products are refused. The "
           "segments are read once, and nothing but the GeoTIFF is written: it appears and "
           "replaces an older one as the joined output does; SIGINT, SIGTERM and SIGHUP "
@@ -63,14 +67,38 @@ const cli::Option<SegweldCommand> kOptions[] = {
           "every product becomes its GeoTIFF under the same rules, its prologue and "
           "epilogue counting among its files. Available only in builds with GDAL."},
      [](SegweldCommand& c, const Words&) { return c.options.geoTiff = true; }},
+    {{.name = "netcdf",
+      .modes = ModeBit(kNetCdfJoin) | kStation,
+      .selects = kNetCdfJoin,
+      .yields = true,
+      .help = "write the product's image as NetCDF-4 after the CF and ACDD conventions (\".nc\") "
+              "instead of the joined data fields; with --batch or --watch, every product's",
+      .manual =
+          "Write the product as a NetCDF-4 file instead of the joined data fields, named like "
+          "the joined output with the extension *.nc*, under the same rules as *--geotiff* "
+          "(the same pixels, calibration, georeferencing and metadata; nothing partial is ever "
+          "visible). It follows the CF-1.11 and ACDD-1.3 conventions: the pixels are the "
+          "variable named by the channel (_IR_108_), on the coordinates _x_ and _y_, the scan "
+          "angles in radians of the geostationary projection (standard names "
+          "projection_x_angular_coordinate and projection_y_angular_coordinate), north up, "
+          "with the 1.5 km offset of older data corrected as in the GeoTIFF; the grid mapping "
+          "_geostationary_ holds every parameter of the projection and its WKT; _time_ holds "
+          "the nominal time, with the scan's start and end (from the epilogue) as its "
+          "attributes and as time_coverage_start and time_coverage_end. Compressed by deflate "
+          "with shuffle, in chunks of 512 x 512. The NetCDF library is called by one thread "
+          "at a time, as it requires: several files are written at once, but compressed one "
+          "at a time. Available only in builds with GDAL and the NetCDF library."},
+     [](SegweldCommand& c, const Words&) { return c.options.netCdf = true; }},
     {{.name = "calibration",
       .value = "QUANTITY",
-      .modes = ModeBit(kGeoTiffJoin) | kStation,
+      .modes = kImages | kStation,
       .rule = "counts, radiance, reflectance, brightness-temperature or bt",
-      .help = "with --geotiff: counts, radiance, reflectance or brightness-temperature (bt) "
+      .help = "with --geotiff or --netcdf: counts, radiance, reflectance or brightness-temperature "
+              "(bt) "
               "(default: brightness temperature for the infrared channels, reflectance for the "
               "others)",
-      .manual = "What the pixels of *--geotiff* hold: *counts* (integers, with the scale and "
+      .manual = "What the pixels of *--geotiff* and *--netcdf* hold: *counts* (integers, with the "
+                "scale and "
                 "offset to radiance in the band's metadata), *radiance* "
                 "(mW m-2 sr-1 (cm-1)-1), *reflectance* (%, for VIS006, VIS008, IR_016 and "
                 "HRV) or *brightness-temperature*, also *bt* (K, for IR_039 to IR_134); "
@@ -79,6 +107,26 @@ const cli::Option<SegweldCommand> kOptions[] = {
      [](SegweldCommand& c, const Words& w) {
          c.options.calibration = geo::ParseQuantity(w[0]);
          return c.options.calibration.has_value();
+     }},
+    {{.name = "calibration-mode",
+      .value = "MODE",
+      .modes = kImages | kStation,
+      .rule = "nominal or gsics",
+      .help = "with --geotiff or --netcdf: the prologue's coefficients that make counts "
+              "radiances, nominal or gsics (default: nominal)",
+      .manual = "Which of the prologue's coefficients make the counts of *--geotiff* and "
+                "*--netcdf* radiances: *nominal*, the Level 1.5 calibration (the default), or "
+                "*gsics*, the GSICS re-calibration (radiance = gain × (count + offset count)) "
+                "that newer prologues carry for the infrared channels. A product whose "
+                "prologue carries no GSICS coefficients for its channel (or that has no "
+                "prologue) is refused with *gsics*, and nothing is written. The file's "
+                "CALIBRATION_COEFFICIENTS item (calibration_coefficients in NetCDF) says which "
+                "were used."},
+     [](SegweldCommand& c, const Words& w) {
+         const auto mode = geo::ParseCalibrationMode(w[0]);
+         c.options.calibrationMode = mode.value_or(geo::CalibrationMode::Nominal);
+         c.calibrationModeGiven = true;
+         return mode.has_value();
      }},
     {{.name = "batch",
       .modes = kBatch,
@@ -313,9 +361,13 @@ const cli::Option<SegweldCommand> kOptions[] = {
      }},
     {{.name = "verbose",
       .shortName = 'v',
-      .modes = kStation,
-      .help = "log every product, up to date ones too",
-      .manual = "Log every product, those found up to date too."},
+      .modes = kJoins | kStation,
+      .help = "log every product of --batch or --watch, up to date ones too; a single join "
+              "ends with the result line that --batch logs (--geotiff always prints it)",
+      .manual = "Log every product of *--batch* or *--watch*, those found up to date too. A "
+                "single join that writes its output ends with the line that *--batch* logs for "
+                "it (joined or incomplete, segments, bytes, output, missing segments); "
+                "*--geotiff* prints that line always."},
      [](SegweldCommand& c, const Words&) {
          c.options.verbosity = station::Verbosity::Verbose;
          return true;
@@ -326,8 +378,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .commandLineOnly = true,
       .rule = "a file name",
       .completion = Completion::File,
-      .help = "take IN_FOLDER, OUTPUT_FOLDER and options from FILE (see the man page); the "
-              "command line's win",
+      .help = "take IN_FOLDER, OUTPUT_FOLDER and options from FILE (see the man page); those "
+              "given on the command line win",
       .manual = "Take the input and output folders and options from _FILE_ (see "
                 "*CONFIGURATION FILE*); folders and options given on the command line win "
                 "over the file's. Then _IN_FOLDER_ and _OUTPUT_FOLDER_ may be left out."},
@@ -464,9 +516,11 @@ const cli::Option<SegweldCommand> kOptions[] = {
       .shortName = 'h',
       .commandLineOnly = true,
       .answersAtOnce = true,
-      .help = "print this help and exit; after --geotiff, --batch or --watch, that mode's",
-      .manual = "Print the usage and the options and exit; after *--geotiff*, *--batch* or "
-                "*--watch*, those of that mode alone."},
+      .help = "print this help and exit; after --geotiff, --netcdf, --batch or --watch, print "
+              "the help of that mode alone",
+      .manual =
+          "Print the usage and the options and exit; after *--geotiff*, *--netcdf*, *--batch* or "
+          "*--watch*, those of that mode alone."},
      [](SegweldCommand& c, const Words&) { return c.help = true; }},
     {{.name = "version",
       .commandLineOnly = true,
@@ -488,10 +542,28 @@ cli::ProgramSpec MakeProgram() {
         "joined, or a line of --from-list names nothing; 75 some product or folder failed for a "
         "reason of the system (no space, an I/O "
         "error, a folder that cannot be read, an output or report that cannot be written), so "
-        "a retry may help; 2 bad arguments; 130 or 143 stopped by SIGINT or SIGTERM.";
+        "a retry may help; 2 bad arguments, or a report or --metrics-file that cannot be "
+        "written; 130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP.";
     const char* watchExit =
         "Exit status: 0 stopped by SIGINT or SIGTERM; 1 the folder could not be watched; 2 bad "
-        "arguments.";
+        "arguments, an output folder that may not be written into, a report that cannot be "
+        "opened, or a --metrics address that cannot be served."
+#ifdef _WIN32
+        " With --install-service: 0 the service was installed and started; 1 the service "
+        "manager refused."
+#endif
+        ;
+#define SEGWELD_IMAGE_EXIT(IMAGE)                                  \
+    "Exit status: 0 the " IMAGE                                    \
+    " was written; 1 nothing was written (no segment could be "    \
+    "joined, SEGMENT_FILE is no segment file, or the " IMAGE       \
+    " could not be written); 2 bad "                               \
+    "arguments, or this build or installation cannot write " IMAGE \
+    "; 130, 143 or 129 "                                           \
+    "stopped by SIGINT, SIGTERM or SIGHUP, with nothing written."
+    const char* geoTiffExit = SEGWELD_IMAGE_EXIT("GeoTIFF");
+    const char* netCdfExit = SEGWELD_IMAGE_EXIT("NetCDF file");
+#undef SEGWELD_IMAGE_EXIT
 #ifdef _WIN32
     const char* serviceExit =
         "Exit status: 0 done; 1 the service manager refused; 2 bad arguments.";
@@ -508,7 +580,15 @@ cli::ProgramSpec MakeProgram() {
          .summary = "Writes the product of SEGMENT_FILE as a georeferenced Cloud-Optimized "
                     "GeoTIFF in OUTPUT_FOLDER, named like the joined output with the extension "
                     "\".tif\". The segments are chosen as a join chooses them, each read once; "
-                    "nothing but the GeoTIFF is written."},
+                    "nothing but the GeoTIFF is written.",
+         .exitStatus = geoTiffExit},
+        {.title = "--netcdf",
+         .paths = {joinPaths[0], joinPaths[1]},
+         .pathCompletion = fileThenFolder,
+         .summary = "Writes the product of SEGMENT_FILE as a NetCDF-4 file after the CF and "
+                    "ACDD conventions in OUTPUT_FOLDER, named like the joined output with the "
+                    "extension \".nc\", with the pixels and metadata of --geotiff.",
+         .exitStatus = netCdfExit},
         {.title = "--batch",
          .paths = {stationPaths[0], stationPaths[1]},
          .pathCompletion = folders,
@@ -544,13 +624,16 @@ cli::ProgramSpec MakeProgram() {
         "OUTPUT_FOLDER. SEGMENT_FILE is any segment file of the product; the segments are taken "
         "from number 000001 up to the first number that is missing. The output is named after "
         "SEGMENT_FILE, lower-cased, with the first four data bytes as its extension (\".xyz\" "
-        "when they are not letters and digits). --geotiff writes the product's image instead; "
+        "when they are not letters and digits). --geotiff and --netcdf write the product's image "
+        "instead; "
         "--batch joins every product of a folder, --watch each product as it arrives.\n\n"
         "Options may stand anywhere among the arguments; \"--\" ends them. 'segweld --batch "
         "--help' shows the options of --batch alone, and so on.";
     program.exitStatus =
-        "Exit status: 0 the output was written, 1 nothing was joined or the output could not be "
-        "written, 2 bad arguments.";
+        "Exit status of a single join: 0 the output was written; 1 nothing was joined (or "
+        "SEGMENT_FILE is no segment file) or the output could not be written; 2 bad arguments, "
+        "or no dialog can be opened; 130, 143 or 129 stopped by SIGINT, SIGTERM or SIGHUP, with "
+        "nothing written. 'segweld --batch --help' and so on give those of each mode.";
     return program;
 }
 
@@ -559,16 +642,23 @@ void CheckPaths(SegweldCommand& command) {
     const size_t wanted = service ? 0 : 2;
     const bool station = command.mode == kBatchMode || command.mode == kWatchMode;
     const bool foldersInFile = !command.options.configPath.empty();
-    if (station && command.options.calibration && !command.options.geoTiff) {
-        command.error = "--calibration belongs to --geotiff";
+    const bool image = command.options.geoTiff || command.options.netCdf;
+    if (station && command.options.calibration && !image) {
+        command.error = "--calibration belongs to --geotiff and --netcdf";
+    } else if (station && command.calibrationModeGiven && !image) {
+        command.error = "--calibration-mode belongs to --geotiff and --netcdf";
+    } else if (station && command.options.geoTiff && command.options.netCdf) {
+        command.error = "--geotiff and --netcdf cannot be given together";
     } else if (command.paths.size() > wanted && command.mode == kSingleJoin) {
         for (size_t i = wanted; i < command.paths.size(); ++i) {
             command.warnings.push_back("extra argument '" + command.paths[i] + "'; ignored");
         }
     } else if (command.paths.size() > wanted) {
         command.error = "extra argument '" + command.paths[wanted] + "'";
-    } else if (command.mode == kGeoTiffJoin && command.paths.empty()) {
-        command.error = "--geotiff needs a segment file and an output folder";
+    } else if ((command.mode == kGeoTiffJoin || command.mode == kNetCdfJoin) &&
+               command.paths.empty()) {
+        command.error = std::string(command.mode == kNetCdfJoin ? "--netcdf" : "--geotiff") +
+                        " needs a segment file and an output folder";
     } else if (station && command.paths.size() != wanted &&
                !(foldersInFile && command.paths.empty())) {
         command.error = foldersInFile ? "give both folders or neither: IN_FOLDER OUTPUT_FOLDER"

@@ -14,6 +14,7 @@ namespace segweld {
 enum SegweldMode : int {
     kSingleJoin,
     kGeoTiffJoin,
+    kNetCdfJoin,
     kBatchMode,
     kWatchMode,
     kUninstallService,
@@ -33,6 +34,7 @@ struct SegweldCommand {
     std::string serviceName;
     // --service: the service's name, its folder and the watch's arguments.
     std::vector<std::string> serviceRun;
+    bool calibrationModeGiven = false;
     std::string error;  // bad arguments: exit status 2 with this and a hint
     std::vector<std::string> warnings;
 };

@@ -110,6 +110,18 @@ bool HasQuantity(const SeviriChannel& channel, Quantity quantity) {
     return channel.kind == ChannelKind::Thermal;
 }
 
+bool UseGsicsCoefficients(Level15Prologue& prologue, int channelId) {
+    const auto index = static_cast<size_t>(channelId - 1);
+    const float gain = prologue.gsicsGain[index];
+    const float offset = prologue.gsicsOffsetCount[index] * gain;
+    if (!std::isfinite(gain) || !std::isfinite(offset) || gain == 0.0f || offset == 0.0f) {
+        return false;
+    }
+    prologue.calibrationSlope[index] = gain;
+    prologue.calibrationOffset[index] = offset;
+    return true;
+}
+
 double EarthSunDistanceSquared(double unixSeconds) {
     const double days = (unixSeconds - kJ2000UnixSeconds) / 86400.0;
     const double distance = 1.0 - kEccentricity * std::cos(2.0 * std::numbers::pi *

@@ -36,6 +36,13 @@ std::vector<float> CalibrationTable(Quantity quantity, const SeviriChannel& chan
                                     const std::string& name, const Level15Prologue& prologue,
                                     double scanStart, uint32_t bitsPerPixel, std::string& problem);
 
+// Puts the GSICS re-calibration of channel `channelId` in place of the
+// nominal slope and offset of `prologue`, as float32 products as satpy
+// forms them (slope = gain, offset = offset count * gain); false, leaving it
+// as it was, where the prologue carries none for the channel (zero or not
+// finite).
+bool UseGsicsCoefficients(Level15Prologue& prologue, int channelId);
+
 // The square of the Earth-Sun distance in astronomical units at `unixSeconds`,
 // by which a reflectance is multiplied.
 double EarthSunDistanceSquared(double unixSeconds);

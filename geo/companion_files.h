@@ -21,8 +21,9 @@ struct CompanionLookup {
 // dissemination convention.
 std::vector<std::string> CompanionNames(const std::string& segmentName, Companion which);
 
-// The prologue or epilogue of the product that `segmentPath` belongs to, in
-// the segment's folder.
+// The prologue or epilogue of the product that `segmentPath` (plain or
+// compressed) belongs to, in the segment's folder: under each of its names
+// stored plain, then compressed with bzip2, gzip or xz.
 CompanionLookup FindCompanion(const std::string& segmentPath, Companion which);
 
 }  // namespace segweld::geo

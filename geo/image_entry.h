@@ -24,6 +24,11 @@ struct ImageProgress {
     uint64_t inputBytes = 0;
 };
 
+// "GeoTIFF" or "NetCDF", for people.
+inline const char* ImageFormatName(OutputKind format) {
+    return format == OutputKind::NetCdf ? "NetCDF" : "GeoTIFF";
+}
+
 struct ImageRequest {
     std::string segmentPath;   // any segment of the product
     std::string outputFolder;  // the image goes there, named by OutputName
@@ -31,6 +36,7 @@ struct ImageRequest {
     bool fillGaps = false;  // walked as JoinOptions::fillGaps walks
     // The quantity asked for; nothing asks for the channel's default.
     std::optional<Quantity> calibration;
+    CalibrationMode calibrationMode = CalibrationMode::Nominal;
     // Called between steps, on the writing thread; false stops the run, which
     // then writes nothing.
     std::function<bool(const ImageProgress&)> progress;

@@ -8,7 +8,7 @@
 #include "geo/seviri_channels.h"
 #include "hrit/big_endian_reader.h"
 #include "hrit/header_reader.h"
-#include "join/segment_file.h"
+#include "join/segment_source.h"
 
 namespace segweld::geo {
 namespace {
@@ -22,6 +22,7 @@ constexpr uint64_t kSatelliteId = 0;                   // SatelliteStatus.Satell
 constexpr uint64_t kTrueRepeatCycleStart = 60134;      // ImageAcquisition.PlannedAcquisitionTime
 constexpr uint64_t kPlannedChanProcessing = 386981;    // ImageDescription.Level15ImageProduction
 constexpr uint64_t kLevel15ImageCalibration = 387065;  // RadiometricProcessing: slope, offset
+constexpr uint64_t kMpefCalFeedback = 388224;          // RadiometricProcessing: 32 bytes a channel
 constexpr uint64_t kTypeOfEarthModel = 408144;         // GeometricProcessing.EarthModel
 }  // namespace prologue
 
@@ -29,9 +30,14 @@ constexpr uint64_t kTypeOfEarthModel = 408144;         // GeometricProcessing.Ea
 namespace epilogue {
 constexpr uint32_t kFileType = 129;
 constexpr uint64_t kRecordBytes = 380325;
-constexpr uint64_t kForwardScanStart = 5;        // ImageProductionStats.ActualScanningSummary
+constexpr uint64_t kForwardScanStart =
+    5;  // ImageProductionStats.ActualScanningSummary, then the end
 constexpr uint64_t kActualL15CoverageHrv = 309;  // ImageProductionStats
 }  // namespace epilogue
+
+float F32(const BigEndianReader& bytes, size_t offset) {
+    return std::bit_cast<float>(bytes.U32(offset));
+}
 
 double F64(const BigEndianReader& bytes, size_t offset) {
     return std::bit_cast<double>(uint64_t{bytes.U32(offset)} << 32 | bytes.U32(offset + 4));
@@ -57,14 +63,15 @@ class RecordFile {
             problem = path + " has no header of file type " + std::to_string(fileType);
             return false;
         }
-        const uint64_t held = file_.size() - reader.headerLength();
+        // The record whole, read once: a compressed file is read forwards.
+        record_.resize(recordBytes);
+        const uint64_t held = file_.ReadAt(reader.headerLength(), record_);
         if (DataFieldBytes(reader.header()) < recordBytes || held < recordBytes) {
             problem = path + " is not an MSG Level 1.5 record: its data field holds " +
                       std::to_string(std::min(held, DataFieldBytes(reader.header()))) +
                       " bytes, not " + std::to_string(recordBytes);
             return false;
         }
-        dataOffset_ = reader.headerLength();
         nominalTime_ = reader.header().nominalTime;
         satellite_ = reader.header().sourceName;
         return true;
@@ -84,12 +91,10 @@ class RecordFile {
         return "";
     }
 
-    // `length` bytes at `offset` into the data field (fewer where the file
-    // ends). Throws os::ReadError.
-    std::vector<uint8_t> Read(uint64_t offset, size_t length) {
-        std::vector<uint8_t> bytes(length, 0);
-        bytes.resize(file_.ReadAt(dataOffset_ + offset, bytes));
-        return bytes;
+    // `length` bytes at `offset` into the record.
+    std::vector<uint8_t> Read(uint64_t offset, size_t length) const {
+        const auto from = record_.begin() + static_cast<std::ptrdiff_t>(offset);
+        return {from, from + static_cast<std::ptrdiff_t>(length)};
     }
 
   private:
@@ -104,8 +109,8 @@ class RecordFile {
         return text;
     }
 
-    SegmentFile file_;
-    uint64_t dataOffset_ = 0;
+    SegmentSource file_;
+    std::vector<uint8_t> record_;
     std::tm nominalTime_{};
     std::string satellite_;
 };
@@ -122,7 +127,11 @@ Level15Prologue DecodePrologue(RecordFile& file) {
     const std::vector<uint8_t> types = file.Read(prologue::kPlannedChanProcessing, kChannelCount);
     const std::vector<uint8_t> calibration =
         file.Read(prologue::kLevel15ImageCalibration, kChannelCount * 16);
+    const std::vector<uint8_t> feedback = file.Read(prologue::kMpefCalFeedback, kChannelCount * 32);
     for (size_t i = 0; i < kChannelCount; ++i) {
+        // GSICSCalCoeff and GSICSOffsetCount of each channel's record.
+        p.gsicsGain[i] = F32(View(feedback), 32 * i + 20);
+        p.gsicsOffsetCount[i] = F32(View(feedback), 32 * i + 28);
         p.radianceType[i] = View(types).U8(i);
         p.calibrationSlope[i] = F64(View(calibration), 16 * i);
         p.calibrationOffset[i] = F64(View(calibration), 16 * i + 8);
@@ -132,7 +141,9 @@ Level15Prologue DecodePrologue(RecordFile& file) {
 
 Level15Epilogue DecodeEpilogue(RecordFile& file) {
     Level15Epilogue e;
-    e.forwardScanStart = TimeAt(View(file.Read(epilogue::kForwardScanStart, 6)), 0);
+    const std::vector<uint8_t> scan = file.Read(epilogue::kForwardScanStart, 12);
+    e.forwardScanStart = TimeAt(View(scan), 0);
+    e.forwardScanEnd = TimeAt(View(scan), 6);
     const std::vector<uint8_t> bytes = file.Read(epilogue::kActualL15CoverageHrv, 32);
     const BigEndianReader hrv = View(bytes);
     e.hrv = {hrv.I32(0),  hrv.I32(4),  hrv.I32(8),  hrv.I32(12),

@@ -33,6 +33,10 @@ struct Level15Prologue {
     std::array<uint8_t, kChannelCount> radianceType{};
     std::array<double, kChannelCount> calibrationSlope{};
     std::array<double, kChannelCount> calibrationOffset{};
+    // The GSICS re-calibration, per channel: radiance = gain * (count +
+    // offset count); zero for channels without one.
+    std::array<float, kChannelCount> gsicsGain{};
+    std::array<float, kChannelCount> gsicsOffsetCount{};
 };
 
 // The HRV image's actual coverage in the full-disk HRV grid: lines counted
@@ -51,6 +55,7 @@ struct HrvCoverage {
 // What the epilogue's MSG Level 1.5 trailer says that the GeoTIFF needs.
 struct Level15Epilogue {
     CdsTime forwardScanStart;
+    CdsTime forwardScanEnd;
     HrvCoverage hrv;
 };
 

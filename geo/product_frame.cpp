@@ -12,6 +12,7 @@
 #include "join/dissemination_name.h"
 #include "join/segment_name.h"
 #include "join/segment_plan.h"
+#include "unpack/compression.h"
 
 namespace segweld::geo {
 namespace {
@@ -49,9 +50,9 @@ void RefuseUnlessImage(const JoinedSegment& segment) {
 // (the disseminator "MTP"), by its header's annotation or else its file
 // name; empty for any other product.
 std::string FirstGenerationMeteosat(const JoinedSegment& segment) {
-    for (const std::string& text : {Text(segment.header.annotation),
-                                    SplitSegmentPath(segment.path).name}) {
-        const auto name = DisseminationName::Parse(text);
+    for (const std::string& text :
+         {Text(segment.header.annotation), SplitSegmentPath(segment.path).name}) {
+        const auto name = DisseminationName::Parse(unpack::WithoutCompressionSuffix(text));
         if (name && name->field(DisseminationName::Field::Disseminator).starts_with("MTP_")) {
             const std::string_view source = name->field(DisseminationName::Field::Source);
             return std::string(source.substr(0, source.find('_')));

@@ -1,5 +1,9 @@
 #include "geo/product_image.h"
 
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
 #include "geo/level15_records.h"
 #include "geo/seviri_channels.h"
 #include "join/number_list.h"
@@ -118,8 +122,77 @@ const char* HrvWindowsTag(HrvPlacement placement) {
     return "";
 }
 
+// How the pixels were calibrated, for people; empty for counts.
+std::string CalibrationConventions(Quantity quantity, const std::optional<SeviriChannel>& channel,
+                                   const PrologueReading& prologue, CalibrationMode mode) {
+    if (quantity == Quantity::Counts || !channel || !prologue.record) {
+        return "";
+    }
+    std::string text = mode == CalibrationMode::Gsics
+                           ? "radiance = gain * (count + offset count) (at least 0) with the "
+                             "prologue's GSICS coefficients"
+                           : "radiance = slope * count + offset (at least 0) with the prologue's "
+                             "nominal Level 1.5 coefficients";
+    if (quantity == Quantity::BrightnessTemperature) {
+        const bool spectral = prologue.record->radianceType[channel->id - 1] == 1;
+        text += spectral ? "; brightness temperature by the published fit of the Planck "
+                           "temperature of the spectral radiance"
+                         : "; brightness temperature = (Planck temperature at the central wave "
+                           "number - beta) / alpha of the effective radiance";
+    } else if (quantity == Quantity::Reflectance) {
+        text +=
+            "; reflectance = pi * radiance * 100 / solar irradiance, times the square of the "
+            "Earth-Sun distance (AU) at the scan start; no solar zenith correction";
+    }
+    return text;
+}
+
+// The GSICS coefficients in place of the nominal ones in `prologue`, for
+// --calibration-mode gsics; refused where there are none to use.
+void UseGsics(const std::optional<SeviriChannel>& channel, const std::string& name,
+              PrologueReading& prologue) {
+    const std::string refused = "--calibration-mode gsics needs the prologue's GSICS coefficients";
+    if (!channel) {
+        throw ProductRefused(refused + ", and " + name + " is no SEVIRI channel");
+    }
+    if (!prologue.record) {
+        throw ProductRefused(refused + ": " + prologue.problem);
+    }
+    if (!UseGsicsCoefficients(*prologue.record, channel->id)) {
+        throw ProductRefused(refused + ", and " + prologue.path + " carries none for " + name +
+                             " (use --calibration-mode nominal)");
+    }
+}
+
+// "SOUTH NORTH EAST WEST": lines from 1 in the south, columns from 1 in the
+// east of the full-disk HRV grid.
+std::string WindowBounds(int32_t south, int32_t north, int32_t east, int32_t west) {
+    return std::to_string(south) + " " + std::to_string(north) + " " + std::to_string(east) + " " +
+           std::to_string(west);
+}
+
 std::string Platform(const ProductFrame& frame, const PrologueReading& prologue) {
     return PlatformName(prologue.record ? prologue.record->satelliteId : frame.spacecraftId);
+}
+
+// "YYYY-MM-DDThh:mm:ss.sssZ"; empty for an empty time.
+std::string IsoTimeOf(const CdsTime& time) {
+    if (time.empty()) {
+        return "";
+    }
+    const auto millis =
+        std::chrono::milliseconds(static_cast<int64_t>(std::llround(time.UnixSeconds() * 1000.0)));
+    const std::chrono::sys_days day = std::chrono::floor<std::chrono::days>(
+        std::chrono::sys_time<std::chrono::milliseconds>(millis));
+    const std::chrono::year_month_day date(day);
+    const std::chrono::hh_mm_ss clock(millis - day.time_since_epoch());
+    char text[40];
+    std::snprintf(
+        text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", static_cast<int>(date.year()),
+        static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+        static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+        static_cast<int>(clock.seconds().count()), static_cast<int>(clock.subseconds().count()));
+    return text;
 }
 
 ProductIdentity IdentityOf(const HritHeader& header) {
@@ -130,13 +203,13 @@ ProductIdentity IdentityOf(const HritHeader& header) {
 
 ProductImage DescribeProductImage(const std::string& segmentPath, const JoinReport& walk,
                                   const std::vector<JoinedSegment>& segments,
-                                  const std::optional<Quantity>& calibration,
+                                  const std::optional<Quantity>& calibration, CalibrationMode mode,
                                   std::vector<std::string>& warnings) {
     if (segments.empty()) {
         throw ProductRefused("no segment was joined");
     }
     const ProductIdentity identity = IdentityOf(segments.front().header);
-    const PrologueReading prologue = ReadPrologue(segmentPath, identity);
+    PrologueReading prologue = ReadPrologue(segmentPath, identity);
     const EpilogueReading epilogue = ReadEpilogue(segmentPath, identity);
     const HrvCoverage* coverage = epilogue.record ? &epilogue.record->hrv : nullptr;
     ProductImage image;
@@ -149,6 +222,9 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
                            "whole");
     }
     const std::optional<SeviriChannel> channel = ChannelById(frame.channelCode);
+    if (mode == CalibrationMode::Gsics) {
+        UseGsics(channel, frame.channel, prologue);
+    }
     PlanPixels(channel, calibration, prologue, epilogue, image, warnings);
     const Georeferencing georeferencing =
         GeoreferenceProduct(channel.has_value(), frame, prologue, warnings);
@@ -160,9 +236,19 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
     }
     description.subSatelliteLongitude = frame.subSatelliteLongitude;
     description.band = DescribeBand(channel, image, prologue);
-    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    image.channel = frame.channel;
+    image.wavelength = channel ? channel->centralWavelength : "";
+    image.platform = Platform(frame, prologue);
+    if (epilogue.record) {
+        image.scanStart = IsoTimeOf(epilogue.record->forwardScanStart);
+        image.scanEnd = IsoTimeOf(epilogue.record->forwardScanEnd);
+    }
+    if (frame.hrvPlacement == HrvPlacement::Epilogue && coverage != nullptr) {
+        image.hrvWindows = *coverage;
+    }
+    const HrvCoverage* windows = image.hrvWindows ? &*image.hrvWindows : nullptr;
     for (const int32_t number : frame.missing) {
-        const bool exists = PathExists(parts.directory + SegmentName(parts.name, number));
+        const bool exists = PathExists(StoredSegmentPath(segmentPath, number));
         (exists ? image.notJoined : image.missing).push_back(number);
     }
     description.tags = {
@@ -179,6 +265,22 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
         {"SEGMENTS_FILLED", FormatNumberList(walk.filled)},
         {"GEOREFERENCING_OFFSET", georeferencing.tag},
         {"HRV_WINDOWS", HrvWindowsTag(frame.hrvPlacement)},
+        {"HRV_LOWER_WINDOW", windows
+                                 ? WindowBounds(windows->lowerSouthLine, windows->lowerNorthLine,
+                                                windows->lowerEastColumn, windows->lowerWestColumn)
+                                 : ""},
+        {"HRV_UPPER_WINDOW", windows
+                                 ? WindowBounds(windows->upperSouthLine, windows->upperNorthLine,
+                                                windows->upperEastColumn, windows->upperWestColumn)
+                                 : ""},
+        {"SENSOR", channel ? "SEVIRI" : ""},
+        {"SCAN_START", image.scanStart},
+        {"SCAN_END", image.scanEnd},
+        {"CALIBRATION_COEFFICIENTS", image.calibration.empty() && !description.band.scaled ? ""
+                                     : mode == CalibrationMode::Gsics                      ? "GSICS"
+                                                                      : "nominal"},
+        {"CALIBRATION_CONVENTIONS",
+         CalibrationConventions(image.quantity, channel, prologue, mode)},
     };
     return image;
 }

@@ -1,10 +1,14 @@
 #include "geo/product_image_writer.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <set>
 
 #include "geo/cog_writer.h"
+#ifdef SEGWELD_HAS_NETCDF
+#include "geo/netcdf_writer.h"
+#endif
 #include "geo/product_image.h"
 #include "geo/raster_rows.h"
 #include "os/file_system.h"
@@ -45,6 +49,13 @@ void WriteImage(OutputKind format, RasterRows& rows, const ProductImage& image,
         case OutputKind::GeoTiff:
             WriteCloudOptimizedGeoTiff(rows, image.description, output, progress);
             return;
+        case OutputKind::NetCdf:
+#ifdef SEGWELD_HAS_NETCDF
+            WriteNetCdf({{&image, &rows}}, {}, output, progress);
+            return;
+#else
+            throw GeoTiffError("this build has no NetCDF library");
+#endif
         case OutputKind::Joined:
             break;
     }
@@ -78,7 +89,7 @@ class ImageRun {
 
     void Fail(ImageFailure failure, const std::string& why) {
         report_.failure = failure;
-        report_.error = "no GeoTIFF written: " + why;
+        report_.error = std::string("no ") + ImageFormatName(request_.format) + " written: " + why;
         report_.outputPath.clear();
     }
 
@@ -90,10 +101,13 @@ class ImageRun {
         options.progress = [this](const JoinProgress&) { return GoOn(0); };
         report_.walk = WalkAsJoin(request_.segmentPath, options, [this](const SegmentVisit& visit) {
             auto pixels = std::make_shared<const SegmentPixels>(
-                visit.sharedFile, visit.headerLength, visit.headerBytes, visit.header->lines);
+                visit.sharedFile, visit.headerLength, visit.headerBytes, visit.header->lines,
+                std::min(DataFieldBytesStored(*visit.header),
+                         ImageStructureBytes(*visit.header) + 1),
+                fields_);
             segments_.push_back(
                 {visit.number, visit.path, *visit.header, visit.headerLength, std::move(pixels)});
-            inputBytes_ += visit.file->size();
+            inputBytes_ += visit.file->file().size();
         });
         const JoinReport& walk = report_.walk;
         if (walk.stopped || !walk.error.empty() || segments_.empty()) {
@@ -105,8 +119,9 @@ class ImageRun {
     }
 
     void Write() {
-        const ProductImage image = DescribeProductImage(
-            request_.segmentPath, report_.walk, segments_, request_.calibration, report_.warnings);
+        const ProductImage image =
+            DescribeProductImage(request_.segmentPath, report_.walk, segments_,
+                                 request_.calibration, request_.calibrationMode, report_.warnings);
         const std::string path = JoinedOutputPath(
             request_.outputFolder, OutputName(report_.walk.namingName, request_.format));
         RemoveLeftoversOnce(os::CommitFolder(path));
@@ -128,6 +143,7 @@ class ImageRun {
     const ImageRequest& request_;
     ImageReport report_;
     std::vector<JoinedSegment> segments_;
+    std::shared_ptr<DecompressedFields> fields_ = std::make_shared<DecompressedFields>();
     uint64_t inputBytes_ = 0;
 };
 

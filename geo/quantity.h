@@ -28,6 +28,21 @@ inline std::optional<Quantity> ParseQuantity(std::string_view text) {
     return std::nullopt;
 }
 
+// Which of the prologue's coefficients make counts radiances: its nominal
+// Level 1.5 calibration, or the GSICS re-calibration where it carries one.
+enum class CalibrationMode { Nominal, Gsics };
+
+// "nominal" or "gsics".
+inline std::optional<CalibrationMode> ParseCalibrationMode(std::string_view text) {
+    if (text == "nominal") {
+        return CalibrationMode::Nominal;
+    }
+    if (text == "gsics") {
+        return CalibrationMode::Gsics;
+    }
+    return std::nullopt;
+}
+
 // For people: "counts", "radiance", "reflectance", "brightness temperature".
 inline const char* QuantityName(Quantity quantity) {
     switch (quantity) {

@@ -56,6 +56,12 @@ inline uint64_t DataFieldBytes(const HritHeader& header) {
     return bits / 8;
 }
 
+// The bytes a segment holds after its header: its data field, with the last
+// byte when the field's length in bits is not a whole number of bytes.
+inline uint64_t DataFieldBytesStored(const HritHeader& header) {
+    return DataFieldBytes(header) + (header.dataFieldLengthLow % 8 != 0 ? 1 : 0);
+}
+
 // The bytes of the image that the image structure describes (columns x lines
 // x bits per pixel / 8); 0 when the header has no image structure.
 inline uint64_t ImageStructureBytes(const HritHeader& header) {

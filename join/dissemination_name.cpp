@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "unpack/compression.h"
+
 namespace segweld {
 namespace {
 
@@ -113,12 +115,12 @@ std::string DisseminationName::MaskedFields(std::initializer_list<Field> fields)
 }
 
 int32_t SegmentNumberInName(std::string_view name) {
-    const auto parsed = DisseminationName::Parse(name);
+    const auto parsed = DisseminationName::Parse(unpack::WithoutCompressionSuffix(name));
     return parsed ? parsed->segmentNumber() : -1;
 }
 
 std::string MaskedName(std::string_view name) {
-    const auto parsed = DisseminationName::Parse(name);
+    const auto parsed = DisseminationName::Parse(unpack::WithoutCompressionSuffix(name));
     return parsed ? parsed->Masked() : std::string(name);
 }
 

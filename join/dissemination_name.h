@@ -55,13 +55,15 @@ class DisseminationName {
 };
 
 // The segment number of `name` when it is exactly a segment name of the
-// dissemination convention; -1 otherwise (prologues, epilogues, hidden files,
-// temporaries such as NAME.tmp or .NAME.XXXX, joined outputs).
+// dissemination convention, compressed (NAME.bz2, NAME.gz, NAME.xz) or not;
+// -1 otherwise (prologues, epilogues, hidden files, temporaries such as
+// NAME.tmp or .NAME.XXXX, joined outputs).
 int32_t SegmentNumberInName(std::string_view name);
 
 // The key that groups the segments of one product: the name with its segment
-// number masked ("...-IR_108___-??????___-..."). Names that are not segment
-// names are returned as they are.
+// number masked ("...-IR_108___-??????___-..."), the same whether the file is
+// compressed or not. Names that are not segment names are returned as they
+// are.
 std::string MaskedName(std::string_view name);
 
 }  // namespace segweld

@@ -7,7 +7,6 @@
 #include "join/joined_output.h"
 #include "join/number_list.h"
 #include "join/product_survey.h"
-#include "join/segment_name.h"
 #include "join/walk_plan.h"
 
 namespace segweld {
@@ -27,9 +26,9 @@ class JoinedData {
     // and the first bytes of its data field.
     virtual void Open(const std::string& namingName, std::span<const uint8_t> firstBytes) = 0;
     virtual bool isOpen() const = 0;
-    // Appends `length` bytes of `file` from `offset`; returns how many the
-    // file held there.
-    virtual uint64_t AppendFrom(const os::InputFile& file, uint64_t offset, uint64_t length) = 0;
+    // Appends `length` bytes of the segment `file` from `offset`; returns how
+    // many the segment held there.
+    virtual uint64_t AppendFrom(SegmentSource& file, uint64_t offset, uint64_t length) = 0;
     virtual void AppendZeros(uint64_t count) = 0;
     virtual uint64_t size() const = 0;
     // The output is finished: the report tells where it is.
@@ -45,8 +44,8 @@ class JoinedFile : public JoinedData {
         output_ = OpenJoinedOutput(namingName, outputFolder_, firstBytes);
     }
     bool isOpen() const override { return output_ != nullptr; }
-    uint64_t AppendFrom(const os::InputFile& file, uint64_t offset, uint64_t length) override {
-        return output_->AppendFrom(file, offset, length);
+    uint64_t AppendFrom(SegmentSource& file, uint64_t offset, uint64_t length) override {
+        return file.AppendTo(*output_, offset, length);
     }
     void AppendZeros(uint64_t count) override { output_->AppendZeros(count); }
     uint64_t size() const override { return output_ ? output_->size() : 0; }
@@ -67,8 +66,8 @@ class NoJoinedData : public JoinedData {
   public:
     void Open(const std::string&, std::span<const uint8_t>) override { open_ = true; }
     bool isOpen() const override { return open_; }
-    uint64_t AppendFrom(const os::InputFile& file, uint64_t offset, uint64_t length) override {
-        const uint64_t held = file.size() > offset ? std::min(length, file.size() - offset) : 0;
+    uint64_t AppendFrom(SegmentSource& file, uint64_t offset, uint64_t length) override {
+        const uint64_t held = file.BytesFrom(offset, length);
         size_ += held;
         return held;
     }
@@ -91,12 +90,11 @@ class Joiner {
           take_(std::move(take)) {}
 
     JoinReport Run() {
-        const SegmentPath parts = SplitSegmentPath(segmentPath_);
         try {
             walk_ = PlanWalk(segmentPath_, options_.fillGaps);
             report_.namingName = walk_.namingName;
             report_.firstNumber = walk_.first;
-            report_.firstSegmentPath = parts.directory + SegmentName(parts.name, walk_.first);
+            report_.firstSegmentPath = StoredSegmentPath(segmentPath_, walk_.first);
             for (std::string& warning : walk_.warnings) {
                 AddWarning(std::move(warning));
             }
@@ -211,11 +209,12 @@ class Joiner {
         } else {
             report_.warnings.push_back("segment " + visit.path + " skipped: " + visit.reason);
         }
-        survey_.Note(visit, outcome.bytesPresent);
+        survey_.Note(visit, outcome.bytesPresent, !outcome.damage.empty());
         report_.segments.push_back(std::move(outcome));
     }
 
     void WarnOfIncompleteProduct() {
+        survey_.TakePlanIfUnknown(walk_.namedPlan);
         survey_.Finish(segmentPath_, report_.stoppedAt);
         report_.plannedStart = survey_.plannedEnd() > 0 ? survey_.plannedStart() : 0;
         report_.plannedEnd = survey_.plannedEnd();
@@ -238,11 +237,15 @@ class Joiner {
         FillPendingGaps(previousImageBytes_ != 0 ? previousImageBytes_ : imageBytes);
         previousImageBytes_ = imageBytes != 0 ? imageBytes : previousImageBytes_;
 
-        const uint64_t held = visit.file->size() > dataStart ? visit.file->size() - dataStart : 0;
-        outcome.bytesPresent = AppendInChunks(
-            *visit.file, dataStart, std::min<uint64_t>(held, outcome.dataLength), visit.number);
+        outcome.bytesPresent =
+            AppendInChunks(*visit.file, dataStart, outcome.dataLength, visit.number);
+        outcome.damage = visit.file->DamageUpTo(dataStart + DataFieldBytesStored(*visit.header));
         if (outcome.bytesPresent < outcome.dataLength) {
             FillShortDataField(visit, outcome, imageBytes);
+        } else if (!outcome.damage.empty()) {
+            AddWarning("segment " + visit.path + " is damaged: " + outcome.damage + "; its " +
+                       std::to_string(outcome.dataLength) +
+                       " data bytes are joined as they decompressed");
         }
     }
 
@@ -252,7 +255,8 @@ class Joiner {
                             uint64_t imageBytes) {
         const std::string holds = "segment " + visit.path + " holds " +
                                   std::to_string(outcome.bytesPresent) + " of its " +
-                                  std::to_string(outcome.dataLength) + " data bytes";
+                                  std::to_string(outcome.dataLength) + " data bytes" +
+                                  (outcome.damage.empty() ? "" : " (" + outcome.damage + ")");
         const uint64_t missing = outcome.dataLength - outcome.bytesPresent;
         if (imageBytes == 0) {
             AddWarning(holds +
@@ -266,17 +270,16 @@ class Joiner {
         }
     }
 
-    // Appends like HiddenOutput::AppendFrom, asking the progress callback
-    // between chunks. Returns how many bytes the file held.
-    uint64_t AppendInChunks(const SegmentFile& file, uint64_t offset, uint64_t length,
-                            int32_t number) {
+    // Appends like SegmentSource::AppendTo, asking the progress callback
+    // between chunks. Returns how many bytes the segment held.
+    uint64_t AppendInChunks(SegmentSource& file, uint64_t offset, uint64_t length, int32_t number) {
         uint64_t held = 0;
         while (held < length) {
             const uint64_t step = std::min(length - held, kProgressChunk);
-            const uint64_t got = data_.AppendFrom(file.file(), offset + held, step);
+            const uint64_t got = data_.AppendFrom(file, offset + held, step);
             held += got;
             if (got < step) {
-                break;  // the file shrank since it was opened
+                break;  // the segment ends early, or its file shrank since it was opened
             }
             ReportProgress(number);
         }

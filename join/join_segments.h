@@ -17,12 +17,20 @@ struct SegmentOutcome {
     std::string reason;         // why it was not joined
     uint32_t dataLength = 0;    // bytes the header announces, when joined
     uint64_t bytesPresent = 0;  // of those, bytes the file held; zeros stand for the rest
+    // Why its compressed data are damaged beyond a shortfall: truncated or
+    // corrupt, or more than its header promised. Empty when they are not.
+    std::string damage;
     // The file as the join opened it, when it did.
     bool opened = false;
     uint64_t fileSize = 0;
     int64_t modifiedNanoseconds = 0;
     int64_t changedNanoseconds = 0;
     uint64_t file = 0;
+
+    // Joined, but not whole or not sound.
+    bool damaged() const {
+        return status == SegmentStatus::Accepted && (bytesPresent < dataLength || !damage.empty());
+    }
 };
 
 // Where a join stands, for a progress display.
@@ -57,7 +65,9 @@ struct JoinReport {
     bool stopped = false;         // the progress callback stopped the join
     std::vector<int32_t> filled;  // missing segments written as zeros (fillGaps)
     // The product's planned segments, from the segment identification of the
-    // last accepted header; end 0 when none gave a plan that can be true.
+    // last accepted header, or when none gave one, of the named segment's
+    // (a walk that ended before it); end 0 when none gave a plan that can be
+    // true.
     int32_t plannedStart = 0;
     int32_t plannedEnd = 0;
 
@@ -70,7 +80,9 @@ struct JoinReport {
 
 // Joins the data fields of the segments of the product that `segmentPath`
 // belongs to into one file in `outputFolder`, from segment 1 up to the first
-// number for which nothing exists. When segment 1 does not exist and the
+// number for which nothing exists. Segments stored compressed whole
+// (SegmentSource) are joined decompressed, and the output is named and
+// written as if every segment were stored as it is. When segment 1 does not exist and the
 // segment identification of `segmentPath` plans a first segment above 1 (a
 // Rapid Scan product plans 6 to 8), the walk starts at that segment. The output is named from the
 // file name of `segmentPath` and the first data bytes (OutputName), and appears only when the

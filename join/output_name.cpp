@@ -28,7 +28,9 @@ std::string LowerAscii(std::string text) {
 
 std::string OutputName(const std::string& namingName, OutputKind kind,
                        std::span<const uint8_t> firstBytes) {
-    std::string extension = kind == OutputKind::GeoTiff ? ".tif" : ".xyz";
+    std::string extension = kind == OutputKind::GeoTiff  ? ".tif"
+                            : kind == OutputKind::NetCdf ? ".nc"
+                                                         : ".xyz";
     if (kind == OutputKind::Joined && firstBytes.size() >= 4) {
         std::string fromData(1, '.');
         fromData.append(firstBytes.begin(), firstBytes.begin() + 4);
@@ -42,7 +44,7 @@ std::string OutputName(const std::string& namingName, OutputKind kind,
 std::string OutputNamingStem(const std::string& fileName) {
     const size_t dot = fileName.rfind('.');
     const size_t extension = dot == std::string::npos ? 0 : fileName.size() - dot;
-    if ((extension != 4 && extension != 5) || !HasAlnumTail(fileName.substr(dot))) {
+    if (extension < 3 || extension > 5 || !HasAlnumTail(fileName.substr(dot))) {
         return "";
     }
     return fileName.substr(0, dot);

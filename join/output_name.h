@@ -18,19 +18,19 @@ bool HasAlnumTail(std::string text);
 std::string LowerAscii(std::string text);
 
 // What a product's output holds, which the extension of its name tells.
-enum class OutputKind { Joined, GeoTiff };
+enum class OutputKind { Joined, GeoTiff, NetCdf };
 
 // The file name of a product's output, the one rule for every mode that
 // writes outputs or looks for them: the file name of the segment the output
 // is named after (WalkPlan::namingName) and an extension, the whole
-// lower-cased. A GeoTIFF's extension is ".tif"; a join's is a dot and the
+// lower-cased. A GeoTIFF's extension is ".tif", a NetCDF file's ".nc"; a join's is a dot and the
 // first four bytes of the first data field, or ".xyz" when there are fewer
 // than four or they are not all ASCII letters and digits.
 std::string OutputName(const std::string& namingName, OutputKind kind,
                        std::span<const uint8_t> firstBytes = {});
 
 // The name that an output named `fileName` by OutputName is named after
-// (lower-cased): `fileName` less its extension of a dot and three or four
+// (lower-cased): `fileName` less its extension of a dot and two to four
 // letters and digits; empty when it has no such extension.
 std::string OutputNamingStem(const std::string& fileName);
 

@@ -9,14 +9,21 @@
 
 namespace segweld {
 
-void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
+void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent, bool unsound) {
     Visited& entry = visited_[visit.number];
     entry.status = visit.status;
     if (visit.status != SegmentStatus::Accepted) {
         return;
     }
-    entry.damaged = bytesPresent < visit.header->dataLength;
+    entry.damaged = bytesPresent < visit.header->dataLength || unsound;
     if (const auto plan = PlanOf(*visit.header)) {
+        plannedStart_ = plan->start;
+        plannedEnd_ = plan->end;
+    }
+}
+
+void ProductSurvey::TakePlanIfUnknown(const std::optional<SegmentPlan>& plan) {
+    if (plannedEnd_ == 0 && plan) {
         plannedStart_ = plan->start;
         plannedEnd_ = plan->end;
     }
@@ -25,15 +32,12 @@ void ProductSurvey::Note(const SegmentVisit& visit, uint64_t bytesPresent) {
 void ProductSurvey::Finish(const std::string& segmentPath, int32_t stoppedAt) {
     stoppedAt_ = stoppedAt;
     beyondGap_.clear();
-    const SegmentPath stop = SplitSegmentPath(segmentPath);
-    walkEnd_ =
-        DescribeMissingSegment(stop.directory + SegmentName(stop.name, stoppedAt), stoppedAt);
+    walkEnd_ = DescribeMissingSegment(StoredSegmentPath(segmentPath, stoppedAt), stoppedAt);
     if (plannedEnd_ > 0) {
         // The plan bounds the search: a few name lookups instead of a read of
         // a folder that in an archive may hold a hundred thousand files.
-        const SegmentPath parts = SplitSegmentPath(segmentPath);
         for (int32_t number = stoppedAt + 1; number <= plannedEnd_; ++number) {
-            if (PathExists(parts.directory + SegmentName(parts.name, number))) {
+            if (PathExists(StoredSegmentPath(segmentPath, number))) {
                 beyondGap_.push_back(number);
             }
         }

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "join/segment_plan.h"
 #include "join/segment_walk.h"
 
 namespace segweld {
@@ -16,8 +18,14 @@ namespace segweld {
 class ProductSurvey {
   public:
     // Takes one segment the walk visited; `bytesPresent` counts the bytes of
-    // its data field that the file holds (it matters for accepted ones only).
-    void Note(const SegmentVisit& visit, uint64_t bytesPresent);
+    // its data field that the file holds (it matters for accepted ones only),
+    // and `unsound` tells of compressed data that are damaged beyond that.
+    void Note(const SegmentVisit& visit, uint64_t bytesPresent, bool unsound = false);
+
+    // Takes `plan`, given by a header the walk did not accept (that of the
+    // segment file named, beyond the gap when segment 1 is missing), when no
+    // accepted header gave one. Before Finish.
+    void TakePlanIfUnknown(const std::optional<SegmentPlan>& plan);
 
     // Ends the survey at `stoppedAt`, the number WalkSegments returned, and
     // looks for segment files numbered above it: up to the planned end when
@@ -25,7 +33,8 @@ class ProductSurvey {
     void Finish(const std::string& segmentPath, int32_t stoppedAt);
 
     // The planned segment numbers plannedStart() to plannedEnd(), from the
-    // segment identification of the last accepted header. plannedEnd() is 0
+    // segment identification of the last accepted header, or the plan taken
+    // by TakePlanIfUnknown. plannedEnd() is 0
     // when no accepted header gave one; the start is 1 when the header's is 0
     // or lies above the end.
     int32_t plannedStart() const;
@@ -45,7 +54,8 @@ class ProductSurvey {
     std::vector<int32_t> NotJoined() const;
     // Numbers the walk visited without accepting the segment.
     std::vector<int32_t> Refused() const;
-    // Accepted numbers whose file ends inside the data field.
+    // Accepted numbers whose file ends inside the data field, or whose
+    // compressed data are damaged.
     std::vector<int32_t> Damaged() const;
     // Numbers above stoppedAt() that have a segment file, which no walk reaches.
     const std::vector<int32_t>& beyondGap() const { return beyondGap_; }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "unpack/compression.h"
+
 namespace segweld {
 namespace {
 
@@ -36,6 +38,16 @@ std::string SegmentName(const std::string& name, int32_t number) {
         result += name.substr(kNumberEnd);
     }
     return result;
+}
+
+std::array<std::string, 4> SegmentFileNames(const std::string& name, int32_t number) {
+    const std::string plain =
+        SegmentName(std::string(unpack::WithoutCompressionSuffix(name)), number);
+    std::array<std::string, 4> names{plain, plain, plain, plain};
+    for (size_t i = 0; i < unpack::kCompressions.size(); ++i) {
+        names[i + 1] += unpack::SuffixOf(unpack::kCompressions[i]);
+    }
+    return names;
 }
 
 }  // namespace segweld

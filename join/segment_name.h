@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -28,5 +29,10 @@ SegmentPath SplitSegmentPath(const std::string& path);
 // of `name` give way to the number, written with at least six digits. A name
 // shorter than 36 characters gets the number appended.
 std::string SegmentName(const std::string& name, int32_t number);
+
+// The names under which segment `number` of the product that `name` (plain or
+// compressed) belongs to may be stored, in the order a walk takes them: the
+// plain name, then the name compressed with bzip2, gzip and xz.
+std::array<std::string, 4> SegmentFileNames(const std::string& name, int32_t number);
 
 }  // namespace segweld

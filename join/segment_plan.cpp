@@ -33,10 +33,13 @@ uint32_t FullDiskLines(const HritHeader& header) {
     return hrv ? kHrvFullDiskLines : kFullDiskLines;
 }
 
+bool HasMsgSegmentLayout(const HritHeader& header) {
+    return std::strncmp(header.disseminationId, "MSG", 3) == 0;
+}
+
 bool GivesSegmentPlan(const HritHeader& header) {
     const uint32_t* id = header.segmentId;
-    return std::strncmp(header.disseminationId, "MSG", 3) == 0 && id[4] > 0 && id[3] <= id[2] &&
-           id[2] <= id[4];
+    return HasMsgSegmentLayout(header) && id[4] > 0 && id[3] <= id[2] && id[2] <= id[4];
 }
 
 std::optional<SegmentPlan> PlanOf(const HritHeader& header) {

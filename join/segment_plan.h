@@ -23,6 +23,11 @@ struct SegmentPlan {
 // know.
 uint32_t FullDiskLines(const HritHeader& header);
 
+// True when the header's segment identification was decoded in the MSG
+// layout (spacecraft, channel, sequence, planned start and end,
+// representation): that of headers whose annotation names an MSG satellite.
+bool HasMsgSegmentLayout(const HritHeader& header);
+
 // True when the header's segment identification holds a plan: the MSG layout
 // (planned start and end segments), with the segment's own sequence number in
 // that range. Other layouts hold no plan.

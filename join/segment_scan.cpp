@@ -6,6 +6,7 @@
 
 #include "join/segment_name.h"
 #include "os/folders.h"
+#include "unpack/compression.h"
 
 namespace segweld {
 namespace {
@@ -20,7 +21,9 @@ bool AllDigits(const std::string& text) {
 
 }  // namespace
 
-int32_t SegmentNumberOfName(const std::string& productName, const std::string& entryName) {
+int32_t SegmentNumberOfName(const std::string& product, const std::string& entry) {
+    const std::string productName(unpack::WithoutCompressionSuffix(product));
+    const std::string entryName(unpack::WithoutCompressionSuffix(entry));
     const std::string prefix = productName.substr(0, kNumberPosition);
     const std::string suffix =
         productName.size() > kNumberEnd ? productName.substr(kNumberEnd) : std::string();
@@ -50,7 +53,22 @@ std::vector<int32_t> SegmentNumbersInFolder(const std::string& segmentPath) {
         }
     }
     std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());  // stored twice
     return numbers;
+}
+
+std::optional<std::string> FindCompressedSegment(const std::string& segmentPath) {
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    if (unpack::CompressionOfName(parts.name) != unpack::Compression::None) {
+        return segmentPath;
+    }
+    for (const os::FolderEntry& entry : os::ListFolder(parts.directory).entries) {
+        if (unpack::CompressionOfName(entry.name) != unpack::Compression::None &&
+            SegmentNumberOfName(parts.name, entry.name) >= 0) {
+            return parts.directory + entry.name;
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace segweld

@@ -1,6 +1,7 @@
 #include "join/segment_walk.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 
 #include "join/segment_name.h"
@@ -8,7 +9,15 @@
 namespace segweld {
 namespace {
 
-void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentFile& file,
+// Why a segment's header was refused: the fault of its compressed data,
+// when they ended before the header did.
+std::string RefusalReason(const SegmentSource& file, const CHritHeaderReader& reader) {
+    const std::string& fault = file.fault();
+    return "header refused: " +
+           (fault.empty() ? std::string(DescribeRefusal(reader.refusal())) : fault);
+}
+
+void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentSource& file,
                  CHritHeaderReader& reader, const CHritHeaderReader* alreadyRead) {
     switch (opened) {
         case OpenOutcome::NotRegularFile:
@@ -33,7 +42,7 @@ void ReadSegment(OpenOutcome opened, SegmentVisit& visit, SegmentFile& file,
     }
     if (visit.headerLength == 0) {
         visit.status = SegmentStatus::HeaderRefused;
-        visit.reason = std::string("header refused: ") + DescribeRefusal(reader.refusal());
+        visit.reason = RefusalReason(file, reader);
         return;
     }
     visit.header = &reader.header();
@@ -64,6 +73,17 @@ std::string DescribeMissingSegment(const std::string& path, int32_t number) {
     }
 }
 
+std::string StoredSegmentPath(const std::string& segmentPath, int32_t number) {
+    const SegmentPath parts = SplitSegmentPath(segmentPath);
+    const std::array<std::string, 4> names = SegmentFileNames(parts.name, number);
+    for (const std::string& name : names) {
+        if (PathExists(parts.directory + name)) {
+            return parts.directory + name;
+        }
+    }
+    return parts.directory + names.front();
+}
+
 int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
                      const std::function<bool(const SegmentVisit&)>& visit,
                      const std::function<bool(int32_t)>& passGap, int32_t first,
@@ -72,15 +92,22 @@ int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
     for (int32_t number = std::max(first, 1);; ++number) {
         SegmentVisit segment;
         segment.number = number;
-        segment.path = parts.directory + SegmentName(parts.name, number);
-        const bool named = opened.file && segment.path == segmentPath;
-        segment.sharedFile = named ? opened.file : std::make_shared<SegmentFile>();
-        SegmentFile& file = *segment.sharedFile;
-        OpenOutcome outcome = OpenOutcome::Opened;
-        if (named) {
-            file.StandAt(0);
-        } else {
-            outcome = file.Open(segment.path);
+        OpenOutcome outcome = OpenOutcome::Missing;
+        bool named = false;
+        const std::array<std::string, 4> names = SegmentFileNames(parts.name, number);
+        for (const std::string& name : names) {
+            segment.path = parts.directory + name;
+            named = opened.file && segment.path == segmentPath;
+            segment.sharedFile = named ? opened.file : std::make_shared<SegmentSource>();
+            if (named) {
+                segment.sharedFile->StandAt(0);
+                outcome = OpenOutcome::Opened;
+            } else {
+                outcome = segment.sharedFile->Open(segment.path);
+            }
+            if (outcome != OpenOutcome::Missing) {
+                break;
+            }
         }
         if (outcome == OpenOutcome::Missing) {
             if (passGap && passGap(number)) {
@@ -88,7 +115,8 @@ int32_t WalkSegments(const std::string& segmentPath, CHritHeaderReader& reader,
             }
             return number;
         }
-        ReadSegment(outcome, segment, file, reader, named ? opened.header.get() : nullptr);
+        ReadSegment(outcome, segment, *segment.sharedFile, reader,
+                    named ? opened.header.get() : nullptr);
         if (!visit(segment) || number == std::numeric_limits<int32_t>::max()) {
             return number == std::numeric_limits<int32_t>::max() ? number : number + 1;
         }

@@ -4,7 +4,6 @@
 #include <array>
 
 #include "join/output_name.h"
-#include "join/segment_file.h"
 #include "join/segment_name.h"
 #include "join/segment_walk.h"
 
@@ -13,9 +12,8 @@ namespace {
 
 constexpr size_t kExtensionBytes = 4;
 
-bool SegmentMissing(const std::string& path) {
-    SegmentFile file;
-    return file.Open(path) == OpenOutcome::Missing;
+bool SegmentMissing(const std::string& segmentPath, int32_t number) {
+    return !PathExists(StoredSegmentPath(segmentPath, number));
 }
 
 std::string GapRefusal(const std::string& segmentPath, const HritHeader* header,
@@ -43,9 +41,9 @@ std::string GapRefusal(const std::string& segmentPath, const HritHeader* header,
 WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps) {
     const SegmentPath parts = SplitSegmentPath(segmentPath);
     WalkPlan walk;
-    walk.namingName = parts.name;
+    walk.namingName = unpack::WithoutCompressionSuffix(parts.name);
 
-    auto file = std::make_shared<SegmentFile>();
+    auto file = std::make_shared<SegmentSource>();
     auto reader = std::make_shared<CHritHeaderReader>([](uint32_t) {});
     const bool hasHeader =
         file->Open(segmentPath) == OpenOutcome::Opened && reader->ReadHeader(file->stream()) != 0;
@@ -55,15 +53,16 @@ WalkPlan PlanWalk(const std::string& segmentPath, bool fillGaps) {
     const HritHeader* header = hasHeader ? &reader->header() : nullptr;
     const std::optional<SegmentPlan> plan = header ? PlanOf(*header) : std::nullopt;
     const std::string impossible = header ? DescribeImpossiblePlan(*header, segmentPath) : "";
+    walk.namedPlan = plan;
 
-    if (plan && plan->start > 1 && SegmentMissing(parts.directory + SegmentName(parts.name, 1))) {
+    if (plan && plan->start > 1 && SegmentMissing(segmentPath, 1)) {
         walk.first = plan->start;
     }
     if (fillGaps) {
         const std::string refusal = GapRefusal(segmentPath, header, impossible);
         if (refusal.empty()) {
             walk.gaps = plan;
-            walk.namingName = SegmentName(parts.name, plan->start);
+            walk.namingName = SegmentName(walk.namingName, plan->start);
         } else {
             walk.warnings.push_back(refusal);
         }
@@ -91,7 +90,7 @@ std::optional<std::string> PredictOutputPath(const std::string& segmentPath,
             std::array<uint8_t, kExtensionBytes> first{};
             const size_t wanted = std::min<size_t>(first.size(), visit.header->dataLength);
             const size_t got =
-                visit.file->file().ReadAt(visit.file->position(), std::span(first.data(), wanted));
+                visit.file->ReadAt(visit.file->position(), std::span(first.data(), wanted));
             path = JoinedOutputPath(
                 outputFolder, OutputName(walk.namingName, kind, std::span(first.data(), got)));
             return false;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "join/output_name.h"
-#include "join/segment_file.h"
 #include "join/segment_plan.h"
+#include "join/segment_source.h"
 #include "join/segment_walk.h"
 
 namespace segweld {
@@ -24,10 +24,13 @@ struct WalkPlan {
     std::optional<SegmentPlan> gaps;
     // The file name the output is named after: that of the named segment, or
     // with --fill-gaps that of the plan's first segment, so every join of the
-    // product names the same output.
+    // product names the same output; always the plain name, as if no segment
+    // were stored compressed.
     std::string namingName;
     // Why --fill-gaps cannot follow a plan, and a plan that cannot be true.
     std::vector<std::string> warnings;
+    // The plan that the named segment's header gives, followed or not.
+    std::optional<SegmentPlan> namedPlan;
     // The named segment's file, open, and its header, when the plan read one,
     // so that the walk need not open or read it again (WalkSegments' `opened`).
     OpenedSegment named;

@@ -163,6 +163,15 @@ class HiddenOutput {
     size_t ReadAt(uint64_t offset, std::span<uint8_t> out) const;
     void Resize(uint64_t size);
 
+    // For a library that opens files by name and writes them its own way: a
+    // name under which it reaches this very file while it is hidden (an
+    // unnamed file takes its temporary name here). Its writes count once
+    // TakeSizeWritten() is called after it closed the file. The file is
+    // written either through this name or by this object, never by both;
+    // the library may lock the file while it has it open.
+    std::string NameForLibrary();
+    void TakeSizeWritten();
+
     // Writes everything out and renames the file onto its final name.
     void Commit();
     // Removes the file now; the object is done.

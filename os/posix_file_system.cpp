@@ -587,6 +587,29 @@ uint64_t HiddenOutput::AppendFrom(const InputFile& source, uint64_t offset, uint
     return done + CopyThroughBuffer(source, offset + done, length - done);
 }
 
+std::string HiddenOutput::NameForLibrary() {
+    // Libraries resolve the name they are given (HDF5 does), which an
+    // unnamed file's /proc link does not allow: the file takes its temporary
+    // name now, which the interrupt handler and RemoveAbandonedOutputs clear
+    // up as for systems without unnamed files.
+    if (native_->temporaryPath.empty()) {
+        NameTemporary(*native_, finalPath_, true);
+    }
+    // The library locks the file itself while it has it open, which this
+    // object's own mark of use would refuse.
+    flock(native_->fd, LOCK_UN);
+    return native_->temporaryPath;
+}
+
+void HiddenOutput::TakeSizeWritten() {
+    struct stat status {};
+    if (fstat(native_->fd, &status) != 0) {
+        Fail("Cannot look at the output file " + finalPath_, errno);
+    }
+    size_ = static_cast<uint64_t>(status.st_size);
+    MarkInUse(native_->fd);
+}
+
 void HiddenOutput::Commit() {
     if (done_) {
         throw OutputError("The output file " + finalPath_ + " was already finished");

@@ -554,6 +554,18 @@ void HiddenOutput::Resize(uint64_t size) {
     size_ = size;
 }
 
+std::string HiddenOutput::NameForLibrary() {
+    return Narrow(native_->temporary);
+}
+
+void HiddenOutput::TakeSizeWritten() {
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(native_->handle, &size)) {
+        Fail("Cannot look at the output file " + finalPath_, GetLastError());
+    }
+    size_ = static_cast<uint64_t>(size.QuadPart);
+}
+
 void HiddenOutput::Commit() {
     if (done_) {
         throw OutputError("The output file " + finalPath_ + " was already finished");

@@ -52,6 +52,9 @@ damaged segments and draws a preview picture.")
 
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME segweld-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
+# The static libraries link the compression libraries, whose headers and
+# CMake modules their users need too.
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libbz2-dev, zlib1g-dev, liblzma-dev")
 set(CPACK_COMPONENT_DEV_DESCRIPTION
     "Segweld library: HRIT/LRIT header decoder and segment joiner (development)
 The static C++20 library behind segweld, with its headers, a CMake package

@@ -444,17 +444,21 @@ bool CheckFolders(const StationOptions& options) {
 
 std::unique_ptr<OutputMaker> MakeOutputMaker(const StationOptions& options,
                                              const ImageWriterLoader& loadImageWriter) {
-    if (!options.geoTiff) {
+    if (!options.geoTiff && !options.netCdf) {
         return MakeJoiner(options.fillGaps);
     }
+    const OutputKind format = options.netCdf ? OutputKind::NetCdf : OutputKind::GeoTiff;
     std::string error;
-    const geo::WriteProductImageEntry entry = loadImageWriter ? loadImageWriter(error) : nullptr;
+    const geo::WriteProductImageEntry entry =
+        loadImageWriter ? loadImageWriter(format, error) : nullptr;
     if (entry == nullptr) {
-        std::fprintf(stderr, "segweld: this build cannot write GeoTIFF: %s\n",
+        std::fprintf(stderr, "segweld: this build cannot write %s: %s\n",
+                     geo::ImageFormatName(format),
                      error.empty() ? "it was built without GDAL" : error.c_str());
         return nullptr;
     }
-    return MakeImageWriter(entry, OutputKind::GeoTiff, options.fillGaps, options.calibration);
+    return MakeImageWriter(entry, format, options.fillGaps, options.calibration,
+                           options.calibrationMode);
 }
 
 int RunBatch(const StationOptions& options, const ImageWriterLoader& loadImageWriter) {

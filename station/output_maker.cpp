@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <functional>
 
+#include "join/dissemination_name.h"
+#include "join/segment_name.h"
 #include "join/walk_plan.h"
 #include "os/file_system.h"
 #include "station/output_record.h"
@@ -18,8 +21,7 @@ bool Contains(const std::vector<int32_t>& numbers, int32_t number) {
 std::vector<int32_t> NumbersWhere(const JoinReport& report, bool damagedOnly) {
     std::vector<int32_t> numbers;
     for (const SegmentOutcome& segment : report.segments) {
-        if (segment.status == SegmentStatus::Accepted &&
-            (!damagedOnly || segment.bytesPresent < segment.dataLength)) {
+        if (segment.status == SegmentStatus::Accepted && (!damagedOnly || segment.damaged())) {
             numbers.push_back(segment.number);
         }
     }
@@ -39,17 +41,29 @@ FailureKind KindOf(const JoinReport& report) {
 }
 
 // Planned numbers without a file (missing, written as zeros or not) apart
-// from those whose file was not joined.
-void SortOutMissing(const Product& product, const JoinReport& report, ProductResult& result) {
+// from those whose file was not joined; without a plan, the numbers up to
+// `lastPresent`.
+void SortOutMissing(const JoinReport& report, int32_t lastPresent,
+                    const std::function<bool(int32_t)>& isPresent, ProductResult& result) {
     const bool planned = report.plannedEnd > 0;
     const int32_t first = planned ? report.plannedStart : report.firstNumber;
-    const int32_t last = planned ? report.plannedEnd : product.segments.back().number;
+    const int32_t last = planned ? report.plannedEnd : lastPresent;
     const std::vector<int32_t> joined = NumbersWhere(report, false);
     for (int32_t number = first; number <= last; ++number) {
         if (!Contains(joined, number)) {
-            (IsPresent(product, number) ? result.notJoined : result.missing).push_back(number);
+            (isPresent(number) ? result.notJoined : result.missing).push_back(number);
         }
     }
+}
+
+// The parts of a product's result that the join's report gives alone.
+ProductResult ResultOfReport(const JoinReport& report) {
+    ProductResult result;
+    result.segmentsJoined = report.segmentsJoined();
+    result.filled = report.filled;
+    result.joined = NumbersWhere(report, false);
+    result.damaged = NumbersWhere(report, true);
+    return result;
 }
 
 // The record lists each segment as the join found it: a file replaced since
@@ -130,20 +144,25 @@ FailureKind KindOf(geo::ImageFailure failure) {
 class ImageWriter : public OutputMaker {
   public:
     ImageWriter(geo::WriteProductImageEntry entry, OutputKind format, bool fillGaps,
-                std::optional<geo::Quantity> calibration)
-        : entry_(entry), format_(format), fillGaps_(fillGaps), calibration_(calibration) {}
+                std::optional<geo::Quantity> calibration, geo::CalibrationMode mode)
+        : entry_(entry),
+          format_(format),
+          fillGaps_(fillGaps),
+          calibration_(calibration),
+          mode_(mode) {}
 
     std::string making() const override {
-        return std::string("geotiff ") +
+        return std::string(format_ == OutputKind::NetCdf ? "netcdf " : "geotiff ") +
                (calibration_ ? geo::QuantityName(*calibration_) : "default") +
+               (mode_ == geo::CalibrationMode::Gsics ? " gsics" : "") +
                (fillGaps_ ? " fill-gaps" : "");
     }
     bool usesCompanions() const override { return true; }
 
     MadeOutput Make(const std::string& firstSegmentPath, const std::string& outputFolder,
                     const JoinProgressCallback& progress) const override {
-        geo::ImageRequest request{firstSegmentPath, outputFolder, format_,
-                                  fillGaps_,        calibration_, {}};
+        geo::ImageRequest request{firstSegmentPath, outputFolder, format_, fillGaps_,
+                                  calibration_,     mode_,        {}};
         // The share done, as bytes of the segments read.
         request.progress = [&progress](const geo::ImageProgress& done) {
             JoinProgress join;
@@ -172,6 +191,7 @@ class ImageWriter : public OutputMaker {
     OutputKind format_;
     bool fillGaps_;
     std::optional<geo::Quantity> calibration_;
+    geo::CalibrationMode mode_;
 };
 
 }  // namespace
@@ -182,8 +202,9 @@ std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps) {
 
 std::unique_ptr<OutputMaker> MakeImageWriter(geo::WriteProductImageEntry entry, OutputKind format,
                                              bool fillGaps,
-                                             std::optional<geo::Quantity> calibration) {
-    return std::make_unique<ImageWriter>(entry, format, fillGaps, calibration);
+                                             std::optional<geo::Quantity> calibration,
+                                             geo::CalibrationMode mode) {
+    return std::make_unique<ImageWriter>(entry, format, fillGaps, calibration, mode);
 }
 
 ProductResult MakeProduct(const Product& listed, const std::string& outputFolder,
@@ -202,20 +223,18 @@ ProductResult MakeProduct(const Product& listed, const std::string& outputFolder
     } catch (const std::exception& failure) {
         return FailedResult(product, FailureKind::System, failure.what());
     }
-    ProductResult result;
+    ProductResult result = ResultOfReport(made.join);
     result.key = product.key;
     result.outputPath = made.outputPath;
-    result.segmentsJoined = made.join.segmentsJoined();
     result.bytesWritten = made.bytes;
     result.warnings = made.join.warnings;
     result.warnings.insert(result.warnings.end(), made.warnings.begin(), made.warnings.end());
     if (made.outputPath.empty()) {
         result.error = made.error.empty() ? made.join.FailureText() : made.error;
     }
-    result.filled = made.join.filled;
-    result.joined = NumbersWhere(made.join, false);
-    result.damaged = NumbersWhere(made.join, true);
-    SortOutMissing(product, made.join, result);
+    SortOutMissing(
+        made.join, product.segments.back().number,
+        [&product](int32_t number) { return IsPresent(product, number); }, result);
     TakeFilesAsJoined(made.join, product);
     Classify(result);
     result.failure = made.failure;
@@ -227,6 +246,25 @@ ProductResult MakeProduct(const Product& listed, const std::string& outputFolder
     }
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return result;
+}
+
+ProductResult ResultOfJoin(const JoinReport& report) {
+    const SegmentPath first = SplitSegmentPath(report.firstSegmentPath);
+    ProductResult result = ResultOfReport(report);
+    result.key = MaskedName(first.name);
+    result.outputPath = report.outputPath;
+    result.bytesWritten = report.bytesWritten;
+    result.warnings = report.warnings;
+    result.error = report.written() ? "" : report.FailureText();
+    const int32_t lastWalked = report.segments.empty() ? 0 : report.segments.back().number;
+    SortOutMissing(
+        report, lastWalked,
+        [&first](int32_t number) {
+            return os::PathExists(first.directory + SegmentName(first.name, number));
+        },
+        result);
+    Classify(result);
     return result;
 }
 

@@ -45,11 +45,18 @@ std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps);
 // Images of `format` through the image module's entry, loaded by the caller.
 std::unique_ptr<OutputMaker> MakeImageWriter(geo::WriteProductImageEntry entry, OutputKind format,
                                              bool fillGaps,
-                                             std::optional<geo::Quantity> calibration);
+                                             std::optional<geo::Quantity> calibration,
+                                             geo::CalibrationMode mode);
 
 // Makes `product`'s output in `outputFolder`, keeps the record of what it
 // was made from with it, and sorts the outcome.
 ProductResult MakeProduct(const Product& product, const std::string& outputFolder,
                           const OutputMaker& maker, const JoinProgressCallback& progress = {});
+
+// What a join made outside a station run (segweld SEGMENT_FILE
+// OUTPUT_FOLDER) comes to, sorted as MakeProduct sorts a product: a planned
+// segment whose file lies beside the first one but was not joined is not
+// joined, one without a file missing. Its key is the masked file name.
+ProductResult ResultOfJoin(const JoinReport& report);
 
 }  // namespace segweld::station

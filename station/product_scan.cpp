@@ -1,6 +1,7 @@
 #include "station/product_scan.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <set>
 
@@ -8,6 +9,7 @@
 #include "os/file_system.h"
 #include "os/folders.h"
 #include "station/slot_key.h"
+#include "unpack/compression.h"
 
 namespace segweld::station {
 namespace {
@@ -38,9 +40,18 @@ std::string Parent(const std::string& relativePath) {
 }
 
 bool IsCompanion(const std::string& name) {
-    const auto parsed = DisseminationName::Parse(name);
+    const auto parsed = DisseminationName::Parse(unpack::WithoutCompressionSuffix(name));
     return parsed && (parsed->kind() == DisseminationName::Kind::Prologue ||
                       parsed->kind() == DisseminationName::Kind::Epilogue);
+}
+
+// A file stored plain, then compressed, as the join takes it.
+std::array<std::string_view, 1 + unpack::kCompressions.size()> StoredSuffixes() {
+    std::array<std::string_view, 1 + unpack::kCompressions.size()> suffixes{};
+    for (size_t i = 0; i < unpack::kCompressions.size(); ++i) {
+        suffixes[i + 1] = unpack::SuffixOf(unpack::kCompressions[i]);
+    }
+    return suffixes;
 }
 
 bool IsFolderEntry(const os::FolderEntry& entry, const std::string& path) {
@@ -149,7 +160,7 @@ class Scanner {
 
   private:
     bool TakeCompanion(const std::string& relative, const std::string& name) {
-        const auto parsed = DisseminationName::Parse(name);
+        const auto parsed = DisseminationName::Parse(unpack::WithoutCompressionSuffix(name));
         if (!parsed || (parsed->kind() != DisseminationName::Kind::Prologue &&
                         parsed->kind() != DisseminationName::Kind::Epilogue)) {
             return false;
@@ -249,7 +260,7 @@ std::string FolderPrefix(const std::string& folder) {
 }
 
 std::string SlotMaskedName(std::string_view name) {
-    const auto parsed = DisseminationName::Parse(name);
+    const auto parsed = DisseminationName::Parse(unpack::WithoutCompressionSuffix(name));
     if (!parsed) {
         return "";
     }
@@ -258,7 +269,8 @@ std::string SlotMaskedName(std::string_view name) {
 }
 
 void AddCompanionCandidates(Product& product) {
-    const auto segment = DisseminationName::Parse(product.segments.front().name);
+    const auto segment =
+        DisseminationName::Parse(unpack::WithoutCompressionSuffix(product.segments.front().name));
     if (!segment) {
         return;
     }
@@ -267,10 +279,13 @@ void AddCompanionCandidates(Product& product) {
          {std::pair{kPrologueNumber, "PRO______"}, std::pair{kEpilogueNumber, "EPI______"}}) {
         const std::string kept = segment->With(Field::Segment, token);
         const std::string blank = DisseminationName::Parse(kept)->With(Field::Channel, "_________");
-        for (const std::string& name : {blank, kept}) {
-            if (std::none_of(product.companions.begin(), product.companions.end(),
-                             [&](const SegmentEntry& c) { return c.name == name; })) {
-                product.companions.push_back({number, name, 0, 0, 0});
+        for (const std::string& plain : {blank, kept}) {
+            for (const std::string_view suffix : StoredSuffixes()) {
+                const std::string name = plain + std::string(suffix);
+                if (std::none_of(product.companions.begin(), product.companions.end(),
+                                 [&](const SegmentEntry& c) { return c.name == name; })) {
+                    product.companions.push_back({number, name, 0, 0, 0});
+                }
             }
         }
     }
@@ -287,8 +302,14 @@ bool LookAtSegments(Product& product) {
     };
     std::erase_if(product.segments, lookAt);
     std::erase_if(product.companions, lookAt);
-    std::sort(product.segments.begin(), product.segments.end(),
-              [](const SegmentEntry& a, const SegmentEntry& b) { return a.number < b.number; });
+    // A number stored both plain and compressed counts once, under the name
+    // the join takes it by: the plain one, then bzip2, gzip, xz.
+    const auto byNumberAndForm = [](const SegmentEntry& segment) {
+        return std::pair(segment.number, unpack::CompressionOfName(segment.name));
+    };
+    std::ranges::sort(product.segments, {}, byNumberAndForm);
+    const auto repeated = std::ranges::unique(product.segments, {}, &SegmentEntry::number);
+    product.segments.erase(repeated.begin(), repeated.end());
     return !product.segments.empty();
 }
 

@@ -21,7 +21,8 @@ struct SegmentEntry {
 };
 
 // The segment files of one product: the files of one folder whose names are
-// segment names that are equal once their segment numbers are masked.
+// segment names that are equal once their segment numbers are masked, stored
+// as they are or compressed whole (NAME.bz2, NAME.gz, NAME.xz).
 struct Product {
     // The folder relative to the scanned one ('/' between folders, empty for
     // the scanned folder itself), a '/' and the masked name. Stable across
@@ -101,8 +102,9 @@ ProductScan FindListedProducts(const std::string& folder, const std::vector<std:
                                const ScanScope& scope);
 
 // Looks at every file of `product` again, its companions too; those that
-// are gone or are no regular files any more leave it. False when no segment
-// is left.
+// are gone or are no regular files any more leave it, and of a number stored
+// under two names only the one a join takes stays. False when no segment is
+// left.
 bool LookAtSegments(Product& product);
 
 // Names `product`'s prologue and epilogue among its companions as they may

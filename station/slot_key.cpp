@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "join/dissemination_name.h"
+#include "unpack/compression.h"
 
 namespace segweld::station {
 namespace {
@@ -80,7 +81,7 @@ std::string SlotId::Text() const {
 }
 
 std::optional<SlotFile> SlotFileOf(const std::string& folder, std::string_view name) {
-    const auto parsed = DisseminationName::Parse(name);
+    const auto parsed = DisseminationName::Parse(unpack::WithoutCompressionSuffix(name));
     if (!parsed || parsed->kind() == DisseminationName::Kind::Other ||
         !IsTime(parsed->field(Field::Time))) {
         return std::nullopt;

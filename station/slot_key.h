@@ -53,7 +53,8 @@ struct SlotFile {
 };
 
 // The slot of a segment, prologue or epilogue of a Meteosat satellite (whose
-// source field begins with "MSG") in `folder`; nullopt for other names.
+// source field begins with "MSG") in `folder`, stored plain or compressed;
+// nullopt for other names.
 std::optional<SlotFile> SlotFileOf(const std::string& folder, std::string_view name);
 
 // The twelve channels of SEVIRI, as names carry them.

@@ -20,12 +20,17 @@ ChannelRecord::State StateOf(ProductStatus status) {
     return ChannelRecord::State::Failed;
 }
 
-uint64_t DataBytesHeld(const SegmentVisit& visit) {
+// The data bytes the segment holds (a compressed one: decompressed), and
+// whether its compressed data are damaged beyond a shortfall.
+uint64_t DataBytesHeld(const SegmentVisit& visit, bool& unsound) {
     if (!visit.header || !visit.file) {
         return 0;
     }
     const uint64_t start = visit.file->position();
-    return visit.file->size() > start ? visit.file->size() - start : 0;
+    const uint64_t stored = DataFieldBytesStored(*visit.header);
+    const uint64_t held = visit.file->BytesFrom(start, stored);
+    unsound = !visit.file->DamageUpTo(start + stored).empty();
+    return held;
 }
 
 }  // namespace
@@ -60,7 +65,9 @@ ChannelRecord SurveyMember(const std::string& productKey, const std::string& fir
         const int32_t stoppedAt = WalkSegments(
             firstSegmentPath, reader,
             [&](const SegmentVisit& visit) {
-                survey.Note(visit, DataBytesHeld(visit));
+                bool unsound = false;
+                const uint64_t held = DataBytesHeld(visit, unsound);
+                survey.Note(visit, held, unsound);
                 if (visit.status == SegmentStatus::Accepted) {
                     joined.push_back(visit.number);
                 }

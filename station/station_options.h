@@ -32,8 +32,10 @@ struct StationOptions {
     std::string outputFolder;
     bool fillGaps = false;
     bool geoTiff = false;                      // GeoTIFFs instead of joined outputs
-    std::optional<geo::Quantity> calibration;  // with geoTiff; nothing: the channel's default
-    unsigned workers = 0;                      // 0: one per processor
+    bool netCdf = false;                       // NetCDF files instead of joined outputs
+    std::optional<geo::Quantity> calibration;  // with an image; nothing: the channel's default
+    geo::CalibrationMode calibrationMode = geo::CalibrationMode::Nominal;  // with an image
+    unsigned workers = 0;                                                  // 0: one per processor
     Verbosity verbosity = Verbosity::Normal;
     // --batch
     bool recursive = false;

@@ -261,15 +261,18 @@ class WatchSession {
         const bool restartNeeded =
             read.inputFolder != options_.inputFolder ||
             read.outputFolder != options_.outputFolder || read.fillGaps != options_.fillGaps ||
-            read.geoTiff != options_.geoTiff || read.calibration != options_.calibration ||
-            read.workers != options_.workers || read.reportPath != options_.reportPath ||
-            read.slots != options_.slots || read.slotChannels != options_.slotChannels ||
+            read.geoTiff != options_.geoTiff || read.netCdf != options_.netCdf ||
+            read.calibration != options_.calibration ||
+            read.calibrationMode != options_.calibrationMode || read.workers != options_.workers ||
+            read.reportPath != options_.reportPath || read.slots != options_.slots ||
+            read.slotChannels != options_.slotChannels ||
             read.slotFolders != options_.slotFolders || read.slotTimeout != options_.slotTimeout ||
             read.metrics != options_.metrics;
         if (restartNeeded) {
             Log(LogLevel::Warning,
-                "the folders, --fill-gaps, --geotiff, --calibration, -j, --report, --metrics and "
-                "the slot options but --then-slot take effect only at the next start");
+                "the folders, --fill-gaps, --geotiff, --netcdf, --calibration, --calibration-mode, "
+                "-j, --report, --metrics and the slot options but --then-slot take effect only at "
+                "the next start");
         }
     }
 
@@ -534,8 +537,11 @@ class WatchSession {
             if (number == arrived.number) {
                 continue;
             }
-            if (const auto sibling = LookAtSegment(SegmentName(arrived.name, number), number)) {
-                Note(key, *sibling, ArrivalOf(*sibling));
+            for (const std::string& name : SegmentFileNames(arrived.name, number)) {
+                if (const auto sibling = LookAtSegment(name, number)) {
+                    Note(key, *sibling, ArrivalOf(*sibling));
+                    break;  // stored plain or compressed, as a join takes it
+                }
             }
         }
     }

@@ -24,7 +24,7 @@
 #include "ui/path_text.h"
 #include "ui/path_validator.h"
 #include "ui/progress_text.h"
-#include "ui/segment_pick.h"
+#include "join/segment_pick.h"
 #include "ui/segweld_icon.h"
 #include "ui/show_in_folder.h"
 #include "ui/system_menu.h"
@@ -390,13 +390,19 @@ void CSegweldDlg::MessageBox(const std::string& text, long icon) {
     wxMessageBox(TextFromPath(text), kDialogCaption, wxOK | icon | wxCENTRE, this);
 }
 
-// The file dialog opens in the folder of the file already named, if any.
+// The file dialog opens in the folder of the file already named, if any, and
+// shows the files named as segments are, stored plain or compressed, unless
+// the user asks for every file.
 void CSegweldDlg::OnBrowseFile() {
     const std::string named = TrimmedPath(PathFromText(Box(IDC_FIRST_FILE).GetValue()));
     const std::string startFolder = named.empty() ? "" : FolderOf(named);
+    const wxString segments = "*___-" + wxString('?', 12) + "-" + wxString('?', 2);
+    const wxString wildcard = "Segment files, plain or compressed (.bz2, .gz, .xz)|" + segments +
+                              ";" + segments + ".bz2;" + segments + ".gz;" + segments +
+                              ".xz|All files|" + wxFileSelectorDefaultWildcardStr;
     wxFileDialog dialog(this, wxFileSelectorPromptStr,
                         IsFolder(startFolder) ? TextFromPath(startFolder) : wxString(),
-                        wxEmptyString, wxEmptyString, wxFD_OPEN);
+                        wxEmptyString, wildcard, wxFD_OPEN);
     if (dialog.ShowModal() != wxID_OK) {
         return;
     }

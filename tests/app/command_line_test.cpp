@@ -71,7 +71,8 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
     const std::string noOutput =
         "No output folder specified: Please specify a folder where to "
         "write the resulting joined file.\n";
-    const std::string noInput = "Check input file: The input file does not exist.\n";
+    const std::string noInput =
+        "Check input file: The input file does not exist.\n" + missing + "\n";
     const std::string refused = "segweld: the argument '";
     // A build without images refuses the mode before it looks at any path.
 #ifdef SEGWELD_HAS_GEOTIFF
@@ -81,6 +82,15 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
     const std::string imageOutputIsAFile =
         "segweld: this build cannot write GeoTIFF: it was built without GDAL\n";
 #endif
+#if defined(SEGWELD_HAS_NETCDF)
+    const std::string netCdfOutputIsAFile = imageOutputIsAFile;
+#elif defined(SEGWELD_HAS_GEOTIFF)
+    const std::string netCdfOutputIsAFile =
+        "segweld: this build cannot write NetCDF: it was built without the NetCDF library\n";
+#else
+    const std::string netCdfOutputIsAFile =
+        "segweld: this build cannot write NetCDF: it was built without GDAL\n";
+#endif
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{Path(1)}, noOutput},
         {{missing}, noOutput},
@@ -88,6 +98,7 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
         {{missing, missing}, noInput},
         {{Path(1), missing}, "Check output folder: The output folder does not exist.\n"},
         {{"--geotiff", Path(1), Path(1)}, imageOutputIsAFile},
+        {{"--netcdf", Path(1), Path(1)}, netCdfOutputIsAFile},
         {{"--fill-gaps"}, "segweld: --fill-gaps needs a segment file and an output folder\n"},
         {{Path(1) + "\t" + out}, noOutput},
         {{Path(1) + "\" \"" + out, out},
@@ -103,6 +114,42 @@ TEST_F(CommandLineTest, ArgumentChecksRunInTheirOrder) {
         EXPECT_EQ(std::tie(result.exitCode, result.err, result.out), std::tuple(2, message, ""));
     }
     EXPECT_THAT(ListFolder(output.path()), ElementsAre());
+}
+
+// A file that cannot start a join is named with the dialog's reason and
+// nothing is written; an odd name that leads to a segment 1 still joins.
+TEST_F(CommandLineTest, AFileThatIsNoSegmentFileIsNamedWithTheReason) {
+    WriteSeries(1, 2);
+    const std::string name = SegmentFileName(1), odd = inputFolder + "/odd";
+    const std::string prologue =
+        inputFolder + "/" + name.substr(0, 36) + "PRO___" + name.substr(42);
+    for (const std::string& path : {prologue, odd, odd + "000001"}) {
+        WriteFile(path, SmallSegment(1, DistinctData(1)));
+    }
+    const std::tuple<std::string, int, std::string> rows[] = {
+        {inputFolder, 1, "the first file " + inputFolder + " is a folder, not a segment file."},
+        {prologue, 1, prologue + " is the prologue of its product, not a segment file."},
+        {odd, 0, ""},
+    };
+    for (const auto& [path, status, why] : rows) {
+        const ProgramResult result = Segweld({path, out});
+        EXPECT_EQ(result.exitCode, status) << result.err;
+        EXPECT_EQ(result.err.substr(0, why.empty() ? 0 : 25 + why.size()),
+                  why.empty() ? "" : "segweld: Nothing joined: " + why);
+        EXPECT_EQ(ListFolder(output.path()).size(), status == 0 ? 1u : 0u);
+    }
+}
+
+// -v ends a single join with the line that --batch logs for its product.
+TEST_F(CommandLineTest, VerboseJoinEndsWithTheBatchResultLine) {
+    WriteSeries(1, 5);
+    const std::string quiet = Segweld({Path(1), out}).err;
+    const ProgramResult verbose = Segweld({"-v", Path(1), out});
+    EXPECT_EQ(verbose.exitCode, 0);
+    ASSERT_EQ(verbose.err.substr(0, quiet.size()), quiet) << "the warnings come first";
+    const std::string line = verbose.err.substr(quiet.size());
+    EXPECT_THAT(line, ::testing::StartsWith("segweld: incomplete H-000-MSG1__-MSG1___"));
+    EXPECT_THAT(line, ::testing::EndsWith(OutputPath(1, ".segm") + "; missing 6-8\n"));
 }
 
 // Paths with blanks are joined throughout the app tests; here a bare file name.

@@ -66,7 +66,7 @@ TEST_F(OptionLineTest, RefusalsNameTheArgumentAndPointToHelp) {
         {{"--batch", inputFolder, out, "--timeout", "5"},
          "segweld: --timeout belongs to --watch\nTry 'segweld --batch --help' for more "
          "information.\n"},
-        {{"--", "-h", out}, "Check input file: The input file does not exist.\n"},
+        {{"--", "-h", out}, "Check input file: The input file does not exist.\n-h\n"},
     };
     for (const auto& [arguments, message] : rows) {
         SCOPED_TRACE(message);

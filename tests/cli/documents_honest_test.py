@@ -20,7 +20,7 @@ DECOYS = ["--verbose", "-q", "-v", "--quiet", "--output", "--jobs-count"]
 # Each program's modes: the arguments that choose one (none for the first),
 # and its title as the documents write it.
 PROGRAMS = {
-    "segweld": [[], ["--geotiff"], ["--batch"], ["--watch"]],
+    "segweld": [[], ["--geotiff"], ["--netcdf"], ["--batch"], ["--watch"]],
     "segweld-info": [[], ["--series"], ["--preview", "probe.png"]],
 }
 
@@ -98,7 +98,7 @@ def manual_sets(page, modes):
         if at + 1 < len(options) and options[at + 1].startswith(".RS"):
             # "With X or Y:" names the modes; "Alone, or with X or Y:" adds them to a
             # mode's chooser's own.
-            prefix = re.match(r"(Alone, or with|With) (.+?): ", options[at + 2])
+            prefix = re.match(r"(Alone, or with|With) (.+?):( |$)", options[at + 2])
             for name in names(line):
                 in_modes = (modes_of_titles(prefix.group(2), modes) if prefix
                             else default_modes(names(line).pop(), modes))

@@ -48,16 +48,16 @@ TEST(SegweldOptionsTest, CommandLines) {
         {{"--", "--batch", "-j2"}, kSingleJoin, "", ""},
         {{"-", "out", "--fill-gaps"}, kSingleJoin, "", ""},
         // After the two paths of a single join: options taken, the rest warned of.
-        {{"seg", "out", "extra", "--verbose", "-j2", "--fill"},
+        {{"seg", "out", "extra", "--quiet", "-j2", "--fill"},
          kSingleJoin,
          "",
-         "unknown option '--fill' (did you mean --fill-gaps?); ignored|--verbose belongs to "
+         "unknown option '--fill' (did you mean --fill-gaps?); ignored|--quiet belongs to "
          "--batch and --watch; ignored|-j belongs to --batch and --watch; ignored|extra "
          "argument 'extra'; ignored"},
         {{"seg", "out", "--geotiff"}, kGeoTiffJoin, "", ""},
         // Refused.
         {{"--frobnicate", "seg", "out"}, kSingleJoin, "unknown option '--frobnicate'", ""},
-        {{"seg", "-v", "out"}, kSingleJoin, "-v belongs to --batch and --watch", ""},
+        {{"seg", "-q", "out"}, kSingleJoin, "-q belongs to --batch and --watch", ""},
         {{"-j2", "seg", "out"}, kSingleJoin, "-j belongs to --batch and --watch", ""},
         {{"--fill-gaps=yes", "seg", "out"}, kSingleJoin, "--fill-gaps takes no value", ""},
         {{"-hx"}, kSingleJoin, "unknown option '-x' in '-hx'", ""},
@@ -92,7 +92,7 @@ TEST(SegweldOptionsTest, CommandLines) {
         {{"--geotiff", "--batch", "in", "out", "--calibration=bt"}, kBatchMode, "", ""},
         {{"--batch", "in", "out", "--calibration", "bt"},
          kBatchMode,
-         "--calibration belongs to --geotiff",
+         "--calibration belongs to --geotiff and --netcdf",
          ""},
         {{"--geotiff", "--calibration", "kelvin", "seg", "out"},
          kGeoTiffJoin,
@@ -125,6 +125,23 @@ TEST(SegweldOptionsTest, CommandLines) {
         // Help answers whatever else the line holds, bar a word it cannot read.
         {{"--batch", "-h", "--timeout", "x"}, kBatchMode, "", ""},
         {{"-h", "--bogus"}, kSingleJoin, "unknown option '--bogus'", ""},
+        // -v: the result line of a single join.
+        {{"seg", "-v", "out"}, kSingleJoin, "", ""},
+        {{"--geotiff", "seg", "out", "--verbose"}, kGeoTiffJoin, "", ""},
+        // --netcdf as --geotiff, but not beside it.
+        {{"--watch", "in", "out", "--netcdf", "--calibration=radiance"}, kWatchMode, "", ""},
+        {{"seg", "out", "--netcdf", "--calibration=counts"}, kNetCdfJoin, "", ""},
+        {{"--netcdf"}, kNetCdfJoin, "--netcdf needs a segment file and an output folder", ""},
+        {{"--netcdf", "--batch", "in", "out", "--geotiff"},
+         kBatchMode,
+         "--geotiff and --netcdf cannot be given together",
+         ""},
+        {{"--netcdf", "--geotiff", "seg", "out"}, kNetCdfJoin, "--geotiff belongs to", ""},
+        {{"seg", "out", "--geotiff", "--calibration-mode=gsics"}, kGeoTiffJoin, "", ""},
+        {{"--batch", "in", "out", "--calibration-mode", "gsics"},
+         kBatchMode,
+         "--calibration-mode belongs to --geotiff and --netcdf",
+         ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::PrintToString(row.arguments));
@@ -152,6 +169,11 @@ TEST(SegweldOptionsTest, CommandLines) {
     EXPECT_THAT(slots.thenSlotCommand, ElementsAre("cp", "a b", "{}"));
     EXPECT_THAT(slots.thenCommand, ElementsAre("echo", "{}"));
     EXPECT_TRUE(ParseSegweldCommand(rows[4].arguments).options.fillGaps);
+    const station::StationOptions netCdf = ParseSegweldCommand(rows[40].arguments).options;
+    EXPECT_TRUE(netCdf.netCdf && !netCdf.geoTiff);
+    EXPECT_EQ(netCdf.calibration, geo::Quantity::Radiance);
+    EXPECT_EQ(ParseSegweldCommand(rows[45].arguments).options.calibrationMode,
+              geo::CalibrationMode::Gsics);
 }
 
 // The watch as a Windows service: rows of Windows's table alone. The service

@@ -11,6 +11,7 @@
 
 #include "join/output_name.h"
 #include "tests/support/header_builder.h"
+#include "tests/support/product_files.h"
 #include "tests/support/prologue_data.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_folder.h"
@@ -38,6 +39,8 @@ struct Product {
     int firstCount = 1;              // of segment 1's first pixel; each next one counts 1 more
     std::vector<int> unusable = {};  // stored lines (from 0) of segment 2 marked unusable
     bool foreignPrologue = false;    // a prologue of another satellite, not MSG Level 1.5
+    // How its odd segments, prologue and epilogue are stored; even segments are plain.
+    unpack::Compression storedAs = unpack::Compression::None;
 };
 
 // The line quality record: line `j` of `unusable` missing, not to be used.
@@ -111,12 +114,18 @@ inline std::vector<uint8_t> Companion(const std::string& name, uint8_t type,
     return bytes;
 }
 
+// The name under which file `name` of `p` is stored: segment `k` (0 for a
+// companion) compressed when `p` says so.
+inline std::string StoredName(const Product& p, const std::string& name, int k = 0) {
+    return k % 2 == 0 && k != 0 ? name : name + std::string(unpack::SuffixOf(p.storedAs));
+}
+
 // A product's segments and its prologue in a folder, and the program run on them.
 struct GeoTiffRun {
     explicit GeoTiffRun(const Product& p, const std::vector<int>& numbers = {1, 2, 3})
         : product(p) {
         for (int k : numbers) {
-            test::WriteFile(input / FileName(p, k), SegmentFile(p, k));
+            Store(StoredName(p, FileName(p, k), k), SegmentFile(p, k));
         }
         // The satellites that MSG disseminates keep their channel in the name.
         const std::string channel = p.foreignPrologue ? p.channel : "_________";
@@ -124,26 +133,32 @@ struct GeoTiffRun {
             test::PrologueFields fields = p.prologue;
             fields.earthModelType = static_cast<uint8_t>(p.earthModel);
             const std::string name = FileName(p, 0, "PRO", channel);
-            test::WriteFile(input / name,
-                            Companion(name, 128,
-                                      p.foreignPrologue ? std::vector<uint8_t>(3000, 7)
-                                                        : test::PrologueData(fields)));
+            Store(StoredName(p, name), Companion(name, 128,
+                                                 p.foreignPrologue ? std::vector<uint8_t>(3000, 7)
+                                                                   : test::PrologueData(fields)));
         }
         if (p.epilogue) {
             const std::string name = FileName(p, 0, "EPI", channel);
-            test::WriteFile(input / name, Companion(name, 129, test::EpilogueData(*p.epilogue)));
+            Store(StoredName(p, name), Companion(name, 129, test::EpilogueData(*p.epilogue)));
         }
     }
 
     // segweld (or `program`) with `options` on segment 1 of the product.
     test::ProgramResult Segweld(std::vector<std::string> options, const test::RunOptions& how = {},
                                 const std::string& program = SEGWELD_BIN) const {
-        options.push_back(input / FileName(product, 1));
+        options.push_back(input / StoredName(product, FileName(product, 1), 1));
         options.push_back(output.path().string());
         return test::RunProgram(program.c_str(), options, how);
     }
 
     std::string GeoTiffPath() const { return output / LowerAscii(FileName(product, 1) + ".tif"); }
+
+    void Store(const std::string& name, const std::vector<uint8_t>& bytes) const {
+        const unpack::Compression stored = unpack::CompressionOfName(name);
+        test::WriteFile(input / name, stored == unpack::Compression::None
+                                          ? bytes
+                                          : test::Compress(bytes, stored));
+    }
 
     Product product;
     test::TempFolder input, output;

@@ -183,6 +183,8 @@ TEST(GeoTiff, PixelsAndPlaceFollowThePackingTheNavigationAndThePrologue) {
          "2-3|none|1|none",
          nullptr,
          {"incomplete", "2 segments", "; not joined 1"}},
+        {"stored compressed, prologue too, segment 2 plain",
+         {.earthModel = 1, .storedAs = unpack::Compression::Bzip2}},
         {.label = "compressed", .p = {.compression = 1}, .refusal = "compressed"},
         {.label = "not image data", .p = {.fileType = 2}, .refusal = "not image data"},
         {.label = "no GEOS", .p = {.projection = "POLAR"}, .refusal = "not a geostationary"},
@@ -342,10 +344,10 @@ TEST(GeoTiff, CalibrationsThatCannotBeGivenAreRefusedOrWarnedOf) {
     const std::string noPrologue =
         "brightness temperature (the default for IR_108) was asked for, but there is no "
         "prologue H-000-MSG1__-MSG1________-_________-PRO______-200706151200-__ (nor "
-        "H-000-MSG1__-MSG1________-IR_108___-PRO______-200706151200-__)";
+        "H-000-MSG1__-MSG1________-IR_108___-PRO______-200706151200-__, plain or compressed)";
     const std::string goesNoPrologue =
         "there is no prologue H-000-MSG1__-GOES11______-_________-PRO______-200706151200-__ "
-        "(nor H-000-MSG1__-GOES11______-00_7_075W-PRO______-200706151200-__)";
+        "(nor H-000-MSG1__-GOES11______-00_7_075W-PRO______-200706151200-__, plain or compressed)";
     const std::string goesBt =
         "brightness temperature was asked for, but 00_7_075W of GOES11 is not a SEVIRI channel";
     const std::vector<std::string> bt = {"--calibration", "bt"},

@@ -8,6 +8,8 @@
 #include "join/dissemination_name.h"
 #include "join/output_name.h"
 #include "join/segment_name.h"
+#include "join/segment_pick.h"
+#include "tests/support/header_builder.h"
 
 namespace segweld {
 namespace {
@@ -45,6 +47,8 @@ TEST(DisseminationName, OnlyExactNamesOfTheConventionParse) {
          Kind::Other, -1, "H-000-MSG1__-MSG1________-IR_108___-00a007___-200706151200-C_"},
         {"a writer's temporary", kName + ".tmp", std::nullopt, -1, kName + ".tmp"},
         {"a partial download", kName + ".part", std::nullopt, -1, kName + ".part"},
+        {"a compressed file's partial download", kName + ".xz.part", std::nullopt, -1,
+         kName + ".xz.part"},
         {"a hidden temporary", "." + kName + ".Xa9b", std::nullopt, -1, "." + kName + ".Xa9b"},
         {"a joined output", "h-000-msg1__-msg1________-ir_108___-000007___-200706151200-c_.segm",
          std::nullopt, -1, "h-000-msg1__-msg1________-ir_108___-000007___-200706151200-c_.segm"},
@@ -105,6 +109,31 @@ TEST(Paths, SplitAtTheLastSeparatorAndJoinWithExactlyOne) {
         EXPECT_EQ(JoinedOutputPath(folder, name), path);
         EXPECT_EQ(SplitSegmentPath(path).directory, directory);
         EXPECT_EQ(SplitSegmentPath(path).name, name);
+    }
+}
+
+TEST(SegmentPickTest, TellsAPrologueAnEpilogueAndANameThatIsNoSegmentNameFromASegmentFile) {
+    const std::string segment = test::kWorkedExample;
+    const auto withField = [&](const std::string& field) {
+        return segment.substr(0, 36) + field + segment.substr(45);
+    };
+    const std::pair<std::string, std::string> rows[] = {
+        {segment, ""},
+        {withField("PRO______"), " is the prologue of its product, not a segment file."},
+        {withField("EPI______"), " is the epilogue of its product, not a segment file."},
+        {withField("ABCDEF___"), " is not a segment file: its name holds \"ABCDEF___\""},
+        {"a.png", " is not a segment file: its name does not follow the dissemination naming"},
+        {segment + ".bz2", ""},
+        {withField("PRO______") + ".gz", " is the prologue of its product, not a segment file."},
+        {segment + ".zip", " is not a segment file: its name does not follow"},
+        {segment.substr(0, 27) + "R 108" + segment.substr(32),
+         " is not a segment file: its name does not"},
+    };
+    for (const auto& [name, why] : rows) {
+        const std::string path = "/data/day 1/" + name;
+        const std::string said = WhyNotASegmentFile(path);
+        EXPECT_EQ(said.empty() ? "" : said.substr(0, 16 + path.size() + why.size()),
+                  why.empty() ? "" : "Nothing joined: " + path + why);
     }
 }
 

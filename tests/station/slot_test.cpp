@@ -78,7 +78,8 @@ struct Row {
     const char* folder = "";  // of the outputs and manifests, below the output folder
     const char* logged = "";  // twice in the watch's log
     bool watchOnly = false;
-    size_t wanted = 12;  // channels
+    size_t wanted = 12;          // channels
+    Names compressed = nullptr;  // files stored compressed with bzip2
 };
 
 const SampleSlot kMsg2{"MSG2", "0DEG", "202401011200"}, kLater{"MSG2", "0DEG", "202401011215"};
@@ -124,6 +125,11 @@ std::vector<Row> Rows() {
          .steps = {{kAllFiles, 1}},
          .records = {{.slot = "H-MSG3-RSS-202204040740",
                       .joined = {{"VIS006", k6To8}, {"HRV", k16To24}}}}},
+        {.name = "compressed members",
+         .slots = {kMsg2},
+         .steps = {{kAllFiles, 1}},
+         .records = {{kSlot}},
+         .compressed = Any({"IR_108", "PRO", "HRV______-00001"})},
         {.name = "slot that never completes",
          .slots = {kMsg2},
          .steps = {{Any({"PRO", "VIS006", "HRV"}), 1}},
@@ -167,8 +173,10 @@ class SlotTest : public StationTest, public ::testing::WithParamInterface<Row> {
         const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
         for (const SampleSlot& sample : GetParam().slots)
             for (const auto& entry : fs::directory_iterator(Generated(sample))) {
-                const std::string copy = stage + "/" + entry.path().filename().string();
+                std::string copy = stage + "/" + entry.path().filename().string();
                 fs::copy_file(entry.path(), copy);
+                if (GetParam().compressed && GetParam().compressed(entry.path().filename()))
+                    copy = CompressFile(copy, unpack::Compression::Bzip2);
                 fs::last_write_time(copy, anHourAgo);
             }
     }
@@ -247,6 +255,8 @@ class SlotTest : public StationTest, public ::testing::WithParamInterface<Row> {
             char number[8];
             std::snprintf(number, sizeof number, "%06d", entry.at("joined").front().get<int>());
             first.replace(first.find("??????"), 6, number);
+            if (!fs::exists(in + "/" + first))
+                first += ".bz2";
             const TempFolder single;
             ASSERT_EQ(RunProgram(SEGWELD_BIN, {in + "/" + first, single.path().string()}).exitCode,
                       0);

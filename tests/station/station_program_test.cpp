@@ -20,7 +20,7 @@ class BatchTest : public StationTest {
         complete.Write(in, kAll);
         complete.WriteCompanions(in);
         gap.Write(in, {1, 2, 3, 5, 6, 7, 8});
-        noFirst.Write(in, {2, 3, 4, 5, 6, 7, 8});
+        noFirst.Write(in, {2, 3, 4, 5, 6});
         compressed.Write(in, kAll);
     }
 
@@ -55,7 +55,8 @@ TEST_F(BatchTest, JoinsAndReportsEveryProduct) {
     } rows[] = {
         {complete, "joined", kAll, {}, {}, ""},
         {gap, "incomplete", {1, 2, 3}, {4}, {5, 6, 7, 8}, "were not joined: 5-8"},
-        {noFirst, "failed", {}, {1}, {2, 3, 4, 5, 6, 7, 8}, "were not joined: 2-8"},
+        // Its plan comes from the headers present, so the numbers after them count.
+        {noFirst, "failed", {}, {1, 7, 8}, {2, 3, 4, 5, 6}, "were not joined: 2-6"},
         {compressed, "joined", kAll, {}, {}, ""},
     };
     for (const auto& row : rows) {

@@ -1,9 +1,14 @@
 #include "tests/support/product_files.h"
 
+#include <bzlib.h>
+#include <lzma.h>
+#include <zlib.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <stdexcept>
 
 namespace segweld::test {
 
@@ -50,6 +55,46 @@ std::vector<uint8_t> ProductFolders::WriteSeries(int from, int to, size_t size) 
         all.insert(all.end(), data.begin(), data.end());
     }
     return all;
+}
+
+std::vector<uint8_t> Compress(const std::vector<uint8_t>& bytes, unpack::Compression compression) {
+    std::vector<uint8_t> out(lzma_stream_buffer_bound(bytes.size()) + 1024);
+    size_t size = 0;
+    auto* in = const_cast<uint8_t*>(bytes.data());
+    bool done = false;
+    if (compression == unpack::Compression::Bzip2) {
+        auto bzipSize = static_cast<unsigned>(out.size());
+        done = BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(out.data()), &bzipSize,
+                                        reinterpret_cast<char*>(in),
+                                        static_cast<unsigned>(bytes.size()), 9, 0, 0) == BZ_OK;
+        size = bzipSize;
+    } else if (compression == unpack::Compression::Gzip) {
+        z_stream stream{};
+        done = deflateInit2(&stream, 6, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+        stream.next_in = in, stream.avail_in = static_cast<uInt>(bytes.size());
+        stream.next_out = out.data(), stream.avail_out = static_cast<uInt>(out.size());
+        done = done && deflate(&stream, Z_FINISH) == Z_STREAM_END;
+        size = stream.total_out;
+        deflateEnd(&stream);
+    } else if (compression == unpack::Compression::Xz) {
+        done = lzma_easy_buffer_encode(6, LZMA_CHECK_CRC64, nullptr, in, bytes.size(), out.data(),
+                                       &size, out.size()) == LZMA_OK;
+    }
+    if (!done) {
+        throw std::runtime_error(std::string("cannot compress with ") +
+                                 unpack::NameOf(compression));
+    }
+    out.resize(size);
+    return out;
+}
+
+std::string CompressFile(const std::string& path, unpack::Compression compression) {
+    const std::string compressed = path + std::string(unpack::SuffixOf(compression));
+    if (compression != unpack::Compression::None) {
+        WriteFile(compressed, Compress(ReadFile(path), compression));
+        std::filesystem::remove(os::PathOf(path));
+    }
+    return compressed;
 }
 
 }  // namespace segweld::test

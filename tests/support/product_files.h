@@ -8,6 +8,7 @@
 #include "os/native_path.h"
 #include "tests/support/header_builder.h"
 #include "tests/support/temp_folder.h"
+#include "unpack/compression.h"
 
 namespace segweld::test {
 
@@ -24,6 +25,11 @@ std::vector<uint8_t> SmallSegment(int number, const std::vector<uint8_t>& data,
 // Data bytes of segment `number` that differ from those of every other
 // segment, starting with four letters so that they name the output.
 std::vector<uint8_t> DistinctData(int number, size_t size = 1000);
+
+// `bytes` compressed whole, as `bzip2 -9`, `gzip -6` and `xz -6` write them.
+std::vector<uint8_t> Compress(const std::vector<uint8_t>& bytes, unpack::Compression compression);
+// Replaces the file `path` by NAME.bz2 (.gz, .xz) holding it compressed; returns that path.
+std::string CompressFile(const std::string& path, unpack::Compression compression);
 
 // A product's input folder (its name holds a blank and a letter beyond ASCII)
 // and an output folder.

@@ -11,6 +11,7 @@ constexpr size_t kTrueRepeatCycleStart = 60134;
 constexpr size_t kImageProcDirection = 386979;
 constexpr size_t kPlannedChanProcessing = 386981;
 constexpr size_t kLevel15ImageCalibration = 387065;
+constexpr size_t kMpefCalFeedback = 388224;
 constexpr size_t kTypeOfEarthModel = 408144;
 constexpr size_t kEquatorialRadius = 408145;
 constexpr size_t kNorthPolarRadius = 408153;
@@ -32,6 +33,10 @@ void PutDouble(std::vector<uint8_t>& data, size_t offset, double value) {
     Put(data, offset, std::bit_cast<uint64_t>(value), 8);
 }
 
+void PutFloat(std::vector<uint8_t>& data, size_t offset, float value) {
+    Put(data, offset, std::bit_cast<uint32_t>(value), 4);
+}
+
 }  // namespace
 
 std::vector<uint8_t> PrologueData(const PrologueFields& fields) {
@@ -45,6 +50,12 @@ std::vector<uint8_t> PrologueData(const PrologueFields& fields) {
         PutDouble(data, kLevel15ImageCalibration + 16 * i, kCalibrationSlope[i]);
         PutDouble(data, kLevel15ImageCalibration + 16 * i + 8,
                   kCalibrationSlope[i] * kCalibrationOffsetCounts);
+    }
+    for (int id = 4; fields.gsics && id <= 11; ++id) {
+        // GSICSCalCoeff and GSICSOffsetCount of the channel's MPEF record.
+        PutFloat(data, kMpefCalFeedback + 32 * (id - 1) + 20, GsicsGain(id));
+        PutFloat(data, kMpefCalFeedback + 32 * (id - 1) + 28,
+                 static_cast<float>(kCalibrationOffsetCounts));
     }
     data[kTypeOfEarthModel] = fields.earthModelType;
     PutDouble(data, kEquatorialRadius, 6378.169);  // kilometres

@@ -26,7 +26,16 @@ struct PrologueFields {
     uint16_t satelliteId = 321;  // MSG1
     // Radiance type of every channel: 2 effective, 1 spectral.
     uint8_t radianceType = 2;
+    // GSICS coefficients for the thermal channels (ids 4 to 11), as newer
+    // prologues carry them: gain GsicsGain(id), offset count
+    // kCalibrationOffsetCounts; zero without.
+    bool gsics = false;
 };
+
+// The GSICS gain that PrologueData writes for channel `id` (as float32).
+inline float GsicsGain(int id) {
+    return static_cast<float>(kCalibrationSlope[id - 1] * 1.01);
+}
 
 // The data field of an MSG prologue of real size, zero but for the fields that
 // navigation and calibration need: the spacecraft, the repeat cycle start (15

@@ -42,6 +42,7 @@ std::vector<std::string> JsonKeys() {
             keys.push_back(field + "Utc");
         } else if (field == "segmentId") {
             keys.push_back("segmentIdentification");
+            keys.push_back("segmentPlan");
         }
     }
     return keys;
@@ -68,6 +69,8 @@ class HeaderDumpTest : public ::testing::Test {
 TEST_F(HeaderDumpTest, JsonAndTableNameEveryFieldInOrderAndJsonKeepsOddBytesClean) {
     const std::string odd =
         "\xE9-000-MSG1__-MSG\xE9\xFF_______-IR_108___-000001___-200706151200-C_";
+    const test::SegmentShape met7{
+        .annotation = "L-000-MTP___-MET7________-00_7_057E-000001___-200706151200-__"};
     const std::vector<std::string> files = {
         Write("real", test::Concat({test::RealSegmentHeader(), {0xFF, 0x01, 0x00, 0x00}})),
         Write("odd", HeaderBuilder()
@@ -76,13 +79,14 @@ TEST_F(HeaderDumpTest, JsonAndTableNameEveryFieldInOrderAndJsonKeepsOddBytesClea
                          .Annotation(odd)
                          .Record(200, {})
                          .Build()),
+        Write("met7", test::RealSegmentHeader(met7)),
     };
-    const ProgramResult result = RunInfo({"--json", files[0], files[1]});
+    const ProgramResult result = RunInfo({"--json", files[0], files[1], files[2]});
     ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_THAT(result.out, ::testing::Not(HasSubstr("Unexpected hdrtype")));
     EXPECT_THAT(result.out, HasSubstr("\"\\u00e9\"")) << "0xE9 is written as U+00E9";
     const Json document = Json::parse(result.out);
-    ASSERT_EQ(document.size(), 2u);
+    ASSERT_EQ(document.size(), 3u);
     EXPECT_EQ(document[0]["file"], files[0]);
     EXPECT_THAT(KeysOf(document[0]),
                 ElementsAreArray({"schema", "file", "headerLength", "unexpectedTypes", "header"}));
@@ -102,17 +106,23 @@ TEST_F(HeaderDumpTest, JsonAndTableNameEveryFieldInOrderAndJsonKeepsOddBytesClea
         {"/0/header/dataLength", 2152960},
         {"/0/header/nominalTime/tm_year", 107},
         {"/0/header/compressionKind", "w"},  // from the data bytes after the header
-        {"/0/header/hemisphere", int{'s'}},  // a character code, as a number
+        {"/0/header/hemisphere", "s"},       // held in a number, written as every character is
         {"/0/header/timeStamp", Json::array({0x40, 18062 >> 8, 18062 & 0xFF, ms >> 24,
                                              (ms >> 16) & 0xFF, (ms >> 8) & 0xFF, ms & 0xFF})},
-        {"/0/schema", 1},
+        {"/0/schema", 2},
         {"/0/header/nominalTimeUtc", "2007-06-15T12:00:00Z"},
         {"/0/header/timeStampUtc", "2007-06-15T12:12:00.000Z"},
         {"/0/header/segmentIdentification/plannedEnd", 8},
+        {"/0/header/segmentPlan", {{"start", 1}, {"end", 8}}},
         {"/1/header/timeStampUtc", nullptr},  // no time stamp record
         {"/1/unexpectedTypes", Json::array({8, 200})},
         {"/1/header/hritOrLrit", "\u00e9"},
         {"/1/header/sourceName", "MSG\u00e9\u00ff"},
+        {"/1/header/segmentPlan", nullptr},  // no segment identification record
+        // Meteosat-7: an annotation that is not decoded, and no MSG layout.
+        {"/2/header/nominalTime", nullptr},
+        {"/2/header/nominalTimeUtc", nullptr},
+        {"/2/header/segmentIdentification", nullptr},
     };
     for (const auto& [pointer, expected] : rows) {
         const Json::json_pointer at(pointer);
@@ -135,6 +145,9 @@ TEST_F(HeaderDumpTest, JsonAndTableNameEveryFieldInOrderAndJsonKeepsOddBytesClea
                               "sequence 1, planned 1 to 8", "2007-06-15 12:00:00"}) {
         EXPECT_THAT(table.out, HasSubstr(value));
     }
+    const std::string met7Table = RunInfo({files[2]}).out;
+    EXPECT_THAT(met7Table, HasSubstr("nominalTime          absent (not decoded"));
+    EXPECT_THAT(met7Table, ::testing::Not(HasSubstr("planned")));
 }
 
 TEST_F(HeaderDumpTest, RefusedHeadersSayWhyInBothForms) {

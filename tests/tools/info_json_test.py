@@ -45,6 +45,13 @@ def check_header(header):
     assert list(labelled) == LABELS, list(labelled)
     assert list(labelled.values()) == header["segmentId"]
     assert labelled["sequenceNumber"] == header["segmentNumber"]
+    plan = header["segmentPlan"]
+    assert (plan["start"], plan["end"]) == (labelled["plannedStart"], labelled["plannedEnd"])
+
+    # Every one-character field is a string of one character, or empty when unset.
+    for field in ("hritOrLrit", "hemisphere", "segmentKind", "compressedMark", "encryptedMark",
+                  "compressionKind"):
+        assert isinstance(header[field], str) and len(header[field]) <= 1, (field, header[field])
 
 
 def main(info, sample):
@@ -55,15 +62,26 @@ def main(info, sample):
         absent = os.path.join(folder, "absent")
 
         dump = run_json(info, "--json", first, second, absent)
-        assert [entry["schema"] for entry in dump] == [1, 1, 1], dump
+        assert [entry["schema"] for entry in dump] == [2, 2, 2], dump
         for entry in dump[:2]:
             check_header(entry["header"])
         assert "header" not in dump[2] and dump[2]["refusal"], dump[2]
 
         series = run_json(info, "--series", "--json", first)
-        assert series["schema"] == 1
+        assert series["schema"] == 2
         assert [s["number"] for s in series["segments"] if s["present"]] == [1, 2, 3]
-    print("segweld-info --json: schema, ISO 8601 times and labelled identification read back")
+
+        # Without segment 1 the summary takes the plan the other headers give, as the
+        # header dump shows it, and counts the planned segments after the last present.
+        os.remove(first)
+        series = run_json(info, "--series", "--json", second)
+        summary = series["summary"]
+        plan = dump[1]["header"]["segmentPlan"]
+        assert (summary["plannedStart"], summary["plannedEnd"]) == (plan["start"], plan["end"])
+        assert summary["present"] == [2, 3], summary
+        assert summary["missing"] == [1] + list(range(4, plan["end"] + 1)), summary
+    print("segweld-info --json: schema, ISO 8601 times, characters, labelled identification "
+          "and plan read back")
 
 
 if __name__ == "__main__":

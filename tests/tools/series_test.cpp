@@ -81,6 +81,24 @@ TEST_F(SeriesTest, GapDamageRefusalAndForeignNamesAreFoundFromHeadersAlone) {
     }
 }
 
+// The plan is the one the join follows: that of the headers there are when
+// segment 1 is missing; none for Meteosat-7, whose layout gives none.
+TEST_F(SeriesTest, ThePlanIsTheOneTheJoinFollows) {
+    product.WriteSeries(2, 3), product.WriteSeries(5, 5);
+    Json report = Json::parse(RunInfo({"--series", "--json", product.Path(2)}).out);
+    ExpectSubset(report["summary"], {{"planned", 8}, {"missing", {1, 4, 6, 7, 8}}});
+
+    for (const int number : {2, 3, 5}) {
+        std::filesystem::remove(os::PathOf(product.Path(number)));
+    }
+    test::SegmentShape met7 = product.Shape(1, 8);
+    met7.annotation = "L-000-MTP___-MET7________-00_7_057E-000001___-200706151200-__";
+    product.Write(1, met7, test::DistinctData(1, product.dataBytes()));
+    report = SeriesJson(1);
+    ExpectSubset(report["summary"], {{"planned", 0}, {"nameDisagrees", Json::array()}});
+    ExpectSubset(report["segments"][0], {{"plannedStart", nullptr}, {"sequenceNumber", nullptr}});
+}
+
 TEST_F(SeriesTest, ProductWithoutAPlanIsNotCalledComplete) {
     for (int number = 1; number <= 2; ++number) {
         product.WriteRaw(

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/header_builder.h"
 #include "ui/progress_text.h"
-#include "ui/segment_pick.h"
 #include "ui/status_lines.h"
 
 namespace segweld {
@@ -73,29 +71,6 @@ TEST(ProgressTextTest, PercentFromThePlanRateAndTimeLeftOnceASecondHasGone) {
     for (const auto& [progress, seconds, expected] : rows) {
         const ProgressText text = DescribeProgress(progress, seconds);
         EXPECT_EQ(text.line + " | " + text.title, expected);
-    }
-}
-
-TEST(SegmentPickTest, TellsAPrologueAnEpilogueAndANameThatIsNoSegmentNameFromASegmentFile) {
-    const std::string segment = test::kWorkedExample;
-    const auto withField = [&](const std::string& field) {
-        return segment.substr(0, 36) + field + segment.substr(45);
-    };
-    const std::pair<std::string, std::string> rows[] = {
-        {segment, ""},
-        {withField("PRO______"), " is the prologue of its product, not a segment file."},
-        {withField("EPI______"), " is the epilogue of its product, not a segment file."},
-        {withField("ABCDEF___"), " is not a segment file: its name holds \"ABCDEF___\""},
-        {"a.png", " is not a segment file: its name does not follow the dissemination naming"},
-        {segment + ".bz2", " is not a segment file: its name does not follow"},
-        {segment.substr(0, 27) + "R 108" + segment.substr(32),
-         " is not a segment file: its name does not"},
-    };
-    for (const auto& [name, why] : rows) {
-        const std::string path = "/data/day 1/" + name;
-        const std::string said = WhyNotASegmentFile(path);
-        EXPECT_EQ(said.empty() ? "" : said.substr(0, 16 + path.size() + why.size()),
-                  why.empty() ? "" : "Nothing joined: " + path + why);
     }
 }
 

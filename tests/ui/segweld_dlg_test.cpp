@@ -456,10 +456,12 @@ TEST_F(SegweldDlgTest, BrowseFileAndFolderStartWhereTheBoxesPointAndFillOnlyThei
         user.Then([&](wxDialog& shown) {
             auto& files = dynamic_cast<wxFileDialogBase&>(shown);
             EXPECT_EQ(PathFromText(files.GetDirectory()), c.startFolder);
-            // No filter, or wxMSW's "All files (*.*)|*.*".
+            // Segment files first, stored plain or compressed; every file last.
             EXPECT_TRUE(shown.HasFlag(wxFD_OPEN));
-            EXPECT_EQ(files.GetWildcard().AfterLast('|'),
-                      files.GetWildcard().empty() ? "" : wxFileSelectorDefaultWildcardStr);
+            EXPECT_TRUE(files.GetWildcard().StartsWith("Segment files, plain or compressed"));
+            const wxString segment = "*___-" + wxString('?', 12) + "-" + wxString('?', 2);
+            EXPECT_TRUE(files.GetWildcard().Contains("|" + segment + ";" + segment + ".bz2;"));
+            EXPECT_EQ(files.GetWildcard().AfterLast('|'), wxFileSelectorDefaultWildcardStr);
             return wxID_CANCEL;
         });
         user.Then(test::ChooseFile(existingFile));

@@ -19,7 +19,15 @@ FieldValue DataLength(const HritHeader& h) {
 
 }  // namespace
 
+bool AnnotationDecoded(const HritHeader& header) {
+    return header.hritOrLrit != 0;
+}
+
 std::vector<HeaderField> HeaderFields(const HritHeader& h) {
+    const bool decoded = AnnotationDecoded(h);
+    const auto fromAnnotation = [decoded](FieldValue value) {
+        return decoded ? value : FieldValue(NotDecoded{});
+    };
     return {
         {"hdrType", int64_t{h.hdrType}},
         {"recLength", int64_t{h.recLength}},
@@ -39,25 +47,25 @@ std::vector<HeaderField> HeaderFields(const HritHeader& h) {
         {"coff", int64_t{h.coff}},
         {"loff", int64_t{h.loff}},
         {"annotation", Text{TextOf(h.annotation)}},
-        {"hritOrLrit", Character{h.hritOrLrit}},
-        {"formatVersion", Text{TextOf(h.formatVersion)}},
-        {"disseminationId", Text{TextOf(h.disseminationId)}},
-        {"sourceName", Text{TextOf(h.sourceName)}},
-        {"sourceClass", Text{TextOf(h.sourceClass)}},
+        {"hritOrLrit", fromAnnotation(Character{h.hritOrLrit})},
+        {"formatVersion", fromAnnotation(Text{TextOf(h.formatVersion)})},
+        {"disseminationId", fromAnnotation(Text{TextOf(h.disseminationId)})},
+        {"sourceName", fromAnnotation(Text{TextOf(h.sourceName)})},
+        {"sourceClass", fromAnnotation(Text{TextOf(h.sourceClass)})},
         {"hemisphere", CharacterCode{h.hemisphere}},
-        {"channel", Text{TextOf(h.channel)}},
-        {"channelCode", int64_t{h.channelCode}},
-        {"segmentKind", Character{h.segmentKind}},
-        {"segmentNumber", int64_t{h.segmentNumber}},
-        {"timeText", Text{TextOf(h.timeText)}},
-        {"compressedMark", Character{h.compressedMark}},
-        {"encryptedMark", Character{h.encryptedMark}},
-        {"shortName", Text{TextOf(h.shortName)}},
-        {"label", Text{TextOf(h.label)}},
-        {"timeLabel", Text{TextOf(h.timeLabel)}},
-        {"nominalTime", h.nominalTime},
+        {"channel", fromAnnotation(Text{TextOf(h.channel)})},
+        {"channelCode", fromAnnotation(int64_t{h.channelCode})},
+        {"segmentKind", fromAnnotation(Character{h.segmentKind})},
+        {"segmentNumber", fromAnnotation(int64_t{h.segmentNumber})},
+        {"timeText", fromAnnotation(Text{TextOf(h.timeText)})},
+        {"compressedMark", fromAnnotation(Character{h.compressedMark})},
+        {"encryptedMark", fromAnnotation(Character{h.encryptedMark})},
+        {"shortName", fromAnnotation(Text{TextOf(h.shortName)})},
+        {"label", fromAnnotation(Text{TextOf(h.label)})},
+        {"timeLabel", fromAnnotation(Text{TextOf(h.timeLabel)})},
+        {"nominalTime", fromAnnotation(h.nominalTime)},
         {"timeStamp", TimeStampBytes{h.timeStamp}},
-        {"segmentId", SegmentIdValues{h.segmentId}},
+        {"segmentId", SegmentIdValues{h.segmentId, HasMsgSegmentLayout(h), PlanOf(h)}},
     };
 }
 

@@ -29,11 +29,17 @@ struct FieldToJson {
     Json operator()(const Character& c) const {
         return c.value == 0 ? Json("") : Latin1Text(std::string_view(&c.value, 1));
     }
-    Json operator()(const CharacterCode& code) const { return code.value; }
+    // A character held in a number is a string as every other character is.
+    Json operator()(const CharacterCode& code) const {
+        const bool character = code.value > 0 && code.value < 0x100;
+        const char c = static_cast<char>(code.value);
+        return character ? Latin1Text(std::string_view(&c, 1)) : Json("");
+    }
     Json operator()(const std::tm& time) const { return CalendarJson(time); }
     Json operator()(const TimeStampBytes& stamp) const { return NumberArray(stamp.bytes); }
     Json operator()(const SegmentIdValues& id) const { return NumberArray(id.values); }
     Json operator()(const TooLongToJoin& length) const { return length.bytes; }
+    Json operator()(const NotDecoded&) const { return nullptr; }
 };
 
 Json TextOrNull(const std::string& text) {
@@ -51,6 +57,8 @@ struct Companion {
     void operator()(Json& object, const TimeStampBytes& stamp) const {
         object[std::string(field) + "Utc"] = TextOrNull(TimeStampUtc(stamp.bytes));
     }
+    // Labelled in the MSG layout only, whose fields are known; the plan is
+    // the one segweld follows.
     void operator()(Json& object, const SegmentIdValues& id) const {
         const char* labels[] = {"spacecraft", "channel",        "sequenceNumber", "plannedStart",
                                 "plannedEnd", "representation", "imageId"};
@@ -58,7 +66,14 @@ struct Companion {
         for (size_t i = 0; i < id.values.size(); ++i) {
             labelled[labels[i]] = id.values[i];
         }
-        object["segmentIdentification"] = labelled;
+        object["segmentIdentification"] = id.msgLayout ? labelled : Json(nullptr);
+        object["segmentPlan"] =
+            id.plan ? Json{{"start", id.plan->start}, {"end", id.plan->end}} : Json(nullptr);
+    }
+    void operator()(Json& object, const NotDecoded&) const {
+        if (field == "nominalTime") {
+            object["nominalTimeUtc"] = nullptr;
+        }
     }
     void operator()(Json&, const auto&) const {}
 };

@@ -1,14 +1,14 @@
 #include "tools/info/header_reading.h"
 
 #include "hrit/header_reader.h"
-#include "join/segment_file.h"
+#include "join/segment_source.h"
 
 namespace segweld::info {
 
 HeaderReading ReadHeaderOfFile(const std::string& path) {
     HeaderReading reading;
     reading.file = path;
-    SegmentFile file;
+    SegmentSource file;
     switch (file.Open(path)) {
         case OpenOutcome::NotRegularFile:
             reading.refusal = "not a regular file";
@@ -27,7 +27,7 @@ HeaderReading ReadHeaderOfFile(const std::string& path) {
     if (reading.accepted()) {
         reading.header = reader.header();
     } else {
-        reading.refusal = DescribeRefusal(reader.refusal());
+        reading.refusal = file.fault().empty() ? DescribeRefusal(reader.refusal()) : file.fault();
     }
     return reading;
 }

@@ -19,7 +19,8 @@ struct HeaderReading {
     bool accepted() const { return headerLength != 0; }
 };
 
-// Opens `path` (regular files only) and reads its header, collecting the
+// Opens `path` (regular files only; NAME.bz2, NAME.gz and NAME.xz are
+// decompressed as they are read) and reads its header, collecting the
 // unexpected record types instead of printing them.
 HeaderReading ReadHeaderOfFile(const std::string& path);
 

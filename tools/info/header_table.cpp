@@ -47,13 +47,18 @@ std::string CharacterText(int32_t code) {
     return "code " + std::to_string(code);
 }
 
+// The time as a date when it is one, else "no time", beside the raw values.
 std::string CalendarText(const std::tm& t) {
-    char text[160];
+    char date[40] = "no time";
+    if (!NominalTimeUtc(t).empty()) {
+        std::snprintf(date, sizeof date, "%04d-%02d-%02d %02d:%02d:%02d", t.tm_year + 1900,
+                      t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    }
+    char text[200];
     std::snprintf(text, sizeof text,
-                  "%04d-%02d-%02d %02d:%02d:%02d (tm_year %d, tm_mon %d, tm_mday %d, tm_hour %d, "
-                  "tm_min %d, tm_sec %d, tm_wday %d, tm_yday %d, tm_isdst %d)",
-                  t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec,
-                  t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_wday,
+                  "%s (tm_year %d, tm_mon %d, tm_mday %d, tm_hour %d, tm_min %d, tm_sec %d, "
+                  "tm_wday %d, tm_yday %d, tm_isdst %d)",
+                  date, t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_wday,
                   t.tm_yday, t.tm_isdst);
     return text;
 }
@@ -81,15 +86,20 @@ std::string TimeStampText(std::span<const uint8_t, 7> bytes) {
     return text + "(" + DaySegmentedText(bytes) + ")";
 }
 
-std::string SegmentIdText(std::span<const uint32_t, 7> v) {
+std::string SegmentIdText(const SegmentIdValues& id) {
+    const std::span<const uint32_t, 7> v = id.values;
     std::string text;
     for (const uint32_t value : v) {
         text += std::to_string(value) + " ";
     }
+    if (!id.msgLayout) {
+        return text + "(not the MSG layout: no plan of the product's segments)";
+    }
+    const std::string unfollowed = id.plan ? "" : "; no plan that segweld follows";
     return text + "(spacecraft " + std::to_string(v[0]) + ", channel " + std::to_string(v[1]) +
            ", sequence " + std::to_string(v[2]) + ", planned " + std::to_string(v[3]) + " to " +
            std::to_string(v[4]) + ", representation " + std::to_string(v[5]) + ", identifier " +
-           std::to_string(v[6]) + ")";
+           std::to_string(v[6]) + unfollowed + ")";
 }
 
 struct FieldToText {
@@ -101,9 +111,12 @@ struct FieldToText {
     std::string operator()(const CharacterCode& code) const { return CharacterText(code.value); }
     std::string operator()(const std::tm& time) const { return CalendarText(time); }
     std::string operator()(const TimeStampBytes& stamp) const { return TimeStampText(stamp.bytes); }
-    std::string operator()(const SegmentIdValues& id) const { return SegmentIdText(id.values); }
+    std::string operator()(const SegmentIdValues& id) const { return SegmentIdText(id); }
     std::string operator()(const TooLongToJoin& length) const {
         return std::to_string(length.bytes) + " bytes, too long to join";
+    }
+    std::string operator()(const NotDecoded&) const {
+        return "absent (not decoded: the annotation is no MSG name)";
     }
 };
 

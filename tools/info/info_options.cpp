@@ -44,11 +44,12 @@ const cli::Option<InfoOptions> kOptions[] = {
       .completion = Completion::File,
       .extension = "png",
       .help = "write the product's picture to OUT.png, north up, reduced to at most 1024 "
-              "pixels a side; segments that are not joined show as black bands; compressed "
-              "data is not decoded",
+              "pixels a side; segments that are not joined show as black bands; data fields "
+              "compressed with wavelets or JPEG are not decoded",
       .manual = "Write the product's picture to _OUT.png_, north up, reduced to at most 1024 "
                 "pixels a side. Segments that would not be joined show as black bands. "
-                "Compressed data is not decoded and is refused."},
+                "Data fields compressed with wavelets or JPEG are not decoded and are refused; "
+                "segment files stored compressed whole are decompressed as they are read."},
      [](InfoOptions& o, const Words& w) {
          o.mode = InfoMode::Preview;
          o.previewPath = w[0];
@@ -57,7 +58,8 @@ const cli::Option<InfoOptions> kOptions[] = {
     {{.name = "help",
       .shortName = 'h',
       .answersAtOnce = true,
-      .help = "print this help and exit; after --series or --preview, that mode's",
+      .help = "print this help and exit; after --series or --preview, print the help of that "
+              "mode alone",
       .manual = "Print the usage and the options and exit; after *--series* or *--preview*, "
                 "those of that mode alone."},
      [](InfoOptions& o, const Words&) {
@@ -86,14 +88,16 @@ cli::ProgramSpec MakeProgram() {
          .paths = {"FILE"},
          .pathCompletion = {Completion::File},
          .summary = "Walks the product that FILE belongs to as segweld would, reading headers "
-                    "only, and tells which segments are present, refused, damaged or missing, "
+                    "only (segment files stored compressed are decompressed to see what they "
+                    "hold), and tells which segments are present, refused, damaged or missing, "
                     "and which segment files lie beyond a gap that the join will not reach."},
         {.title = "--preview",
          .paths = {"FILE"},
          .pathCompletion = {Completion::File},
          .summary = "Writes the picture of the product that FILE belongs to into OUT.png, "
                     "north up, reduced to at most 1024 pixels a side; segments that are not "
-                    "joined show as black bands; compressed data is not decoded."},
+                    "joined show as black bands; data fields compressed with wavelets or JPEG "
+                    "are not decoded."},
     };
     program.options = cli::SpecsOf(kOptions);
     program.moreUsage = {"segweld-info --help | --version"};
@@ -102,7 +106,8 @@ cli::ProgramSpec MakeProgram() {
         "file's header, or why the header was refused.";
     program.exitStatus =
         "Exit status: 0 every header accepted, the product complete and undamaged, or the "
-        "preview written; 1 otherwise; 2 bad arguments.";
+        "preview written; 1 a header refused, the product incomplete or damaged, a read error, "
+        "or no preview written; 2 bad arguments.";
     return program;
 }
 

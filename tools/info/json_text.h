@@ -10,7 +10,7 @@ using Json = nlohmann::ordered_json;
 
 // The "schema" number of segweld-info's JSON: it changes only when a field is
 // renamed, removed or changes its meaning; fields may be added under it.
-inline constexpr int kJsonSchema = 1;
+inline constexpr int kJsonSchema = 2;
 
 // Header text as a JSON string: every byte stands for the character of the
 // same code, so 0x80 to 0xFF become U+0080 to U+00FF and any bytes make a

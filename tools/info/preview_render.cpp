@@ -135,33 +135,37 @@ class SegmentPainter {
           lineBytes_(static_cast<size_t>((lineBits_ + 7) / 8 + 1)) {}
 
     // Paints the lines that the data field reaches; returns how many of them
-    // it holds whole.
+    // it holds whole. The segment is read once, forwards.
     uint64_t Paint(const SegmentVisit& visit) {
-        const uint64_t held = ImageBytesHeld(visit);
+        const uint64_t limit = DataFieldBytesStored(*visit.header);
         const uint64_t firstLine = uint64_t(visit.number - plan_.firstSegment) * plan_.shape.lines;
         uint64_t whole = 0;
         for (uint32_t line = 0; line < plan_.shape.lines; ++line) {
             const uint64_t bitStart = line * lineBits_;
-            if (bitStart / 8 >= held) {
+            const uint64_t byteStart = bitStart / 8;
+            const uint64_t lineEnd = (bitStart + lineBits_ + 7) / 8;
+            const uint64_t wanted = std::min(limit, lineEnd) - std::min(limit, byteStart);
+            const size_t got = wanted == 0 ? 0 : ReadLine(visit, bitStart, wanted);
+            if (got == 0) {
                 break;  // the rest of the segment stays black
             }
-            ReadLine(visit, bitStart, held);
             canvas_.AddLine(plan_.fullHeight() - 1 - (firstLine + line), samples_);
-            whole += (bitStart + lineBits_ + 7) / 8 <= held ? 1 : 0;
+            whole += byteStart + got >= lineEnd ? 1 : 0;
+            if (got < wanted) {
+                break;
+            }
         }
         return whole;
     }
 
   private:
-    void ReadLine(const SegmentVisit& visit, uint64_t bitStart, uint64_t held) {
-        const uint64_t byteStart = bitStart / 8;
-        const uint64_t byteEnd = std::min(held, (bitStart + lineBits_ + 7) / 8);
-        const size_t wanted =
-            static_cast<size_t>(std::min<uint64_t>(byteEnd - byteStart, lineBytes_.size()));
-        const size_t got = visit.file->ReadAt(visit.file->position() + byteStart,
-                                              std::span(lineBytes_.data(), wanted));
+    size_t ReadLine(const SegmentVisit& visit, uint64_t bitStart, uint64_t wanted) {
+        const size_t count = static_cast<size_t>(std::min<uint64_t>(wanted, lineBytes_.size()));
+        const size_t got = visit.file->ReadAt(visit.headerLength + bitStart / 8,
+                                              std::span(lineBytes_.data(), count));
         UnpackSamples(BigEndianReader(lineBytes_.data(), got), bitStart % 8,
                       plan_.shape.bitsPerPixel, true, samples_);
+        return got;
     }
 
     const PreviewPlan& plan_;

@@ -19,9 +19,10 @@ Json SegmentJson(const SeriesSegment& segment) {
     object["headerLength"] = segment.headerLength;
     object["dataLength"] = segment.dataLength;
     object["bytesPresent"] = segment.bytesPresent;
-    object["sequenceNumber"] = segment.sequence;
-    object["plannedStart"] = segment.plannedStart;
-    object["plannedEnd"] = segment.plannedEnd;
+    object["damage"] = segment.damage.empty() ? Json(nullptr) : Json(segment.damage);
+    object["sequenceNumber"] = OptionalJson(segment.sequence);
+    object["plannedStart"] = segment.plan ? Json(segment.plan->start) : Json(nullptr);
+    object["plannedEnd"] = segment.plan ? Json(segment.plan->end) : Json(nullptr);
     object["annotationSegmentNumber"] = OptionalJson(segment.annotationNumber);
     object["nameAgrees"] = OptionalJson(segment.nameAgrees);
     object["unexpectedTypes"] = segment.unexpectedTypes;

@@ -18,13 +18,14 @@ std::optional<int32_t> AnnotationNumber(const HritHeader& header) {
 }
 
 std::optional<bool> NameAgrees(const SeriesSegment& segment) {
-    if (!segment.annotationNumber && segment.sequence == 0) {
+    const bool hasSequence = segment.sequence.value_or(0) != 0;
+    if (!segment.annotationNumber && !hasSequence) {
         return std::nullopt;
     }
     const bool annotationAgrees =
         !segment.annotationNumber || *segment.annotationNumber == segment.number;
     const bool sequenceAgrees =
-        segment.sequence == 0 || segment.sequence == static_cast<uint32_t>(segment.number);
+        !hasSequence || *segment.sequence == static_cast<uint32_t>(segment.number);
     return annotationAgrees && sequenceAgrees;
 }
 
@@ -34,9 +35,11 @@ void TakeHeader(const SegmentVisit& visit, SeriesSegment& segment) {
     segment.headerLength = visit.headerLength;
     segment.dataLength = DataFieldBytes(header);
     segment.bytesPresent = DataBytesHeld(visit);
-    segment.sequence = header.segmentId[2];
-    segment.plannedStart = header.segmentId[3];
-    segment.plannedEnd = header.segmentId[4];
+    segment.damage = visit.file->DamageUpTo(visit.headerLength + DataFieldBytesStored(header));
+    if (HasMsgSegmentLayout(header)) {
+        segment.sequence = header.segmentId[2];
+    }
+    segment.plan = PlanOf(header);
     segment.annotationNumber = AnnotationNumber(header);
     segment.nameAgrees = NameAgrees(segment);
 }
@@ -54,10 +57,9 @@ SeriesSegment Describe(const SegmentVisit& visit) {
 }
 
 SeriesSegment Absent(const std::string& segmentPath, int32_t number) {
-    const SegmentPath parts = SplitSegmentPath(segmentPath);
     SeriesSegment segment;
     segment.number = number;
-    segment.path = parts.directory + SegmentName(parts.name, number);
+    segment.path = StoredSegmentPath(segmentPath, number);
     segment.present = false;
     segment.reason = "no such file; the walk ends here";
     return segment;
@@ -86,24 +88,25 @@ SeriesReport SurveySeries(const std::string& segmentPath) {
     report.file = segmentPath;
     std::vector<uint32_t> unexpected;
     CHritHeaderReader reader([&unexpected](uint32_t type) { unexpected.push_back(type); });
+    const WalkPlan walk = PlanWalk(segmentPath, false);
     const int32_t stoppedAt = WalkSegments(
         segmentPath, reader,
         [&](const SegmentVisit& visit) {
             SeriesSegment segment = Describe(visit);
             segment.unexpectedTypes = std::exchange(unexpected, {});
-            report.survey.Note(visit, segment.bytesPresent);
+            report.survey.Note(visit, segment.bytesPresent, !segment.damage.empty());
             if (segment.nameAgrees == false) {
                 report.nameDisagrees.push_back(segment.number);
             }
             report.segments.push_back(std::move(segment));
             return true;
         },
-        {}, PlanWalk(segmentPath, false).first);
+        {}, walk.first);
     report.segments.push_back(Absent(segmentPath, stoppedAt));
+    report.survey.TakePlanIfUnknown(walk.namedPlan);
     report.survey.Finish(segmentPath, stoppedAt);
-    const SegmentPath parts = SplitSegmentPath(segmentPath);
     for (const int32_t number : report.survey.beyondGap()) {
-        report.beyondGapPaths.push_back(parts.directory + SegmentName(parts.name, number));
+        report.beyondGapPaths.push_back(StoredSegmentPath(segmentPath, number));
     }
     return report;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "join/product_survey.h"
+#include "join/segment_plan.h"
 #include "join/segment_walk.h"
 
 namespace segweld::info {
@@ -21,9 +22,11 @@ struct SeriesSegment {
     uint32_t headerLength = 0;
     uint64_t dataLength = 0;    // the data field length the header announces
     uint64_t bytesPresent = 0;  // of those, bytes the file holds after its header
-    uint32_t sequence = 0;      // segment sequence number (segmentId[2]); 0 when absent
-    uint32_t plannedStart = 0;
-    uint32_t plannedEnd = 0;
+    std::string damage;  // why its compressed data are damaged; empty when sound
+    // The segment sequence number (segmentId[2]) of an MSG layout; nullopt in
+    // another layout, whose fields are not known.
+    std::optional<uint32_t> sequence;
+    std::optional<SegmentPlan> plan;          // the plan the header gives and segweld follows
     std::optional<int32_t> annotationNumber;  // segmentNumber of a decoded annotation
     std::optional<bool> nameAgrees;           // the header's own numbers match the name's
     std::vector<uint32_t> unexpectedTypes;
@@ -37,7 +40,8 @@ struct SeriesReport {
     std::vector<int32_t> nameDisagrees;  // numbers whose header names another segment
 };
 
-// Walks the product of `segmentPath` as the join does, reading headers only.
+// Walks the product of `segmentPath` as the join does, reading headers only;
+// compressed segments are decompressed to see what they hold.
 SeriesReport SurveySeries(const std::string& segmentPath);
 
 // How a status reads in the reports.

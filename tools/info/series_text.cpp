@@ -15,8 +15,8 @@ std::string Printf(const char* format, auto... values) {
     return line;
 }
 
-std::string Range(uint32_t start, uint32_t end) {
-    return std::to_string(start) + "-" + std::to_string(end);
+std::string Range(const std::optional<SegmentPlan>& plan) {
+    return plan ? std::to_string(plan->start) + "-" + std::to_string(plan->end) : "-";
 }
 
 std::string NameCheck(const std::optional<bool>& agrees) {
@@ -43,10 +43,13 @@ std::string SegmentRow(const SeriesSegment& s) {
     std::string row =
         Printf(kRowFormat, number.c_str(), status.c_str(), std::to_string(s.headerLength).c_str(),
                std::to_string(s.dataLength).c_str(), std::to_string(s.bytesPresent).c_str(),
-               std::to_string(s.sequence).c_str(), Range(s.plannedStart, s.plannedEnd).c_str(),
+               s.sequence ? std::to_string(*s.sequence).c_str() : "-", Range(s.plan).c_str(),
                annotation.c_str(), NameCheck(s.nameAgrees).c_str());
     row.pop_back();
     row += Shortfall(s);
+    if (!s.damage.empty()) {
+        row += "  " + s.damage;
+    }
     if (s.status != SegmentStatus::Accepted) {
         row += "  " + s.reason;
     }
@@ -71,7 +74,7 @@ std::string Summary(const SeriesReport& report) {
     std::string text = "Summary\n";
     text += SummaryLine("planned", planKnown ? std::to_string(survey.plannedStart()) + " to " +
                                                    std::to_string(survey.plannedEnd())
-                                             : "unknown (no accepted header gives it)");
+                                             : "unknown (no header gives one)");
     text += SummaryLine("present", CountOf(survey.PlannedPresent(), survey.plannedCount()));
     text += SummaryLine("joinable", CountOf(survey.PlannedJoined(), survey.plannedCount()));
     text += SummaryLine("missing", FormatNumberList(survey.Missing()));

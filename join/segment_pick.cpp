@@ -1,8 +1,9 @@
-#include "ui/segment_pick.h"
+#include "join/segment_pick.h"
 
 #include "join/dissemination_name.h"
 #include "join/segment_name.h"
 #include "os/file_system.h"
+#include "unpack/compression.h"
 
 namespace segweld {
 namespace {
@@ -21,7 +22,8 @@ std::string WhyNotASegmentFile(const std::string& path) {
     if (os::LookAt(path).kind == os::PathKind::Folder) {
         return "Nothing joined: the first file " + path + " is a folder, not a segment file.";
     }
-    const auto name = DisseminationName::Parse(SplitSegmentPath(path).name);
+    const auto name =
+        DisseminationName::Parse(unpack::WithoutCompressionSuffix(SplitSegmentPath(path).name));
     if (!name) {
         return "Nothing joined: " + path +
                " is not a segment file: its name does not follow the dissemination naming, "
