@@ -1,6 +1,10 @@
 // Writes seed inputs for the fuzz targets, one folder per target. For the
 // header reader: real-shaped segment, prologue and compressed headers and a
 // few malformed ones, each followed by data bytes.
+#include <bzlib.h>
+#include <lzma.h>
+#include <zlib.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -32,6 +36,46 @@ std::vector<uint8_t> Product(uint8_t flags, const std::vector<std::vector<uint8_
     return bytes;
 }
 
+std::vector<uint8_t> Bzip2(std::vector<uint8_t> content) {
+    std::vector<uint8_t> packed(content.size() + content.size() / 100 + 600);
+    auto length = static_cast<unsigned>(packed.size());
+    BZ2_bzBuffToBuffCompress(reinterpret_cast<char*>(packed.data()), &length,
+                             reinterpret_cast<char*>(content.data()),
+                             static_cast<unsigned>(content.size()), 1, 0, 0);
+    packed.resize(length);
+    return packed;
+}
+
+std::vector<uint8_t> Gzip(std::vector<uint8_t> content) {
+    z_stream stream{};
+    deflateInit2(&stream, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);  // 16: gzip's wrapper
+    std::vector<uint8_t> packed(deflateBound(&stream, content.size()) + 32);
+    stream.next_in = content.data();
+    stream.avail_in = static_cast<uInt>(content.size());
+    stream.next_out = packed.data();
+    stream.avail_out = static_cast<uInt>(packed.size());
+    deflate(&stream, Z_FINISH);
+    packed.resize(stream.total_out);
+    deflateEnd(&stream);
+    return packed;
+}
+
+std::vector<uint8_t> Xz(const std::vector<uint8_t>& content) {
+    std::vector<uint8_t> packed(lzma_stream_buffer_bound(content.size()));
+    size_t length = 0;
+    lzma_easy_buffer_encode(0, LZMA_CHECK_CRC64, nullptr, content.data(), content.size(),
+                            packed.data(), &length, packed.size());
+    packed.resize(length);
+    return packed;
+}
+
+// A seed of the decompressor's target: the compression's index, the pieces
+// in which the file is delivered and read, then the stored file.
+std::vector<uint8_t> Stored(uint8_t compression, std::vector<uint8_t> file) {
+    file.insert(file.begin(), {compression, 3, 7});
+    return file;
+}
+
 std::vector<uint8_t> Segment(const std::string& annotation, uint8_t compression, uint16_t columns) {
     return RealSegmentHeader(
         {.annotation = annotation, .columns = columns, .compressionFlag = compression});
@@ -47,7 +91,7 @@ int main(int argc, char** argv) {
     using namespace std::string_literals;  // the option lines hold NUL bytes
     const std::filesystem::path root = segweld::os::PathOf(argv[1]);
     for (const char* target : {"annotation_fuzz", "command_tail_fuzz", "read_header_fuzz",
-                               "join_fuzz", "option_line_fuzz"}) {
+                               "join_fuzz", "option_line_fuzz", "decompress_fuzz"}) {
         std::filesystem::create_directories(root / target);
     }
     const auto first = SmallSegment(1, DistinctData(1, 64));
@@ -95,6 +139,23 @@ int main(int argc, char** argv) {
     for (auto [name, bytes] : headers) {
         bytes.insert(bytes.end(), {0xFF, 0x01, 0x00, 0x10});
         Write(root / "read_header_fuzz" / name, bytes);
+    }
+
+    const auto segment = SmallSegment(1, DistinctData(1, 2000));
+    auto twoStreams = Gzip(segment);
+    const auto second = Gzip(segment);
+    twoStreams.insert(twoStreams.end(), second.begin(), second.end());
+    auto truncated = Bzip2(segment);
+    truncated.resize(truncated.size() / 2);
+    const std::pair<const char*, std::vector<uint8_t>> stored[] = {
+        {"bzip2", Stored(0, Bzip2(segment))},
+        {"gzip", Stored(1, Gzip(segment))},
+        {"xz", Stored(2, Xz(segment))},
+        {"gzip-two-streams", Stored(1, twoStreams)},
+        {"bzip2-truncated", Stored(0, truncated)},
+    };
+    for (const auto& [name, bytes] : stored) {
+        Write(root / "decompress_fuzz" / name, bytes);
     }
     return 0;
 }
