@@ -23,8 +23,8 @@ namespace {
 // buffer, never through the cache.
 constexpr int64_t kBlockCacheBytes = 2 << 20;
 constexpr int kTileSize = 512;
-// DEFLATE's level, chosen by measurement on real full-disk images (README,
-// Performance): the compressor takes nearly all of a run's time, level 1
+// DEFLATE's level, chosen by measurement on real full-disk images
+// (docs/performance.md): the compressor takes nearly all of a run's time, level 1
 // takes a seventh of level 6's time and a half of level 2's, for calibrated
 // images 10 % and counts 1 % larger than level 6 makes them.
 constexpr int kDeflateLevel = 1;
