@@ -82,6 +82,27 @@ bool OutOfRoom(int error) {
     return error == ENOSPC || error == EFBIG || error == EDQUOT;
 }
 
+// Reads from `offset` until `out` is full or the file ends; `what` names the
+// file in the error.
+size_t ReadFullyAt(int fd, uint64_t offset, std::span<uint8_t> out, const std::string& what) {
+    size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got =
+            pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw ReadError("Cannot read " + what + ": " + SystemText(errno));
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
 }  // namespace
 
 namespace {
@@ -192,22 +213,7 @@ InputFile::Outcome InputFile::Open(const std::string& path) {
 }
 
 size_t InputFile::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
-    size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got = pread(native_->fd, out.data() + done, out.size() - done,
-                                  static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw ReadError("Cannot read " + path_ + ": " + SystemText(errno));
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<size_t>(got);
-    }
-    return done;
+    return ReadFullyAt(native_->fd, offset, out, path_);
 }
 
 struct HiddenOutput::Native {
@@ -534,22 +540,7 @@ void HiddenOutput::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
 }
 
 size_t HiddenOutput::ReadAt(uint64_t offset, std::span<uint8_t> out) const {
-    size_t done = 0;
-    while (done < out.size()) {
-        const ssize_t got = pread(native_->fd, out.data() + done, out.size() - done,
-                                  static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw ReadError("Cannot read the output file " + finalPath_ + ": " + SystemText(errno));
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<size_t>(got);
-    }
-    return done;
+    return ReadFullyAt(native_->fd, offset, out, "the output file " + finalPath_);
 }
 
 void HiddenOutput::Resize(uint64_t size) {
