@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@
 #include "os/terminal.h"
 #include "station/product_log.h"
 #include "station/progress_display.h"
+#include "station/slot_images.h"
+#include "station/slot_key.h"
 
 namespace segweld {
 namespace {
@@ -106,17 +109,68 @@ void* ImageModuleSymbol(OutputKind format, const char* entry, std::string& error
 #endif
 }
 
+// Progress on a terminal for a run longer than a second; stops the run at
+// an interrupt.
+class TerminalProgress {
+  public:
+    TerminalProgress() : onTerminal_(os::IsRedrawableTerminal(stderr)) {}
+
+    bool operator()(const geo::ImageProgress& progress) {
+        if (onTerminal_ && !display_ && std::chrono::steady_clock::now() - start_ >= kQuietFor) {
+            display_ = std::make_unique<station::ProgressDisplay>(stderr, true, 1,
+                                                                  progress.inputBytes, start_);
+        }
+        const auto done = static_cast<uint64_t>(progress.done * progress.inputBytes);
+        if (display_ && done > shown_) {
+            display_->AddBytes(done - shown_);
+            shown_ = done;
+        }
+        return os::NotedInterrupt() == 0;
+    }
+    void Finish() {
+        if (display_) {
+            display_->Finish();
+        }
+    }
+
+  private:
+    const bool onTerminal_;
+    const std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::unique_ptr<station::ProgressDisplay> display_;
+    uint64_t shown_ = 0;
+};
+
+void PrintWarnings(const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings) {
+        std::fprintf(stderr, "segweld: warning: %s\n", warning.c_str());
+    }
+}
+
+std::string Listed(const std::vector<std::string>& items, const char* separator) {
+    std::string text;
+    for (const std::string& item : items) {
+        text += (text.empty() ? "" : separator) + item;
+    }
+    return text;
+}
+
 }  // namespace
 
-geo::WriteProductImageEntry LoadImageWriter(OutputKind format, std::string& error) {
-    return reinterpret_cast<geo::WriteProductImageEntry>(
+geo::ImageEntries LoadImageWriter(OutputKind format, std::string& error) {
+    geo::ImageEntries entries;
+    entries.product = reinterpret_cast<geo::WriteProductImageEntry>(
         ImageModuleSymbol(format, geo::kWriteProductImageEntryName, error));
+    if (entries.product != nullptr) {
+        entries.slot = reinterpret_cast<geo::WriteSlotImageEntry>(
+            ImageModuleSymbol(format, geo::kWriteSlotImageEntryName, error));
+    }
+    return entries;
 }
 
 int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> calibration,
                  geo::CalibrationMode mode, const std::vector<std::string>& paths) {
     std::string error;
-    const geo::WriteProductImageEntry write = LoadImageWriter(format, error);
+    const geo::WriteProductImageEntry write = LoadImageWriter(format, error).product;
     if (write == nullptr) {
         return NoImages(format, error);
     }
@@ -130,41 +184,85 @@ int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> 
     // The run stops at its next step, leaving nothing, and only then does
     // the signal end the process.
     os::NoteInterrupts();
-    const bool onTerminal = os::IsRedrawableTerminal(stderr);
-    const auto start = std::chrono::steady_clock::now();
-    std::unique_ptr<station::ProgressDisplay> display;
-    uint64_t shown = 0;
+    TerminalProgress progress;
     geo::ImageRequest request{paths[0], paths[1], format, fillGaps, calibration, mode, {}};
-    request.progress = [&](const geo::ImageProgress& progress) {
-        if (onTerminal && !display && std::chrono::steady_clock::now() - start >= kQuietFor) {
-            display = std::make_unique<station::ProgressDisplay>(stderr, true, 1,
-                                                                 progress.inputBytes, start);
-        }
-        const auto done = static_cast<uint64_t>(progress.done * progress.inputBytes);
-        if (display && done > shown) {
-            display->AddBytes(done - shown);
-            shown = done;
-        }
-        return os::NotedInterrupt() == 0;
-    };
+    request.progress = std::ref(progress);
     geo::ImageReport report;
     write(request, report);
-    if (display) {
-        display->Finish();
-    }
+    progress.Finish();
     os::EndByNotedInterrupt();
     std::fflush(stdout);  // any "Unexpected hdrtype" lines come before the summary
-    for (const auto* list : {&report.walk.warnings, &report.warnings}) {
-        for (const std::string& warning : *list) {
-            std::fprintf(stderr, "segweld: warning: %s\n", warning.c_str());
-        }
-    }
+    PrintWarnings(report.walk.warnings);
+    PrintWarnings(report.warnings);
     if (!report.written()) {
         std::fprintf(stderr, "segweld: %s\n", report.error.c_str());
         return kExitNothingWritten;
     }
     std::fprintf(stderr, "segweld: %s\n",
                  station::DescribeResult(ResultOf(paths[0], report)).front().text.c_str());
+    return kExitWritten;
+}
+
+int RunSlotImageMode(OutputKind format, const station::StationOptions& options,
+                     const std::vector<std::string>& paths) {
+    std::string error;
+    const geo::WriteSlotImageEntry write = LoadImageWriter(format, error).slot;
+    if (write == nullptr) {
+        return NoImages(format, error);
+    }
+    if (!PathsExist(paths)) {
+        return kExitBadArguments;
+    }
+    const SegmentPath where = SplitSegmentPath(paths[0]);
+    const auto file = station::SlotFileOf("", where.name);
+    if (!file) {
+        std::fprintf(stderr,
+                     "segweld: %s belongs to no time slot: only the names of MSG satellites' "
+                     "segments, prologues and epilogues do\n",
+                     paths[0].c_str());
+        return kExitNothingWritten;
+    }
+    station::SlotMembers members = station::FindSlotMembers(
+        where.directory.empty() ? "." : where.directory, file->slot, options.slotChannels);
+    if (!members.error.empty()) {
+        std::fprintf(stderr, "segweld: cannot list the folder of %s: %s\n", paths[0].c_str(),
+                     members.error.c_str());
+        return kExitNothingWritten;
+    }
+    if (members.segments.empty()) {
+        std::fprintf(stderr, "segweld: slot %s has no segment of the channels wanted beside %s\n",
+                     file->slot.key.Text().c_str(), paths[0].c_str());
+        return kExitNothingWritten;
+    }
+    os::NoteInterrupts();
+    TerminalProgress progress;
+    geo::SlotImageRequest request;
+    request.slotName = file->slot.key.FileStem();
+    request.memberSegments = std::move(members.segments);
+    request.absentChannels = std::move(members.absent);
+    request.outputFolder = paths[1];
+    request.format = format;
+    request.fillGaps = options.fillGaps;
+    request.calibration = options.calibration;
+    request.calibrationMode = options.calibrationMode;
+    request.progress = std::ref(progress);
+    geo::SlotImageReport report;
+    write(request, report);
+    progress.Finish();
+    os::EndByNotedInterrupt();
+    std::fflush(stdout);
+    PrintWarnings(report.warnings);
+    if (!report.written()) {
+        std::fprintf(stderr, "segweld: %s\n", report.error.c_str());
+        return kExitNothingWritten;
+    }
+    std::fprintf(stderr, "segweld: slot %s: %zu %s (%s)%s -> %s\n", file->slot.key.Text().c_str(),
+                 report.channels.size(), report.channels.size() == 1 ? "channel" : "channels",
+                 Listed(report.channels, " ").c_str(),
+                 report.absentChannels.empty()
+                     ? ""
+                     : (", absent: " + Listed(report.absentChannels, " ")).c_str(),
+                 Listed(report.outputPaths, ", ").c_str());
     return kExitWritten;
 }
 

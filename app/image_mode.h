@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geo/image_entry.h"
+#include "station/station_options.h"
 
 namespace segweld {
 
@@ -17,10 +18,17 @@ namespace segweld {
 int RunImageMode(OutputKind format, bool fillGaps, std::optional<geo::Quantity> calibration,
                  geo::CalibrationMode mode, const std::vector<std::string>& paths);
 
-// The image module's entry, for the single run and for --batch and --watch
-// with --geotiff or --netcdf: the module is loaded here, once; nullptr with
-// `error` set when this build or installation cannot write images of
+// segweld --geotiff|--netcdf --slots [--slot-channels LIST] ... SEGMENT_FILE
+// OUTPUT_FOLDER: the images of the time slot the file belongs to, made of the
+// files of the slot beside it (geo::WriteSlotImage), with progress as above
+// and a line naming the channels written and absent. Exit status as above.
+int RunSlotImageMode(OutputKind format, const station::StationOptions& options,
+                     const std::vector<std::string>& paths);
+
+// The image module's entries, for the single run and for --batch and --watch
+// with --geotiff or --netcdf: the module is loaded here, once; null entries
+// with `error` set when this build or installation cannot write images of
 // `format`.
-geo::WriteProductImageEntry LoadImageWriter(OutputKind format, std::string& error);
+geo::ImageEntries LoadImageWriter(OutputKind format, std::string& error);
 
 }  // namespace segweld

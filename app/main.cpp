@@ -98,6 +98,9 @@ int main(int argc, char** argv) {
         case segweld::kNetCdfJoin: {
             const auto format = command.mode == segweld::kNetCdfJoin ? segweld::OutputKind::NetCdf
                                                                      : segweld::OutputKind::GeoTiff;
+            if (command.options.slots) {
+                return segweld::RunSlotImageMode(format, command.options, command.paths);
+            }
             return segweld::RunImageMode(format, command.options.fillGaps,
                                          command.options.calibration,
                                          command.options.calibrationMode, command.paths);

@@ -230,7 +230,7 @@ const cli::Option<SegweldCommand> kOptions[] = {
          return true;
      }},
     {{.name = "slots",
-      .modes = kStation,
+      .modes = kStation | kImages,
       .help = "gather the products into time slots (satellite, service, nominal time) and "
               "publish each slot: complete, incomplete or late",
       .manual = "Gather the products into time slots: the files of one satellite's service "
@@ -246,11 +246,17 @@ const cli::Option<SegweldCommand> kOptions[] = {
                 "the report, and one line to the log. A file that comes after a publication "
                 "is joined as ever and the slot is published again as *late*, naming it; a "
                 "manifest left by an earlier run counts as a publication. Only names of MSG "
-                "satellites form slots."},
+                "satellites form slots. With *--netcdf* or *--geotiff*, each publication also "
+                "writes the slot's images beside its manifest, which names them: one NetCDF "
+                "file of every channel (HRV on its own grid), or one multi-band GeoTIFF of "
+                "the 3 km channels and one of HRV; absent channels are named, never written "
+                "as zeros. Given a segment file instead of *--batch* or *--watch*, "
+                "*segweld --slots --netcdf* (or *--geotiff*) writes the images of the slot "
+                "that the file belongs to, made of the slot's files beside it."},
      [](SegweldCommand& c, const Words&) { return c.options.slots = true; }},
     {{.name = "slot-channels",
       .value = "LIST",
-      .modes = kStation,
+      .modes = kStation | kImages,
       .rule = "channel names separated by commas, such as IR_108,WV_062,HRV",
       .help = "with --slots: the channels a slot wants, as names carry them (default: all "
               "twelve)",

@@ -96,12 +96,29 @@ GDALDataType PixelType(const RasterRows& rows) {
 
 void WriteCloudOptimizedGeoTiff(RasterRows& rows, const RasterDescription& description,
                                 os::HiddenOutput& output, const WriteProgress& progress) {
+    WriteCloudOptimizedGeoTiff({{&rows, description.band, {}}}, description, output, progress);
+}
+
+void WriteCloudOptimizedGeoTiff(const std::vector<GeoTiffBand>& bands,
+                                const RasterDescription& description, os::HiddenOutput& output,
+                                const WriteProgress& progress) {
+    if (bands.empty()) {
+        throw GeoTiffError("no band to write");
+    }
+    RasterRows& rows = *bands.front().rows;
+    for (const GeoTiffBand& band : bands) {
+        if (band.rows->width() != rows.width() || band.rows->height() != rows.height() ||
+            band.rows->calibrated() != rows.calibrated() ||
+            PixelType(*band.rows) != PixelType(rows)) {
+            throw GeoTiffError("the bands of one GeoTIFF differ in size or pixel type");
+        }
+    }
     StartGdal();
     GdalFailures failures;
     GDALDriverH cog = GDALGetDriverByName("COG");
     failures.Check(cog != nullptr, "this GDAL has no COG driver");
 
-    RasterDataset source(rows, description, PixelType(rows), kTileSize);
+    RasterDataset source(bands, description, PixelType(rows), kTileSize);
     const GdalOutputFile file(output);
     // Calibrated values are at most 2^bits distinct floats: without the
     // floating-point predictor, which scatters their bytes, they compress

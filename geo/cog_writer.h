@@ -50,6 +50,13 @@ class WriteStopped : public std::runtime_error {
 // Called with the share of the writing done (0 to 1); false stops it.
 using WriteProgress = std::function<bool(double done)>;
 
+// One band of a GeoTIFF of several: the rows that fill it and what it holds.
+struct GeoTiffBand {
+    RasterRows* rows = nullptr;
+    BandDescription description;
+    MetadataTags tags;  // the band's own metadata
+};
+
 // Writes `rows` as a Cloud-Optimized GeoTIFF into `output`, which the caller
 // commits: one band, north up, of counts (UInt16, Byte for 8 bits or fewer;
 // nodata 0) or of calibrated Float32 values (nodata NaN); see RasterRows.
@@ -63,5 +70,12 @@ using WriteProgress = std::function<bool(double done)>;
 // os::OutputError for an output that cannot be written, and WriteStopped.
 void WriteCloudOptimizedGeoTiff(RasterRows& rows, const RasterDescription& description,
                                 os::HiddenOutput& output, const WriteProgress& progress);
+
+// The same with several bands, in the order given, each described by its own
+// description (`description.band` is not used): rows of one size and
+// placement, all counts or all calibrated, pixel-interleaved as COG has them.
+void WriteCloudOptimizedGeoTiff(const std::vector<GeoTiffBand>& bands,
+                                const RasterDescription& description, os::HiddenOutput& output,
+                                const WriteProgress& progress);
 
 }  // namespace segweld::geo

@@ -77,6 +77,49 @@ struct ImageReport {
 using WriteProductImageEntry = void (*)(const ImageRequest& request, ImageReport& report);
 inline constexpr const char* kWriteProductImageEntryName = "SegweldWriteProductImage";
 
+// The images of one time slot: every channel of it in one file, or for a
+// GeoTIFF the channels of one grid in one multi-band file (the 3 km channels
+// in `SLOT.tif`, HRV in `SLOT-hrv.tif`, any other grid in `SLOT-CHANNEL.tif`),
+// `SLOT` the slot's name.
+struct SlotImageRequest {
+    std::string slotName;  // "h-msg2-0deg-201010111400"
+    // A segment of each channel's product, in the order the files give them.
+    std::vector<std::string> memberSegments;
+    // Channels the slot wants but has no product of: named in the files.
+    std::vector<std::string> absentChannels;
+    std::string outputFolder;
+    OutputKind format = OutputKind::NetCdf;
+    bool fillGaps = false;
+    std::optional<Quantity> calibration;  // each channel's own when none
+    CalibrationMode calibrationMode = CalibrationMode::Nominal;
+    std::function<bool(const ImageProgress&)> progress;
+};
+
+struct SlotImageReport {
+    std::vector<std::string> outputPaths;  // written, once all were
+    uint64_t bytesWritten = 0;
+    std::vector<std::string> channels;  // in the files
+    // Absent from the files: those without a product, and those whose
+    // product made no image (a warning says why).
+    std::vector<std::string> absentChannels;
+    std::vector<std::string> warnings;
+    std::string error;  // why nothing was written
+    ImageFailure failure = ImageFailure::None;
+
+    bool written() const { return !outputPaths.empty(); }
+};
+
+// Writes the slot's images (WriteSlotImage in geo/slot_image_writer.h), as
+// WriteProductImageEntry does a product's.
+using WriteSlotImageEntry = void (*)(const SlotImageRequest& request, SlotImageReport& report);
+inline constexpr const char* kWriteSlotImageEntryName = "SegweldWriteSlotImage";
+
+// The module's entries, as a program loads them.
+struct ImageEntries {
+    WriteProductImageEntry product = nullptr;
+    WriteSlotImageEntry slot = nullptr;
+};
+
 // The module beside the program (or in its private folder) that holds the
 // image writers.
 inline constexpr const char* kImageModuleName = "segweld-geotiff.so";

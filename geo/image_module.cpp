@@ -3,6 +3,7 @@
 
 #include "geo/image_entry.h"
 #include "geo/product_image_writer.h"
+#include "geo/slot_image_writer.h"
 
 extern "C" [[gnu::visibility("default")]] void SegweldWriteProductImage(
     const segweld::geo::ImageRequest& request, segweld::geo::ImageReport& report) {
@@ -11,3 +12,10 @@ extern "C" [[gnu::visibility("default")]] void SegweldWriteProductImage(
 
 static_assert(
     std::is_same_v<decltype(&SegweldWriteProductImage), segweld::geo::WriteProductImageEntry>);
+
+extern "C" [[gnu::visibility("default")]] void SegweldWriteSlotImage(
+    const segweld::geo::SlotImageRequest& request, segweld::geo::SlotImageReport& report) {
+    report = segweld::geo::WriteSlotImage(request);
+}
+
+static_assert(std::is_same_v<decltype(&SegweldWriteSlotImage), segweld::geo::WriteSlotImageEntry>);

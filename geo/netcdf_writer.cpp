@@ -175,12 +175,6 @@ const char* StandardName(Quantity quantity) {
     return "";
 }
 
-// The tags that describe one product rather than the file: on its variable.
-bool ProductTag(const std::string& tag) {
-    return tag == "CHANNEL" || tag.starts_with("CALIBRATION") || tag.starts_with("SEGMENTS_") ||
-           tag.starts_with("HRV_") || tag == "SCAN_START" || tag == "SCAN_END";
-}
-
 // The HRV windows' bounds are written as numbers, not as the GeoTIFF's text.
 bool WrittenAsText(const std::string& tag, const std::string& value) {
     return !value.empty() && !tag.starts_with("TIFFTAG_") && !tag.ends_with("_WINDOW");
@@ -256,7 +250,7 @@ class Writer {
             file_->Text(global, "time_coverage_end", image.scanEnd);
         }
         for (const auto& [tag, value] : image.description.tags) {
-            if (WrittenAsText(tag, value) && (single || !ProductTag(tag))) {
+            if (WrittenAsText(tag, value) && (single || !IsProductTag(tag))) {
                 file_->Text(global, LowerCase(tag), value);
             }
         }
@@ -371,7 +365,7 @@ class Writer {
             file_->Text(variable, "radiance_units", band.unit);
         }
         for (const auto& [tag, value] : image.description.tags) {
-            if (WrittenAsText(tag, value) && ProductTag(tag)) {
+            if (WrittenAsText(tag, value) && IsProductTag(tag)) {
                 file_->Text(variable, LowerCase(tag), value);
             }
         }

@@ -285,4 +285,9 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
     return image;
 }
 
+bool IsProductTag(const std::string& tag) {
+    return tag == "CHANNEL" || tag.starts_with("CALIBRATION") || tag.starts_with("SEGMENTS_") ||
+           tag.starts_with("HRV_") || tag == "SCAN_START" || tag == "SCAN_END";
+}
+
 }  // namespace segweld::geo

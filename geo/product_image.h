@@ -54,4 +54,8 @@ ProductImage DescribeProductImage(const std::string& segmentPath, const JoinRepo
                                   const std::optional<Quantity>& calibration, CalibrationMode mode,
                                   std::vector<std::string>& warnings);
 
+// Whether a tag of RasterDescription::tags describes the product rather than
+// the file: what a file of several products gives each of them apart.
+bool IsProductTag(const std::string& tag);
+
 }  // namespace segweld::geo

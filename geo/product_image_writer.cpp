@@ -2,8 +2,7 @@
 
 #include <algorithm>
 #include <memory>
-#include <mutex>
-#include <set>
+#include <optional>
 
 #include "geo/cog_writer.h"
 #ifdef SEGWELD_HAS_NETCDF
@@ -11,6 +10,7 @@
 #endif
 #include "geo/product_image.h"
 #include "geo/raster_rows.h"
+#include "geo/walked_product.h"
 #include "os/file_system.h"
 
 namespace segweld::geo {
@@ -18,30 +18,6 @@ namespace {
 
 // The share of the progress that the walk over the headers takes.
 constexpr double kWalkShare = 0.01;
-
-// What runs killed before left in `folder` goes, once in this process's life.
-void RemoveLeftoversOnce(const std::string& folder) {
-    static std::mutex mutex;
-    static std::set<std::string> done;
-    {
-        std::lock_guard lock(mutex);
-        if (!done.insert(folder).second) {
-            return;
-        }
-    }
-    os::RemoveAbandonedOutputs(folder);
-}
-
-std::vector<int32_t> DamagedSegments(const JoinReport& walk) {
-    std::vector<int32_t> damaged;
-    for (const SegmentOutcome& segment : walk.segments) {
-        if (segment.status == SegmentStatus::Accepted &&
-            segment.bytesPresent < segment.dataLength) {
-            damaged.push_back(segment.number);
-        }
-    }
-    return damaged;
-}
 
 void WriteImage(OutputKind format, RasterRows& rows, const ProductImage& image,
                 os::HiddenOutput& output, const WriteProgress& progress) {
@@ -96,32 +72,18 @@ class ImageRun {
     // Chooses the segments as a join would, each header read once; their
     // files stay open for their pixels.
     void Walk() {
-        JoinOptions options;
-        options.fillGaps = request_.fillGaps;
-        options.progress = [this](const JoinProgress&) { return GoOn(0); };
-        report_.walk = WalkAsJoin(request_.segmentPath, options, [this](const SegmentVisit& visit) {
-            auto pixels = std::make_shared<const SegmentPixels>(
-                visit.sharedFile, visit.headerLength, visit.headerBytes, visit.header->lines,
-                std::min(DataFieldBytesStored(*visit.header),
-                         ImageStructureBytes(*visit.header) + 1),
-                fields_);
-            segments_.push_back(
-                {visit.number, visit.path, *visit.header, visit.headerLength, std::move(pixels)});
-            inputBytes_ += visit.file->file().size();
-        });
-        const JoinReport& walk = report_.walk;
-        if (walk.stopped || !walk.error.empty() || segments_.empty()) {
-            report_.failure = walk.stopped          ? ImageFailure::Interrupted
-                              : !walk.error.empty() ? ImageFailure::System
-                                                    : ImageFailure::Data;
-            report_.error = walk.FailureText();
+        product_.emplace(request_.segmentPath, request_.fillGaps, [this] { return GoOn(0); });
+        report_.walk = product_->walk();
+        inputBytes_ = product_->inputBytes();
+        report_.failure = product_->failure();
+        if (report_.failure != ImageFailure::None) {
+            report_.error = report_.walk.FailureText();
         }
     }
 
     void Write() {
         const ProductImage image =
-            DescribeProductImage(request_.segmentPath, report_.walk, segments_,
-                                 request_.calibration, request_.calibrationMode, report_.warnings);
+            product_->Describe(request_.calibration, request_.calibrationMode, report_.warnings);
         const std::string path = JoinedOutputPath(
             request_.outputFolder, OutputName(report_.walk.namingName, request_.format));
         RemoveLeftoversOnce(os::CommitFolder(path));
@@ -132,21 +94,14 @@ class ImageRun {
         output.Commit();
         report_.outputPath = path;
         report_.bytesWritten = output.size();
-        report_.quantity = image.quantity;
-        report_.segmentsJoined = image.frame.joined;
-        report_.segmentsMissing = image.missing;
-        report_.segmentsNotJoined = image.notJoined;
-        report_.segmentsFilled = report_.walk.filled;
-        report_.segmentsDamaged = DamagedSegments(report_.walk);
+        product_->Report(image, report_);
     }
 
     const ImageRequest& request_;
     ImageReport report_;
-    std::vector<JoinedSegment> segments_;
-    std::shared_ptr<DecompressedFields> fields_ = std::make_shared<DecompressedFields>();
+    std::optional<WalkedProduct> product_;
     uint64_t inputBytes_ = 0;
 };
-
 }  // namespace
 
 ImageReport WriteProductImage(const ImageRequest& request) {

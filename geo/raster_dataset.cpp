@@ -40,11 +40,11 @@ std::vector<uint32_t> Identity(int count) {
 // image band owns.
 class RasterBand : public GDALRasterBand {
   public:
-    RasterBand(RasterDataset* dataset, int level, GDALDataType type, const BandDescription& about,
-               bool calibrated)
-        : owner_(dataset), level_(level), about_(about), calibrated_(calibrated) {
+    RasterBand(RasterDataset* dataset, size_t band, int level, GDALDataType type,
+               const BandDescription& about, bool calibrated)
+        : owner_(dataset), band_(band), level_(level), about_(about), calibrated_(calibrated) {
         poDS = level == 0 ? dataset : nullptr;
-        nBand = 1;
+        nBand = static_cast<int>(band) + 1;
         eDataType = type;
         nRasterXSize = dataset->levels_[static_cast<size_t>(level)].width;
         nRasterYSize = dataset->levels_[static_cast<size_t>(level)].height;
@@ -53,8 +53,8 @@ class RasterBand : public GDALRasterBand {
         if (level == 0) {
             GDALRasterBand::SetDescription(about.description.c_str());
             for (size_t i = 1; i < dataset->levels_.size(); ++i) {
-                overviews_.push_back(std::make_unique<RasterBand>(dataset, static_cast<int>(i),
-                                                                  type, about, calibrated));
+                overviews_.push_back(std::make_unique<RasterBand>(
+                    dataset, band, static_cast<int>(i), type, about, calibrated));
             }
         }
     }
@@ -113,7 +113,7 @@ class RasterBand : public GDALRasterBand {
         std::lock_guard lock(owner_->mutex_);
         const GDALDataType stripType = calibrated_ ? GDT_Float32 : GDT_UInt16;
         for (int i = 0; i < height; ++i) {
-            const uint8_t* row = owner_->Row(level_, y + i);
+            const uint8_t* row = owner_->Row(band_, level_, y + i);
             if (row == nullptr) {
                 return CE_Failure;
             }
@@ -125,21 +125,22 @@ class RasterBand : public GDALRasterBand {
     }
 
     RasterDataset* owner_;
+    size_t band_;
     int level_;
     BandDescription about_;
     bool calibrated_;
     std::vector<std::unique_ptr<RasterBand>> overviews_;
 };
 
-RasterDataset::RasterDataset(RasterRows& rows, const RasterDescription& description,
-                             GDALDataType type, int tileSize)
-    : rows_(rows),
-      geoTransform_(description.placement.geoTransform),
-      calibrated_(rows.calibrated()),
-      pixelBytes_(rows.calibrated() ? sizeof(float) : sizeof(uint16_t)),
-      stripRows_(tileSize) {
-    nRasterXSize = static_cast<int>(rows.width());
-    nRasterYSize = static_cast<int>(rows.height());
+RasterDataset::RasterDataset(const std::vector<GeoTiffBand>& bands,
+                             const RasterDescription& description, GDALDataType type, int tileSize)
+    : geoTransform_(description.placement.geoTransform),
+      calibrated_(bands.front().rows->calibrated()),
+      pixelBytes_(calibrated_ ? sizeof(float) : sizeof(uint16_t)),
+      stripRows_(tileSize),
+      strips_(bands.size()) {
+    nRasterXSize = static_cast<int>(bands.front().rows->width());
+    nRasterYSize = static_cast<int>(bands.front().rows->height());
     levels_.push_back({nRasterXSize, nRasterYSize, Identity(nRasterYSize), Identity(nRasterXSize)});
     // Halved until the image fits one tile, each from the one before.
     for (int factor = 2;
@@ -158,7 +159,16 @@ RasterDataset::RasterDataset(RasterRows& rows, const RasterDescription& descript
             SetMetadataItem(key.c_str(), value.c_str());
         }
     }
-    SetBand(1, new RasterBand(this, 0, type, description.band, calibrated_));
+    for (size_t i = 0; i < bands.size(); ++i) {
+        strips_[i].rows = bands[i].rows;
+        auto* band = new RasterBand(this, i, 0, type, bands[i].description, calibrated_);
+        for (const auto& [key, value] : bands[i].tags) {
+            if (!value.empty()) {
+                band->SetMetadataItem(key.c_str(), value.c_str());
+            }
+        }
+        SetBand(static_cast<int>(i) + 1, band);
+    }
 }
 
 CPLErr RasterDataset::GetGeoTransform(double* transform) {
@@ -170,52 +180,55 @@ const OGRSpatialReference* RasterDataset::GetSpatialRef() const {
     return srs_.IsEmpty() ? nullptr : &srs_;
 }
 
-const uint8_t* RasterDataset::Row(int level, int row) {
+const uint8_t* RasterDataset::Row(size_t band, int level, int row) {
     if (failure_) {
         return nullptr;
     }
-    if (level != stripLevel_ || row < stripTop_ || row >= stripTop_ + stripCount_) {
+    Strip& strip = strips_[band];
+    if (level != strip.level || row < strip.top || row >= strip.top + strip.count) {
         const int top = row / stripRows_ * stripRows_;
         const int count = std::min(stripRows_, levels_[static_cast<size_t>(level)].height - top);
         try {
-            ProduceStrip(level, top, count);
+            ProduceStrip(strip, level, top, count);
         } catch (const std::exception& failure) {
             failure_ = std::current_exception();
-            stripLevel_ = -1;
+            strip.level = -1;
             CPLError(CE_Failure, CPLE_FileIO, "%s", failure.what());
             return nullptr;
         }
     }
     const auto width = static_cast<size_t>(levels_[static_cast<size_t>(level)].width);
-    return strip_.data() + static_cast<size_t>(row - stripTop_) * width * pixelBytes_;
+    return strip.pixels.data() + static_cast<size_t>(row - strip.top) * width * pixelBytes_;
 }
 
-void RasterDataset::ProduceStrip(int level, int top, int count) {
+void RasterDataset::ProduceStrip(Strip& strip, int level, int top, int count) {
     const Level& at = levels_[static_cast<size_t>(level)];
-    stripLevel_ = -1;
-    strip_.resize(static_cast<size_t>(at.width) * count * pixelBytes_);
+    strip.level = -1;
+    strip.pixels.resize(static_cast<size_t>(at.width) * count * pixelBytes_);
+    uint8_t* pixels = strip.pixels.data();
+    const size_t size = strip.pixels.size();
     if (level == 0 && calibrated_) {
-        rows_.Fill(top, count,
-                   std::span(reinterpret_cast<float*>(strip_.data()), strip_.size() / 4));
+        strip.rows->Fill(top, count, std::span(reinterpret_cast<float*>(pixels), size / 4));
     } else if (level == 0) {
-        rows_.Fill(top, count,
-                   std::span(reinterpret_cast<uint16_t*>(strip_.data()), strip_.size() / 2));
+        strip.rows->Fill(top, count, std::span(reinterpret_cast<uint16_t*>(pixels), size / 2));
     } else if (calibrated_) {
-        ProduceOverviewRows(at, top, count, reinterpret_cast<float*>(strip_.data()));
+        ProduceOverviewRows(strip, at, top, count, reinterpret_cast<float*>(pixels));
     } else {
-        ProduceOverviewRows(at, top, count, reinterpret_cast<uint16_t*>(strip_.data()));
+        ProduceOverviewRows(strip, at, top, count, reinterpret_cast<uint16_t*>(pixels));
     }
-    stripLevel_ = level;
-    stripTop_ = top;
-    stripCount_ = count;
+    strip.level = level;
+    strip.top = top;
+    strip.count = count;
 }
 
 template <typename Pixel>
-void RasterDataset::ProduceOverviewRows(const Level& level, int top, int count, Pixel* out) {
-    imageRow_.resize(rows_.width() * sizeof(Pixel));
-    const std::span image(reinterpret_cast<Pixel*>(imageRow_.data()), rows_.width());
+void RasterDataset::ProduceOverviewRows(Strip& strip, const Level& level, int top, int count,
+                                        Pixel* out) {
+    RasterRows& rows = *strip.rows;
+    strip.imageRow.resize(rows.width() * sizeof(Pixel));
+    const std::span image(reinterpret_cast<Pixel*>(strip.imageRow.data()), rows.width());
     for (int i = 0; i < count; ++i) {
-        rows_.Fill(level.rows[static_cast<size_t>(top + i)], 1, image);
+        rows.Fill(level.rows[static_cast<size_t>(top + i)], 1, image);
         Pixel* row = out + static_cast<size_t>(i) * level.columns.size();
         for (size_t c = 0; c < level.columns.size(); ++c) {
             row[c] = image[level.columns[c]];

@@ -22,6 +22,7 @@
 #include "station/product_scan.h"
 #include "station/progress_display.h"
 #include "station/slot_book.h"
+#include "station/slot_images.h"
 #include "station/slot_member.h"
 #include "station/slot_publisher.h"
 #include "station/start_list.h"
@@ -90,9 +91,10 @@ std::chrono::system_clock::time_point WallOf(int64_t nanosecondsSince1970) {
 class BatchSlots {
   public:
     BatchSlots(const StationOptions& options, const SlotPlaces& places, BatchReport* report,
-               SlotPublisher::Log log, StationMetrics* metrics)
+               SlotPublisher::Log log, StationMetrics* metrics, const OutputMaker& maker)
         : options_(options),
-          publisher_(places, report, nullptr, std::move(log)),
+          images_(MakeSlotImageWriter(maker, options, places)),
+          publisher_(places, report, nullptr, std::move(log), images_ ? &*images_ : nullptr),
           book_(
               Rules(options), [this](const SlotRecord& record) { publisher_.Publish(record); },
               [this](const SlotId& id) { return publisher_.Earlier(id); }) {
@@ -166,6 +168,7 @@ class BatchSlots {
     }
 
     const StationOptions& options_;
+    const std::optional<SlotImageWriter> images_;
     const SlotPublisher publisher_;
     std::mutex mutex_;
     SlotBook book_;
@@ -187,7 +190,7 @@ class BatchRun {
             slots_.emplace(
                 options, places_, report,
                 [this](const LogLine& line) { Log(line.level, line.text); },
-                metrics_ ? &*metrics_ : nullptr);
+                metrics_ ? &*metrics_ : nullptr, maker);
         }
     }
 
@@ -449,15 +452,15 @@ std::unique_ptr<OutputMaker> MakeOutputMaker(const StationOptions& options,
     }
     const OutputKind format = options.netCdf ? OutputKind::NetCdf : OutputKind::GeoTiff;
     std::string error;
-    const geo::WriteProductImageEntry entry =
-        loadImageWriter ? loadImageWriter(format, error) : nullptr;
-    if (entry == nullptr) {
+    const geo::ImageEntries entries =
+        loadImageWriter ? loadImageWriter(format, error) : geo::ImageEntries{};
+    if (entries.product == nullptr || (options.slots && entries.slot == nullptr)) {
         std::fprintf(stderr, "segweld: this build cannot write %s: %s\n",
                      geo::ImageFormatName(format),
                      error.empty() ? "it was built without GDAL" : error.c_str());
         return nullptr;
     }
-    return MakeImageWriter(entry, format, options.fillGaps, options.calibration,
+    return MakeImageWriter(entries, format, options.fillGaps, options.calibration,
                            options.calibrationMode);
 }
 

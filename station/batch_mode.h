@@ -22,7 +22,7 @@ inline constexpr int kExitTemporaryFailure = 75;
 // `error` set when this build or installation has none. The module is loaded
 // before any worker starts.
 using ImageWriterLoader =
-    std::function<geo::WriteProductImageEntry(OutputKind format, std::string& error)>;
+    std::function<geo::ImageEntries(OutputKind format, std::string& error)>;
 
 // What the products are made into: joins, or with --geotiff GeoTIFFs through
 // `loadImageWriter`'s entry; nullptr, after saying why, when that is missing.

@@ -143,9 +143,9 @@ FailureKind KindOf(geo::ImageFailure failure) {
 
 class ImageWriter : public OutputMaker {
   public:
-    ImageWriter(geo::WriteProductImageEntry entry, OutputKind format, bool fillGaps,
+    ImageWriter(const geo::ImageEntries& entries, OutputKind format, bool fillGaps,
                 std::optional<geo::Quantity> calibration, geo::CalibrationMode mode)
-        : entry_(entry),
+        : entries_(entries),
           format_(format),
           fillGaps_(fillGaps),
           calibration_(calibration),
@@ -170,7 +170,7 @@ class ImageWriter : public OutputMaker {
             return !progress || progress(join);
         };
         geo::ImageReport report;
-        entry_(request, report);
+        entries_.product(request, report);
         MadeOutput made;
         made.join = std::move(report.walk);
         made.outputPath = report.outputPath;
@@ -186,8 +186,10 @@ class ImageWriter : public OutputMaker {
         return PredictOutputPath(firstSegmentPath, outputFolder, fillGaps_, format_);
     }
 
+    geo::WriteSlotImageEntry slotImageEntry() const override { return entries_.slot; }
+
   private:
-    geo::WriteProductImageEntry entry_;
+    geo::ImageEntries entries_;
     OutputKind format_;
     bool fillGaps_;
     std::optional<geo::Quantity> calibration_;
@@ -200,11 +202,11 @@ std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps) {
     return std::make_unique<Joiner>(fillGaps);
 }
 
-std::unique_ptr<OutputMaker> MakeImageWriter(geo::WriteProductImageEntry entry, OutputKind format,
+std::unique_ptr<OutputMaker> MakeImageWriter(const geo::ImageEntries& entries, OutputKind format,
                                              bool fillGaps,
                                              std::optional<geo::Quantity> calibration,
                                              geo::CalibrationMode mode) {
-    return std::make_unique<ImageWriter>(entry, format, fillGaps, calibration, mode);
+    return std::make_unique<ImageWriter>(entries, format, fillGaps, calibration, mode);
 }
 
 ProductResult MakeProduct(const Product& listed, const std::string& outputFolder,

@@ -38,12 +38,14 @@ class OutputMaker {
     // nullopt when it would write none. A read error throws os::ReadError.
     virtual std::optional<std::string> PredictOutput(const std::string& firstSegmentPath,
                                                      const std::string& outputFolder) const = 0;
+    // What writes the images of whole slots in this format; null for joins.
+    virtual geo::WriteSlotImageEntry slotImageEntry() const { return nullptr; }
 };
 
 std::unique_ptr<OutputMaker> MakeJoiner(bool fillGaps);
 
-// Images of `format` through the image module's entry, loaded by the caller.
-std::unique_ptr<OutputMaker> MakeImageWriter(geo::WriteProductImageEntry entry, OutputKind format,
+// Images of `format` through the image module's entries, loaded by the caller.
+std::unique_ptr<OutputMaker> MakeImageWriter(const geo::ImageEntries& entries, OutputKind format,
                                              bool fillGaps,
                                              std::optional<geo::Quantity> calibration,
                                              geo::CalibrationMode mode);

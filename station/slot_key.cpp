@@ -72,8 +72,12 @@ std::string SlotKey::FolderPath() const {
            time.substr(6, 2) + "/" + time.substr(8, 4);
 }
 
+std::string SlotKey::FileStem() const {
+    return Lower(Text());
+}
+
 std::string SlotKey::ManifestName() const {
-    return Lower(Text()) + ".slot.json";
+    return FileStem() + ".slot.json";
 }
 
 std::string SlotId::Text() const {

@@ -30,6 +30,8 @@ struct SlotKey {
     // Where --slot-folders puts its files below the output folder, '/'
     // between folders: "MSG2/0DEG/2010/10/11/1400".
     std::string FolderPath() const;
+    // What the names of its files begin with: "h-msg2-0deg-201010111400".
+    std::string FileStem() const;
     // The name of its manifest: "h-msg2-0deg-201010111400.slot.json".
     std::string ManifestName() const;
 };

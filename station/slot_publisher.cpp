@@ -8,6 +8,7 @@
 #include "os/folders.h"
 #include "station/batch_report.h"
 #include "station/product_scan.h"
+#include "station/slot_images.h"
 #include "station/then_command.h"
 
 namespace segweld::station {
@@ -88,11 +89,19 @@ std::string SlotPublisher::WriteManifest(SlotRecord& record) const {
 
 void SlotPublisher::Publish(const SlotRecord& published) const {
     SlotRecord record = published;
+    const std::vector<LogLine> imageLines =
+        images_ != nullptr ? images_->Write(record) : std::vector<LogLine>{};
     const std::string unwritten = WriteManifest(record);
     if (report_ != nullptr) {
         report_->Slot(record);
     }
     log_({record.Whole() ? LogLevel::Info : LogLevel::Warning, DescribeSlot(record)});
+    for (const std::string& image : record.images) {
+        log_({LogLevel::Info, "  image: " + image});
+    }
+    for (const LogLine& line : imageLines) {
+        log_(line);
+    }
     if (!unwritten.empty()) {
         log_({LogLevel::Warning, "  warning: the manifest of slot " + record.id.Text() +
                                      " could not be written: " + unwritten});

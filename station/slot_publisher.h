@@ -11,6 +11,7 @@
 namespace segweld::station {
 
 class BatchReport;
+class SlotImageWriter;
 class ThenRunner;
 
 // Where a run's outputs and slot manifests go, below its output folder: the
@@ -33,16 +34,18 @@ class SlotPlaces {
     bool slotFolders_;
 };
 
-// What a slot's publication does: its manifest (the record as JSON) written
-// beside its outputs, a "slot" line in the report, a line in the log, and the
-// --then-slot command run for the manifest.
+// What a slot's publication does: the slot's images written when the run
+// makes them, its manifest (the record as JSON) written beside its outputs, a
+// "slot" line in the report, a line in the log, and the --then-slot command
+// run for the manifest.
 class SlotPublisher {
   public:
     using Log = std::function<void(const LogLine&)>;
 
-    // `report` and `then` may be null.
-    SlotPublisher(const SlotPlaces& places, BatchReport* report, ThenRunner* then, Log log)
-        : places_(places), report_(report), then_(then), log_(std::move(log)) {}
+    // `report`, `then` and `images` may be null.
+    SlotPublisher(const SlotPlaces& places, BatchReport* report, ThenRunner* then, Log log,
+                  const SlotImageWriter* images = nullptr)
+        : places_(places), report_(report), then_(then), log_(std::move(log)), images_(images) {}
 
     void Publish(const SlotRecord& record) const;
     // The record its manifest holds, when one was written by an earlier run.
@@ -55,6 +58,7 @@ class SlotPublisher {
     BatchReport* report_;
     ThenRunner* then_;
     Log log_;
+    const SlotImageWriter* images_;
 };
 
 }  // namespace segweld::station

@@ -158,7 +158,7 @@ std::string SlotRecordJson(const SlotRecord& record) {
     for (const ChannelRecord& channel : record.channels) {
         channels[channel.channel] = ChannelJson(channel);
     }
-    const json line = {
+    json line = {
         {"type", "slot"},
         {"slot", record.id.Text()},
         {"satellite", record.id.key.satellite},
@@ -175,6 +175,9 @@ std::string SlotRecordJson(const SlotRecord& record) {
         {"secondsAfterNominal", record.SecondsAfterNominal()},
         {"manifest", record.manifest.empty() ? json() : json(record.manifest)},
     };
+    if (!record.images.empty()) {
+        line["images"] = record.images;
+    }
     // Replacement characters keep the line valid when a path is not UTF-8.
     return line.dump(-1, ' ', false, json::error_handler_t::replace);
 }
@@ -203,6 +206,9 @@ std::optional<SlotRecord> ParseSlotRecord(const std::string& text) {
         record.firstArrival = *firstArrival;
         record.published = *published;
         record.manifest = TextOr(line.at("manifest"));
+        if (line.contains("images")) {
+            record.images = line.at("images").get<std::vector<std::string>>();
+        }
         return record;
     } catch (const json::exception&) {
         return std::nullopt;

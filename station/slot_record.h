@@ -49,6 +49,9 @@ struct SlotRecord {
     Wall::time_point firstArrival;
     Wall::time_point published;
     std::string manifest;  // where its manifest was written; empty when it was not
+    // The slot's own images (with --slots and an image format): one NetCDF
+    // file, or a GeoTIFF per grid; empty when none were written.
+    std::vector<std::string> images;
 
     // Every wanted channel complete, and the prologue and the epilogue there.
     bool Whole() const;

@@ -24,6 +24,7 @@
 #include "station/product_tracker.h"
 #include "station/segment_probe.h"
 #include "station/slot_book.h"
+#include "station/slot_images.h"
 #include "station/slot_member.h"
 #include "station/slot_publisher.h"
 #include "station/station_metrics.h"
@@ -112,8 +113,11 @@ class WatchSession {
               metrics_ != nullptr ? &metrics_->thenSlot() : nullptr),
           report_(report),
           places_(options.outputFolder, options.slotFolders),
-          publisher_(places_, report, &thenSlot_,
-                     [this](const LogLine& line) { Log(line.level, line.text); }),
+          slotImages_(MakeSlotImageWriter(maker, options, places_)),
+          publisher_(
+              places_, report, &thenSlot_,
+              [this](const LogLine& line) { Log(line.level, line.text); },
+              slotImages_ ? &*slotImages_ : nullptr),
           pool_(options.workers > 0 ? options.workers : DefaultWorkerCount()) {
         if (options.slots) {
             slots_.emplace(
@@ -767,6 +771,7 @@ class WatchSession {
     BatchReport* const report_;
     RunTotals totals_;
     const SlotPlaces places_;
+    const std::optional<SlotImageWriter> slotImages_;
     const SlotPublisher publisher_;
     std::optional<SlotBook> slots_;
     // Last, so that its threads end before anything they use goes.
