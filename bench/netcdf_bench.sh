@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The eleven 3 km channels of one full-disk slot of the sample (VIS006 to
 # IR_134, 8 segments of 3712 x 464 pixels at 10 bits each, in the channels'
-# default quantities) to NetCDF: segweld --batch --netcdf, which writes one
-# file per channel, against satpy loading the same eleven channels and saving
-# them with its CF writer into one file. The two run alternately, RUNS times
+# default quantities) to one NetCDF file: segweld --slots --netcdf given one
+# segment of the slot, against satpy loading the same eleven channels and
+# saving them with its CF writer into one file. The two run alternately, RUNS times
 # each, warm files; each run's wall time and peak RSS come from GNU time.
 # Reports the mean and best wall time of each, their ratio, the largest peak
 # RSS of each and the sizes of what each wrote.
@@ -23,6 +23,7 @@ for channel in "${channels[@]}"; do
     "$build/bin/segweld-sample" --channel "$channel" "$work/slot" >/dev/null
 done
 mkdir -p "$work/segweld" "$work/satpy"
+first=$(ls "$work"/slot/H-000-*-IR_108___-000001___-* | head -n 1)
 echo "Slot: ${#channels[@]} channels of 8 segments, $(du -sh "$work/slot" | cut -f1) with prologue and epilogue"
 
 cat >"$work/satpy_cf.py" <<'EOF'
@@ -48,7 +49,7 @@ list=$(IFS=,; echo "${channels[*]}")
 : >"$work/results.txt"
 for run in $(seq "$runs"); do
     rm -f "$work"/segweld/* "$work"/satpy/*
-    echo "segweld $(measure "$build/bin/segweld" --batch --netcdf "$work/slot" "$work/segweld")" \
+    echo "segweld $(measure "$build/bin/segweld" --slots --netcdf "$first" "$work/segweld")" \
         >>"$work/results.txt"
     echo "satpy $(measure /usr/bin/python3 "$work/satpy_cf.py" "$work/slot" \
         "$work/satpy/slot.nc" "$list")" >>"$work/results.txt"

@@ -112,6 +112,44 @@ def check_geotiff_slot(label, bin_folder, folder, segment, out):
                 os.remove(old)
 
 
+# Runs that leave channels out, or write nothing: options, the exit status,
+# what the message holds, and the bands of the slot's 3 km GeoTIFF (None:
+# no file, and an older one of its name untouched).
+EDGES = [
+    (["--calibration", "reflectance", "--slot-channels", "VIS006,IR_108"], 0,
+     "IR_108 left out of slot", ["VIS006"]),
+    (["--slot-channels", "IR_108,WV_062"], 0, "absent: WV_062", ["IR_108"]),
+    (["--calibration", "bt", "--slot-channels", "VIS006"], 1,
+     "no channel of the slot makes an image", None),
+    (["--slot-channels", "WV_062"], 1, "has no segment of the channels wanted", None),
+]
+
+
+def check_edges(bin_folder, segment, out):
+    from osgeo import gdal
+    gdal.UseExceptions()
+    path = os.path.join(out, SLOT + ".tif")
+    for options, status, message, bands in EDGES:
+        label = "slot GeoTIFF " + " ".join(options)
+        with open(path, "w") as older:
+            older.write("older")
+        result = subprocess.run([os.path.join(bin_folder, "segweld"), "--slots", "--geotiff",
+                                 *options, segment, out], capture_output=True, text=True)
+        if result.returncode != status or message not in result.stderr:
+            satpy_check.fail(f"{label}: exit status {result.returncode}: {result.stderr}")
+        if bands is None:
+            if open(path).read() != "older" or len(os.listdir(out)) != 1:
+                satpy_check.fail(f"{label}: the folder holds {os.listdir(out)}")
+            continue
+        dataset = gdal.Open(path)
+        written = [dataset.GetRasterBand(i + 1).GetMetadataItem("CHANNEL")
+                   for i in range(dataset.RasterCount)]
+        if written != bands or dataset.GetMetadataItem("CHANNELS") != " ".join(bands):
+            satpy_check.fail(f"{label}: bands {written}")
+        dataset = None
+        os.remove(path)
+
+
 def check_batch(label, bin_folder, folder, out):
     os.makedirs(out)
     segweld(bin_folder, "--batch", "--slots", "--netcdf", folder, out)
@@ -145,6 +183,9 @@ def main(bin_folder):
                 check_netcdf_slot("slot NetCDF", os.path.join(out, SLOT + ".nc"), folder)
             else:
                 check_geotiff_slot("slot GeoTIFF", bin_folder, folder, segment, out)
+        edges = os.path.join(work, "edges")
+        os.makedirs(edges)
+        check_edges(bin_folder, segment, edges)
         check_batch("batch slot NetCDF", bin_folder, folder, os.path.join(work, "batch"))
     for kind, value in sorted(satpy_check.worst.items()):
         print(f"largest difference, {kind}: {value:.3g}")
