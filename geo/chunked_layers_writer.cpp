@@ -124,8 +124,8 @@ class Pipeline {
         }
         // Each worker's strip, and one more encoded strip than workers waiting.
         const size_t affordable = std::max<size_t>(1, (kStripMemory / largest) / 2);
-        return std::clamp<size_t>(os::UsableProcessorCount(), 1,
-                                  std::min(affordable, strips_.size()));
+        return std::max<size_t>(
+            1, std::min({size_t{os::UsableProcessorCount()}, affordable, strips_.size()}));
     }
 
     EncodedStrip NextEncoded() {
