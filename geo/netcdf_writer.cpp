@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 
+#include "geo/chunked_layers_writer.h"
 #include "segweld_version.h"
 
 namespace segweld::geo {
@@ -24,14 +25,14 @@ constexpr size_t kChunkSize = 512;
 // time, and level 1 costs a fraction of the higher levels' time for files
 // little larger.
 constexpr int kDeflateLevel = 1;
-// HDF5's cache of chunks, per variable: the rows are written a chunk's height
-// at a time, so every chunk is whole when written and needs no cache.
+// HDF5's cache of chunks, per variable: every chunk is written whole, encoded
+// beforehand, and needs no cache.
 constexpr size_t kChunkCacheBytes = 1 << 20;
 constexpr const char* kGridMapping = "geostationary";
 
 // The NetCDF library and the HDF5 library beneath it keep state of their own
 // without locks: one call at a time in this process. Between the calls, the
-// rows of the next strip are read and calibrated unlocked.
+// rows of the next strips are read, calibrated and compressed unlocked.
 std::mutex& LibraryLock() {
     static std::mutex lock;
     return lock;
@@ -195,20 +196,13 @@ class Writer {
             DefineTime(first);
             DefineGridMapping(first);
             for (const NetCdfLayer& layer : layers_) {
-                variables_.push_back(DefineVariable(layer, GridOf(*layer.image)));
+                DefineVariable(layer, GridOf(*layer.image));
             }
             Check(nc_enddef(file_->id()), "end the NetCDF definitions");
             WriteCoordinates(first);
+            file_->Close();
         }
-        uint64_t total = 0;
-        for (const NetCdfLayer& layer : layers_) {
-            total += static_cast<uint64_t>(layer.rows->width()) * layer.rows->height();
-        }
-        for (size_t i = 0; i < layers_.size(); ++i) {
-            WriteLayer(*layers_[i].rows, variables_[i], total);
-        }
-        std::lock_guard lock(LibraryLock());
-        file_->Close();
+        WriteChunkedLayers(chunked_, name_, LibraryLock(), kDeflateLevel, progress_);
     }
 
   private:
@@ -320,15 +314,23 @@ class Writer {
         return variable;
     }
 
-    int DefineVariable(const NetCdfLayer& layer, const Grid& grid) {
+    // Defines the variable of `layer`, whose chunks are written later.
+    void DefineVariable(const NetCdfLayer& layer, const Grid& grid) {
         const ProductImage& image = *layer.image;
         const RasterRows& rows = *layer.rows;
-        const nc_type type = rows.calibrated()          ? NC_FLOAT
-                             : rows.bitsPerPixel() <= 8 ? NC_UBYTE
-                                                        : NC_USHORT;
+        const StoredPixel stored = rows.calibrated()          ? StoredPixel::Float32
+                                   : rows.bitsPerPixel() <= 8 ? StoredPixel::UInt8
+                                                              : StoredPixel::UInt16;
+        const nc_type type = stored == StoredPixel::Float32 ? NC_FLOAT
+                             : stored == StoredPixel::UInt8 ? NC_UBYTE
+                                                            : NC_USHORT;
         const int variable = file_->Variable(image.channel, type, {grid.y, grid.x});
         const size_t chunks[] = {std::min<size_t>(kChunkSize, grid.height),
                                  std::min<size_t>(kChunkSize, grid.width)};
+        chunked_.push_back({layer.rows,
+                            image.channel,
+                            stored,
+                            {static_cast<uint32_t>(chunks[0]), static_cast<uint32_t>(chunks[1])}});
         Check(nc_def_var_chunking(file_->id(), variable, NC_CHUNKED, chunks), "chunk the variable");
         Check(nc_def_var_deflate(file_->id(), variable, 1, 1, kDeflateLevel),
               "compress the variable");
@@ -370,7 +372,6 @@ class Writer {
             }
         }
         WriteWindows(variable, image);
-        return variable;
     }
 
     // South and north line (from 1 in the south), east and west column (from
@@ -400,42 +401,14 @@ class Writer {
         }
     }
 
-    void WriteLayer(RasterRows& rows, int variable, uint64_t total) {
-        const uint32_t width = rows.width();
-        const uint32_t strip = static_cast<uint32_t>(std::min<size_t>(kChunkSize, rows.height()));
-        std::vector<float> floats(rows.calibrated() ? size_t{width} * strip : 0);
-        std::vector<uint16_t> counts(rows.calibrated() ? 0 : size_t{width} * strip);
-        for (uint32_t top = 0; top < rows.height(); top += strip) {
-            const uint32_t count = std::min(strip, rows.height() - top);
-            const size_t start[] = {top, 0};
-            const size_t extent[] = {count, width};
-            if (rows.calibrated()) {
-                rows.Fill(top, count, std::span<float>(floats.data(), size_t{count} * width));
-            } else {
-                rows.Fill(top, count, std::span<uint16_t>(counts.data(), size_t{count} * width));
-            }
-            std::lock_guard lock(LibraryLock());
-            errno = 0;
-            Check(rows.calibrated()
-                      ? nc_put_vara_float(file_->id(), variable, start, extent, floats.data())
-                      : nc_put_vara_ushort(file_->id(), variable, start, extent, counts.data()),
-                  "write the pixels");
-            done_ += uint64_t{count} * width;
-            if (progress_ && !progress_(static_cast<double>(done_) / total)) {
-                throw WriteStopped();
-            }
-        }
-    }
-
     const std::vector<NetCdfLayer>& layers_;
     const std::vector<std::string>& absent_;
     std::string name_;
     std::optional<File> file_;
     const WriteProgress& progress_;
     std::vector<Grid> grids_;
-    std::vector<int> variables_;
+    std::vector<ChunkedLayer> chunked_;
     int time_ = -1;
-    uint64_t done_ = 0;
 };
 
 }  // namespace

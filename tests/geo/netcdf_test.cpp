@@ -10,6 +10,9 @@
 #include <csignal>
 #include <filesystem>
 
+#include "geo/netcdf_writer.h"
+#include "geo/segment_pixels.h"
+#include "join/join_segments.h"
 #include "tests/geo/geo_products.h"
 
 namespace segweld {
@@ -168,7 +171,7 @@ TEST(NetCdf, ABatchWritesItsFilesAtOnceAsSingleRunsDo) {
     for (const char* channel : channels) {
         const Product p = product(channel);
         for (int k = 1; k <= p.planned; ++k) {
-            test::WriteFile(batch.input / FileName(p, k), SegmentFile(p, k));
+            test::WriteFile(batch.input / FileName(p, k), geotest::SegmentFile(p, k));
         }
         const test::ProgramResult single = test::RunProgram(
             SEGWELD_BIN, {"--netcdf", batch.input / FileName(p, 1), alone.path().string()});
@@ -267,6 +270,126 @@ TEST(NetCdf, CalibrationModeChoosesTheCoefficients) {
         const float offset = row.slope * static_cast<float>(test::kCalibrationOffsetCounts);
         EXPECT_FLOAT_EQ(static_cast<float>(file.Values("IR_108").back()),
                         std::max(0.0f, count * row.slope + offset));
+    }
+}
+
+// A product of segment files made in code, described as an image with its
+// segments open, as segweld --netcdf does before writing.
+struct OpenedProduct {
+    explicit OpenedProduct(const Product& p, std::optional<geo::Quantity> quantity) : run(p) {
+        auto fields = std::make_shared<geo::DecompressedFields>();
+        const std::string first = run.input / FileName(p, 1);
+        const JoinReport walk = WalkAsJoin(first, {}, [&](const SegmentVisit& visit) {
+            segments.push_back(
+                {visit.number, visit.path, *visit.header, visit.headerLength,
+                 std::make_shared<const geo::SegmentPixels>(
+                     visit.sharedFile, visit.headerLength, visit.headerBytes, visit.header->lines,
+                     std::min(DataFieldBytesStored(*visit.header),
+                              ImageStructureBytes(*visit.header) + 1),
+                     fields)});
+        });
+        std::vector<std::string> warnings;
+        image = geo::DescribeProductImage(first, walk, segments, quantity,
+                                          geo::CalibrationMode::Nominal, warnings);
+        rows.emplace(image.frame, image.description.placement, image.calibration);
+    }
+    // The whole image as its rows give it, read anew.
+    std::vector<double> Pixels() const {
+        geo::RasterRows fresh(image.frame, image.description.placement, image.calibration);
+        const size_t size = size_t{fresh.width()} * fresh.height();
+        std::vector<float> floats(fresh.calibrated() ? size : 0);
+        std::vector<uint16_t> counts(fresh.calibrated() ? 0 : size);
+        if (fresh.calibrated()) {
+            fresh.Fill(0, fresh.height(), std::span<float>(floats));
+            return {floats.begin(), floats.end()};
+        }
+        fresh.Fill(0, fresh.height(), std::span<uint16_t>(counts));
+        return {counts.begin(), counts.end()};
+    }
+
+    GeoTiffRun run;
+    std::vector<geo::JoinedSegment> segments;
+    geo::ProductImage image;
+    std::optional<geo::RasterRows> rows;
+};
+
+// Products of sizes that are no multiple of the chunks', written together:
+// each chunk lands on its place, edge chunks cut where the image ends, and
+// each variable holds exactly its own image's rows, whatever grid it is on.
+TEST(NetCdf, SeveralLayersOfAnyShapeReadBackExactly) {
+    const Product wide{.columns = 700, .lines = 180};  // 700 x 540: 2 x 2 chunks
+    Product hrv{.columns = 520,
+                .lines = 200,
+                .channel = "HRV______",
+                .cfac = kHrvCfac,
+                .coff = 0,
+                .loff = 5566};
+    hrv.epilogue =
+        test::HrvWindows{.lowerNorthLine = 300, .lowerEastColumn = 11, .upperEastColumn = 3};
+    Product wv = wide;
+    wv.channel = "WV_062___";
+    Product eightBits = wide;
+    eightBits.bits = 8;
+    const std::optional<geo::Quantity> counts = geo::Quantity::Counts, usual;
+    const struct {
+        const char* label;
+        std::vector<std::pair<Product, std::optional<geo::Quantity>>> layers;
+    } rows[] = {
+        {"16-bit counts", {{wide, counts}}},
+        {"8-bit counts", {{eightBits, counts}}},
+        {"calibrated, on two grids", {{wide, usual}, {hrv, usual}, {wv, usual}}},
+        {"counts and calibrated, on two grids", {{hrv, counts}, {wv, usual}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.label);
+        std::vector<std::unique_ptr<OpenedProduct>> products;
+        std::vector<geo::NetCdfLayer> layers;
+        for (const auto& [product, quantity] : row.layers) {
+            products.push_back(std::make_unique<OpenedProduct>(product, quantity));
+            layers.push_back({&products.back()->image, &*products.back()->rows});
+        }
+        const test::TempFolder folder;
+        const std::string path = folder / "slot.nc";
+        os::HiddenOutput output(path);
+        double last = 0;
+        geo::WriteNetCdf(layers, {}, output, [&](double done) {
+            EXPECT_GT(done, last);
+            last = done;
+            return true;
+        });
+        output.Commit();
+        EXPECT_EQ(last, 1.0);
+        const NetCdfFile file(path);
+        for (const auto& product : products) {
+            const std::string& channel = product->image.channel;
+            SCOPED_TRACE(channel);
+            const std::vector<double> expected = product->Pixels();
+            const std::vector<double> written = file.Values(channel);
+            ASSERT_EQ(written.size(), expected.size());
+            EXPECT_TRUE(std::equal(written.begin(), written.end(), expected.begin(), SameValue));
+        }
+    }
+}
+
+// Stopped before or while its strips are in flight, a run throws WriteStopped
+// and, not committed, leaves nothing.
+TEST(NetCdf, AStoppedRunLeavesNothing) {
+    const Product wide{.columns = 700, .lines = 180};
+    Product wv = wide;
+    wv.channel = "WV_062___";
+    for (const int stopAt : {1, 3}) {
+        SCOPED_TRACE(stopAt);
+        OpenedProduct ir(wide, std::nullopt), second(wv, std::nullopt);
+        const test::TempFolder folder;
+        int calls = 0;
+        {
+            os::HiddenOutput output(folder / "slot.nc");
+            EXPECT_THROW(geo::WriteNetCdf({{&ir.image, &*ir.rows}, {&second.image, &*second.rows}},
+                                          {}, output, [&](double) { return ++calls < stopAt; }),
+                         geo::WriteStopped);
+        }
+        EXPECT_EQ(calls, stopAt);
+        EXPECT_THAT(test::ListFolder(folder.path()), ::testing::IsEmpty());
     }
 }
 
