@@ -232,7 +232,8 @@ const cli::Option<SegweldCommand> kOptions[] = {
     {{.name = "slots",
       .modes = kStation | kImages,
       .help = "gather the products into time slots (satellite, service, nominal time) and "
-              "publish each slot: complete, incomplete or late",
+              "publish each slot: complete, incomplete or late; with --geotiff or --netcdf, "
+              "write each slot's channels into one file (given a segment file: its slot's)",
       .manual = "Gather the products into time slots: the files of one satellite's service "
                 "(0\u00B0, Rapid Scan, IODC) and nominal time, as the names carry them. A slot "
                 "wants its prologue, its epilogue and one product of each channel of "
