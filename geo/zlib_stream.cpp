@@ -1,18 +1,11 @@
 #include "geo/zlib_stream.h"
 
+#include <isa-l/igzip_lib.h>
+
 #include <algorithm>
-#include <new>
 #include <stdexcept>
 
-#ifdef SEGWELD_HAS_ISAL
-#include <isa-l/igzip_lib.h>
-#else
-#include <libdeflate.h>
-#endif
-
 namespace segweld::geo {
-
-#ifdef SEGWELD_HAS_ISAL
 
 struct ZlibStream::Compressor {
     explicit Compressor(int level)
@@ -47,28 +40,6 @@ std::span<const uint8_t> ZlibStream::Compress(std::span<const uint8_t> data) {
     }
     return {out_.data(), stream.total_out};
 }
-
-#else
-
-struct ZlibStream::Compressor {
-    explicit Compressor(int level) : compressor(libdeflate_alloc_compressor(level)) {
-        if (compressor == nullptr) {
-            throw std::bad_alloc();
-        }
-    }
-    ~Compressor() { libdeflate_free_compressor(compressor); }
-
-    libdeflate_compressor* compressor;
-};
-
-std::span<const uint8_t> ZlibStream::Compress(std::span<const uint8_t> data) {
-    out_.resize(libdeflate_zlib_compress_bound(compressor_->compressor, data.size()));
-    // The bound always holds the stream.
-    return {out_.data(), libdeflate_zlib_compress(compressor_->compressor, data.data(), data.size(),
-                                                  out_.data(), out_.size())};
-}
-
-#endif
 
 ZlibStream::ZlibStream(int level) : compressor_(std::make_unique<Compressor>(level)) {}
 
