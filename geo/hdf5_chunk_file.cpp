@@ -1,6 +1,8 @@
 #include "geo/hdf5_chunk_file.h"
 
 #include <hdf5.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -105,11 +107,31 @@ void Hdf5ChunkFile::Close() {
         errno = 0;
         Check(H5Dclose(std::exchange(dataset, -1)), "finish the NetCDF file");
     }
+    // Everything written before the file is let go: a close whose writes
+    // fail leaves HDF5 holding a file it cannot close, which it then tries
+    // again, and crashes on, when the process ends.
+    errno = 0;
+    Check(H5Fflush(file_, H5F_SCOPE_LOCAL), "finish the NetCDF file");
     errno = 0;
     Check(H5Fclose(std::exchange(file_, -1)), "finish the NetCDF file");
 }
 
+void Hdf5ChunkFile::DiscardWrites() {
+    void* handle = nullptr;
+    if (file_ < 0 || H5Fget_vfd_handle(file_, H5P_DEFAULT, &handle) < 0 || handle == nullptr) {
+        return;
+    }
+    // A file in memory, not /dev/null: HDF5 cuts the file to its length on
+    // closing. What it writes there is its last metadata; the rest is a hole.
+    const int nowhere = memfd_create("segweld-discarded", MFD_CLOEXEC);
+    if (nowhere >= 0) {
+        dup2(nowhere, *static_cast<int*>(handle));
+        close(nowhere);
+    }
+}
+
 void Hdf5ChunkFile::CloseAll() {
+    DiscardWrites();
     for (int64_t dataset : datasets_) {
         if (dataset >= 0) {
             H5Dclose(dataset);

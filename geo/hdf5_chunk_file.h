@@ -34,6 +34,12 @@ class Hdf5ChunkFile {
     void Close();
 
   private:
+    // What HDF5 still has to write of a file that failed goes nowhere, so
+    // that it can close the file (HDF5 1.10 cannot close a file whose last
+    // writes fail, and crashes trying again at the process's end). The file
+    // descriptor HDF5 holds is pointed at a file in memory: the hidden output
+    // it wrote is abandoned anyway.
+    void DiscardWrites();
     void CloseAll();
 
     int64_t file_ = -1;

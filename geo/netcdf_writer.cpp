@@ -2,12 +2,14 @@
 
 #include <cpl_conv.h>
 #include <netcdf.h>
+#include <netcdf_mem.h>
 #include <ogr_srs_api.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -29,6 +31,8 @@ constexpr int kDeflateLevel = 1;
 // beforehand, and needs no cache.
 constexpr size_t kChunkCacheBytes = 1 << 20;
 constexpr const char* kGridMapping = "geostationary";
+// What the file defined in memory starts with; it grows as needed.
+constexpr size_t kInitialFileBytes = 1 << 20;
 
 // The NetCDF library and the HDF5 library beneath it keep state of their own
 // without locks: one call at a time in this process. Between the calls, the
@@ -54,11 +58,16 @@ void Check(int status, const std::string& what) {
     throw NetCdfError("cannot " + what + ": " + why);
 }
 
+// The file as the NetCDF library defines it, in memory: its dimensions,
+// variables, attributes and coordinates, without the pixels. Defined on disk,
+// a write that fails (a full disk) leaves the library unable to abort the
+// file without crashing; in memory nothing can fail that way, and the file's
+// bytes go to the output as every output's do.
 class File {
   public:
     explicit File(const std::string& name) {
-        errno = 0;
-        Check(nc_create(name.c_str(), NC_NETCDF4 | NC_CLOBBER, &id_), "create the NetCDF file");
+        Check(nc_create_mem(name.c_str(), NC_NETCDF4, kInitialFileBytes, &id_),
+              "create the NetCDF file");
     }
     ~File() {
         if (id_ >= 0) {
@@ -70,10 +79,14 @@ class File {
     File& operator=(const File&) = delete;
 
     int id() const { return id_; }
-    void Close() {
-        const int id = std::exchange(id_, -1);
-        errno = 0;
-        Check(nc_close(id), "finish the NetCDF file");
+    // The file's bytes.
+    std::vector<uint8_t> Close() {
+        NC_memio memory{};
+        Check(nc_close_memio(std::exchange(id_, -1), &memory), "finish the NetCDF file");
+        const auto* bytes = static_cast<const uint8_t*>(memory.memory);
+        std::vector<uint8_t> image(bytes, bytes + memory.size);
+        std::free(memory.memory);
+        return image;
     }
 
     void Text(int variable, const std::string& name, const std::string& value) {
@@ -185,13 +198,14 @@ class Writer {
   public:
     Writer(const std::vector<NetCdfLayer>& layers, const std::vector<std::string>& absent,
            os::HiddenOutput& output, const WriteProgress& progress)
-        : layers_(layers), absent_(absent), name_(output.NameForLibrary()), progress_(progress) {}
+        : layers_(layers), absent_(absent), output_(output), progress_(progress) {}
 
     void Write() {
         const ProductImage& first = *layers_.front().image;
+        std::vector<uint8_t> defined;
         {
             std::lock_guard lock(LibraryLock());
-            file_.emplace(name_);
+            file_.emplace(output_.finalPath());
             DefineGlobals(first);
             DefineTime(first);
             DefineGridMapping(first);
@@ -200,9 +214,11 @@ class Writer {
             }
             Check(nc_enddef(file_->id()), "end the NetCDF definitions");
             WriteCoordinates(first);
-            file_->Close();
+            defined = file_->Close();
         }
-        WriteChunkedLayers(chunked_, name_, LibraryLock(), kDeflateLevel, progress_);
+        output_.WriteAt(0, defined);
+        WriteChunkedLayers(chunked_, output_.NameForLibrary(), LibraryLock(), kDeflateLevel,
+                           progress_);
     }
 
   private:
@@ -403,7 +419,7 @@ class Writer {
 
     const std::vector<NetCdfLayer>& layers_;
     const std::vector<std::string>& absent_;
-    std::string name_;
+    os::HiddenOutput& output_;
     std::optional<File> file_;
     const WriteProgress& progress_;
     std::vector<Grid> grids_;

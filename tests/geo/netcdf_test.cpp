@@ -198,26 +198,35 @@ TEST(NetCdf, ABatchWritesItsFilesAtOnceAsSingleRunsDo) {
 }
 
 // A run that fails while writing (no space, a signal) leaves nothing, and an
-// older file of the name stays as it was.
+// older file of the name stays as it was: a disk full from the start, or once
+// the file the NetCDF library defined is written and its pixels are.
 TEST(NetCdf, AFailedRunLeavesTheFolderAsItWas) {
     const struct {
         const char* label;
         std::vector<std::string> shim;  // the output folder follows each variable
-        int exitCode;
         int signal;
+        const char* error;
     } rows[] = {
-        {"full disk", {"SEGWELD_TEST_FULL_DISK="}, 1, 0},
+        {"full disk", {"SEGWELD_TEST_FULL_DISK="}, 0, "Cannot write the output file"},
+        {"full once the file is defined",
+         {"SEGWELD_TEST_FULL_DISK_AFTER=1", "SEGWELD_TEST_FULL_DISK="},
+         0,
+         "cannot open the NetCDF file again for its pixels"},
+        {"full among the pixels",
+         {"SEGWELD_TEST_FULL_DISK_AFTER=2", "SEGWELD_TEST_FULL_DISK="},
+         0,
+         "cannot write the pixels"},
         {"SIGTERM while writing",
          {"SEGWELD_TEST_SIGNAL=15", "SEGWELD_TEST_SIGNAL_WRITES="},
-         -1,
-         SIGTERM},
+         SIGTERM,
+         ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.label);
         const GeoTiffRun run({});
+        std::vector<std::string> shim;
         const std::vector<uint8_t> old = {'o', 'l', 'd'};
         test::WriteFile(NetCdfPath(run), old);
-        std::vector<std::string> shim;
         for (const std::string& variable : row.shim) {
             shim.push_back(variable.back() == '=' ? variable + run.output.path().string()
                                                   : variable);
@@ -227,9 +236,9 @@ TEST(NetCdf, AFailedRunLeavesTheFolderAsItWas) {
         if (row.signal != 0) {
             EXPECT_EQ(result.signal, row.signal) << result.err;
         } else {
-            EXPECT_EQ(result.exitCode, row.exitCode);
-            EXPECT_THAT(result.err, HasSubstr("no NetCDF written: cannot create the NetCDF "
-                                              "file: No space left on device"));
+            EXPECT_EQ(result.exitCode, 1) << result.err;
+            EXPECT_THAT(result.err, HasSubstr(std::string("no NetCDF written: ") + row.error));
+            EXPECT_THAT(result.err, HasSubstr("No space left on device"));
         }
         EXPECT_THAT(test::ListFolder(run.output.path()),
                     ::testing::ElementsAre(fs::path(NetCdfPath(run)).filename().string()));

@@ -9,6 +9,7 @@
 //   SEGWELD_TEST_NO_UNNAMED_FILES=1    the file system offers no unnamed files
 //   SEGWELD_TEST_FULL_DISK=TEXT        writes to files whose path holds TEXT find no space
 //   SEGWELD_TEST_FULL_DISK_WHILE=PATH  ... as long as PATH exists (always, when unset)
+//   SEGWELD_TEST_FULL_DISK_AFTER=N     ... all but the first N writes to such files
 //   SEGWELD_TEST_UNREADABLE=TEXT       folders whose path holds TEXT cannot be read
 //   SEGWELD_TEST_VANISHED=TEXT         folders whose path holds TEXT are gone when opened
 //   SEGWELD_TEST_NO_XATTRS=1           the file system keeps no user extended attributes
@@ -60,7 +61,12 @@ bool DiskFull(int fd) {
         return false;
     }
     const char* whilePath = std::getenv("SEGWELD_TEST_FULL_DISK_WHILE");
-    return whilePath == nullptr || access(whilePath, F_OK) == 0;
+    if (whilePath != nullptr && access(whilePath, F_OK) != 0) {
+        return false;
+    }
+    static std::atomic<long long> writes{0};
+    const char* after = std::getenv("SEGWELD_TEST_FULL_DISK_AFTER");
+    return after == nullptr || ++writes > std::atoll(after);
 }
 
 // Signals the process, as others do, and lets its handler run before going on.
