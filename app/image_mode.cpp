@@ -229,7 +229,7 @@ int RunSlotImageMode(OutputKind format, const station::StationOptions& options,
                      members.error.c_str());
         return kExitNothingWritten;
     }
-    if (members.segments.empty()) {
+    if (members.members.empty()) {
         std::fprintf(stderr, "segweld: slot %s has no segment of the channels wanted beside %s\n",
                      file->slot.key.Text().c_str(), paths[0].c_str());
         return kExitNothingWritten;
@@ -238,7 +238,7 @@ int RunSlotImageMode(OutputKind format, const station::StationOptions& options,
     TerminalProgress progress;
     geo::SlotImageRequest request;
     request.slotName = file->slot.key.FileStem();
-    request.memberSegments = std::move(members.segments);
+    request.members = std::move(members.members);
     request.absentChannels = std::move(members.absent);
     request.outputFolder = paths[1];
     request.format = format;

@@ -81,10 +81,15 @@ inline constexpr const char* kWriteProductImageEntryName = "SegweldWriteProductI
 // GeoTIFF the channels of one grid in one multi-band file (the 3 km channels
 // in `SLOT.tif`, HRV in `SLOT-hrv.tif`, any other grid in `SLOT-CHANNEL.tif`),
 // `SLOT` the slot's name.
+// A channel of a slot and a segment of its product.
+struct SlotMember {
+    std::string channel;  // "IR_108", as names carry it
+    std::string segmentPath;
+};
+
 struct SlotImageRequest {
     std::string slotName;  // "h-msg2-0deg-201010111400"
-    // A segment of each channel's product, in the order the files give them.
-    std::vector<std::string> memberSegments;
+    std::vector<SlotMember> members;
     // Channels the slot wants but has no product of: named in the files.
     std::vector<std::string> absentChannels;
     std::string outputFolder;

@@ -36,12 +36,6 @@ struct Member {
 // Members of one grid, in one GeoTIFF.
 using Group = std::vector<Member*>;
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 std::string SpaceSeparated(const std::vector<std::string>& items) {
     std::string text;
     for (const std::string& item : items) {
@@ -68,8 +62,8 @@ class SlotRun {
 
     SlotImageReport Run() {
         try {
-            for (const std::string& path : request_.memberSegments) {
-                Take(path);
+            for (const SlotMember& member : request_.members) {
+                Take(member);
             }
             if (members_.empty()) {
                 Fail(ImageFailure::Data, "no channel of the slot makes an image");
@@ -102,14 +96,14 @@ class SlotRun {
         report_.warnings.push_back(channel + " left out of slot " + request_.slotName + ": " + why);
     }
 
-    void Take(const std::string& segmentPath) {
-        auto product = std::make_unique<WalkedProduct>(segmentPath, request_.fillGaps,
+    void Take(const SlotMember& slotMember) {
+        auto product = std::make_unique<WalkedProduct>(slotMember.segmentPath, request_.fillGaps,
                                                        [this] { return GoOn(0); });
         const ImageFailure failure = product->failure();
         if (failure == ImageFailure::Interrupted) {
             throw WriteStopped();
         }
-        const std::string channel = ChannelOfName(segmentPath);
+        const std::string& channel = slotMember.channel;
         if (failure != ImageFailure::None) {
             LeaveOut(channel, product->walk().FailureText());
             return;
@@ -127,16 +121,6 @@ class SlotRun {
         } catch (const ProductRefused& refusal) {
             LeaveOut(channel, refusal.what());
         }
-    }
-
-    static std::string ChannelOfName(const std::string& path) {
-        const std::string name = path.substr(path.find_last_of("/\\") + 1);
-        if (name.size() < 35) {
-            return name;
-        }
-        std::string channel = name.substr(26, 9);
-        channel.erase(channel.find_last_not_of('_') + 1);
-        return channel;
     }
 
     // Channel order, HRV last; each member's rows made.
@@ -173,7 +157,7 @@ class SlotRun {
 
     std::string PathOf(const std::string& suffix, const char* extension) const {
         return JoinedOutputPath(request_.outputFolder,
-                                Lower(request_.slotName + suffix) + extension);
+                                LowerAscii(request_.slotName + suffix) + extension);
     }
 
     // The share of the slot done once `pixels` more of it are.
@@ -225,8 +209,9 @@ class SlotRun {
     std::unique_ptr<os::HiddenOutput> WriteGeoTiff(const Group& group) {
         const Member& first = *group.front();
         const bool hrv = first.image.frame.channelCode == kHrvCode;
-        const std::string suffix =
-            &first == &members_.front() ? "" : "-" + (hrv ? "hrv" : Lower(first.image.channel));
+        const std::string suffix = &first == &members_.front()
+                                       ? ""
+                                       : "-" + (hrv ? "hrv" : LowerAscii(first.image.channel));
         auto output = Open(PathOf(suffix, ".tif"));
         const bool mixed = std::any_of(group.begin(), group.end(), [&](const Member* member) {
             return member->rows->calibrated() != first.rows->calibrated() ||

@@ -4,7 +4,7 @@
 
 namespace segweld::geo {
 
-// Writes the images of the slot whose members `request.memberSegments`
+// Writes the images of the slot whose members `request.members`
 // names into `request.outputFolder`: as NetCDF one file of every channel (the
 // channels of one grid share its x and y, HRV has its own), as GeoTIFF one
 // multi-band Cloud-Optimized GeoTIFF per grid. Each member is walked and

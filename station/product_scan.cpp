@@ -18,17 +18,6 @@ std::string KeyOf(const std::string& relativeFolder, std::string_view name) {
     return relativeFolder.empty() ? MaskedName(name) : relativeFolder + "/" + MaskedName(name);
 }
 
-// `relative` ('/' between folders) below `root`, with the system's separators.
-std::string PathBelow(const std::string& root, const std::string& relative) {
-    if (relative.empty()) {
-        return root;
-    }
-    std::string path = FolderPrefix(root) + relative;
-    std::replace(path.begin() + static_cast<std::ptrdiff_t>(FolderPrefix(root).size()), path.end(),
-                 '/', kFolderSeparator);
-    return path;
-}
-
 std::string Below(const std::string& relativeFolder, const std::string& name) {
     return relativeFolder.empty() ? name : relativeFolder + "/" + name;
 }
@@ -250,6 +239,16 @@ uint64_t Product::TotalBytes() const {
         total += segment.size;
     }
     return total;
+}
+
+std::string PathBelow(const std::string& root, const std::string& relative) {
+    if (relative.empty()) {
+        return root;
+    }
+    std::string path = FolderPrefix(root) + relative;
+    std::replace(path.begin() + static_cast<std::ptrdiff_t>(FolderPrefix(root).size()), path.end(),
+                 '/', kFolderSeparator);
+    return path;
 }
 
 std::string FolderPrefix(const std::string& folder) {

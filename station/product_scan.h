@@ -115,4 +115,7 @@ void AddCompanionCandidates(Product& product);
 // `folder` with a folder separator at its end, ready to take a file name.
 std::string FolderPrefix(const std::string& folder);
 
+// `relative` ('/' between folders) below `root`, with the system's separators.
+std::string PathBelow(const std::string& root, const std::string& relative);
+
 }  // namespace segweld::station

@@ -14,15 +14,6 @@
 namespace segweld::station {
 namespace {
 
-std::string InputFolderOf(const std::string& root, const std::string& relative) {
-    if (relative.empty()) {
-        return root;
-    }
-    std::string native = relative;
-    std::replace(native.begin(), native.end(), '/', kFolderSeparator);
-    return FolderPrefix(root) + native;
-}
-
 bool Counted(const std::string& masked, const std::vector<std::string>& productKeys) {
     return productKeys.empty() ||
            std::any_of(productKeys.begin(), productKeys.end(),
@@ -57,7 +48,7 @@ SlotMembers FindSlotMembers(const std::string& folder, const SlotId& slot,
         if (found == first.end()) {
             members.absent.push_back(channel);
         } else {
-            members.segments.push_back(FolderPrefix(folder) + found->second.second);
+            members.members.push_back({channel, FolderPrefix(folder) + found->second.second});
         }
     }
     return members;
@@ -76,7 +67,7 @@ std::vector<LogLine> SlotImageWriter::Write(SlotRecord& record) const {
             productKeys.push_back(channel.product);
         }
     }
-    const std::string folder = InputFolderOf(options_.inputFolder, record.id.folder);
+    const std::string folder = PathBelow(options_.inputFolder, record.id.folder);
     SlotMembers members = FindSlotMembers(folder, record.id, channels, productKeys);
     const std::string slot = record.id.Text();
     if (!members.error.empty()) {
@@ -85,7 +76,7 @@ std::vector<LogLine> SlotImageWriter::Write(SlotRecord& record) const {
     const std::string manifest = places_.ManifestPath(record.id);
     geo::SlotImageRequest request;
     request.slotName = record.id.key.FileStem();
-    request.memberSegments = std::move(members.segments);
+    request.members = std::move(members.members);
     request.absentChannels = std::move(members.absent);
     request.outputFolder = SplitSegmentPath(manifest).directory;
     request.format = options_.netCdf ? OutputKind::NetCdf : OutputKind::GeoTiff;
@@ -93,7 +84,7 @@ std::vector<LogLine> SlotImageWriter::Write(SlotRecord& record) const {
     request.calibration = options_.calibration;
     request.calibrationMode = options_.calibrationMode;
     std::vector<LogLine> lines;
-    if (request.memberSegments.empty()) {
+    if (request.members.empty()) {
         return lines;  // nothing to make an image of: the manifest says so
     }
     geo::SlotImageReport report;

@@ -15,13 +15,13 @@ class OutputMaker;
 class SlotPlaces;
 struct StationOptions;
 
-// The members of a slot that lie in `folder`: one segment of each wanted
-// channel's product (the lowest-numbered file), in the order of `channels`
+// The members of a slot that lie in `folder`: each wanted channel with a
+// segment of its product (the lowest-numbered file), in the order of `channels`
 // (empty: all twelve), and the wanted channels that have none there. With
 // `productKeys`, only products whose masked name one of them ends with
 // count.
 struct SlotMembers {
-    std::vector<std::string> segments;
+    std::vector<geo::SlotMember> members;
     std::vector<std::string> absent;
     std::string error;  // the folder could not be listed
 };
